@@ -1,0 +1,216 @@
+#include "Kreator.h"
+
+#include "AppError.h"
+#include "HelpViewer.h"
+#include "Messages.h"
+#include "Paths.h"
+#include "Prompts.h"
+#include "Services.h"
+#include "SettingsStore.h"
+#include "Shell.h"
+#include "TempFiles.h"
+#include "description/Product.h"
+
+#include "ColorPickerButton.h"
+#include "Glyphs.h"
+#include "StringGrid.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace zk {
+
+TKreatorDlg::TKreatorDlg(const QString &appFolder, QWidget *parent)
+    : QMainWindow(parent,
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                      | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint)
+{
+    setObjectName(QStringLiteral("TKreatorDlg"));
+    m_paths.appFolder = withTrailingSeparator(appFolder);
+    buildToolBar();
+    Pages = new QTabWidget(this);
+    Pages->setObjectName(QStringLiteral("Pages"));
+    Pages->addTab(buildSekcjePage(), QStringLiteral("Ustawienia sekcji"));
+    Pages->addTab(buildAtrybutyPage(), QStringLiteral("Atrybuty sekcji"));
+    Pages->addTab(buildGlownaPage(), QStringLiteral("Główna sekcja"));
+    setCentralWidget(Pages);
+    Panel_Hint = new QStatusBar(this);
+    Panel_Hint->setObjectName(QStringLiteral("Panel_Hint"));
+    Panel_Hint->setSizeGripEnabled(false);
+    setStatusBar(Panel_Hint);
+    setHelpContexts();
+    FormCreate();
+    setFixedSize(minimumSizeHint().expandedTo(QSize(504, 406)));
+}
+
+TKreatorDlg::~TKreatorDlg()
+{
+    qApp->removeEventFilter(this);
+}
+
+void TKreatorDlg::FormCreate()
+{
+    LadujzRes(Przycisk_Anuluj, QStringLiteral("ANULUJ"));
+    LadujzRes(Przycisk_Pomoc, QStringLiteral("POMOC"));
+    qApp->installEventFilter(this); // sees every key before the focused control
+    m_paths.helpFile = m_paths.appFolder + QStringLiteral("stronarz.hlp");
+    if (services().help)
+        services().help->setHelpFile(m_paths.helpFile);
+    setWindowTitle(AppTitle);
+
+    const TempFolderChoice temp =
+        chooseTempFolder(m_paths.appFolder, QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+    m_paths = makeAppPaths(m_paths.appFolder, temp.folder);
+    if (!temp.created)
+        BladMsg(MB_ICONERROR, ErrorCaption,
+                QStringLiteral("Nie można utworzyć katalogu tymczasowego \"%1\"!").arg(temp.failedFolder), this);
+
+    const QString owner = GetWinUserName(*services().registry, services().accountFullName);
+    Edit_Atrybuty_Tytul->setText(owner + QStringLiteral(" - Strona Domowa - Firmowa"));
+    Edit_Uklad_Glowny_Naglowek->setText(owner);
+    Edit_Uklad_Podtytul->setText(QStringLiteral("Strona Domowa - Firmowa"));
+    Edit_Uklad_Naglowek_Odnosniki->setText(QStringLiteral("Moje ulubione odnośniki"));
+
+    Grid_Uklad_Odnosniki->setTitleAlignment(Qt::AlignCenter);
+    Grid_Uklad_Odnosniki->setColumnAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
+    Grid_Uklad_Odnosniki->setColumnAlignment(1, Qt::AlignLeft | Qt::AlignVCenter);
+    Grid_Uklad_Odnosniki->setCell(0, 0, QStringLiteral("Nazwa Odnośnika"));
+    Grid_Uklad_Odnosniki->setCell(1, 0, QStringLiteral("Adres URL Odnośnika"));
+
+    PageLines.clear();
+    PublishFiles.clear();
+    MainSectionLines.clear();
+    ContactAddresses.clear();
+    LoadConfig();
+}
+
+void TKreatorDlg::reportStoreFailure(const QString &text)
+{
+    showErrorReport(text, this);
+}
+
+void TKreatorDlg::LoadConfig()
+{
+    try {
+        SettingsStore store(*services().registry, m_paths.appFolder);
+        const StoredConfig config = store.load();
+        RunCount = config.runCount;
+        ContactAddresses = config.contactAddresses;
+        Lista_Uklad_Adresy->addItems(ContactAddresses);
+        Lista_Uklad_Adresy->setCurrentIndex(-1);
+    } catch (const AppError &e) {
+        reportStoreFailure(e.text()); // the window still opens
+    }
+}
+
+void TKreatorDlg::SaveConfig()
+{
+    try {
+        SettingsStore(*services().registry, m_paths.appFolder).save(ContactAddresses, RunCount);
+    } catch (const AppError &e) {
+        reportStoreFailure(e.text()); // closing is always allowed
+    }
+}
+
+void TKreatorDlg::DeleteDir(const QString &folder)
+{
+    TempFilesReport report;
+    report.cannotDelete = [this](const QString &path) {
+        BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można usunąć pliku \"%1\"!").arg(path), this);
+    };
+    report.cannotList = [this] {
+        BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można usunąć plików tymczasowych!"), this);
+    };
+    deleteTempFiles(folder, report);
+}
+
+void TKreatorDlg::closeEvent(QCloseEvent *event)
+{
+    if (!m_closed) {
+        m_closed = true;
+        DeleteDir(m_paths.tempFolder);
+        SaveConfig();
+    }
+    event->accept();
+}
+
+void TKreatorDlg::Przycisk_AnulujClick()
+{
+    close();
+}
+
+void TKreatorDlg::Przycisk_PomocClick()
+{
+    if (services().help)
+        services().help->showContents(this);
+}
+
+void TKreatorDlg::BTN_OnLineClick()
+{
+    if (!services().shell->openDocument(MakerHomePage, this))
+        BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można nawiązać połączenia!"), this);
+}
+
+void TKreatorDlg::Edit_Atrybuty_TytulChange()
+{
+    Edit_Uklad_Podtytul->setText(Edit_Atrybuty_Tytul->text());
+}
+
+void TKreatorDlg::CHK_WordWrapClick()
+{
+    Edytorek->setLineWrapMode(CHK_WordWrap->isChecked() ? QPlainTextEdit::WidgetWidth
+                                                        : QPlainTextEdit::NoWrap);
+}
+
+bool TKreatorDlg::event(QEvent *event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        Panel_Hint->showMessage(u' ' + static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool TKreatorDlg::switchPageByKey(QKeyEvent *key)
+{
+    const Qt::KeyboardModifiers mods = key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    const bool next = key->key() == Qt::Key_Tab && mods == Qt::ControlModifier;
+    const bool previous = (key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Tab)
+                          && mods == (Qt::ControlModifier | Qt::ShiftModifier);
+    if (!next && !previous)
+        return false;
+    const int count = Pages->count();
+    Pages->setCurrentIndex((Pages->currentIndex() + (next ? 1 : count - 1)) % count);
+    return true;
+}
+
+bool TKreatorDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    return switchPageByKey(static_cast<QKeyEvent *>(event));
+}
+
+QFont editorFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    if (!QFontDatabase::families().contains(font.family()))
+        font.setFamily(QStringLiteral("Liberation Mono"));
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(13);
+    return font;
+}
+
+} // namespace zk

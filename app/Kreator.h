@@ -1,0 +1,193 @@
+#pragma once
+
+#include "AppPaths.h"
+#include "OpenFileDialog.h"
+#include "description/PageDescription.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+
+namespace zk {
+
+class ColorPickerButton;
+class SpinEdit;
+class StringGrid;
+
+// The wizard window: toolbar, the three tab pages that hold the page
+// description, and the status bar with the hint of the control under the
+// pointer.
+class TKreatorDlg : public QMainWindow {
+    Q_OBJECT
+public:
+    // `appFolder` is the program's own folder (where the help file, the
+    // badge and the temporary folder live).
+    explicit TKreatorDlg(const QString &appFolder, QWidget *parent = nullptr);
+    ~TKreatorDlg() override;
+
+    const AppPaths &paths() const { return m_paths; }
+    int runCount() const { return RunCount; }
+    const QStringList &contactAddresses() const { return ContactAddresses; }
+
+    // The page description as the controls hold it now.
+    PageDescription description() const;
+    QStringList editorLines() const;
+
+    void Przycisk_AnulujClick();
+    void Przycisk_PomocClick();
+    void BTN_OnLineClick();
+    void Edit_Atrybuty_TytulChange();
+    void CHK_WordWrapClick();
+
+    // Empties the temporary folder of its plain files.
+    void DeleteDir(const QString &folder);
+
+    // Lists owned by the window for its whole life.
+    QStringList PageLines;
+    QStringList MainSectionLines;
+    QStringList PublishFiles;
+    QStringList ContactAddresses;
+    QString BackgroundImagePath;
+    QString PageEncoding = QStringLiteral("ISO-8859-2");
+    OpenFileDialog OpenDoc;
+
+    // Toolbar.
+    QToolBar *ToolBar = nullptr;
+    QToolButton *Przycisk_Podglad = nullptr;
+    QToolButton *Przycisk_Punliku = nullptr;
+    QToolButton *BTN_Zapisz = nullptr;
+    QToolButton *Przycisk_Pomoc = nullptr;
+    QToolButton *BTN_OnLine = nullptr;
+    QToolButton *Przycisk_Anuluj = nullptr;
+
+    QTabWidget *Pages = nullptr;
+    QWidget *Sekcje = nullptr;
+    QWidget *Atrybuty = nullptr;
+    QWidget *Glowna = nullptr;
+    QStatusBar *Panel_Hint = nullptr;
+
+    // "Ustawienia sekcji".
+    QCheckBox *Check_Atrybuty_Naglowki = nullptr;
+    QCheckBox *Check_Atrybuty_Odnosniki = nullptr;
+    QCheckBox *Check_Atrybuty_Adresy = nullptr;
+    QComboBox *Lista_Atrybuty_DocType = nullptr;
+    QPushButton *Przycisk_Atrybuty_Tlo = nullptr;
+    QMenu *PopUp_Atrybuty_Tlo = nullptr;
+    QAction *PopUp_Atrybuty_Tlo_Kolor = nullptr;
+    QAction *PopUp_Atrybuty_Tlo_Podklad = nullptr;
+    QFrame *Panel_Podglad_Naglowki = nullptr;
+    QPushButton *Przycisk_Atrybuty_Polskie = nullptr;
+    QMenu *PopUp_Atrybuty_Polskie = nullptr;
+    QAction *PopUp_Atrybuty_Polskie_ISO = nullptr;
+    QAction *PopUp_Atrybuty_Polskie_Windows = nullptr;
+    ColorPickerButton *Przycisk_Atrybuty_Kolor_Tekst = nullptr;
+    ColorPickerButton *Przycisk_Atrybuty_Kolor_Odnosniki = nullptr;
+    ColorPickerButton *Przycisk_Atrybuty_Kolor_Aktywne = nullptr;
+    ColorPickerButton *Przycisk_Atrybuty_Kolor_Odwiedzone = nullptr;
+    QCheckBox *Check_Play = nullptr;
+    QLineEdit *Edit_Src = nullptr;
+    QToolButton *Przycisk_Play = nullptr;
+    QToolButton *Przycisk_Stop = nullptr;
+    QToolButton *Przycisk_Nagrywaj = nullptr;
+    QCheckBox *Check_Infinite = nullptr;
+    SpinEdit *Spin_Powtorz = nullptr;
+    QComboBox *Lista_Atrybuty_Slowa_Kluczowe = nullptr;
+    QToolButton *Przycisk_Atrybuty_Slowa_Kluczowe_Dodaj = nullptr;
+    QToolButton *Przycisk_Atrybuty_Slowo_Kluczowe_Usun = nullptr;
+    QLineEdit *Edit_Atrybuty_Dokument_Bazowy = nullptr;
+    QLineEdit *Edit_Atrybuty_Tytul = nullptr;
+    QLineEdit *Edit_Nazwa = nullptr;
+
+    // "Atrybuty sekcji".
+    QLabel *Label_Uklad_Glowny_Naglowek = nullptr;
+    QLineEdit *Edit_Uklad_Glowny_Naglowek = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Lewa = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Srodek = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Prawa = nullptr;
+    ColorPickerButton *Przycisk_Uklad_Naglowek_Kolor = nullptr;
+    QLabel *Label_Uklad_Podtytul = nullptr;
+    QLineEdit *Edit_Uklad_Podtytul = nullptr;
+    QToolButton *Przycisk_Uklad_Podtytul_Lewa = nullptr;
+    QToolButton *Przycisk_Uklad_Podtytul_Srodek = nullptr;
+    QToolButton *Przycisk_Uklad_Podtytul_Prawa = nullptr;
+    ColorPickerButton *Przycisk_Uklad_Podtytul_Kolor = nullptr;
+    QCheckBox *Check_Uklad_Logo = nullptr;
+    QLineEdit *Edit_Uklad_Logo = nullptr;
+    QCheckBox *Check_Uklad_Naglowek_Kreska = nullptr;
+    StringGrid *Grid_Uklad_Odnosniki = nullptr;
+    QPushButton *Przycisk_Uklad_Odnosniki_Dodaj = nullptr;
+    QPushButton *Przycisk_Uklad_Odnosniki_Usun = nullptr;
+    QPushButton *Przycisk_Uklad_Odnosniki_Edytuj = nullptr;
+    QPushButton *Przycisk_Uklad_Odnosniki_OdNowa = nullptr;
+    QLabel *Label_Uklad_Naglowek_Odnosniki = nullptr;
+    QLineEdit *Edit_Uklad_Naglowek_Odnosniki = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Odnosniki_Lewa = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Odnosniki_Srodek = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Odnosniki_Prawa = nullptr;
+    ColorPickerButton *Przycisk_Uklad_Naglowek_Odnosniki_Kolor = nullptr;
+    QCheckBox *Check_Uklad_Odnosniki_Ikona = nullptr;
+    QLineEdit *Edit_Uklad_Odnosniki_Ikonka = nullptr;
+    QLabel *Label_Uklad_Adresy = nullptr;
+    QComboBox *Lista_Uklad_Adresy = nullptr;
+    QPushButton *Przycisk_Uklad_Adresy_Dodaj = nullptr;
+    QPushButton *Przycisk_Uklad_Adresy_Usun = nullptr;
+    QPushButton *Przycisk_Uklad_Adresy_Edytuj = nullptr;
+    QPushButton *Przycisk_Uklad_Adresy_OdNowa = nullptr;
+    QCheckBox *Check_Uklad_Adresy_Ikona = nullptr;
+    QLineEdit *Edit_Uklad_Adresy_Ikona = nullptr;
+
+    // "Główna sekcja".
+    QPlainTextEdit *Edytorek = nullptr;
+    QCheckBox *CHK_WordWrap = nullptr;
+
+    QColor backgroundColor() const;
+    void setBackgroundColor(const QColor &color);
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    void LoadConfig();
+    void SaveConfig();
+    void buildToolBar();
+    QWidget *buildSekcjePage();
+    QWidget *buildAtrybutyPage();
+    QWidget *buildGlownaPage();
+    QWidget *buildSoundBox(QWidget *parent);
+    QWidget *buildHeadersBox(QWidget *parent);
+    QWidget *buildLinksBox(QWidget *parent);
+    QWidget *buildAddressesBox(QWidget *parent);
+    void setHelpContexts();
+    bool switchPageByKey(QKeyEvent *key);
+    void reportStoreFailure(const QString &text);
+
+    AppPaths m_paths;
+    int RunCount = 0;
+    QColor m_backgroundColor;
+    QButtonGroup *m_headerAlign = nullptr;
+    QButtonGroup *m_subtitleAlign = nullptr;
+    QButtonGroup *m_linksAlign = nullptr;
+    bool m_closed = false;
+};
+
+// The editor's font: "Courier New", or its metric twin where it is missing.
+QFont editorFont();
+
+} // namespace zk

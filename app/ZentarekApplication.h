@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QApplication>
+
+namespace zk {
+
+// The application object: an error that escapes a command's handler ends
+// that command and is shown by the default error report, and the program
+// goes on waiting for the next command.
+class ZentarekApplication : public QApplication {
+    Q_OBJECT
+public:
+    ZentarekApplication(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    // Loads Qt's Polish translation for its own dialogs and buttons.
+    void installPolishTranslation();
+};
+
+} // namespace zk

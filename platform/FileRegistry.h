@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Registry.h"
+
+#include <QList>
+
+namespace zk {
+
+// The registry where the platform has none: one text file per hive, laid
+// out like an exported registry file (a "[key\path]" line, then
+// name="text" or name=hex:01,02 lines). Every write re-reads the file and
+// replaces it atomically, so a crash never leaves it half written and a
+// second running copy's values are kept.
+class FileRegistry : public Registry {
+public:
+    struct Files {
+        QString currentUser;
+        QString localMachine;
+    };
+
+    explicit FileRegistry(Files files);
+    // Per-user file in the user's config folder (XDG_CONFIG_HOME honoured),
+    // machine-wide file in the first folder of XDG_CONFIG_DIRS, else /etc/xdg.
+    static Files defaultFiles();
+
+    const Files &files() const { return m_files; }
+
+    bool keyExists(Hive hive, const QString &key) const override;
+    void createKey(Hive hive, const QString &key) override;
+    void deleteKey(Hive hive, const QString &key) override;
+    std::optional<QString> readString(Hive hive, const QString &key,
+                                      const QString &name) const override;
+    void writeString(Hive hive, const QString &key, const QString &name,
+                     const QString &value) override;
+    std::optional<QByteArray> readBytes(Hive hive, const QString &key,
+                                        const QString &name) const override;
+    void writeBytes(Hive hive, const QString &key, const QString &name,
+                    const QByteArray &value) override;
+
+    struct Value {
+        QString name;
+        bool isBytes = false;
+        QString text;
+        QByteArray bytes;
+    };
+    struct Key {
+        QString path;
+        QList<Value> values;
+    };
+    using Tree = QList<Key>;
+
+    static Tree parse(const QString &content);
+    static QString format(const Tree &tree);
+
+private:
+    QString fileOf(Hive hive) const;
+    Tree load(Hive hive, bool forWriting) const;
+    void save(Hive hive, const Tree &tree);
+    void writeValue(Hive hive, const QString &key, Value value);
+    const Value *findValue(const Tree &tree, const QString &key, const QString &name) const;
+
+    Files m_files;
+};
+
+} // namespace zk

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace zk {
+
+// The file name of a path is what follows its last "/", "\" or ":", so
+// Windows-style references typed into a page work on every platform.
+QString fileNameOf(const QString &path);
+
+// The folder part of a path, without the file name and without a
+// trailing separator ("" when the path has none).
+QString folderOf(const QString &path);
+
+// Folder paths throughout the program end with the native separator.
+QString withTrailingSeparator(const QString &folder);
+
+} // namespace zk

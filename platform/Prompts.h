@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace zk {
+
+// Style bits of the platform's message box, passed through unchanged.
+enum MessageFlag : int {
+    MB_ICONERROR = 16,
+    MB_ICONQUESTION = 32,
+    MB_ICONWARNING = 48,
+    MB_ICONINFORMATION = 64,
+};
+
+struct OpenFileRequest {
+    QString title;
+    // Filter in the "Description|*.a;*.b|Other|*.c" form the forms use.
+    QString filter;
+    QString fileName;   // preselected file, may be empty
+    QString initialDir; // may be empty
+};
+
+struct ColorRequest {
+    QColor initial;
+    QList<QColor> customColors; // in and out: 16 slots
+    bool fullOpen = true;
+    bool helpButton = false;
+};
+
+// Every message box and common dialog of the program goes through this
+// seam, so tests answer them without a person.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    virtual void message(int flags, const QString &caption, const QString &text, QWidget *owner) = 0;
+    // Question-mark icon, Yes and No; true for Yes.
+    virtual bool question(const QString &caption, const QString &text, QWidget *owner) = 0;
+    // The chosen file's full path, or "" when cancelled.
+    virtual QString openFile(const OpenFileRequest &request, QWidget *owner) = 0;
+    // The chosen colour, or nothing when cancelled; updates the custom slots.
+    virtual std::optional<QColor> chooseColor(ColorRequest &request, QWidget *owner) = 0;
+    // The chosen folder, or "" when cancelled.
+    virtual QString chooseFolder(const QString &title, const QString &startFolder, QWidget *owner) = 0;
+};
+
+} // namespace zk

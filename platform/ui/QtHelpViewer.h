@@ -1,0 +1,38 @@
+#pragma once
+
+#include "HelpFile.h"
+#include "HelpViewer.h"
+
+#include <QPointer>
+#include <optional>
+
+class QTextBrowser;
+class QWidget;
+
+namespace zk {
+
+// The help window (contents and topics, with links between them) and the
+// pop-up that shows one topic at a control.
+class QtHelpViewer : public HelpViewer {
+public:
+    ~QtHelpViewer() override;
+    void setHelpFile(const QString &path) override;
+    void showContents(QWidget *parent) override;
+    void showTopic(int context, const QPoint &globalPos, QWidget *parent) override;
+
+private:
+    const HelpFile *file(QWidget *parent);
+    void ensureWindow();
+
+    QString m_path;
+    std::optional<HelpFile> m_file;
+    QPointer<QWidget> m_window;
+    QPointer<QTextBrowser> m_browser;
+    QPointer<QWidget> m_popup;
+};
+
+// Renders topics as HTML for the help window and the pop-ups.
+QString helpContentsHtml(const HelpFile &file);
+QString helpTopicHtml(const HelpTopic &topic);
+
+} // namespace zk

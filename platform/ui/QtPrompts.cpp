@@ -1,0 +1,77 @@
+#include "QtPrompts.h"
+
+#include "FileFilter.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace zk {
+
+static QMessageBox::Icon iconFor(int flags)
+{
+    switch (flags & 0x70) {
+    case MB_ICONERROR: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONWARNING: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+static QWidget *windowOf(QWidget *owner)
+{
+    return owner ? owner->window() : nullptr;
+}
+
+void QtPrompts::message(int flags, const QString &caption, const QString &text, QWidget *owner)
+{
+    QMessageBox box(iconFor(flags), caption, text, QMessageBox::Ok, windowOf(owner));
+    box.exec();
+}
+
+bool QtPrompts::question(const QString &caption, const QString &text, QWidget *owner)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                    windowOf(owner));
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtPrompts::openFile(const OpenFileRequest &request, QWidget *owner)
+{
+    QFileDialog dialog(windowOf(owner), request.title, request.initialDir);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = nameFiltersFromPipeFilter(request.filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+std::optional<QColor> QtPrompts::chooseColor(ColorRequest &request, QWidget *owner)
+{
+    // Qt keeps one set of custom colours for all dialogs; each colour
+    // button has its own, so they are swapped in and out around the dialog.
+    for (int i = 0; i < request.customColors.size() && i < QColorDialog::customCount(); ++i)
+        QColorDialog::setCustomColor(i, request.customColors.at(i));
+    QColorDialog dialog(request.initial, windowOf(owner));
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    for (int i = 0; i < request.customColors.size() && i < QColorDialog::customCount(); ++i)
+        request.customColors[i] = QColorDialog::customColor(i);
+    if (!accepted)
+        return std::nullopt;
+    return dialog.selectedColor();
+}
+
+QString QtPrompts::chooseFolder(const QString &title, const QString &startFolder, QWidget *owner)
+{
+    return QFileDialog::getExistingDirectory(windowOf(owner), title, startFolder,
+                                             QFileDialog::ShowDirsOnly);
+}
+
+} // namespace zk

@@ -1,0 +1,52 @@
+#include "Isolated.h"
+
+#include "Services.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QWidget>
+
+namespace zk::testing {
+
+void Isolated::SetUp()
+{
+    ASSERT_TRUE(m_root.isValid());
+    qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", path(QStringLiteral("system")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", path(QStringLiteral("cache")).toLocal8Bit());
+    registry = std::make_unique<FileRegistry>(FileRegistry::defaultFiles());
+    Services &s = services();
+    s.registry = registry.get();
+    s.prompts = &prompts;
+    s.shell = &shell;
+    s.help = &help;
+    s.accountFullName = [this] { return accountName; };
+}
+
+void Isolated::TearDown()
+{
+    if (qApp) {
+        QApplication::processEvents();
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                ADD_FAILURE() << "a window was left open: " << w->objectName().toStdString();
+    }
+    services() = Services{};
+}
+
+QString Isolated::folder(const QString &relative) const
+{
+    const QString p = path(relative);
+    QDir().mkpath(p);
+    return p.endsWith(u'/') ? p : p + u'/';
+}
+
+void Isolated::writeFile(const QString &p, const QByteArray &content) const
+{
+    QFile f(p);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << p.toStdString();
+    f.write(content);
+}
+
+} // namespace zk::testing

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "FileRegistry.h"
+#include "QtPrinters.h"
+#include "TestDoubles.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace zk::testing {
+
+// Every test gets its own folders and settings files, and the platform
+// services answered by doubles: scripted prompts, a recording shell and
+// help viewer, and a real file registry in the test's own config folders.
+class Isolated : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A folder inside the test's temporary root, created, with trailing "/".
+    QString folder(const QString &relative) const;
+    QString path(const QString &relative) const { return m_root.path() + u'/' + relative; }
+    void writeFile(const QString &path, const QByteArray &content = "x") const;
+
+    QTemporaryDir m_root;
+    std::unique_ptr<FileRegistry> registry;
+    ScriptedPrompts prompts;
+    RecordingShell shell;
+    RecordingHelpViewer help;
+    QString accountName; // what the passwd entry "holds" in this test
+};
+
+} // namespace zk::testing

@@ -1,0 +1,46 @@
+#include "Glyphs.h"
+
+#include <QAbstractButton>
+#include <QIcon>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace zk {
+
+void LadujzRes(QAbstractButton *button, const QString &name)
+{
+    button->setIcon(QIcon(QStringLiteral(":/glyphs/%1.png").arg(name)));
+    button->setIconSize(QSize(32, 32));
+    button->setProperty("glyph", name);
+    button->update();
+}
+
+QToolButton *makeGlyphButton(const QString &objectName, const QString &caption,
+                             const QString &glyph, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setText(caption);
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    if (!glyph.isEmpty())
+        LadujzRes(button, glyph);
+    return button;
+}
+
+QToolBar *makeDockedToolBar(const QString &objectName, int width, QWidget *parent)
+{
+    auto *bar = new QToolBar(parent);
+    bar->setObjectName(objectName);
+    bar->setOrientation(Qt::Vertical);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setFixedWidth(width);
+    bar->setIconSize(QSize(32, 32));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->toggleViewAction()->setEnabled(false);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    return bar;
+}
+
+} // namespace zk

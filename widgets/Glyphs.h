@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class QAbstractButton;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace zk {
+
+// Loads the 32 x 32 glyph `name` ("OK", "ANULUJ", "POMOC", ...) from the
+// program's resources onto the button and repaints it.
+void LadujzRes(QAbstractButton *button, const QString &name);
+
+// A large button with its glyph above the caption.
+QToolButton *makeGlyphButton(const QString &objectName, const QString &caption,
+                             const QString &glyph, QWidget *parent);
+
+// The vertical toolbar docked at the left edge of a window: fixed width,
+// not movable, buttons with glyph above caption.
+QToolBar *makeDockedToolBar(const QString &objectName, int width, QWidget *parent);
+
+} // namespace zk
