@@ -23,7 +23,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -310,10 +309,10 @@ QWidget *TKreatorDlg::buildSoundBox(QWidget *parent)
     Edit_Src = lineEdit(QStringLiteral("Edit_Src"), QStringLiteral("Lokalizacja wstawianego dźwięku lub muzyki"), box);
     Edit_Src->setEnabled(false);
     Przycisk_Play = toolButton(QStringLiteral("Przycisk_Play"), QString(), QStringLiteral("Rozpoczęcie odtwarzania"), box);
-    Przycisk_Play->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    Przycisk_Play->setIcon(QIcon(QStringLiteral(":/icons/play.png")));
     Przycisk_Play->setEnabled(false);
     Przycisk_Stop = toolButton(QStringLiteral("Przycisk_Stop"), QString(), QStringLiteral("Zatrzymanie odtwarzania"), box);
-    Przycisk_Stop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    Przycisk_Stop->setIcon(QIcon(QStringLiteral(":/icons/stop.png")));
     Przycisk_Stop->setEnabled(false);
     Przycisk_Nagrywaj = toolButton(QStringLiteral("Przycisk_Nagrywaj"), QStringLiteral("Nagraj"),
                                    QStringLiteral("Nagrywanie dźwięków"), box);

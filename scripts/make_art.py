@@ -126,6 +126,15 @@ def align_icon(kind):
     img.save(os.path.join(ROOT, "icons", "align_" + kind + ".png"))
 
 
+def media_icon(kind):
+    img = Image.new("RGBA", (16, 16), (0, 0, 0, 0)); d = ImageDraw.Draw(img)
+    if kind == "play":
+        d.polygon(((4, 2), (13, 8), (4, 14)), fill=(0, 120, 0), outline=(0, 60, 0))
+    else:
+        d.rectangle((3, 3, 12, 12), fill=(40, 40, 40))
+    img.save(os.path.join(ROOT, "icons", kind + ".png"))
+
+
 def splash():
     w, h = 350, 330
     img = Image.new("RGB", (w, h))
@@ -176,6 +185,8 @@ def main():
     glyph_online().save(os.path.join(ROOT, "icons", "zentarek.png"))
     for kind in ("left", "center", "right"):
         align_icon(kind)
+    for kind in ("play", "stop"):
+        media_icon(kind)
     splash()
     badge()
 

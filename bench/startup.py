@@ -1,0 +1,65 @@
+#!/usr/bin/python3
+"""Start-up time of zentarek beside a minimal Qt 6 program, under Xvfb.
+
+Measures, for each program, the wall time from process start to the main
+window's first paint (and, for zentarek, to the end of building the main
+window), as the median of N runs, and prints the ratio to the floor.
+
+    python3 bench/startup.py [build-folder] [runs]
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def run_once(program, env):
+    t0 = time.time_ns()
+    proc = subprocess.run([program], env=env, stderr=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                          timeout=60, check=True)
+    marks = {}
+    for line in proc.stderr.decode(errors="replace").splitlines():
+        parts = line.split()
+        if len(parts) == 3 and parts[0] == "zentarek-startup":
+            marks[parts[1]] = (int(parts[2]) - t0) / 1e6
+    return marks
+
+
+def median_of(program, runs, env):
+    samples = [run_once(program, env) for _ in range(runs)]
+    return {k: statistics.median(s[k] for s in samples) for k in samples[0]}
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+    display = ":93"
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(1.0)
+        with tempfile.TemporaryDirectory() as root:
+            env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb",
+                       ZENTAREK_STARTUP_TRACE="quit",
+                       XDG_CONFIG_HOME=root + "/config", XDG_CONFIG_DIRS=root + "/system",
+                       XDG_CACHE_HOME=root + "/cache", XDG_RUNTIME_DIR=root)
+            os.chmod(root, 0o700)
+            run_once(os.path.join(build, "bin", "zentarek"), env)  # first run: store created
+            floor = median_of(os.path.join(build, "bench", "bench_startup_floor"), runs, env)
+            app = median_of(os.path.join(build, "bin", "zentarek"), runs, env)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+    print(f"median of {runs} runs under Xvfb (ms from process start)")
+    print(f"  floor  (QMainWindow + QTabWidget): first paint {floor['firstpaint']:7.1f}")
+    print(f"  zentarek: end of FormCreate {app['formcreate']:7.1f}, first paint {app['firstpaint']:7.1f}")
+    steps = ", ".join(f"{k} {v:.1f}" for k, v in sorted(app.items(), key=lambda kv: kv[1]))
+    print(f"  zentarek marks: {steps}")
+    ratio = app['firstpaint'] / floor['firstpaint']
+    print(f"  ratio zentarek / floor (first paint): {ratio:.2f} (goal: at most 1.50)")
+
+
+if __name__ == "__main__":
+    main()
