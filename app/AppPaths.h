@@ -10,6 +10,7 @@ struct AppPaths {
     QString appFolder;
     QString helpFile;
     QString tempFolder; // where the page and intermediate files are written
+    QString intermediateFile; // the encoder's "temp.htm", in the temporary folder
     QString pageFilePath;
     QString badgeSourcePath;
 };

@@ -40,12 +40,22 @@ public:
     ~TKreatorDlg() override;
 
     const AppPaths &paths() const { return m_paths; }
+    const QString &PageFilePath() const { return m_paths.pageFilePath; }
     int runCount() const { return RunCount; }
     const QStringList &contactAddresses() const { return ContactAddresses; }
 
     // The page description as the controls hold it now.
     PageDescription description() const;
     QStringList editorLines() const;
+
+    // Output commands.
+    void Generuj_Strone();
+    void Gen_List();
+    bool SaveEncoded(const QStringList &lines, const QString &target);
+    void Przycisk_PodgladClick();
+    void BTN_ZapiszClick();
+    // Makes the page file name end in ".html", in the field too.
+    QString normalizedPageFileName();
 
     void Przycisk_AnulujClick();
     void Przycisk_PomocClick();

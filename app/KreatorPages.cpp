@@ -160,6 +160,8 @@ void TKreatorDlg::buildToolBar()
                      QStringLiteral("Zentarek on-line"));
     Przycisk_Anuluj = add(QStringLiteral("Przycisk_Anuluj"), QStringLiteral("&Koniec"), QString(),
                           QStringLiteral("Wyjście z programu"));
+    connect(Przycisk_Podglad, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_PodgladClick);
+    connect(BTN_Zapisz, &QToolButton::clicked, this, &TKreatorDlg::BTN_ZapiszClick);
     connect(Przycisk_Pomoc, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_PomocClick);
     connect(BTN_OnLine, &QToolButton::clicked, this, &TKreatorDlg::BTN_OnLineClick);
     connect(Przycisk_Anuluj, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_AnulujClick);

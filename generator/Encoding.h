@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace zk {
+
+inline const QString EncodingIso = QStringLiteral("ISO-8859-2");
+inline const QString EncodingWindows = QStringLiteral("CP-1250");
+
+// Writes one character in the page's character set: its byte when the set
+// holds it, else a decimal character reference "&#NNNN;" so the browser
+// still shows it. `encoding` is "ISO-8859-2" or "CP-1250".
+void KodujZnak(char32_t character, const QString &encoding, QByteArray &out);
+
+// The whole text in the page's character set.
+QByteArray encodeText(QStringView text, const QString &encoding);
+
+struct SaveEncodedFiles {
+    QString target;
+    QString intermediate; // "temp.htm" in the work folder
+};
+
+using MessageSink = std::function<void(const QString &caption, const QString &text)>;
+
+// Writes the lines, each followed by CR LF, to the target in the chosen
+// character set, by way of the intermediate file. The target is replaced
+// only when it has been written completely. Shows its own messages through
+// `message`; the caller reports a failure naming the target.
+bool SaveEncoded(const QStringList &lines, const SaveEncodedFiles &files, const QString &encoding,
+                 const MessageSink &message);
+
+} // namespace zk

@@ -1,0 +1,234 @@
+#include "PageGenerator.h"
+
+#include "Paths.h"
+#include "description/Product.h"
+
+namespace zk {
+
+namespace {
+
+QString q(const QString &s)
+{
+    return u'"' + s + u'"';
+}
+
+QString alignmentSuffix(Alignment a)
+{
+    switch (a) {
+    case Alignment::Center: return QStringLiteral(" ALIGN=CENTER>");
+    case Alignment::Right: return QStringLiteral(" ALIGN=RIGHT>");
+    case Alignment::Left: break;
+    }
+    return QStringLiteral(" ALIGN=LEFT>");
+}
+
+QString heading(int level, Alignment a, const QColor &color, const QString &text)
+{
+    const QString h = QStringLiteral("H%1").arg(level);
+    return u'<' + h + alignmentSuffix(a) + QStringLiteral("<FONT COLOR=") + KolorNaHex(color) + u'>' + text
+           + QStringLiteral("</FONT></") + h + u'>';
+}
+
+// The first non-letter of a format, as the separator of its fields.
+QChar separatorIn(const QString &format, QChar fallback)
+{
+    for (QChar c : format)
+        if (!c.isLetter() && c != u'\'')
+            return c.isSpace() ? fallback : c;
+    return fallback;
+}
+
+QChar timeSeparator(const QLocale &locale)
+{
+    return separatorIn(locale.timeFormat(QLocale::ShortFormat), u':');
+}
+
+QChar dateSeparator(const QLocale &locale)
+{
+    return separatorIn(locale.dateFormat(QLocale::ShortFormat), u'/');
+}
+
+QString two(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QChar(u'0'));
+}
+
+void addHead(QStringList &out, const PageDescription &d, const GeneratorContext &c)
+{
+    if (!d.Lista_Atrybuty_DocType.isEmpty())
+        out << d.Lista_Atrybuty_DocType;
+    out << QStringLiteral("<HTML>") << QStringLiteral("<HEAD>");
+    out << (d.PopUp_Atrybuty_Polskie_ISO
+                ? QStringLiteral("<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=iso-8859-2\">")
+                : QStringLiteral("<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=windows-1250\">"));
+    out << QStringLiteral("<META HTTP-EQUIV=\"Creation-date\" CONTENT=\"") + creationStamp(c.nowUtc, c.locale)
+               + QStringLiteral(" GMT\">");
+    const bool contact = d.Check_Atrybuty_Adresy && !d.Lista_Uklad_Adresy.isEmpty();
+    if (contact)
+        out << QStringLiteral("<META HTTP-EQUIV=\"Reply-to\" CONTENT=\"") + d.Lista_Uklad_Adresy.first()
+                   + QStringLiteral(" (") + c.ownerName + QStringLiteral(")\">");
+    if (!d.Lista_Atrybuty_Slowa_Kluczowe.isEmpty())
+        out << QStringLiteral("<META NAME=\"Keywords\" CONTENT=\"")
+                   + d.Lista_Atrybuty_Slowa_Kluczowe.join(QStringLiteral(", ")) + QStringLiteral("\">");
+    if (!d.Edit_Atrybuty_Tytul.isEmpty())
+        out << QStringLiteral("<META NAME=\"Description\" CONTENT=\"") + d.Edit_Atrybuty_Tytul + QStringLiteral("\">");
+    out << QStringLiteral("<META NAME=\"Author\" CONTENT=\"") + c.ownerName + QStringLiteral("\">");
+    out << QStringLiteral("<META NAME=\"Generator\" CONTENT=\"Zentarek Light\">");
+    if (!d.Edit_Atrybuty_Dokument_Bazowy.isEmpty())
+        out << QStringLiteral("<BASE HREF=\"") + d.Edit_Atrybuty_Dokument_Bazowy + QStringLiteral("\">");
+    if (contact)
+        out << QStringLiteral("<LINK REV=\"made\" HREF=\"mailto:") + d.Lista_Uklad_Adresy.first() + QStringLiteral("\">");
+    out << QStringLiteral("<TITLE>") + d.Edit_Atrybuty_Tytul + QStringLiteral("</TITLE>");
+    out << QStringLiteral("</HEAD>");
+}
+
+QString bodyLine(const PageDescription &d)
+{
+    QString background;
+    if (!d.PopUp_Atrybuty_Tlo_Kolor)
+        background = QStringLiteral(" BACKGROUND=\"") + fileNameOf(d.BackgroundImagePath) + u'"';
+    else if ((d.Panel_Podglad_Naglowki.rgb() & 0xFFFFFF) != 0xC0C0C0)
+        background = QStringLiteral(" BGCOLOR=") + KolorNaHex(d.Panel_Podglad_Naglowki);
+    return QStringLiteral("<BODY") + background + QStringLiteral(" TEXT=") + KolorNaHex(d.Przycisk_Atrybuty_Kolor_Tekst)
+           + QStringLiteral(" LINK=") + KolorNaHex(d.Przycisk_Atrybuty_Kolor_Odnosniki) + QStringLiteral(" ALINK=")
+           + KolorNaHex(d.Przycisk_Atrybuty_Kolor_Aktywne) + QStringLiteral(" VLINK=")
+           + KolorNaHex(d.Przycisk_Atrybuty_Kolor_Odwiedzone) + u'>';
+}
+
+QString soundLine(const PageDescription &d)
+{
+    const QString loop = d.Check_Infinite ? QStringLiteral(" LOOP=\"INFINITE\"")
+                                          : QStringLiteral(" LOOP=\"%1\"").arg(d.Spin_Powtorz);
+    return QStringLiteral("<BGSOUND SRC=\"") + fileNameOf(d.Edit_Src) + u'"' + loop + u'>';
+}
+
+void addHeaderSection(QStringList &out, const PageDescription &d)
+{
+    if (!d.Edit_Uklad_Glowny_Naglowek.isEmpty()) {
+        out << QString() << QStringLiteral("<!-- Sekcja nagłówków i obrazka tytułowego -->");
+        out << heading(1, d.headerAlignment, d.Przycisk_Uklad_Naglowek_Kolor, d.Edit_Uklad_Glowny_Naglowek);
+    }
+    if (d.Check_Uklad_Logo)
+        out << QStringLiteral("<CENTER><IMG SRC=\"") + fileNameOf(d.Edit_Uklad_Logo)
+                   + QStringLiteral("\" ALT=\"Obrazek tytułowy\"></CENTER>");
+    if (!d.Edit_Uklad_Podtytul.isEmpty())
+        out << heading(2, d.subtitleAlignment, d.Przycisk_Uklad_Podtytul_Kolor, d.Edit_Uklad_Podtytul);
+    if (d.Check_Uklad_Naglowek_Kreska)
+        out << QStringLiteral("<HR>");
+}
+
+void addLinksSection(QStringList &out, const PageDescription &d)
+{
+    if (!d.Check_Atrybuty_Odnosniki || d.Grid_Uklad_Odnosniki.isEmpty() || d.Grid_Uklad_Odnosniki.first().name.isEmpty())
+        return;
+    out << QString() << QStringLiteral("<!-- Sekcja ulubionych odnośników -->");
+    if (!d.Edit_Uklad_Naglowek_Odnosniki.isEmpty())
+        out << heading(3, d.linksHeadingAlignment, d.Przycisk_Uklad_Naglowek_Odnosniki_Kolor,
+                       d.Edit_Uklad_Naglowek_Odnosniki);
+    const QString icon = d.Check_Uklad_Odnosniki_Ikona
+                             ? QStringLiteral("<IMG SRC=\"") + fileNameOf(d.Edit_Uklad_Odnosniki_Ikonka)
+                                   + QStringLiteral("\" BORDER=0 ALT=\"* \">")
+                             : QString();
+    for (const LinkRow &row : d.Grid_Uklad_Odnosniki)
+        out << QStringLiteral("<A HREF=\"") + row.address + QStringLiteral("\">") + icon + row.name
+                   + QStringLiteral("</A><BR>");
+}
+
+void addContactSection(QStringList &out, const PageDescription &d)
+{
+    if (!d.Check_Atrybuty_Adresy || d.Lista_Uklad_Adresy.isEmpty())
+        return;
+    out << QString() << QStringLiteral("<!-- Sekcja adresów kontaktowych -->") << QStringLiteral("<HR>");
+    QString address = QStringLiteral("<ADDRESS>");
+    if (d.Check_Uklad_Adresy_Ikona)
+        address += QStringLiteral("<IMG SRC=\"") + fileNameOf(d.Edit_Uklad_Adresy_Ikona)
+                   + QStringLiteral("\" ALT=\"Napisz do mnie\"><BR>");
+    out << address;
+    for (const QString &a : d.Lista_Uklad_Adresy)
+        out << QStringLiteral("<A HREF=\"mailto:") + a + QStringLiteral("\">") + a + QStringLiteral("</A><BR>");
+    out << QStringLiteral("</ADDRESS>");
+}
+
+void addFooter(QStringList &out, const GeneratorContext &c)
+{
+    out << QString() << QStringLiteral("<!-- Koniec strony -->") << QStringLiteral("<BR><BR>");
+    out << QStringLiteral("<P ALIGN=RIGHT><FONT SIZE=\"-2\">Strona utworzona dnia ") + footerDate(c.today, c.locale)
+               + QStringLiteral("<BR>przy pomocy programu <STRONG><A HREF=") + q(MakerHomePage)
+               + QStringLiteral(" TARGET=\"_top\">Zentarek Light</A></STRONG></FONT><BR>");
+    if (c.badgeExists)
+        out << QStringLiteral("<A HREF=") + q(MakerHomePage)
+                   + QStringLiteral(" TARGET=\"_top\"><IMG SRC=\"zenanim.gif\" BORDER=\"0\"></A>");
+    out << QStringLiteral("</P>\r\n</BODY>");
+    out << QStringLiteral("</HTML>");
+}
+
+} // namespace
+
+QString KolorNaHex(const QColor &color)
+{
+    return QStringLiteral("\"#%1\"").arg(color.rgb() & 0xFFFFFF, 6, 16, QChar(u'0')).toUpper();
+}
+
+QString creationStamp(const QDateTime &utc, const QLocale &locale)
+{
+    const QDateTime t = utc.toUTC();
+    const QDate d = t.date();
+    const QTime time = t.time();
+    const QChar sep = timeSeparator(locale);
+    return locale.dayName(d.dayOfWeek(), QLocale::ShortFormat) + QStringLiteral(", ") + two(d.day()) + u' '
+           + locale.monthName(d.month(), QLocale::ShortFormat) + u' ' + QString::number(d.year()) + u' '
+           + two(time.hour()) + sep + two(time.minute()) + sep + two(time.second());
+}
+
+QString footerDate(const QDate &date, const QLocale &locale)
+{
+    const QChar sep = dateSeparator(locale);
+    return two(date.day()) + sep + two(date.month()) + sep + QStringLiteral("%1").arg(date.year(), 4, 10, QChar(u'0'));
+}
+
+QString shortenAssetPaths(const QString &line, const QStringList &publishFiles)
+{
+    QString result = line;
+    for (const QString &path : publishFiles) {
+        if (path.isEmpty() || !result.contains(path))
+            continue;
+        const QString name = fileNameOf(path);
+        if (name == path)
+            continue;
+        QString next;
+        next.reserve(result.size());
+        qsizetype from = 0;
+        for (qsizetype at = result.indexOf(path); at >= 0; at = result.indexOf(path, from)) {
+            next += QStringView(result).mid(from, at - from);
+            next += name;
+            from = at + path.size();
+        }
+        next += QStringView(result).mid(from);
+        result = next;
+    }
+    return result;
+}
+
+GeneratedPage Generuj_Strone(const PageDescription &d, const GeneratorContext &c)
+{
+    GeneratedPage page;
+    QStringList &out = page.pageLines;
+    out.reserve(d.Edytorek.size() + 64);
+    addHead(out, d, c);
+    out << bodyLine(d);
+    if (d.Check_Play)
+        out << soundLine(d);
+    if (d.Check_Atrybuty_Naglowki)
+        addHeaderSection(out, d);
+    out << QString() << QStringLiteral("<!-- Główna sekcja strony -->");
+    page.mainSectionLines.reserve(d.Edytorek.size());
+    for (const QString &line : d.Edytorek)
+        page.mainSectionLines << shortenAssetPaths(line, c.publishFiles);
+    out << page.mainSectionLines;
+    addLinksSection(out, d);
+    addContactSection(out, d);
+    addFooter(out, c);
+    return page;
+}
+
+} // namespace zk

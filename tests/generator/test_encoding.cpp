@@ -1,0 +1,111 @@
+#include "Encoding.h"
+#include "Isolated.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace zk;
+using zk::testing::Isolated;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out += static_cast<char>(v);
+    return out;
+}
+
+TEST(Encoding, PolishLettersLandOnTheirBytesInBothSets)
+{
+    const QString letters = QStringLiteral("ŚŹśźĄą ĆĘŁŃÓŻćęłńóż");
+    EXPECT_EQ(encodeText(letters, EncodingIso),
+              bytes({0xA6, 0xAC, 0xB6, 0xBC, 0xA1, 0xB1, ' ', 0xC6, 0xCA, 0xA3, 0xD1, 0xD3, 0xAF, 0xE6, 0xEA, 0xB3, 0xF1,
+                     0xF3, 0xBF}));
+    EXPECT_EQ(encodeText(letters, EncodingWindows),
+              bytes({0x8C, 0x8F, 0x9C, 0x9F, 0xA5, 0xB9, ' ', 0xC6, 0xCA, 0xA3, 0xD1, 0xD3, 0xAF, 0xE6, 0xEA, 0xB3, 0xF1,
+                     0xF3, 0xBF}));
+    EXPECT_EQ(encodeText(QStringLiteral("<P>abc 123</P>"), EncodingIso), QByteArray("<P>abc 123</P>"));
+}
+
+TEST(Encoding, CharactersOutsideTheSetBecomeCharacterReferences)
+{
+    const QString text = QStringLiteral("„cytat” – — € Ж 😀");
+    EXPECT_EQ(encodeText(text, EncodingIso),
+              QByteArray("&#8222;cytat&#8221; &#8211; &#8212; &#8364; &#1046; &#128512;"));
+    EXPECT_EQ(encodeText(text, EncodingWindows),
+              bytes({0x84}) + "cytat" + bytes({0x94, ' ', 0x96, ' ', 0x97, ' ', 0x80}) + " &#1046; &#128512;");
+    QByteArray one;
+    KodujZnak(U'ą', EncodingIso, one);
+    KodujZnak(U'‰', EncodingIso, one);
+    KodujZnak(U'‰', EncodingWindows, one);
+    EXPECT_EQ(one, bytes({0xB1}) + "&#8240;" + bytes({0x89}));
+}
+
+// The old byte tables turned these into Polish letters; each keeps its own byte.
+TEST(Encoding, NeighboursOfThePolishLettersKeepTheirOwnBytes)
+{
+    EXPECT_EQ(encodeText(QStringLiteral("ˇ¦¬±¶ľ"), EncodingWindows), bytes({0xA1, 0xA6, 0xAC, 0xB1, 0xB6, 0xBE}));
+    EXPECT_EQ(encodeText(QStringLiteral("ˇĽ"), EncodingIso), bytes({0xB7, 0xA5}));
+    EXPECT_EQ(encodeText(QStringLiteral("©"), EncodingIso), QByteArray("&#169;")) << "no ISO byte of the same code";
+}
+
+class SaveEncodedTest : public Isolated {
+protected:
+    QByteArray read(const QString &p) const
+    {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    bool save(const QStringList &lines, const QString &target, const QString &encoding)
+    {
+        return SaveEncoded(lines, {target, intermediate}, encoding,
+                           [this](const QString &caption, const QString &text) { messages << caption + u'|' + text; });
+    }
+    QString intermediate = path(QStringLiteral("temp.htm"));
+    QStringList messages;
+};
+
+TEST_F(SaveEncodedTest, WritesByteExactFilesWithCrLfAfterEveryLine)
+{
+    const QStringList lines = {QStringLiteral("<TITLE>Zażółć gęślą jaźń</TITLE>"), QString(),
+                               QStringLiteral("</P>\r\n</BODY>"), QStringLiteral("</HTML>")};
+    const QString target = path(QStringLiteral("index.html"));
+    ASSERT_TRUE(save(lines, target, EncodingIso));
+    EXPECT_EQ(read(target), QByteArray("<TITLE>Za") + bytes({0xBF, 0xF3, 0xB3, 0xE6}) + " g" + bytes({0xEA, 0xB6})
+                                + "l" + bytes({0xB1}) + " ja" + bytes({0xBC, 0xF1}) + "</TITLE>\r\n\r\n</P>\r\n</BODY>\r\n</HTML>\r\n");
+    EXPECT_FALSE(QFile::exists(intermediate)) << "the intermediate file exists only while saving";
+    ASSERT_TRUE(save(lines, target, EncodingWindows));
+    EXPECT_EQ(read(target).mid(9, 4), bytes({0xBF, 0xF3, 0xB3, 0xE6}));
+    EXPECT_EQ(read(target).count("\r\n"), 5) << "an embedded CR LF makes two lines";
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(SaveEncodedTest, ATargetWhoseFolderIsMissingFailsWithTheCodePageMessage)
+{
+    EXPECT_FALSE(save({QStringLiteral("x")}, path(QStringLiteral("nie/ma/index.html")), EncodingIso));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("BŁĄD!|Błąd przy próbie zmiany strony kodowej!")});
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("nie"))));
+}
+
+TEST_F(SaveEncodedTest, AnIntermediateFileThatCannotBeWrittenFailsSilently)
+{
+    intermediate = path(QStringLiteral("brak/temp.htm"));
+    const QString target = path(QStringLiteral("index.html"));
+    writeFile(target, "stara strona");
+    EXPECT_FALSE(save({QStringLiteral("x")}, target, EncodingIso));
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(read(target), QByteArray("stara strona")) << "the page that was there stays";
+}
+
+TEST_F(SaveEncodedTest, AnExistingPageIsReplacedWhole)
+{
+    const QString target = path(QStringLiteral("index.html"));
+    writeFile(target, QByteArray(10000, 'o'));
+    ASSERT_TRUE(save({QStringLiteral("nowa")}, target, EncodingWindows));
+    EXPECT_EQ(read(target), QByteArray("nowa\r\n"));
+    EXPECT_EQ(QDir(path(QString())).entryList(QDir::Files), QStringList{QStringLiteral("index.html")});
+}
+
+} // namespace
