@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <array>
 
@@ -97,34 +96,37 @@ void encodeInto(QStringView text, const ReverseTable &table, QByteArray &out)
 
 const QString ErrorCaption = QStringLiteral("BŁĄD!");
 
-bool writeIntermediate(const QStringList &lines, const QString &path)
+// The page in its character set, line by line with CR LF, into the
+// intermediate file.
+bool writeIntermediate(const QStringList &lines, const QString &path, const QString &encoding)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
+    const ReverseTable &table = tableFor(encoding);
+    QByteArray buffer;
+    buffer.reserve((1 << 20) + 8192);
+    const auto flush = [&] {
+        const bool ok = file.write(buffer) == buffer.size();
+        buffer.resize(0);
+        return ok;
+    };
     for (const QString &line : lines) {
-        const QByteArray bytes = line.toUtf8();
-        if (file.write(bytes) != bytes.size() || file.write("\r\n", 2) != 2)
+        encodeInto(line, table, buffer);
+        buffer += "\r\n";
+        if (buffer.size() >= (1 << 20) && !flush())
             return false;
     }
-    return file.flush();
+    return flush();
 }
 
-// Copies the intermediate text into the target, converting on the way.
-bool convertInto(QFile &source, QSaveFile &target, const QString &encoding)
+bool copyInto(QFile &source, QSaveFile &target)
 {
-    const ReverseTable &table = tableFor(encoding);
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QByteArray out;
     while (!source.atEnd()) {
         const QByteArray chunk = source.read(1 << 20);
         if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
             return false;
-        const QString text = decoder.decode(chunk);
-        out.clear();
-        out.reserve(text.size() + 64);
-        encodeInto(text, table, out);
-        if (target.write(out) != out.size())
+        if (target.write(chunk) != chunk.size())
             return false;
     }
     return source.error() == QFileDevice::NoError;
@@ -153,7 +155,7 @@ QByteArray encodeText(QStringView text, const QString &encoding)
 bool SaveEncoded(const QStringList &lines, const SaveEncodedFiles &files, const QString &encoding,
                  const MessageSink &message)
 {
-    if (!writeIntermediate(lines, files.intermediate))
+    if (!writeIntermediate(lines, files.intermediate, encoding))
         return false;
     QFile source(files.intermediate);
     if (!source.open(QIODevice::ReadOnly)) {
@@ -165,7 +167,7 @@ bool SaveEncoded(const QStringList &lines, const SaveEncodedFiles &files, const 
         message(ErrorCaption, QStringLiteral("Błąd przy próbie zmiany strony kodowej!"));
         return false;
     }
-    if (!convertInto(source, target, encoding) || !target.commit())
+    if (!copyInto(source, target) || !target.commit())
         return false; // the old target stays as it was
     source.close();
     if (!QFile::remove(files.intermediate))

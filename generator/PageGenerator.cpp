@@ -1,5 +1,6 @@
 #include "PageGenerator.h"
 
+#include "PatternSet.h"
 #include "Paths.h"
 #include "description/Product.h"
 
@@ -222,8 +223,11 @@ GeneratedPage Generuj_Strone(const PageDescription &d, const GeneratorContext &c
         addHeaderSection(out, d);
     out << QString() << QStringLiteral("<!-- Główna sekcja strony -->");
     page.mainSectionLines.reserve(d.Edytorek.size());
+    // A line in which no asset path occurs stays as it is; only the few
+    // that name one are searched path by path.
+    const PatternSet anyAsset(c.publishFiles);
     for (const QString &line : d.Edytorek)
-        page.mainSectionLines << shortenAssetPaths(line, c.publishFiles);
+        page.mainSectionLines << (anyAsset.foundIn(line) ? shortenAssetPaths(line, c.publishFiles) : line);
     out << page.mainSectionLines;
     addLinksSection(out, d);
     addContactSection(out, d);

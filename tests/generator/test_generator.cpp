@@ -194,3 +194,37 @@ TEST(Generator, StampAndFooterFollowTheRegionalSettings)
 }
 
 } // namespace
+
+#include "PatternSet.h"
+
+#include <QRandomGenerator>
+
+namespace {
+
+TEST(PatternSet, AgreesWithPlainSearchingOnRandomTexts)
+{
+    QRandomGenerator random(20261208);
+    const auto word = [&](int maxLength) {
+        QString s;
+        const int n = 1 + random.bounded(maxLength);
+        for (int i = 0; i < n; ++i)
+            s += QChar(u"ab/\\ł"[random.bounded(5)]);
+        return s;
+    };
+    for (int round = 0; round < 300; ++round) {
+        QStringList patterns;
+        for (int i = random.bounded(6); i >= 0; --i)
+            patterns << word(5);
+        const zk::PatternSet set(patterns);
+        for (int t = 0; t < 20; ++t) {
+            const QString text = word(30);
+            const bool expected = std::any_of(patterns.begin(), patterns.end(), [&](const QString &p) { return text.contains(p); });
+            ASSERT_EQ(set.foundIn(text), expected) << text.toStdString() << " / " << patterns.join(u'|').toStdString();
+        }
+    }
+    EXPECT_FALSE(zk::PatternSet({}).foundIn(QStringLiteral("anything")));
+    EXPECT_FALSE(zk::PatternSet({QString()}).foundIn(QStringLiteral("anything")));
+    EXPECT_TRUE(zk::PatternSet({QStringLiteral("hers"), QStringLiteral("she")}).foundIn(QStringLiteral("ushe")));
+}
+
+} // namespace
