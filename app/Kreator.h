@@ -174,6 +174,8 @@ protected:
 
 private:
     void FormCreate();
+    void preview();
+    void save();
     void LoadConfig();
     void SaveConfig();
     void buildToolBar();

@@ -61,6 +61,16 @@ static MessageSink errorBoxesOf(QWidget *owner)
 
 void TKreatorDlg::Przycisk_PodgladClick()
 {
+    runReportingErrors(this, [this] { preview(); });
+}
+
+void TKreatorDlg::BTN_ZapiszClick()
+{
+    runReportingErrors(this, [this] { save(); });
+}
+
+void TKreatorDlg::preview()
+{
     Generuj_Strone(); // collects PublishFiles on the way
     const QString name = normalizedPageFileName();
     const PageOutput page{PageLines, PublishFiles, PageEncoding, m_paths.intermediateFile, m_paths.badgeSourcePath};
@@ -70,7 +80,7 @@ void TKreatorDlg::Przycisk_PodgladClick()
         BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można wyświetlić strony!"), this);
 }
 
-void TKreatorDlg::BTN_ZapiszClick()
+void TKreatorDlg::save()
 {
     const QString name = normalizedPageFileName();
     m_paths.pageFilePath = m_paths.tempFolder + name;

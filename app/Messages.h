@@ -23,4 +23,19 @@ QString errorReportText(const QString &text);
 // The default error report for a failure a command did not handle.
 void showErrorReport(const QString &text, QWidget *owner = nullptr);
 
+// Runs a command; a failure it raises ends it and goes to the default
+// error report, so no error unwinds through the toolkit's own code.
+template <typename Command> void runReportingErrors(QWidget *owner, Command &&command);
+
 } // namespace zk
+
+#include "AppError.h"
+
+template <typename Command> void zk::runReportingErrors(QWidget *owner, Command &&command)
+{
+    try {
+        command();
+    } catch (const AppError &e) {
+        showErrorReport(e.text(), owner);
+    }
+}

@@ -173,3 +173,25 @@ TEST_F(OutputCommandsTest, WindowsEncodingWritesWindowsBytes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OutputCommandsTest, AnAssetThatCannotBeReadEndsTheCommandWithTheErrorReport)
+{
+    QDir().mkpath(pictures + QStringLiteral("album.gif")); // a folder that only looks like a picture
+    window->Edytorek->setPlainText(QStringLiteral("<IMG SRC=\"%1album.gif\"><IMG SRC=\"%1Kot.JPG\">").arg(pictures));
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    const auto messages = prompts.messages();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].caption, QStringLiteral("Zentarek Light - Generator Stron WWW"));
+    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("Nie można otworzyć pliku \"%1album.gif\"").arg(pictures)))
+        << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.endsWith(u'.'));
+    EXPECT_TRUE(QFile::exists(window->paths().tempFolder + QStringLiteral("index.html"))) << "the page was written first";
+    EXPECT_TRUE(shell.calls.isEmpty()) << "the rest of the command is skipped";
+    window->Edytorek->setPlainText(QStringLiteral("<IMG SRC=\"%1Kot.JPG\">").arg(pictures));
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    EXPECT_EQ(shell.calls.size(), 1) << "the next command runs normally";
+}
+
+} // namespace
