@@ -19,9 +19,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -165,12 +163,6 @@ void TKreatorDlg::Edit_Atrybuty_TytulChange()
     Edit_Uklad_Podtytul->setText(Edit_Atrybuty_Tytul->text());
 }
 
-void TKreatorDlg::CHK_WordWrapClick()
-{
-    Edytorek->setLineWrapMode(CHK_WordWrap->isChecked() ? QPlainTextEdit::WidgetWidth
-                                                        : QPlainTextEdit::NoWrap);
-}
-
 bool TKreatorDlg::event(QEvent *event)
 {
     if (event->type() == QEvent::StatusTip) {
@@ -201,16 +193,6 @@ bool TKreatorDlg::eventFilter(QObject *watched, QEvent *event)
     if (!widget || widget->window() != this)
         return false;
     return switchPageByKey(static_cast<QKeyEvent *>(event));
-}
-
-QFont editorFont()
-{
-    QFont font(QStringLiteral("Courier New"));
-    if (!QFontDatabase::families().contains(font.family()))
-        font.setFamily(QStringLiteral("Liberation Mono"));
-    font.setStyleHint(QFont::Monospace);
-    font.setPixelSize(13);
-    return font;
 }
 
 } // namespace zk

@@ -15,7 +15,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
@@ -27,6 +26,7 @@ namespace zk {
 class ColorPickerButton;
 class SpinEdit;
 class StringGrid;
+class THtmlMemo;
 
 // The wizard window: toolbar, the three tab pages that hold the page
 // description, and the status bar with the hint of the control under the
@@ -62,6 +62,16 @@ public:
     void BTN_OnLineClick();
     void Edit_Atrybuty_TytulChange();
     void CHK_WordWrapClick();
+
+    // The editor's tag commands.
+    void Edytorek_OdnosClick();
+    void Edytorek_GRafikaClick();
+    void Edytorek_AkapitClick();
+    void Edytorek_PogrubClick();
+    void Edytorek_PochylenieClick();
+    void Edytorek_PodkreslenieClick();
+    // The chosen picture's full path, or "" when cancelled.
+    QString WybierzGrafike(const QString &filter);
 
     // Empties the temporary folder of its plain files.
     void DeleteDir(const QString &folder);
@@ -161,7 +171,17 @@ public:
     QLineEdit *Edit_Uklad_Adresy_Ikona = nullptr;
 
     // "Główna sekcja".
-    QPlainTextEdit *Edytorek = nullptr;
+    THtmlMemo *Edytorek = nullptr;
+    QMenu *POP_Edytorek = nullptr;
+    QAction *Edytorek_Odnos = nullptr;
+    QAction *Edytorek_GRafika = nullptr;
+    QAction *Edytorek_Akapit = nullptr;
+    QAction *Edytorek_Pogrub = nullptr;
+    QAction *Edytorek_Pochylenie = nullptr;
+    QAction *Edytorek_Podkreslenie = nullptr;
+    QAction *Edytorek_Przeglad = nullptr;
+    QAction *Edytorek_Wstaw = nullptr;
+    QAction *Edytorek_Wyjcie = nullptr;
     QCheckBox *CHK_WordWrap = nullptr;
 
     QColor backgroundColor() const;
@@ -182,6 +202,8 @@ private:
     QWidget *buildSekcjePage();
     QWidget *buildAtrybutyPage();
     QWidget *buildGlownaPage();
+    void buildEditorMenu();
+    void setUpEditor();
     QWidget *buildSoundBox(QWidget *parent);
     QWidget *buildHeadersBox(QWidget *parent);
     QWidget *buildLinksBox(QWidget *parent);
@@ -198,8 +220,5 @@ private:
     QButtonGroup *m_linksAlign = nullptr;
     bool m_closed = false;
 };
-
-// The editor's font: "Courier New", or its metric twin where it is missing.
-QFont editorFont();
 
 } // namespace zk

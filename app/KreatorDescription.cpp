@@ -4,14 +4,13 @@
 #include "ColorPickerButton.h"
 #include "SpinEdit.h"
 #include "StringGrid.h"
+#include "THtmlMemo.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QTextBlock>
 #include <QToolButton>
 
 namespace zk {
@@ -63,12 +62,7 @@ void TKreatorDlg::setBackgroundColor(const QColor &color)
 
 QStringList TKreatorDlg::editorLines() const
 {
-    QStringList lines;
-    for (QTextBlock b = Edytorek->document()->begin(); b.isValid(); b = b.next())
-        lines << b.text();
-    if (lines.size() == 1 && lines.first().isEmpty())
-        lines.clear(); // an empty editor has no lines
-    return lines;
+    return Edytorek->Lines();
 }
 
 PageDescription TKreatorDlg::description() const

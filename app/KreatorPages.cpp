@@ -8,6 +8,7 @@
 #include "Glyphs.h"
 #include "SpinEdit.h"
 #include "StringGrid.h"
+#include "THtmlMemo.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -21,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -489,11 +489,8 @@ QWidget *TKreatorDlg::buildGlownaPage()
     auto *page = new QVBoxLayout(Glowna);
     page->setContentsMargins(2, 2, 2, 2);
     page->setSpacing(2);
-    Edytorek = named(new QPlainTextEdit(Glowna), QStringLiteral("Edytorek"),
+    Edytorek = named(new THtmlMemo(Glowna), QStringLiteral("Edytorek"),
                      QStringLiteral("Główna treść strony w języku HTML"));
-    Edytorek->setFont(editorFont());
-    Edytorek->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Edytorek->setTabStopDistance(QFontMetricsF(Edytorek->font()).horizontalAdvance(u' ') * 4);
     auto *panel = named(new QWidget(Glowna), QStringLiteral("Panel_WordWrap"));
     auto *panelLayout = new QHBoxLayout(panel);
     panelLayout->setContentsMargins(2, 0, 2, 0);
@@ -504,6 +501,7 @@ QWidget *TKreatorDlg::buildGlownaPage()
     page->addWidget(Edytorek, 1);
     page->addWidget(panel);
     connect(CHK_WordWrap, &QCheckBox::clicked, this, &TKreatorDlg::CHK_WordWrapClick);
+    setUpEditor();
     return Glowna;
 }
 

@@ -7,7 +7,7 @@ namespace zk {
 
 bool OpenFileDialog::Execute(QWidget *owner)
 {
-    const QString chosen = services().prompts->openFile({Title, Filter, FileName, InitialDir}, owner);
+    const QString chosen = services().prompts->openFile({Title, Filter, FileName, InitialDir, DefaultExt}, owner);
     if (chosen.isEmpty())
         return false;
     FileName = chosen;

@@ -15,6 +15,7 @@ public:
     QString Filter;
     QString FileName;
     QString InitialDir;
+    QString DefaultExt;
 
     // True when a file was chosen; FileName then holds its full path.
     bool Execute(QWidget *owner);

@@ -23,6 +23,7 @@ struct OpenFileRequest {
     QString filter;
     QString fileName;   // preselected file, may be empty
     QString initialDir; // may be empty
+    QString defaultSuffix; // appended to a name typed without an extension
 };
 
 struct ColorRequest {

@@ -46,6 +46,7 @@ QString QtPrompts::openFile(const OpenFileRequest &request, QWidget *owner)
     const QStringList filters = nameFiltersFromPipeFilter(request.filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

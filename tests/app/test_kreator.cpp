@@ -8,6 +8,7 @@
 #include "ColorPickerButton.h"
 #include "SpinEdit.h"
 #include "StringGrid.h"
+#include "THtmlMemo.h"
 
 #include <QAction>
 #include <QCheckBox>

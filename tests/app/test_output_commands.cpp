@@ -1,6 +1,7 @@
 #include "Isolated.h"
 #include "Encoding.h"
 #include "Kreator.h"
+#include "THtmlMemo.h"
 #include "PageGenerator.h"
 
 #include "../generator/Pages.h"

@@ -1,0 +1,123 @@
+// The main-section editor of the wizard window: its set-up, its context
+// menu with the tag commands, and the shared picture chooser.
+#include "Kreator.h"
+
+#include "EditorCommands.h"
+#include "Services.h"
+#include "SettingsStore.h"
+#include "THtmlMemo.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+
+namespace zk {
+
+void TKreatorDlg::setUpEditor()
+{
+    using O = EditorOption;
+    EditorOptions options = 0;
+    for (O o : {O::optSyntaxHighlight, O::optPrintWrap, O::optPrintLineNos, O::optPrintFilename, O::optPrintDate,
+                O::optPrintPageNos, O::optAutoIndent, O::optTabToColumn, O::optWordSelect, O::optShowRMargin,
+                O::optShowGutter, O::optShowWrapColumn, O::optTitleAsFilename, O::optProcessDroppedFiles,
+                O::optBlockOverwriteCursor, O::optShowWrapGlyph, O::optColumnTrack, O::optUseTAB, O::optSmartFill,
+                O::optOLEDragSource})
+        options |= bit(o);
+    Edytorek->setOptions(options);
+    Edytorek->fn_CharIsInWord = Edytorekfn_CharIsInWord;
+    Edytorek->fn_CharStartsWord = Edytorekfn_CharStartsWord;
+    Edytorek->useRegistry(services().registry, settings::RootKey + QStringLiteral("\\Kolorowanie"));
+    Edytorek->loadSettings();
+    buildEditorMenu();
+    Edytorek->document()->setModified(false);
+
+    OpenDoc.Title = QStringLiteral("Otwórz");
+    OpenDoc.Filter = QStringLiteral("Dokumenty HTML (*.htm;*.html)|*.htm;*.html");
+    OpenDoc.DefaultExt = QStringLiteral("html");
+    OpenDoc.FileName = QStringLiteral("index.html");
+}
+
+void TKreatorDlg::buildEditorMenu()
+{
+    POP_Edytorek = new QMenu(Edytorek);
+    POP_Edytorek->setObjectName(QStringLiteral("POP_Edytorek"));
+    const auto item = [this](const char *name, const QString &caption, const QKeySequence &key, const QString &hint,
+                             void (TKreatorDlg::*handler)()) {
+        QAction *a = POP_Edytorek->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(key);
+        a->setStatusTip(hint);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    Edytorek_Odnos = item("Edytorek_Odnos", QStringLiteral("&Odnośnik"), QKeySequence(Qt::CTRL | Qt::Key_A),
+                          QStringLiteral("Wstawienie odnośnika hipertekstowego"), &TKreatorDlg::Edytorek_OdnosClick);
+    Edytorek_GRafika = item("Edytorek_GRafika", QStringLiteral("&Grafika"), QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_I),
+                            QStringLiteral("Wstawienie grafiki"), &TKreatorDlg::Edytorek_GRafikaClick);
+    POP_Edytorek->addSeparator();
+    Edytorek_Akapit = item("Edytorek_Akapit", QStringLiteral("&Nowy akapit"), QKeySequence(Qt::CTRL | Qt::Key_P),
+                           QStringLiteral("Rozpoczęcie nowego akapitu"), &TKreatorDlg::Edytorek_AkapitClick);
+    Edytorek_Pogrub = item("Edytorek_Pogrub", QStringLiteral("Pogru&bienie"), QKeySequence(Qt::CTRL | Qt::Key_B),
+                           QStringLiteral("Pogrubienie zaznaczonego tekstu"), &TKreatorDlg::Edytorek_PogrubClick);
+    Edytorek_Pochylenie = item("Edytorek_Pochylenie", QStringLiteral("Pochylen&ie"), QKeySequence(Qt::CTRL | Qt::Key_I),
+                               QStringLiteral("Pochylenie zaznaczonego tekstu"), &TKreatorDlg::Edytorek_PochylenieClick);
+    Edytorek_Podkreslenie = item("Edytorek_Podkreslenie", QStringLiteral("Pod&kreślenie"), QKeySequence(Qt::CTRL | Qt::Key_U),
+                                 QStringLiteral("Podkreslenie zaznaczonego tekstu"), &TKreatorDlg::Edytorek_PodkreslenieClick);
+    POP_Edytorek->addSeparator();
+    Edytorek_Przeglad = item("Edytorek_Przeglad", QStringLiteral("&Przeglądanie"), QKeySequence(Qt::Key_F11),
+                             QStringLiteral("Podgląd strony w przeglądarce"), &TKreatorDlg::Przycisk_PodgladClick);
+    Edytorek_Wstaw = item("Edytorek_Wstaw", QStringLiteral("&Zachowanie"), QKeySequence(Qt::CTRL | Qt::Key_S), QString(),
+                          &TKreatorDlg::BTN_ZapiszClick);
+    Edytorek_Wyjcie = item("Edytorek_Wyjcie", QStringLiteral("&Wyjście"), QKeySequence(Qt::ALT | Qt::Key_X),
+                           QStringLiteral("Wyjście z generatora stron"), &TKreatorDlg::Przycisk_AnulujClick);
+    Edytorek->setPopupMenu(POP_Edytorek);
+}
+
+void TKreatorDlg::CHK_WordWrapClick()
+{
+    Edytorek->setWordWrap(CHK_WordWrap->isChecked());
+}
+
+void TKreatorDlg::Edytorek_OdnosClick()
+{
+    // The link dialog is not part of the program yet; the menu keeps its place.
+}
+
+void TKreatorDlg::Edytorek_GRafikaClick()
+{
+    // The image dialog is not part of the program yet; the menu keeps its place.
+}
+
+void TKreatorDlg::Edytorek_AkapitClick()
+{
+    wrapSelection(Edytorek, QStringLiteral("<P>"), QStringLiteral("</P>"));
+}
+
+void TKreatorDlg::Edytorek_PogrubClick()
+{
+    wrapSelection(Edytorek, QStringLiteral("<B>"), QStringLiteral("</B>"));
+}
+
+void TKreatorDlg::Edytorek_PochylenieClick()
+{
+    wrapSelection(Edytorek, QStringLiteral("<I>"), QStringLiteral("</I>"));
+}
+
+void TKreatorDlg::Edytorek_PodkreslenieClick()
+{
+    wrapSelection(Edytorek, QStringLiteral("<U>"), QStringLiteral("</U>"));
+}
+
+QString TKreatorDlg::WybierzGrafike(const QString &filter)
+{
+    const QString savedFilter = OpenDoc.Filter;
+    const QString savedTitle = OpenDoc.Title;
+    OpenDoc.Filter = filter;
+    OpenDoc.Title = QStringLiteral("Wybierz plik graficzny");
+    const QString chosen = OpenDoc.Execute(this) ? OpenDoc.FileName : QString();
+    OpenDoc.Filter = savedFilter;
+    OpenDoc.Title = savedTitle;
+    return chosen;
+}
+
+} // namespace zk

@@ -1,0 +1,39 @@
+#include "HtmlHighlighter.h"
+
+namespace zk {
+
+HtmlHighlighter::HtmlHighlighter(QTextDocument *document) : QSyntaxHighlighter(document)
+{
+    setScheme(HighlightScheme::defaults());
+}
+
+void HtmlHighlighter::setScheme(const HighlightScheme &scheme)
+{
+    m_scheme = scheme;
+    for (int i = 0; i < HtmlClassCount; ++i)
+        m_formats[size_t(i)] = scheme.format(HtmlClass(i));
+    rehighlight();
+}
+
+void HtmlHighlighter::setEnabled(bool enabled)
+{
+    if (m_enabled == enabled)
+        return;
+    m_enabled = enabled;
+    rehighlight();
+}
+
+void HtmlHighlighter::highlightBlock(const QString &text)
+{
+    ++m_count;
+    if (!m_enabled) {
+        setCurrentBlockState(HtmlGrammar::InitialState);
+        return;
+    }
+    const int state = m_grammar.highlightLine(text, previousBlockState(), [this](int start, int length, HtmlClass c) {
+        setFormat(start, length, m_formats[size_t(c)]);
+    });
+    setCurrentBlockState(state);
+}
+
+} // namespace zk

@@ -1,0 +1,468 @@
+#include "THtmlMemo.h"
+
+#include "EditorOptionsDialog.h"
+#include "HtmlHighlighter.h"
+#include "Registry.h"
+#include "RtfExport.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QDataStream>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QTextBlock>
+
+namespace zk {
+
+QFont editorFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    if (!QFontDatabase::families().contains(font.family()))
+        font.setFamily(QStringLiteral("Liberation Mono"));
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(13);
+    return font;
+}
+
+class MemoGutter : public QWidget {
+public:
+    explicit MemoGutter(THtmlMemo *memo) : QWidget(memo), m_memo(memo) { setObjectName(QStringLiteral("Gutter")); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override { m_memo->paintGutter(event); }
+
+private:
+    THtmlMemo *m_memo;
+};
+
+namespace {
+
+const QString HighlightingValue = QStringLiteral("Highlighting - ");
+const QString KeysValue = QStringLiteral("Key Assignments - ");
+
+bool defaultStartsWord(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || u == u'_';
+}
+
+bool defaultIsInWord(QChar c)
+{
+    const char16_t u = c.unicode();
+    return defaultStartsWord(c) || (u >= u'0' && u <= u'9') || u == u'\'' || u == u'-';
+}
+
+} // namespace
+
+THtmlMemo::THtmlMemo(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setFont(editorFont());
+    document()->setDocumentMargin(2);
+    setTabStopDistance(QFontMetricsF(font()).horizontalAdvance(u' ') * m_tab);
+    setLineWrapMode(NoWrap);
+    QPalette p = palette();
+    p.setColor(QPalette::Highlight, QColor(0, 128, 128));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Inactive, QPalette::Highlight, QColor(0, 128, 128));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Text, Qt::black);
+    p.setColor(QPalette::Base, Qt::white);
+    setPalette(p);
+    m_gutterWidget = new MemoGutter(this);
+    m_highlighter = new HtmlHighlighter(document());
+    connect(this, &QPlainTextEdit::updateRequest, m_gutterWidget, [this](const QRect &rect, int dy) {
+        if (dy)
+            m_gutterWidget->scroll(0, dy);
+        else
+            m_gutterWidget->update(0, rect.y(), m_gutterWidget->width(), rect.height());
+    });
+    setOptions(bit(EditorOption::optSyntaxHighlight) | bit(EditorOption::optAutoIndent) | bit(EditorOption::optUseTAB)
+               | bit(EditorOption::optShowGutter) | bit(EditorOption::optShowRMargin) | bit(EditorOption::optWordSelect)
+               | bit(EditorOption::optBlockOverwriteCursor) | bit(EditorOption::optShowWrapGlyph));
+    document()->setModified(false);
+}
+
+THtmlMemo::~THtmlMemo() = default;
+
+void THtmlMemo::setOptions(EditorOptions options)
+{
+    m_options = options;
+    m_highlighter->setEnabled(hasOption(EditorOption::optSyntaxHighlight));
+    const bool gutter = hasOption(EditorOption::optShowGutter);
+    m_gutterWidget->setVisible(gutter);
+    setViewportMargins(gutter ? m_gutter : 0, 0, 0, 0);
+    setLineWrapMode(hasOption(EditorOption::optWordWrap) ? WidgetWidth : NoWrap);
+    updateCursorShape();
+    viewport()->update();
+}
+
+int THtmlMemo::SelStart() const
+{
+    return textCursor().selectionStart();
+}
+
+void THtmlMemo::setSelStart(int position)
+{
+    QTextCursor c = textCursor();
+    c.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
+    setTextCursor(c);
+}
+
+int THtmlMemo::SelLength() const
+{
+    const QTextCursor c = textCursor();
+    return c.selectionEnd() - c.selectionStart();
+}
+
+void THtmlMemo::setSelLength(int length)
+{
+    QTextCursor c = textCursor();
+    const int start = c.selectionStart();
+    c.setPosition(start);
+    c.setPosition(std::clamp(start + length, 0, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+QString THtmlMemo::SelText() const
+{
+    return textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n');
+}
+
+void THtmlMemo::setSelText(const QString &text)
+{
+    QTextCursor c = textCursor();
+    c.beginEditBlock();
+    c.insertText(text);
+    c.endEditBlock();
+    setTextCursor(c);
+}
+
+QStringList THtmlMemo::Lines() const
+{
+    QStringList lines;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+        lines << b.text();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool THtmlMemo::WordWrap() const
+{
+    return lineWrapMode() != NoWrap;
+}
+
+void THtmlMemo::setWordWrap(bool wrap)
+{
+    setOptions(wrap ? (m_options | bit(EditorOption::optWordWrap)) : (m_options & ~bit(EditorOption::optWordWrap)));
+}
+
+void THtmlMemo::setPopupMenu(QMenu *menu)
+{
+    if (m_popup)
+        for (QAction *a : m_popup->actions())
+            removeAction(a);
+    m_popup = menu;
+    if (!menu)
+        return;
+    for (QAction *a : menu->actions()) {
+        a->setShortcutContext(Qt::WidgetShortcut);
+        addAction(a);
+    }
+}
+
+const HighlightScheme &THtmlMemo::scheme() const
+{
+    return m_highlighter->scheme();
+}
+
+void THtmlMemo::setScheme(const HighlightScheme &scheme)
+{
+    m_highlighter->setScheme(scheme);
+}
+
+void THtmlMemo::setOptionsKey(const QKeySequence &key)
+{
+    m_optionsKey = key;
+}
+
+void THtmlMemo::useRegistry(Registry *registry, const QString &key)
+{
+    m_registry = registry;
+    m_registryKey = key;
+}
+
+void THtmlMemo::loadSettings()
+{
+    if (!m_registry || m_registryKey.isEmpty())
+        return;
+    const HtmlGrammar grammar;
+    if (const auto text = m_registry->readString(Hive::CurrentUser, m_registryKey, HighlightingValue + grammar.name()))
+        setScheme(HighlightScheme::fromText(*text));
+    if (const auto keys = m_registry->readBytes(Hive::CurrentUser, m_registryKey, KeysValue + grammar.name())) {
+        QDataStream in(*keys);
+        quint8 version = 0;
+        QString name, sequence;
+        in >> version >> name >> sequence;
+        const QKeySequence key(sequence, QKeySequence::PortableText);
+        if (in.status() == QDataStream::Ok && version == 1 && name == u"EditorOptions" && !key.isEmpty())
+            m_optionsKey = key;
+    }
+}
+
+void THtmlMemo::saveSettings() const
+{
+    if (!m_registry || m_registryKey.isEmpty())
+        return;
+    const HtmlGrammar grammar;
+    m_registry->writeString(Hive::CurrentUser, m_registryKey, HighlightingValue + grammar.name(), scheme().toText());
+    QByteArray keys;
+    QDataStream out(&keys, QIODevice::WriteOnly);
+    out << quint8(1) << QStringLiteral("EditorOptions") << m_optionsKey.toString(QKeySequence::PortableText);
+    m_registry->writeBytes(Hive::CurrentUser, m_registryKey, KeysValue + grammar.name(), keys);
+}
+
+bool THtmlMemo::showOptionsDialog()
+{
+    EditorOptionsDialog dialog({m_options, scheme(), m_optionsKey}, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const EditorSettings chosen = dialog.settings();
+    const bool changed = chosen.options != m_options || !(chosen.scheme == scheme()) || chosen.optionsKey != m_optionsKey;
+    if (!changed)
+        return false;
+    setOptions(chosen.options);
+    setScheme(chosen.scheme);
+    m_optionsKey = chosen.optionsKey;
+    saveSettings();
+    return true;
+}
+
+QChar THtmlMemo::charAt(int position) const
+{
+    return document()->characterAt(position);
+}
+
+bool THtmlMemo::isInWord(QChar c) const
+{
+    return fn_CharIsInWord ? fn_CharIsInWord(c) : defaultIsInWord(c);
+}
+
+bool THtmlMemo::startsWord(QChar c) const
+{
+    return fn_CharStartsWord ? fn_CharStartsWord(c) : defaultStartsWord(c);
+}
+
+bool THtmlMemo::isWordStart(int position) const
+{
+    return startsWord(charAt(position)) && (position == 0 || !isInWord(charAt(position - 1)));
+}
+
+int THtmlMemo::nextWordStart(int position) const
+{
+    const int end = document()->characterCount() - 1;
+    for (int p = position + 1; p < end; ++p)
+        if (isWordStart(p))
+            return p;
+    return end;
+}
+
+int THtmlMemo::previousWordStart(int position) const
+{
+    for (int p = position - 1; p > 0; --p)
+        if (isWordStart(p))
+            return p;
+    return 0;
+}
+
+std::pair<int, int> THtmlMemo::wordAt(int position) const
+{
+    int p = position;
+    if (!isInWord(charAt(p)) && p > 0 && isInWord(charAt(p - 1)))
+        --p;
+    if (!isInWord(charAt(p)))
+        return {position, position};
+    int start = p, end = p;
+    while (start > 0 && isInWord(charAt(start - 1)))
+        --start;
+    while (end < document()->characterCount() - 1 && isInWord(charAt(end)))
+        ++end;
+    return {start, end};
+}
+
+bool THtmlMemo::menuTakesKey(const QKeyEvent *key) const
+{
+    if (!m_popup)
+        return false;
+    const QKeySequence pressed(key->keyCombination());
+    for (const QAction *a : m_popup->actions())
+        if (!a->shortcut().isEmpty() && a->shortcut().matches(pressed) == QKeySequence::ExactMatch && a->isEnabled())
+            return true;
+    return false;
+}
+
+bool THtmlMemo::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // The menu's shortcuts win over the editor's own bindings (Ctrl+A, ...).
+        if (menuTakesKey(key) || QKeySequence(key->keyCombination()) == m_optionsKey) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QPlainTextEdit::event(event);
+}
+
+bool THtmlMemo::handleWordKeys(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (!(mods & Qt::ControlModifier) || (mods & Qt::AltModifier))
+        return false;
+    const bool select = mods & Qt::ShiftModifier;
+    QTextCursor c = textCursor();
+    const int pos = c.position();
+    switch (event->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Left:
+        c.setPosition(event->key() == Qt::Key_Right ? nextWordStart(pos) : previousWordStart(pos),
+                      select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+        break;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        if (select)
+            return false;
+        if (!c.hasSelection())
+            c.setPosition(event->key() == Qt::Key_Delete ? nextWordStart(pos) : previousWordStart(pos),
+                          QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        break;
+    default:
+        return false;
+    }
+    setTextCursor(c);
+    return true;
+}
+
+void THtmlMemo::insertNewLineWithIndent()
+{
+    QTextCursor c = textCursor();
+    const QString line = c.block().text();
+    qsizetype indent = 0;
+    while (indent < line.size() && indent < c.positionInBlock() && (line[indent] == u' ' || line[indent] == u'\t'))
+        ++indent;
+    c.beginEditBlock();
+    c.insertBlock();
+    c.insertText(line.left(indent));
+    c.endEditBlock();
+    setTextCursor(c);
+}
+
+void THtmlMemo::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (QKeySequence(event->keyCombination()) == m_optionsKey) {
+        showOptionsDialog();
+        return;
+    }
+    if (event->key() == Qt::Key_Insert && mods == Qt::NoModifier) {
+        setOverwriteMode(!overwriteMode());
+        updateCursorShape();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && mods == Qt::NoModifier
+        && hasOption(EditorOption::optAutoIndent)) {
+        insertNewLineWithIndent();
+        return;
+    }
+    if (event->key() == Qt::Key_Tab && mods == Qt::NoModifier && !hasOption(EditorOption::optUseTAB)) {
+        const int column = textCursor().positionInBlock();
+        insertPlainText(QString(m_tab - column % m_tab, u' '));
+        return;
+    }
+    if (handleWordKeys(event))
+        return;
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void THtmlMemo::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (!hasOption(EditorOption::optWordSelect) || event->button() != Qt::LeftButton) {
+        QPlainTextEdit::mouseDoubleClickEvent(event);
+        return;
+    }
+    const auto [start, end] = wordAt(cursorForPosition(event->position().toPoint()).position());
+    QTextCursor c = textCursor();
+    c.setPosition(start);
+    c.setPosition(end, QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+void THtmlMemo::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (m_popup)
+        m_popup->exec(event->globalPos());
+    else
+        QPlainTextEdit::contextMenuEvent(event);
+}
+
+void THtmlMemo::updateCursorShape()
+{
+    // Qt draws the overwrite cursor as a block itself; the thin insert cursor
+    // is two pixels wide so it stays visible on the teal selection.
+    setCursorWidth(overwriteMode() ? 1 : 2);
+}
+
+void THtmlMemo::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    const QRect r = contentsRect();
+    m_gutterWidget->setGeometry(r.left(), r.top(), m_gutter, r.height());
+}
+
+void THtmlMemo::paintEvent(QPaintEvent *event)
+{
+    QPlainTextEdit::paintEvent(event);
+    if (!hasOption(EditorOption::optShowRMargin))
+        return;
+    QPainter p(viewport());
+    const qreal x = contentOffset().x() + document()->documentMargin()
+                    + QFontMetricsF(font()).horizontalAdvance(u'x') * m_rightMargin;
+    p.setPen(QColor(192, 192, 192));
+    p.drawLine(QPointF(x, 0), QPointF(x, viewport()->height()));
+}
+
+void THtmlMemo::paintGutter(QPaintEvent *event)
+{
+    QPainter p(m_gutterWidget);
+    p.fillRect(event->rect(), QColor(236, 236, 236));
+    p.setPen(QColor(160, 160, 160));
+    p.drawLine(m_gutter - 1, event->rect().top(), m_gutter - 1, event->rect().bottom());
+    if (!hasOption(EditorOption::optShowWrapGlyph) || !WordWrap())
+        return;
+    p.setPen(QColor(0, 128, 128));
+    for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
+        const QRectF box = blockBoundingGeometry(b).translated(contentOffset());
+        if (box.top() > event->rect().bottom())
+            break;
+        const QTextLayout *layout = b.layout();
+        for (int i = 1; layout && i < layout->lineCount(); ++i) {
+            const QRectF line = layout->lineAt(i).rect().translated(box.topLeft());
+            p.drawText(QRectF(2, line.top(), m_gutter - 4, line.height()), Qt::AlignCenter, QStringLiteral("↳"));
+        }
+    }
+}
+
+QMimeData *THtmlMemo::createMimeDataFromSelection() const
+{
+    QMimeData *data = QPlainTextEdit::createMimeDataFromSelection();
+    const QTextCursor c = textCursor();
+    const QByteArray rtf = rtfOfRange(document(), c.selectionStart(), c.selectionEnd(), font());
+    data->setData(QStringLiteral("text/rtf"), rtf);
+    data->setData(QStringLiteral("application/rtf"), rtf);
+    return data;
+}
+
+} // namespace zk

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "HighlightScheme.h"
+
+#include <QKeySequence>
+#include <QPlainTextEdit>
+
+#include <functional>
+
+class QMenu;
+
+namespace zk {
+
+class HtmlHighlighter;
+class Registry;
+
+// The editor's own options, as its options dialog names them.
+enum class EditorOption : int {
+    optAutoIndent, optTabToColumn, optWordSelect, optSyntaxHighlight, optTitleAsFilename,
+    optBlockOverwriteCursor, optShowWrapGlyph, optSmartFill, optUseTAB,
+    optPrintWrap, optPrintLineNos, optPrintFilename, optPrintDate, optPrintPageNos,
+    optShowRMargin, optShowGutter, optShowWrapColumn, optWordWrap, optWrapOverride,
+    optProcessDroppedFiles, optColumnTrack, optOLEDragSource,
+};
+inline constexpr int EditorOptionCount = 22;
+using EditorOptions = quint32;
+inline constexpr EditorOptions bit(EditorOption o) { return EditorOptions(1) << int(o); }
+
+// The page text editor: a plain-text editor with HTML highlighting, a
+// gutter, the right-margin line, auto-indent, overwrite mode with a block
+// cursor, word movement by the form's word-character rules, and copying
+// with colours.
+class THtmlMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    using CharTest = std::function<bool(QChar)>;
+
+    explicit THtmlMemo(QWidget *parent = nullptr);
+    ~THtmlMemo() override;
+
+    // The selection, in characters from the start of the text; a line break
+    // counts as one.
+    int SelStart() const;
+    void setSelStart(int position);
+    int SelLength() const;
+    void setSelLength(int length);
+    QString SelText() const;
+    void setSelText(const QString &text); // one undo step; caret behind it
+
+    // The text as lines, without their breaks: an empty text has none, and
+    // a final line break starts no further line.
+    QStringList Lines() const;
+
+    bool WordWrap() const;
+    void setWordWrap(bool wrap);
+
+    void setPopupMenu(QMenu *menu);
+    QMenu *popupMenu() const { return m_popup; }
+
+    CharTest fn_CharIsInWord;
+    CharTest fn_CharStartsWord;
+
+    EditorOptions options() const { return m_options; }
+    void setOptions(EditorOptions options);
+    bool hasOption(EditorOption o) const { return m_options & bit(o); }
+
+    int gutterWidth() const { return m_gutter; }
+    int rightMargin() const { return m_rightMargin; }
+    int tabDefault() const { return m_tab; }
+
+    const HighlightScheme &scheme() const;
+    void setScheme(const HighlightScheme &scheme);
+    HtmlHighlighter *highlighter() const { return m_highlighter; }
+
+    // Where the highlighting settings live ("Highlighting - HTML" and
+    // "Key Assignments - HTML" under the key); empty key: nowhere.
+    void useRegistry(Registry *registry, const QString &key);
+    void loadSettings();
+    void saveSettings() const;
+    QKeySequence optionsKey() const { return m_optionsKey; }
+    void setOptionsKey(const QKeySequence &key);
+    // Opens "Editor options"; true when it was accepted with changes.
+    bool showOptionsDialog();
+
+    // Word boundaries by the word-character rules.
+    int nextWordStart(int position) const;
+    int previousWordStart(int position) const;
+    std::pair<int, int> wordAt(int position) const;
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+
+private:
+    friend class MemoGutter;
+    bool isInWord(QChar c) const;
+    bool startsWord(QChar c) const;
+    bool isWordStart(int position) const;
+    QChar charAt(int position) const;
+    bool menuTakesKey(const QKeyEvent *key) const;
+    bool handleWordKeys(QKeyEvent *event);
+    void insertNewLineWithIndent();
+    void paintGutter(QPaintEvent *event);
+    void updateCursorShape();
+
+    QWidget *m_gutterWidget = nullptr;
+    HtmlHighlighter *m_highlighter = nullptr;
+    QMenu *m_popup = nullptr;
+    Registry *m_registry = nullptr;
+    QString m_registryKey;
+    EditorOptions m_options = 0;
+    QKeySequence m_optionsKey = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+    int m_gutter = 18;
+    int m_rightMargin = 80;
+    int m_tab = 4;
+};
+
+// The editor's font: "Courier New" 13 px, or its metric twin where missing.
+QFont editorFont();
+
+} // namespace zk
