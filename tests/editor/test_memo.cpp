@@ -1,0 +1,268 @@
+#include "EditorCommands.h"
+#include "EditorOptionsDialog.h"
+#include "HtmlHighlighter.h"
+#include "Isolated.h"
+#include "THtmlMemo.h"
+
+#include "ColorPickerButton.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+using namespace zk;
+using zk::testing::Isolated;
+
+namespace {
+
+class MemoTest : public Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        memo = std::make_unique<THtmlMemo>();
+        memo->resize(500, 300);
+    }
+    void TearDown() override
+    {
+        memo.reset();
+        Isolated::TearDown();
+    }
+    void select(int start, int length)
+    {
+        memo->setSelStart(start);
+        memo->setSelLength(length);
+    }
+    std::unique_ptr<THtmlMemo> memo;
+};
+
+TEST_F(MemoTest, StartsAsTheFormSetsItUp)
+{
+    const QString family = memo->font().family();
+    EXPECT_TRUE(family == QStringLiteral("Courier New") || family == QStringLiteral("Liberation Mono")) << family.toStdString();
+    EXPECT_EQ(memo->font().pixelSize(), 13);
+    EXPECT_EQ(memo->gutterWidth(), 18);
+    EXPECT_EQ(memo->document()->documentMargin(), 2);
+    EXPECT_EQ(memo->rightMargin(), 80);
+    EXPECT_DOUBLE_EQ(memo->tabStopDistance(), QFontMetricsF(memo->font()).horizontalAdvance(u' ') * 4);
+    EXPECT_EQ(memo->palette().color(QPalette::Highlight), QColor(0, 128, 128));
+    EXPECT_EQ(memo->palette().color(QPalette::HighlightedText), QColor(Qt::white));
+    EXPECT_FALSE(memo->WordWrap());
+    EXPECT_FALSE(memo->document()->isModified());
+    EXPECT_TRUE(memo->Lines().isEmpty());
+}
+
+TEST_F(MemoTest, SelectionCountsALineBreakAsOneCharacter)
+{
+    memo->setPlainText(QStringLiteral("abc\ndef\nghi"));
+    select(2, 4);
+    EXPECT_EQ(memo->SelStart(), 2);
+    EXPECT_EQ(memo->SelLength(), 4);
+    EXPECT_EQ(memo->SelText(), QStringLiteral("c\nde"));
+    memo->setSelText(QStringLiteral("X\nY"));
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("abX\nYf\nghi"));
+    EXPECT_EQ(memo->SelStart(), 5) << "the caret stands behind the inserted text";
+    EXPECT_EQ(memo->SelLength(), 0);
+    memo->undo();
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("abc\ndef\nghi")) << "one undo step";
+}
+
+TEST_F(MemoTest, LinesAreLogicalAndWhole)
+{
+    memo->setPlainText(QStringLiteral("a\n"));
+    EXPECT_EQ(memo->Lines(), QStringList{QStringLiteral("a")});
+    memo->setPlainText(QStringLiteral("a\n\nb"));
+    EXPECT_EQ(memo->Lines(), (QStringList{QStringLiteral("a"), QString(), QStringLiteral("b")}));
+    const QString longLine(5000, u'x');
+    memo->setPlainText(longLine + QStringLiteral("\nkoniec"));
+    memo->setWordWrap(true);
+    memo->show();
+    QApplication::processEvents();
+    EXPECT_GT(memo->document()->firstBlock().layout()->lineCount(), 1) << "shown wrapped";
+    EXPECT_EQ(memo->Lines(), (QStringList{longLine, QStringLiteral("koniec")}));
+    memo->hide();
+}
+
+TEST_F(MemoTest, WrappingCommandsLeaveTheCaretInsideTheTags)
+{
+    memo->setPlainText(QStringLiteral("0123456789abcdef"));
+    memo->setSelStart(10);
+    wrapSelection(memo.get(), QStringLiteral("<B>"), QStringLiteral("</B>"));
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("0123456789<B></B>abcdef"));
+    EXPECT_EQ(memo->SelStart(), 13);
+    EXPECT_EQ(memo->SelLength(), 0);
+
+    memo->setPlainText(QStringLiteral("0123456789"));
+    select(5, 3);
+    wrapSelection(memo.get(), QStringLiteral("<I>"), QStringLiteral("</I>"));
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("01234<I>567</I>89"));
+    EXPECT_EQ(memo->SelStart(), 8);
+    EXPECT_EQ(memo->SelText(), QStringLiteral("567"));
+    wrapSelection(memo.get(), QStringLiteral("<I>"), QStringLiteral("</I>"));
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("01234<I><I>567</I></I>89"));
+    EXPECT_EQ(memo->SelText(), QStringLiteral("567"));
+
+    memo->setPlainText(QStringLiteral("ab\ncd"));
+    select(1, 3);
+    wrapSelection(memo.get(), QStringLiteral("<P>"), QStringLiteral("</P>"));
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("a<P>b\nc</P>d"));
+    EXPECT_EQ(memo->SelText(), QStringLiteral("b\nc"));
+}
+
+TEST_F(MemoTest, WordMovementFollowsTheFormsWordCharacters)
+{
+    memo->fn_CharIsInWord = Edytorekfn_CharIsInWord;
+    memo->fn_CharStartsWord = Edytorekfn_CharStartsWord;
+    //                                   0         1         2         3         4
+    //                                   0123456789012345678901234567890123456789012345
+    memo->setPlainText(QStringLiteral("żółw_2 it's well-known 2nd, źdźbło"));
+    memo->show();
+    memo->setFocus();
+    memo->setSelStart(0);
+    QList<int> stops;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(memo.get(), Qt::Key_Right, Qt::ControlModifier);
+        stops << memo->SelStart();
+    }
+    EXPECT_EQ(stops, (QList<int>{7, 10, 12, 17, 28, 34, 34})) << "2nd begins no word";
+    QTest::keyClick(memo.get(), Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(memo->SelText(), QStringLiteral("źdźbło"));
+    memo->setSelStart(34);
+    QTest::keyClick(memo.get(), Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("żółw_2 it's well-known 2nd, "));
+    EXPECT_EQ(memo->wordAt(2), std::make_pair(0, 6)) << "double-click selects the Polish word with its digit";
+    memo->setSelStart(2);
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton, {}, memo->cursorRect().center());
+    EXPECT_EQ(memo->SelText(), QStringLiteral("żółw_2"));
+    memo->hide();
+}
+
+TEST_F(MemoTest, WithoutCallbacksTheEditorsOwnWordRuleApplies)
+{
+    memo->setPlainText(QStringLiteral("it's ab-cd żółw x"));
+    EXPECT_EQ(memo->nextWordStart(0), 5) << "apostrophe continues a word";
+    EXPECT_EQ(memo->nextWordStart(5), 14) << "hyphen continues a word; Polish letters are outside words, so w starts one";
+}
+
+TEST_F(MemoTest, InsertTogglesOverwriteAndEnterKeepsTheIndent)
+{
+    memo->show();
+    memo->setFocus();
+    memo->setPlainText(QStringLiteral("    <P>abc"));
+    memo->moveCursor(QTextCursor::End);
+    QTest::keyClick(memo.get(), Qt::Key_Return);
+    QTest::keyClicks(memo.get(), QStringLiteral("x"));
+    EXPECT_EQ(memo->Lines(), (QStringList{QStringLiteral("    <P>abc"), QStringLiteral("    x")}));
+    memo->setSelStart(4);
+    QTest::keyClick(memo.get(), Qt::Key_Insert);
+    EXPECT_TRUE(memo->overwriteMode());
+    QTest::keyClicks(memo.get(), QStringLiteral("<H"));
+    EXPECT_EQ(memo->Lines().first(), QStringLiteral("    <H>abc")) << "typed characters replace the ones under the caret";
+    QTest::keyClick(memo.get(), Qt::Key_Insert);
+    EXPECT_FALSE(memo->overwriteMode());
+    memo->hide();
+}
+
+TEST_F(MemoTest, CopyPutsPlainTextAndColouredRtfOnTheClipboard)
+{
+    memo->setPlainText(QStringLiteral("<B>Zażółć</B>"));
+    memo->highlighter()->rehighlight();
+    memo->selectAll();
+    memo->copy();
+    const QMimeData *data = QApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->text(), QStringLiteral("<B>Zażółć</B>"));
+    const QByteArray rtf = data->data(QStringLiteral("text/rtf"));
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("\\red0\\green0\\blue128")) << "the tag colour is in the colour table";
+    EXPECT_TRUE(rtf.contains("\\b <B>}")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("Za\\u380?\\u243?\\u322?\\u263?")) << rtf.constData();
+}
+
+TEST_F(MemoTest, EditingOneLineReColoursOnlyTheLinesWhoseStateChanges)
+{
+    QStringList lines;
+    for (int i = 0; i < 2000; ++i)
+        lines << QStringLiteral("<P ALIGN=CENTER>Wiersz %1 &nbsp; <A HREF=\"http://x.pl/\">x</A></P>").arg(i);
+    memo->setPlainText(lines.join(u'\n'));
+    memo->highlighter()->rehighlight();
+    memo->highlighter()->resetCounter();
+    QTextCursor c(memo->document()->findBlockByNumber(1000));
+    c.insertText(QStringLiteral("a"));
+    EXPECT_EQ(memo->highlighter()->highlightedBlocks(), 1);
+    c.insertText(QStringLiteral("<!--"));
+    const qint64 opened = memo->highlighter()->highlightedBlocks();
+    EXPECT_EQ(opened, 1 + 1000) << "an open comment changes every later line";
+    const QTextBlock later = memo->document()->findBlockByNumber(1500);
+    ASSERT_FALSE(later.layout()->formats().isEmpty());
+    EXPECT_TRUE(later.layout()->formats().first().format.fontItalic()) << "later lines are shown as comment";
+}
+
+TEST_F(MemoTest, OptionsDialogChangesAreStoredUnderKolorowanieAndReadBack)
+{
+    const QString key = QStringLiteral("\\Software\\Quorvel Software\\Zentarek\\Light\\Kolorowanie");
+    memo->useRegistry(registry.get(), key);
+    memo->show();
+    memo->setFocus();
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<EditorOptionsDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen = true;
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Editor options"));
+        dialog->findChild<QListWidget *>(QStringLiteral("Classes"))->setCurrentRow(int(HtmlClass::TagName));
+        dialog->findChild<QCheckBox *>(QStringLiteral("Underline"))->setChecked(true);
+        dialog->findChild<ColorPickerButton *>(QStringLiteral("Foreground"))->setColor(QColor(0x12, 0x34, 0x56));
+        dialog->findChild<QCheckBox *>(QStringLiteral("Auto-indent"))->setChecked(false);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QTest::keyClick(memo.get(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(seen);
+    EXPECT_FALSE(memo->hasOption(EditorOption::optAutoIndent));
+    const auto text = registry->readString(Hive::CurrentUser, key, QStringLiteral("Highlighting - HTML"));
+    ASSERT_TRUE(text.has_value());
+    EXPECT_TRUE(text->contains(QStringLiteral("Tag name=bu,#123456,"))) << text->toStdString();
+    EXPECT_TRUE(registry->readBytes(Hive::CurrentUser, key, QStringLiteral("Key Assignments - HTML")).has_value());
+
+    THtmlMemo restarted;
+    restarted.useRegistry(registry.get(), key);
+    restarted.loadSettings();
+    EXPECT_EQ(restarted.scheme(), memo->scheme());
+    EXPECT_EQ(restarted.scheme().style(HtmlClass::TagName).foreground, QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(restarted.optionsKey(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    memo->hide();
+}
+
+TEST_F(MemoTest, OptionsDialogCancelledOrUnchangedWritesNothing)
+{
+    const QString key = QStringLiteral("\\Software\\Quorvel Software\\Zentarek\\Light\\Kolorowanie");
+    memo->useRegistry(registry.get(), key);
+    for (bool accept : {false, true}) {
+        QTimer::singleShot(0, [accept] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            accept ? dialog->accept() : dialog->reject();
+        });
+        EXPECT_FALSE(memo->showOptionsDialog());
+    }
+    EXPECT_FALSE(registry->readString(Hive::CurrentUser, key, QStringLiteral("Highlighting - HTML")).has_value());
+}
+
+TEST(HighlightScheme, SurvivesItsTextFormAndIgnoresDamage)
+{
+    HighlightScheme s = HighlightScheme::defaults();
+    s.style(HtmlClass::VbString).background = QColor(0xFF, 0xFF, 0xE0);
+    s.style(HtmlClass::Comment).bold = true;
+    EXPECT_EQ(HighlightScheme::fromText(s.toText()), s);
+    const HighlightScheme damaged = HighlightScheme::fromText(QStringLiteral("Comment=b,#zzzzzz,;Nonsense=b,#000000,;String=i"));
+    EXPECT_EQ(damaged, HighlightScheme::defaults());
+}
+
+} // namespace
