@@ -10,8 +10,12 @@ HtmlHighlighter::HtmlHighlighter(QTextDocument *document) : QSyntaxHighlighter(d
 void HtmlHighlighter::setScheme(const HighlightScheme &scheme)
 {
     m_scheme = scheme;
-    for (int i = 0; i < HtmlClassCount; ++i)
+    for (int i = 0; i < HtmlClassCount; ++i) {
+        const ClassStyle &style = scheme.style(HtmlClass(i));
         m_formats[size_t(i)] = scheme.format(HtmlClass(i));
+        m_plain[size_t(i)] = !style.bold && !style.italic && !style.underline && !style.background.isValid()
+                             && (!style.foreground.isValid() || style.foreground == QColor(Qt::black));
+    }
     rehighlight();
 }
 
@@ -31,7 +35,8 @@ void HtmlHighlighter::highlightBlock(const QString &text)
         return;
     }
     const int state = m_grammar.highlightLine(text, previousBlockState(), [this](int start, int length, HtmlClass c) {
-        setFormat(start, length, m_formats[size_t(c)]);
+        if (!m_plain[size_t(c)])
+            setFormat(start, length, m_formats[size_t(c)]);
     });
     setCurrentBlockState(state);
 }

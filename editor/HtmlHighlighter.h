@@ -32,6 +32,7 @@ private:
     HtmlGrammar m_grammar;
     HighlightScheme m_scheme;
     std::array<QTextCharFormat, HtmlClassCount> m_formats;
+    std::array<bool, HtmlClassCount> m_plain{}; // looks like unformatted text: no need to set it
     bool m_enabled = true;
     qint64 m_count = 0;
 };
