@@ -182,7 +182,19 @@ bool TKreatorDlg::switchPageByKey(QKeyEvent *key)
         return false;
     const int count = Pages->count();
     Pages->setCurrentIndex((Pages->currentIndex() + (next ? 1 : count - 1)) % count);
+    focusFirstControlOf(Pages->currentWidget());
     return true;
+}
+
+// The focus follows the page, so typing goes on where the user now looks.
+void TKreatorDlg::focusFirstControlOf(QWidget *page)
+{
+    for (QWidget *w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && w->isEnabled() && w->isVisibleTo(page) && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 bool TKreatorDlg::eventFilter(QObject *watched, QEvent *event)

@@ -210,6 +210,7 @@ private:
     QWidget *buildAddressesBox(QWidget *parent);
     void setHelpContexts();
     bool switchPageByKey(QKeyEvent *key);
+    void focusFirstControlOf(QWidget *page);
     void reportStoreFailure(const QString &text);
 
     AppPaths m_paths;

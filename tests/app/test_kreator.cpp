@@ -261,6 +261,10 @@ TEST_F(KreatorTest, CtrlTabSwitchesOnePagePerPressWhereverTheFocusIs)
     w->Edytorek->setFocus();
     QTest::keyClick(w->Edytorek, Qt::Key_Tab);
     EXPECT_EQ(w->Edytorek->toPlainText(), QStringLiteral("\t")) << "a plain Tab belongs to the editor";
+    w->Pages->setCurrentIndex(1);
+    w->Edit_Uklad_Podtytul->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), w->Edytorek) << "the focus follows the page";
     EXPECT_EQ(w->Pages->currentIndex(), 2);
 }
 
