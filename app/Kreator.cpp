@@ -46,6 +46,7 @@ TKreatorDlg::TKreatorDlg(const QString &appFolder, QWidget *parent)
     Panel_Hint->setSizeGripEnabled(false);
     setStatusBar(Panel_Hint);
     setHelpContexts();
+    connectSectionCommands();
     FormCreate();
     setFixedSize(minimumSizeHint().expandedTo(QSize(504, 406)));
 }
@@ -199,6 +200,8 @@ void TKreatorDlg::focusFirstControlOf(QWidget *page)
 
 bool TKreatorDlg::eventFilter(QObject *watched, QEvent *event)
 {
+    if (handleSectionEvent(watched, event))
+        return true;
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *widget = qobject_cast<QWidget *>(watched);

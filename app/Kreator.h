@@ -4,9 +4,13 @@
 #include "OpenFileDialog.h"
 #include "description/PageDescription.h"
 
+#include <QList>
 #include <QMainWindow>
+
+#include <optional>
 #include <QStringList>
 
+class QAbstractButton;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -26,6 +30,7 @@ namespace zk {
 class ColorPickerButton;
 class SpinEdit;
 class StringGrid;
+struct LinkFields;
 class THtmlMemo;
 
 // The wizard window: toolbar, the three tab pages that hold the page
@@ -62,6 +67,32 @@ public:
     void BTN_OnLineClick();
     void Edit_Atrybuty_TytulChange();
     void CHK_WordWrapClick();
+
+    // The section editing commands.
+    void PopUp_Atrybuty_Tlo_KolorClick();
+    void PopUp_Atrybuty_Tlo_PodkladClick();
+    void PopUp_Atrybuty_Polskie_ISOClick();
+    void PopUp_Atrybuty_Polskie_WindowsClick();
+    void Przycisk_Atrybuty_Kolor_TekstColorChange();
+    void Check_Atrybuty_NaglowkiClick();
+    void Check_Atrybuty_OdnosnikiClick();
+    void Check_Atrybuty_AdresyClick();
+    void Check_Uklad_LogoClick();
+    void Check_Uklad_Odnosniki_IkonaClick();
+    void Check_Uklad_Adresy_IkonaClick();
+    void Przycisk_Uklad_Odnosniki_DodajClick();
+    void Przycisk_Uklad_Odnosniki_UsunClick();
+    void Przycisk_Uklad_Odnosniki_EdytujClick();
+    void Przycisk_Uklad_Odnosniki_OdNowaClick();
+    void Grid_Uklad_OdnosnikiKeyDown(QKeyEvent *event);
+    void Przycisk_Uklad_Adresy_DodajClick();
+    void Przycisk_Uklad_Adresy_UsunClick();
+    void Przycisk_Uklad_Adresy_EdytujClick();
+    void Przycisk_Uklad_Adresy_OdNowaClick();
+    void Lista_Uklad_AdresyKeyDown(QKeyEvent *event);
+    void Przycisk_Atrybuty_Slowa_Kluczowe_DodajClick();
+    void Przycisk_Atrybuty_Slowo_Kluczowe_UsunClick();
+    void Przycisk_Uklad_Naglowek_Odnosniki_PrawaClick(QAbstractButton *button);
 
     // The editor's tag commands.
     void Edytorek_OdnosClick();
@@ -211,6 +242,12 @@ private:
     void setHelpContexts();
     bool switchPageByKey(QKeyEvent *key);
     void focusFirstControlOf(QWidget *page);
+    void connectSectionCommands();
+    bool handleSectionEvent(QObject *watched, QEvent *event);
+    void setEncoding(bool iso);
+    void choosePicture(QCheckBox *box, QLineEdit *path);
+    std::optional<LinkFields> askForLink(const QString &description, const QString &address);
+    bool runListKey(int key, void (TKreatorDlg::*add)(), void (TKreatorDlg::*remove)(), void (TKreatorDlg::*edit)());
     void reportStoreFailure(const QString &text);
 
     AppPaths m_paths;
@@ -220,6 +257,8 @@ private:
     QButtonGroup *m_subtitleAlign = nullptr;
     QButtonGroup *m_linksAlign = nullptr;
     bool m_closed = false;
+    QColor m_colorDialogColor = QColor(0xC0, 0xC0, 0xC0); // the colour last chosen in the dialog
+    QList<QColor> m_colorDialogCustom = QList<QColor>(16, QColor(Qt::white));
 };
 
 } // namespace zk

@@ -3,12 +3,14 @@
 #include "Kreator.h"
 
 #include "EditorCommands.h"
+#include "Odnosnik.h"
 #include "Services.h"
 #include "SettingsStore.h"
 #include "THtmlMemo.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QMenu>
 
 namespace zk {
@@ -80,7 +82,15 @@ void TKreatorDlg::CHK_WordWrapClick()
 
 void TKreatorDlg::Edytorek_OdnosClick()
 {
-    // The link dialog is not part of the program yet; the menu keeps its place.
+    TOdnosnikDlg dialog(&OpenDoc, this);
+    if (!Edytorek->SelText().isEmpty())
+        dialog.Edit_Opis->setText(Edytorek->SelText());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    Edytorek->setSelText(dialog.LinkFragment);
+    const int d = int(dialog.Edit_Opis->text().size());
+    Edytorek->setSelStart(Edytorek->SelStart() - d - 4);
+    Edytorek->setSelLength(d);
 }
 
 void TKreatorDlg::Edytorek_GRafikaClick()

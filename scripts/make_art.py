@@ -135,6 +135,19 @@ def media_icon(kind):
     img.save(os.path.join(ROOT, "icons", kind + ".png"))
 
 
+def icon_link():
+    img = canvas(); d = ImageDraw.Draw(img)
+    d.rounded_rectangle((3, 11, 18, 21), radius=5, outline=(0, 0, 160), width=3)
+    d.rounded_rectangle((13, 11, 28, 21), radius=5, outline=(0, 120, 200), width=3)
+    return img
+
+
+def icon_folder():
+    img = Image.new("RGBA", (16, 16), (0, 0, 0, 0)); d = ImageDraw.Draw(img)
+    d.polygon(((1, 4), (6, 4), (7, 5), (14, 5), (14, 13), (1, 13)), fill=(240, 200, 60), outline=(140, 100, 0))
+    img.save(os.path.join(ROOT, "icons", "folder.png"))
+
+
 def splash():
     w, h = 350, 330
     img = Image.new("RGB", (w, h))
@@ -182,6 +195,8 @@ def main():
         save_glyph(fn(), name)
     icon_key().save(os.path.join(ROOT, "icons", "klucz.png"))
     icon_mail().save(os.path.join(ROOT, "icons", "koperta.png"))
+    icon_link().save(os.path.join(ROOT, "icons", "odnosnik.png"))
+    icon_folder()
     glyph_online().save(os.path.join(ROOT, "icons", "zentarek.png"))
     for kind in ("left", "center", "right"):
         align_icon(kind)

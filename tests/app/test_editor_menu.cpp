@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QApplication>
 #include <QTest>
 
 using namespace zk;
@@ -74,9 +75,14 @@ TEST_F(EditorMenuTest, MenuShortcutsWinOverTheEditorsOwnKeys)
     QSignalSpy link(window->Edytorek_Odnos, &QAction::triggered);
     QSignalSpy image(window->Edytorek_GRafika, &QAction::triggered);
     type(QStringLiteral("abc"), 1);
+    zk::testing::whenModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(link.count(), 1);
     EXPECT_EQ(editor->SelLength(), 0) << "Ctrl+A does not select all";
+    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    window->activateWindow();
+    editor->setFocus();
+    QTRY_VERIFY(editor->hasFocus());
     QTest::keyClick(editor, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(image.count(), 1);
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("abc"));

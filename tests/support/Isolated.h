@@ -7,9 +7,14 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace zk::testing {
+
+// Runs `act` on the next modal dialog once it is shown (the test then calls
+// the command that opens it); fails the test if none appears.
+void whenModal(std::function<void(QWidget *dialog)> act);
 
 // Every test gets its own folders and settings files, and the platform
 // services answered by doubles: scripted prompts, a recording shell and

@@ -1,0 +1,50 @@
+#include "DialogKeys.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+
+#include <QScreen>
+
+namespace zk {
+
+void centerOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        window->move(screen->availableGeometry().center() - window->rect().center());
+}
+
+DialogKeys::DialogKeys(QDialog *dialog, std::function<void()> onEnter, std::function<void()> onEscape)
+    : QObject(dialog), m_dialog(dialog), m_onEnter(std::move(onEnter)), m_onEscape(std::move(onEscape))
+{
+    qApp->installEventFilter(this);
+}
+
+DialogKeys::~DialogKeys()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool DialogKeys::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != m_dialog)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        m_onEnter();
+        return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+        m_onEscape();
+        return true;
+    }
+    return false;
+}
+
+} // namespace zk

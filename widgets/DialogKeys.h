@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace zk {
+
+// Every dialog of the program opens centred on the screen.
+void centerOnScreen(QWidget *window);
+
+// The dialogs' keyboard rule: with no modifier held, Enter acts as OK and
+// Escape as Cancel, whichever control has the focus (an editable combo box
+// included); the key is consumed. Any other key, or either with a
+// modifier, goes to the focused control as usual.
+class DialogKeys : public QObject {
+    Q_OBJECT
+public:
+    DialogKeys(QDialog *dialog, std::function<void()> onEnter, std::function<void()> onEscape);
+    ~DialogKeys() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QDialog *m_dialog;
+    std::function<void()> m_onEnter;
+    std::function<void()> m_onEscape;
+};
+
+} // namespace zk
