@@ -76,8 +76,11 @@ void TKreatorDlg::PopUp_Atrybuty_Tlo_KolorClick()
     ColorRequest request{m_colorDialogColor, m_colorDialogCustom, true, true};
     const auto chosen = services().prompts->chooseColor(request, this);
     m_colorDialogCustom = request.customColors;
-    if (!chosen)
+    if (!chosen) {
+        // Choosing the item toggled its check mark; a cancel puts it back.
+        PopUp_Atrybuty_Tlo_Kolor->setChecked(!PopUp_Atrybuty_Tlo_Podklad->isChecked());
         return;
+    }
     m_colorDialogColor = *chosen;
     PopUp_Atrybuty_Tlo_Kolor->setChecked(true);
     PopUp_Atrybuty_Tlo_Podklad->setChecked(false);
@@ -89,7 +92,7 @@ void TKreatorDlg::PopUp_Atrybuty_Tlo_PodkladClick()
 {
     BackgroundImagePath = WybierzGrafike(PictureFilter);
     if (BackgroundImagePath.isEmpty()) {
-        // A cancelled choice empties the path; the check marks stay.
+        // A cancelled choice empties the path; the check marks stay as they were.
         PopUp_Atrybuty_Tlo_Podklad->setChecked(!PopUp_Atrybuty_Tlo_Kolor->isChecked());
         return;
     }
