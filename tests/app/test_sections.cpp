@@ -318,4 +318,25 @@ TEST_F(SectionsTest, LinkCommandWrapsTheSelectionAndSelectsTheLinkText)
     EXPECT_TRUE(w->Edytorek->toPlainText().startsWith(QStringLiteral("Zobacz <A HREF")));
 }
 
+TEST_F(SectionsTest, WhatTheUserEnteredReachesTheGeneratedPage)
+{
+    TKreatorDlg *w = window.get();
+    answerLink(QStringLiteral("Onet"), QStringLiteral("http://onet.pl"));
+    w->Przycisk_Uklad_Odnosniki_DodajClick();
+    answerText(QStringLiteral("jan@x.pl"));
+    w->Przycisk_Uklad_Adresy_DodajClick();
+    answerText(QStringLiteral("strona"));
+    w->Przycisk_Atrybuty_Slowa_Kluczowe_DodajClick();
+    w->PopUp_Atrybuty_Polskie_Windows->trigger();
+    w->Przycisk_Atrybuty_Kolor_Tekst->setColor(QColor(0, 0, 0x7F));
+    QTest::mouseClick(w->Przycisk_Uklad_Naglowek_Srodek, Qt::LeftButton);
+    w->Generuj_Strone();
+    const QString page = w->PageLines.join(u'\n');
+    for (const char *expected : {"charset=windows-1250", "<META NAME=\"Keywords\" CONTENT=\"strona\">",
+                                 "<A HREF=\"http://onet.pl\">Onet</A><BR>", "<A HREF=\"mailto:jan@x.pl\">jan@x.pl</A><BR>",
+                                 "<LINK REV=\"made\" HREF=\"mailto:jan@x.pl\">", "TEXT=\"#00007F\"",
+                                 "<H1 ALIGN=CENTER><FONT COLOR=\"#00007F\">"})
+        EXPECT_TRUE(page.contains(QString::fromLatin1(expected))) << expected;
+}
+
 } // namespace
