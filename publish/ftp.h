@@ -1,0 +1,82 @@
+#pragma once
+
+#include "tcpip.h"
+
+#include <QStringList>
+
+namespace zk {
+
+enum t_ftp_mode { tftp_download = 0, tftp_upload = 1, tftp_getdir = 2 };
+using TFTPActionCompleteProc = std::function<void(QObject *sender, t_ftp_mode mode)>;
+using TDataTransferProc = std::function<void(QObject *sender, t_ftp_mode mode, qint32 bytes)>;
+// Receives a failure raised while a notification was handled (asynchronous
+// operation); without one the failure goes on to the application.
+using TFTPErrorProc = std::function<void(const ETcpIpError &error)>;
+
+// The client side of FTP over the TCP layer: log in, change and make
+// folders, upload DataStream as a file, download into it, list a folder;
+// passive (PASV) or active (PORT) data connections, synchronous or driven
+// by socket notifications.
+class T_FTP : public T_TcpIp {
+    Q_OBJECT
+public:
+    explicit T_FTP(QObject *parent = nullptr);
+    ~T_FTP() override;
+
+    QString URI;
+    QString ReplyText;
+    QString Username = QStringLiteral("ftp");
+    QString Password = QStringLiteral("ftp@example.pl");
+    net::SocketHandle ControlSocket = net::NoSocket;
+    bool Passive = true;
+    quint16 Port = 21;
+    t_ftp_mode Mode = tftp_download;
+    t_ftp_mode TransferMode = tftp_download;
+    QStringList Listing;
+    qint32 TransferSize = 0;
+    bool Busy = false;
+    TFTPActionCompleteProc OnActionComplete;
+    TDataTransferProc OnDataReceived;
+    TFTPErrorProc OnAsyncError;
+    MemoryStream ListingStream;
+    bool Async = false;
+    qint32 ReplyCode = 0;
+
+    void ReadReply();
+    void SendCommand(const QString &line) override;
+    void OpenSession() override;
+    void CloseSession() override;
+    void ChangeDir(const QString &folder);
+    void MakeDir(const QString &folder);
+    void Upload();
+    void Download();
+    void ListDir(const QString &path);
+    void Abort();
+    void Run() override;
+    void HandleSocketMessage(SocketMessage &message) override;
+
+    bool SendChunk();
+    void FinishUpload();
+    bool ReceiveChunk();
+    void FinishDownload();
+    void FinishListing();
+
+    // The address and port a 227 reply announced (traced, not used: the data
+    // connection goes to the control connection's server).
+    static bool parsePassiveReply(const QString &text, quint32 &address, quint16 &port);
+
+private:
+    void beginOperation();
+    void openDataConnection();
+    void acceptDataConnection();
+    void waitForFinalReply();
+    void readUnaskedReplies();
+    void sendLine(const QByteArray &line, const QString &traced);
+    [[noreturn]] void fail(qint32 code, const QString &text);
+    void closeQuietly(net::SocketHandle &socket);
+
+    quint32 m_serverAddress = net::NoAddress;
+    bool m_readingReply = false;
+};
+
+} // namespace zk

@@ -1,0 +1,503 @@
+#include "tcpip.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSocketNotifier>
+
+#include <cstring>
+
+namespace zk {
+
+using namespace net;
+
+qint64 MemoryStream::read(char *out, qint64 max)
+{
+    const qint64 n = std::max<qint64>(0, std::min(max, qint64(data.size()) - position));
+    if (n > 0)
+        std::memcpy(out, data.constData() + position, size_t(n));
+    position += n;
+    return n;
+}
+
+QString AddressText(quint32 address)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(&address); // network order: first octet first
+    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+}
+
+quint32 ResolveHost(const QString &text)
+{
+    if (text.isEmpty())
+        return NoAddress;
+    const quint32 dotted = parseDotted(text);
+    if (dotted != NoAddress)
+        return dotted;
+    return lookupHost(text);
+}
+
+quint32 LocalAddress()
+{
+    const quint32 a = lookupHost(localHostName());
+    return a != NoAddress ? a : parseDotted(QStringLiteral("127.0.0.1"));
+}
+
+int NthPos(QChar separator, const QString &text, int n)
+{
+    int found = 0;
+    for (int i = 0; i < text.size(); ++i)
+        if (text.at(i) == separator && ++found == n)
+            return i + 1;
+    return int(text.size()) + 1;
+}
+
+// ---------------------------------------------------------------- T_Component
+
+T_Component::T_Component(QObject *parent) : QObject(parent) {}
+
+T_Component::~T_Component()
+{
+    for (T_Component *c : LinkedComponents)
+        if (c)
+            c->LinkedComponentDestroyed(this);
+}
+
+void T_Component::LinkedComponentDestroyed(T_Component *) {}
+
+// --------------------------------------------------------- SocketNotifyWindow
+
+namespace {
+class SocketEvent : public QEvent {
+public:
+    static QEvent::Type kind()
+    {
+        static const int type = QEvent::registerEventType();
+        return QEvent::Type(type);
+    }
+    SocketEvent(int message, SocketHandle socket, int event)
+        : QEvent(kind()), message(message), socket(socket), event(event) {}
+    int message;
+    SocketHandle socket;
+    int event;
+};
+
+} // namespace
+
+SocketNotifyWindow::SocketNotifyWindow(T_TcpIp *owner) : QObject(owner), m_owner(owner) {}
+
+SocketNotifyWindow::~SocketNotifyWindow()
+{
+    for (Registration &r : m_registrations) {
+        delete r.read;
+        delete r.write;
+    }
+}
+
+void SocketNotifyWindow::drop(SocketHandle socket)
+{
+    const auto it = m_registrations.find(socket);
+    if (it == m_registrations.end())
+        return;
+    delete it->read;
+    delete it->write;
+    m_registrations.erase(it);
+}
+
+void SocketNotifyWindow::select(SocketHandle socket, int message, int eventMask)
+{
+    drop(socket);
+    if (socket == NoSocket)
+        return;
+    setNonBlocking(socket, eventMask != 0);
+    if (eventMask == 0)
+        return;
+    Registration r;
+    r.message = message;
+    r.mask = eventMask;
+    if (eventMask & (FD_READ | FD_ACCEPT | FD_CLOSE)) {
+        r.read = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+        connect(r.read, &QSocketNotifier::activated, this, [this, socket] { readReady(socket); });
+    }
+    if (eventMask & (FD_WRITE | FD_CONNECT)) {
+        r.write = new QSocketNotifier(socket, QSocketNotifier::Write, this);
+        connect(r.write, &QSocketNotifier::activated, this, [this, socket] { writeReady(socket); });
+    }
+    m_registrations.insert(socket, r);
+}
+
+void SocketNotifyWindow::readReady(SocketHandle socket)
+{
+    const auto it = m_registrations.find(socket);
+    if (it == m_registrations.end())
+        return;
+    it->read->setEnabled(false); // armed again when the component reads
+    int event = FD_READ;
+    if (it->mask & FD_ACCEPT && notConnected(peerName(socket))) {
+        event = FD_ACCEPT;
+    } else {
+        char byte;
+        const long n = peekSome(socket, &byte, 1);
+        if (n == 0 || (n < 0 && !wouldBlock(lastError())))
+            event = FD_CLOSE;
+        else if (n < 0) {
+            it->read->setEnabled(true);
+            return;
+        }
+    }
+    if (!(it->mask & event))
+        event = FD_READ;
+    post(it->message, socket, event);
+}
+
+void SocketNotifyWindow::writeReady(SocketHandle socket)
+{
+    const auto it = m_registrations.find(socket);
+    if (it == m_registrations.end())
+        return;
+    it->write->setEnabled(false); // armed again when a send would block
+    if (it->connectPending) {
+        it->connectPending = false;
+        if (it->mask & FD_CONNECT)
+            post(it->message, socket, FD_CONNECT);
+    }
+    if (it->mask & FD_WRITE)
+        post(it->message, socket, FD_WRITE);
+}
+
+void SocketNotifyWindow::rearmRead(SocketHandle socket)
+{
+    const auto it = m_registrations.find(socket);
+    if (it != m_registrations.end() && it->read)
+        it->read->setEnabled(true);
+}
+
+void SocketNotifyWindow::rearmWrite(SocketHandle socket)
+{
+    const auto it = m_registrations.find(socket);
+    if (it != m_registrations.end() && it->write)
+        it->write->setEnabled(true);
+}
+
+void SocketNotifyWindow::post(int message, SocketHandle socket, int event)
+{
+    QCoreApplication::postEvent(this, new SocketEvent(message, socket, event));
+}
+
+void SocketNotifyWindow::customEvent(QEvent *event)
+{
+    if (event->type() != SocketEvent::kind())
+        return;
+    const auto *e = static_cast<SocketEvent *>(event);
+    SocketMessage m{e->message, e->socket, quint32(e->event), 0};
+    m_owner->HandleSocketMessage(m);
+}
+
+// -------------------------------------------------------------------- T_TcpIp
+
+T_TcpIp::T_TcpIp(QObject *parent) : T_Component(parent), Buffer(BufferSize, '\0')
+{
+    NotifyWindow = new SocketNotifyWindow(this);
+}
+
+T_TcpIp::~T_TcpIp()
+{
+    shutDown();
+}
+
+void T_TcpIp::shutDown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    OnTrace = nullptr; // destruction produces no trace lines
+    try {
+        if (Socket != NoSocket)
+            CloseSession();
+    } catch (const std::exception &) {
+        // the peer is gone; the sockets are closed all the same below
+    }
+    CloseSocket(Socket);
+}
+
+void T_TcpIp::trace(const QString &s, TTraceLevel level) const
+{
+    if (OnTrace)
+        OnTrace(s, level);
+}
+
+SocketHandle T_TcpIp::CreateSocket()
+{
+    return createTcpSocket();
+}
+
+void T_TcpIp::AsyncSelect(SocketHandle socket, int message, int eventMask)
+{
+    NotifyWindow->select(socket, message, eventMask);
+}
+
+void T_TcpIp::ConnectSocket(SocketHandle &socket, quint16 port, quint32 address)
+{
+    const bool background = NotifyWindow->isRegistered(socket);
+    if (!background)
+        setNonBlocking(socket, true); // so that connecting can time out
+    int error = connectTo(socket, address, port);
+    bool timedOut = false;
+    if (!background && wouldBlock(error)) {
+        const Wait w = waitWritable(socket, TimeoutMs);
+        timedOut = w == Wait::TimedOut;
+        error = w == Wait::Ready ? pendingError(socket) : (timedOut ? TimedOutError : lastError());
+    }
+    if (!background)
+        setNonBlocking(socket, false);
+    if (error == 0) {
+        trace(QStringLiteral("Opened output socket %1 to host %2 successfully; ID %3").arg(port).arg(AddressText(address)).arg(socket));
+        return;
+    }
+    if (background && wouldBlock(error))
+        return;
+    CloseSocket(socket);
+    trace(QStringLiteral("Failed to open output socket %1 to host %2").arg(port).arg(AddressText(address)));
+    if (timedOut)
+        throw ETcpIpError(QStringLiteral("Timed out after %1 s connecting to host %2 port %3")
+                              .arg(TimeoutMs / 1000.0).arg(Hostname.isEmpty() ? AddressText(address) : Hostname).arg(port));
+    m_lastError = error;
+}
+
+void T_TcpIp::ListenSocket(SocketHandle &socket, quint16 &port, quint32 localAddress)
+{
+    CloseSocket(socket);
+    socket = CreateSocket();
+    if (!bindTo(socket, localAddress, port)) {
+        trace(QStringLiteral("Failed to bind socket %1 for local ip %2").arg(port).arg(AddressText(localAddress)));
+        CloseSocket(socket);
+        return;
+    }
+    trace(QStringLiteral("Bound to socket %1 for local ip %2").arg(port).arg(AddressText(localAddress)));
+    quint16 bound = 0;
+    if (boundPort(socket, bound))
+        port = bound;
+    if (!listenOn(socket, 2)) {
+        CloseSocket(socket);
+        trace(QStringLiteral("Failed to set input socket %1 to listening mode").arg(port));
+        return;
+    }
+    trace(QStringLiteral("Set input socket %1 to listening mode sucessfully; ID %2").arg(port).arg(socket));
+}
+
+SocketHandle T_TcpIp::AcceptConnection(SocketHandle listening, quint32 &peerAddress)
+{
+    quint16 peerPort = 0;
+    if (!NotifyWindow->isRegistered(listening) && waitReadable(listening, TimeoutMs) != Wait::Ready) {
+        trace(QStringLiteral("No incoming connection found on socket ID %1").arg(listening));
+        return NoSocket;
+    }
+    const SocketHandle s = acceptFrom(listening, peerAddress, peerPort);
+    if (s == NoSocket) {
+        trace(QStringLiteral("No incoming connection found on socket ID %1").arg(listening));
+        return NoSocket;
+    }
+    trace(QStringLiteral("Incoming connection found on socket ID %1; generated socket ID %2").arg(listening).arg(s));
+    return s;
+}
+
+int T_TcpIp::SocketState(SocketHandle socket)
+{
+    if (socket == NoSocket)
+        return 0;
+    const int error = peerName(socket);
+    if (error == 0)
+        return 2;
+    return notConnected(error) ? 1 : 3;
+}
+
+void T_TcpIp::CloseSocket(SocketHandle &socket)
+{
+    if (socket == NoSocket)
+        return;
+    NotifyWindow->select(socket, 0, 0);
+    closeHandle(socket);
+    if (socket == m_lineSocket) {
+        m_lineSocket = NoSocket;
+        m_lineBuffer.clear();
+    }
+    trace(QStringLiteral("Closed socket ID %1").arg(socket));
+    socket = NoSocket;
+}
+
+bool T_TcpIp::waitUntilReadable(SocketHandle socket)
+{
+    const Wait w = waitReadable(socket, TimeoutMs);
+    if (w == Wait::TimedOut)
+        throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for %2 from host %3")
+                              .arg(TimeoutMs / 1000.0).arg(waitingFor, Hostname.isEmpty() ? AddressText(HostAddress) : Hostname));
+    return w == Wait::Ready;
+}
+
+void T_TcpIp::ReceiveBytes(SocketHandle socket, char *buffer, long &count, long size)
+{
+    QByteArray own;
+    if (!buffer) {
+        own.resize(size);
+        buffer = own.data();
+    }
+    const bool background = NotifyWindow->isRegistered(socket);
+    do {
+        if (!background && !waitUntilReadable(socket)) {
+            count = -1;
+            EndOfData = true;
+            break;
+        }
+        count = receiveSome(socket, buffer, size_t(size));
+        if (count <= 0) {
+            const int error = lastError();
+            const bool noDataYet = count < 0 && wouldBlock(error);
+            if (noDataYet) {
+                NotifyWindow->rearmRead(socket);
+                if (WaitForData) {
+                    DataReady = false;
+                    const QDeadlineTimer deadline(TimeoutMs);
+                    while (!DataReady && WaitForData) {
+                        if (deadline.hasExpired())
+                            throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for %2 from host %3")
+                                                  .arg(TimeoutMs / 1000.0).arg(waitingFor, Hostname));
+                        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+                    }
+                } else {
+                    waitUntilReadable(socket);
+                }
+            } else {
+                EndOfData = true;
+            }
+        } else {
+            trace(QStringLiteral("Received %1 bytes on socket ID %2").arg(count).arg(socket));
+            NotifyWindow->rearmRead(socket);
+        }
+    } while (!EndOfData && count <= 0);
+}
+
+bool T_TcpIp::hasBufferedLine(SocketHandle socket) const
+{
+    return socket == m_lineSocket && m_lineBuffer.contains('\n');
+}
+
+QString T_TcpIp::ReadLine(SocketHandle socket)
+{
+    if (socket != m_lineSocket) {
+        m_lineSocket = socket;
+        m_lineBuffer.clear();
+    }
+    m_lineTooLong = false;
+    char chunk[4096];
+    for (;;) {
+        const qsizetype lf = m_lineBuffer.indexOf('\n');
+        if (lf >= 0) {
+            QByteArray line = m_lineBuffer.left(lf);
+            m_lineBuffer.remove(0, lf + 1);
+            line.replace('\r', QByteArray());
+            return QString::fromLatin1(line);
+        }
+        if (m_lineBuffer.size() > MaxLine) { // keep memory bounded: the line is refused anyway
+            m_lineTooLong = true;
+            m_lineBuffer.clear();
+        }
+        if (AtEnd(socket)) {
+            m_lineBuffer.clear();
+            return {};
+        }
+        long count = 0;
+        ReceiveBytes(socket, chunk, count, sizeof chunk);
+        if (count > 0)
+            m_lineBuffer.append(chunk, count);
+        else if (AtEnd(socket)) {
+            m_lineBuffer.clear();
+            return {};
+        }
+    }
+}
+
+void T_TcpIp::SendBytes(SocketHandle socket, const char *data, long &length)
+{
+    const bool background = NotifyWindow->isRegistered(socket);
+    if (!background && waitWritable(socket, TimeoutMs) == Wait::TimedOut)
+        throw ETcpIpError(QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname));
+    length = sendSome(socket, data, size_t(std::max(0L, length)));
+    if (length < 0 && background && wouldBlock(lastError()))
+        NotifyWindow->rearmWrite(socket);
+    trace(QStringLiteral("Sent %1 bytes on socket ID %2").arg(length).arg(socket));
+}
+
+void T_TcpIp::SendText(SocketHandle socket, const QByteArray &text)
+{
+    long length = long(text.size());
+    SendBytes(socket, text.constData(), length);
+}
+
+void T_TcpIp::HandleSocketMessage(SocketMessage &message)
+{
+    if (message.Msg == WM_SOCKET_CONTROL && (message.LParam & 0xFFFF) == FD_READ)
+        DataReady = true;
+    else if (message.Msg == WM_QUERYENDSESSION)
+        message.Result = 1;
+}
+
+void T_TcpIp::OpenConnection(SocketHandle &socket, quint16 port, quint32 address)
+{
+    CloseSocket(socket);
+    socket = CreateSocket();
+    if (socket != NoSocket)
+        ConnectSocket(socket, port, address);
+}
+
+void T_TcpIp::OpenSession()
+{
+    if (Connected)
+        CloseSession();
+    QString host = Hostname;
+    const qsizetype colon = host.lastIndexOf(u':');
+    bool hasPort = false;
+    const uint port = colon > 0 ? host.mid(colon + 1).toUInt(&hasPort) : 0;
+    if (hasPort && port > 0 && port <= 65535) { // "host:port" names its own port
+        ConnectPort = quint16(port);
+        host.truncate(colon);
+    }
+    HostAddress = ResolveHost(host);
+    if (HostAddress == NoAddress)
+        throw ETcpIpError(QStringLiteral("Couldn't resolve hostname ") + Hostname);
+    m_lastError = 0;
+    OpenConnection(Socket, ConnectPort, HostAddress);
+    if (Socket == NoSocket)
+        throw ESocketError(quint16(m_lastError ? m_lastError : lastError()));
+    EndOfData = false;
+    Connected = true;
+}
+
+void T_TcpIp::CloseSession()
+{
+    CloseSocket(Socket);
+    Connected = false;
+}
+
+bool T_TcpIp::AtEnd(SocketHandle socket)
+{
+    return EndOfData || SocketState(socket) != 2;
+}
+
+void T_TcpIp::SendCommand(const QString &line)
+{
+    SendText(Socket, line.toLatin1() + "\r\n");
+    trace(line, tt_command);
+}
+
+void T_TcpIp::Run()
+{
+    OpenSession();
+    DataStream.clear();
+    while (!AtEnd(Socket)) {
+        long count = 0;
+        ReceiveBytes(Socket, Buffer.data(), count, BufferSize);
+        if (count > 0)
+            DataStream.append(Buffer.constData(), count);
+    }
+    DataStream.position = 0;
+}
+
+} // namespace zk

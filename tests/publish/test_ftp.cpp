@@ -1,0 +1,470 @@
+#include "Isolated.h"
+#include "Servers.h"
+#include "ftp.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QRandomGenerator>
+
+using namespace zk;
+using zk::testing::PyFtpServer;
+using zk::testing::ScriptedServer;
+
+namespace {
+
+QJsonArray steps(std::initializer_list<QJsonArray> list)
+{
+    QJsonArray a;
+    for (const QJsonArray &s : list)
+        a.append(s);
+    return a;
+}
+QJsonArray send(const char *text) { return {QStringLiteral("send"), QString::fromLatin1(text)}; }
+QJsonArray expect() { return {QStringLiteral("expect")}; }
+QJsonArray act(const char *kind) { return {QString::fromLatin1(kind)}; }
+QJsonArray pasv(const char *text) { return {QStringLiteral("pasv"), QString::fromLatin1(text)}; }
+// The client's QUIT, answered.
+QJsonArray quitCommand() { return expect(); }
+QJsonArray bye() { return send("221 bye\r\n"); }
+
+// The greeting and login every scripted exchange begins with.
+QList<QJsonArray> login()
+{
+    return {send("220 ready\r\n"), expect(), send("331 password\r\n"), expect(), send("230 in\r\n"), expect(),
+            send("200 binary\r\n")};
+}
+
+QJsonArray script(const QList<QJsonArray> &head, std::initializer_list<QJsonArray> tail)
+{
+    QJsonArray a;
+    for (const QJsonArray &s : head)
+        a.append(s);
+    for (const QJsonArray &s : tail)
+        a.append(s);
+    return a;
+}
+
+void connectTo(T_FTP &ftp, quint16 port)
+{
+    ftp.Hostname = QStringLiteral("127.0.0.1");
+    ftp.Port = port;
+    ftp.Username = QStringLiteral("jan");
+    ftp.Password = QStringLiteral("tajne");
+    ftp.TimeoutMs = 5000; // a script that ends early must not hold a test for long
+}
+
+QByteArray randomBytes(qsizetype n)
+{
+    QList<quint32> words((n + 3) / 4);
+    QRandomGenerator random{quint32(n) + 1};
+    random.fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char *>(words.constData()), n);
+}
+
+void spinUntil(const std::function<bool()> &done, int ms = 30000)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// ------------------------------------------------------------- TCP layer
+
+TEST(TcpIp, RefusedConnectionTracesAndRaises)
+{
+    T_TcpIp tcp;
+    QStringList traces;
+    tcp.OnTrace = [&](const QString &s, TTraceLevel) { traces << s; };
+    tcp.Hostname = QStringLiteral("127.0.0.1");
+    tcp.ConnectPort = 21;
+    EXPECT_THROW(tcp.OpenSession(), ESocketError);
+    ASSERT_EQ(traces.size(), 2);
+    EXPECT_TRUE(traces[0].startsWith(QStringLiteral("Closed socket ID ")));
+    EXPECT_EQ(traces[1], QStringLiteral("Failed to open output socket 21 to host 127.0.0.1"));
+    EXPECT_EQ(tcp.Socket, net::NoSocket);
+    EXPECT_FALSE(tcp.Connected);
+
+    T_TcpIp empty;
+    try {
+        empty.OpenSession();
+        FAIL();
+    } catch (const ETcpIpError &e) {
+        EXPECT_EQ(e.text(), QStringLiteral("Couldn't resolve hostname "));
+    }
+    EXPECT_EQ(empty.SocketState(net::NoSocket), 0);
+}
+
+TEST(TcpIp, ConnectionTraceLinesAndLines)
+{
+    const net::SocketHandle server = net::createTcpSocket();
+    if (!net::bindTo(server, net::parseDotted(QStringLiteral("127.0.0.1")), 50000))
+        GTEST_SKIP() << "port 50000 is taken on this machine";
+    net::listenOn(server, 1);
+    T_TcpIp tcp;
+    QStringList traces;
+    tcp.OnTrace = [&](const QString &s, TTraceLevel level) {
+        EXPECT_EQ(level, tt_socket);
+        traces << s;
+    };
+    tcp.Hostname = QStringLiteral("127.0.0.1");
+    tcp.ConnectPort = 50000;
+    tcp.OpenSession();
+    ASSERT_FALSE(traces.isEmpty());
+    EXPECT_EQ(traces[0], QStringLiteral("Opened output socket 50000 to host 127.0.0.1 successfully; ID %1").arg(tcp.Socket));
+    EXPECT_EQ(tcp.SocketState(tcp.Socket), 2);
+    quint32 peer = 0;
+    quint16 peerPort = 0;
+    const net::SocketHandle client = net::acceptFrom(server, peer, peerPort);
+    const QByteArray lines = "abc\r\na\rb\r\n\r\nxyz";
+    net::sendSome(client, lines.constData(), size_t(lines.size()));
+    net::closeHandle(client);
+    EXPECT_EQ(tcp.ReadLine(tcp.Socket), QStringLiteral("abc"));
+    EXPECT_EQ(tcp.ReadLine(tcp.Socket), QStringLiteral("ab")) << "a CR inside a line is dropped";
+    EXPECT_EQ(tcp.ReadLine(tcp.Socket), QString());
+    EXPECT_EQ(tcp.ReadLine(tcp.Socket), QString()) << "a line cut off by the end of the connection reads as empty";
+    EXPECT_TRUE(tcp.AtEnd(tcp.Socket));
+    tcp.CloseSession();
+    net::closeHandle(server);
+    EXPECT_TRUE(traces.last().startsWith(QStringLiteral("Closed socket ID ")));
+}
+
+TEST(TcpIp, AddressHelpers)
+{
+    EXPECT_EQ(AddressText(net::parseDotted(QStringLiteral("192.168.1.2"))), QStringLiteral("192.168.1.2"));
+    EXPECT_EQ(ResolveHost(QStringLiteral("10.0.0.7")), net::parseDotted(QStringLiteral("10.0.0.7")));
+    EXPECT_EQ(ResolveHost(QString()), net::NoAddress);
+    EXPECT_EQ(ResolveHost(QStringLiteral("localhost")), net::parseDotted(QStringLiteral("127.0.0.1")));
+    EXPECT_EQ(NthPos(u',', QStringLiteral("a,b,c,d,e"), 4), 8);
+    EXPECT_EQ(NthPos(u',', QStringLiteral("a,b"), 4), 4) << "beyond the end when there are fewer";
+    quint32 address = 0;
+    quint16 port = 0;
+    ASSERT_TRUE(T_FTP::parsePassiveReply(QStringLiteral("Entering Passive Mode (192,168,1,2,19,137)."), address, port));
+    EXPECT_EQ(AddressText(address), QStringLiteral("192.168.1.2"));
+    EXPECT_EQ(port, 5001);
+    ASSERT_TRUE(T_FTP::parsePassiveReply(QStringLiteral("Entering Passive Mode 10,0,0,7,4,1"), address, port));
+    EXPECT_EQ(port, 1025);
+    EXPECT_FALSE(T_FTP::parsePassiveReply(QStringLiteral("Entering Passive Mode (x,y)"), address, port));
+}
+
+// ------------------------------------------------------ scripted server
+
+TEST(FtpScripted, AContinuationLineWithoutCodeEndsTheReplyEarly)
+{
+    ScriptedServer server(steps({send("220-Witaj\r\ntekst bez kodu\r\n220 koniec\r\n"), expect(), send("331 haslo\r\n"),
+                                 expect(), send("230 ok\r\n"), expect(), send("200 ok\r\n"), quitCommand(), bye()}));
+    T_FTP ftp;
+    connectTo(ftp, server.port());
+    QStringList replies;
+    ftp.OnTrace = [&](const QString &s, TTraceLevel l) {
+        if (l == tt_reply || l == tt_command)
+            replies << s;
+    };
+    ftp.OpenSession();
+    // The greeting ended at the line without a code; what followed was read
+    // as a reply of its own before USER went out, so the replies kept in step.
+    EXPECT_EQ(ftp.ReplyCode, 200);
+    EXPECT_EQ(replies, (QStringList{QStringLiteral("220-Witaj"), QStringLiteral("tekst bez kodu"), QStringLiteral("220 koniec"),
+                                    QStringLiteral("USER jan"), QStringLiteral("331 haslo"), QStringLiteral("PASS ******"),
+                                    QStringLiteral("230 ok"), QStringLiteral("TYPE I"), QStringLiteral("200 ok")}));
+    ftp.CloseSession();
+}
+
+TEST(FtpScripted, LoginTranscriptAndPasswordHiddenInTheTrace)
+{
+    ScriptedServer server(steps({send("220-Witaj\r\n220-druga linia\r\n220 koniec\r\n"), expect(), send("331 haslo\r\n"),
+                                 expect(), send("230 ok\r\n"), expect(), send("200 binary\r\n"), expect(),
+                                 send("221 bye\r\n")}));
+    T_FTP ftp;
+    connectTo(ftp, server.port());
+    QStringList commands;
+    ftp.OnTrace = [&](const QString &s, TTraceLevel l) {
+        if (l == tt_command)
+            commands << s;
+    };
+    ftp.OpenSession();
+    EXPECT_EQ(ftp.ReplyCode, 200);
+    ftp.CloseSession();
+    EXPECT_EQ(commands, (QStringList{QStringLiteral("USER jan"), QStringLiteral("PASS ******"), QStringLiteral("TYPE I"),
+                                     QStringLiteral("QUIT")}));
+    EXPECT_EQ(server.transcript(), (QStringList{QStringLiteral("USER jan"), QStringLiteral("PASS tajne"),
+                                                QStringLiteral("TYPE I"), QStringLiteral("QUIT")}));
+}
+
+TEST(FtpScripted, RefusedPasswordStopsBeforeType)
+{
+    ScriptedServer server(steps({send("220 ready\r\n"), expect(), send("331 password\r\n"), expect(),
+                                 send("530 Login incorrect.\r\n"), quitCommand(), bye()}));
+    T_FTP ftp;
+    connectTo(ftp, server.port());
+    try {
+        ftp.OpenSession();
+        FAIL();
+    } catch (const EProtocolError &e) {
+        EXPECT_EQ(e.ErrorCode, 530);
+        EXPECT_EQ(e.Protocol, QStringLiteral("FTP"));
+        EXPECT_EQ(e.text(), QStringLiteral("Login incorrect."));
+    }
+    EXPECT_EQ(ftp.ReplyCode, 530);
+    ftp.CloseSession();
+    const QStringList t = server.transcript();
+    EXPECT_FALSE(t.contains(QStringLiteral("TYPE I")));
+}
+
+TEST(FtpScripted, PassiveDataGoesToTheControlServerWhateverThe227Says)
+{
+    for (const char *reply : {"227 Entering Passive Mode (10,0,0,7,{p1},{p2})\r\n", "227 Entering Passive Mode 10,0,0,7,{p1},{p2}\r\n"}) {
+        ScriptedServer server(script(login(), {expect(), pasv(reply), expect(), send("150 go\r\n"), act("data_recv"),
+                                               send("226 done\r\n"), quitCommand(), bye()}));
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        QList<qint32> chunks;
+        int completed = 0;
+        ftp.OnDataReceived = [&](QObject *, t_ftp_mode mode, qint32 n) {
+            EXPECT_EQ(mode, tftp_upload);
+            chunks << n;
+        };
+        ftp.OnActionComplete = [&](QObject *, t_ftp_mode) { ++completed; };
+        ftp.OpenSession();
+        ftp.URI = QStringLiteral("index.html");
+        ftp.DataStream.data = randomBytes(70000);
+        ftp.Upload();
+        EXPECT_EQ(ftp.ReplyCode, 226);
+        EXPECT_FALSE(ftp.Busy);
+        EXPECT_EQ(completed, 1);
+        EXPECT_EQ(chunks, (QList<qint32>{32512, 32512, 4976}));
+        ftp.CloseSession();
+        EXPECT_EQ(server.transcript(), (QStringList{QStringLiteral("USER jan"), QStringLiteral("PASS tajne"),
+                                                    QStringLiteral("TYPE I"), QStringLiteral("PASV"),
+                                                    QStringLiteral("STOR index.html"), QStringLiteral("DATA 70000"),
+                                                    QStringLiteral("QUIT")}))
+            << reply;
+    }
+}
+
+TEST(FtpScripted, EmptyUploadClosesAtOnceAndCompletesOnce)
+{
+    ScriptedServer server(script(login(), {expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("150 go\r\n"),
+                                           act("data_recv"), send("226 done\r\n"), quitCommand(), bye()}));
+    T_FTP ftp;
+    connectTo(ftp, server.port());
+    int received = 0, completed = 0;
+    ftp.OnDataReceived = [&](QObject *, t_ftp_mode, qint32) { ++received; };
+    ftp.OnActionComplete = [&](QObject *, t_ftp_mode) { ++completed; };
+    ftp.URI = QStringLiteral("pusty.html");
+    ftp.Upload(); // not connected yet: it logs in first
+    EXPECT_EQ(received, 0);
+    EXPECT_EQ(completed, 1);
+    ftp.CloseSession();
+    EXPECT_TRUE(server.transcript().contains(QStringLiteral("DATA 0")));
+
+    T_FTP idle;
+    idle.Busy = true;
+    EXPECT_THROW(idle.ChangeDir(QStringLiteral("x")), EProtocolBusy) << "no connection was even attempted";
+    EXPECT_FALSE(idle.Connected);
+}
+
+TEST(FtpScripted, AbortAnsweredWith426Then226)
+{
+    ScriptedServer server(script(login(), {expect(), send("426 aborted\r\n226 closed\r\n"), quitCommand(), bye()}));
+    T_FTP ftp;
+    connectTo(ftp, server.port());
+    ftp.OpenSession();
+    ftp.Busy = true;
+    ftp.Abort();
+    EXPECT_FALSE(ftp.Busy);
+    EXPECT_EQ(ftp.ReplyCode, 226);
+}
+
+TEST(FtpScripted, GarbageLongLinesDropsAndSilenceEndInErrors)
+{
+    {
+        ScriptedServer server(steps({send("hello there\r\n"), act("drain")}));
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        try {
+            ftp.OpenSession();
+            FAIL();
+        } catch (const EProtocolError &e) {
+            EXPECT_EQ(e.ErrorCode, 999);
+        }
+    }
+    {
+        const QString longLine = QStringLiteral("220 ") + QString(20000, u'x') + QStringLiteral("\r\n");
+        ScriptedServer server(QJsonArray{QJsonArray{QStringLiteral("send"), longLine}, QJsonArray{QStringLiteral("drain")}});
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        try {
+            ftp.OpenSession();
+            FAIL();
+        } catch (const EProtocolError &e) {
+            EXPECT_EQ(e.ErrorCode, 999) << "an over-long line is refused, not kept";
+        }
+    }
+    {
+        ScriptedServer server(steps({send("220 ready\r\n"), act("close")}));
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        EXPECT_THROW(ftp.OpenSession(), EProtocolError) << "the server closed the control connection";
+    }
+    {
+        ScriptedServer server(steps({{QStringLiteral("sleep"), 3}}));
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        ftp.TimeoutMs = 300;
+        try {
+            ftp.OpenSession();
+            FAIL();
+        } catch (const EProtocolError &) {
+            FAIL() << "a timeout is not a protocol error";
+        } catch (const ETcpIpError &e) {
+            EXPECT_TRUE(e.text().contains(QStringLiteral("Timed out"))) << e.text().toStdString();
+            EXPECT_TRUE(e.text().contains(QStringLiteral("127.0.0.1")));
+        }
+    }
+}
+
+TEST(FtpScripted, UnaskedRepliesAreReadBeforeTheNextCommandAnd421EndsTheSession)
+{
+    ScriptedServer server(script(login(), {send("226 late\r\n"), expect(), send("250 ok\r\n"),
+                                           send("421 Timeout.\r\n"), act("drain")}));
+    T_FTP ftp;
+    connectTo(ftp, server.port());
+    ftp.OpenSession();
+    QThread::msleep(200);
+    ftp.ChangeDir(QStringLiteral("www"));
+    EXPECT_EQ(ftp.ReplyCode, 250) << "the stray 226 did not become CWD's answer";
+    QThread::msleep(200);
+    try {
+        ftp.MakeDir(QStringLiteral("x"));
+        FAIL();
+    } catch (const EProtocolError &e) {
+        EXPECT_EQ(e.ErrorCode, 421);
+    }
+    EXPECT_FALSE(ftp.Connected);
+    EXPECT_EQ(server.transcript().last(), QStringLiteral("CWD www")) << "MKD was never sent";
+}
+
+// ------------------------------------------------------- real servers
+
+class FtpRealServer : public zk::testing::Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        root = folder(QStringLiteral("ftproot"));
+        folder(QStringLiteral("ftproot/istnieje"));
+        server = std::make_unique<PyFtpServer>(root, QStringLiteral("jan"), QStringLiteral("tajne"));
+        if (!server->isUp())
+            GTEST_SKIP() << "pyftpdlib could not be started (python3-pyftpdlib)";
+    }
+    QByteArray onServer(const QString &name) const
+    {
+        QFile f(root + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void uploadAndCheck(T_FTP &ftp, const QString &name, qsizetype size)
+    {
+        ftp.URI = name;
+        ftp.DataStream.data = randomBytes(size);
+        bool done = false;
+        ftp.OnActionComplete = [&](QObject *, t_ftp_mode) { done = true; };
+        ftp.Upload();
+        if (ftp.Async)
+            spinUntil([&] { return done; });
+        ASSERT_TRUE(done) << name.toStdString();
+        EXPECT_FALSE(ftp.Busy);
+        EXPECT_EQ(onServer(name), ftp.DataStream.data) << name.toStdString() << " (" << size << " bytes)";
+    }
+    QString root;
+    std::unique_ptr<PyFtpServer> server;
+};
+
+TEST_F(FtpRealServer, LoginFoldersAndUploadsOfEverySize)
+{
+    T_FTP ftp;
+    connectTo(ftp, server->port());
+    ftp.OpenSession();
+    ftp.ChangeDir(QStringLiteral("istnieje"));
+    ftp.ChangeDir(QStringLiteral(".."));
+    try {
+        ftp.ChangeDir(QStringLiteral("nie_ma"));
+        FAIL();
+    } catch (const EProtocolError &e) {
+        EXPECT_EQ(e.ErrorCode, 550);
+    }
+    ftp.MakeDir(QStringLiteral("nowy"));
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("nowy")).isDir());
+    for (qsizetype size : {0, 1, 32512, 70000, 10000000})
+        uploadAndCheck(ftp, QStringLiteral("plik_%1.bin").arg(size), size);
+
+    ftp.URI = QStringLiteral("plik_70000.bin");
+    ftp.Download();
+    EXPECT_EQ(ftp.TransferSize, 70000);
+    EXPECT_EQ(ftp.DataStream.data, onServer(QStringLiteral("plik_70000.bin")));
+    ftp.ListDir(QStringLiteral("."));
+    EXPECT_TRUE(ftp.Listing.join(u'\n').contains(QStringLiteral("plik_10000000.bin")));
+    ftp.CloseSession();
+    EXPECT_FALSE(ftp.Connected);
+}
+
+TEST_F(FtpRealServer, ActiveModeSynchronous)
+{
+    T_FTP ftp;
+    connectTo(ftp, server->port());
+    ftp.Passive = false;
+    uploadAndCheck(ftp, QStringLiteral("aktywny.bin"), 70000);
+    ftp.URI = QStringLiteral("aktywny.bin");
+    ftp.Download();
+    EXPECT_EQ(ftp.DataStream.data, onServer(QStringLiteral("aktywny.bin")));
+    ftp.ListDir(QStringLiteral("."));
+    EXPECT_TRUE(ftp.Listing.join(u'\n').contains(QStringLiteral("aktywny.bin")));
+}
+
+TEST_F(FtpRealServer, AsynchronousPassiveAndActive)
+{
+    for (bool passive : {true, false}) {
+        T_FTP ftp;
+        connectTo(ftp, server->port());
+        ftp.Async = true;
+        ftp.Passive = passive;
+        ftp.OpenSession();
+        uploadAndCheck(ftp, QStringLiteral("async_%1_1.bin").arg(passive), 1);
+        uploadAndCheck(ftp, QStringLiteral("async_%1_big.bin").arg(passive), 10000000);
+        ftp.URI = QStringLiteral("async_%1_big.bin").arg(passive);
+        ftp.OnActionComplete = nullptr;
+        ftp.Download();
+        EXPECT_EQ(ftp.DataStream.data.size(), 10000000);
+        EXPECT_EQ(ftp.DataStream.data, onServer(ftp.URI));
+        ftp.ListDir(QStringLiteral("."));
+        EXPECT_TRUE(ftp.Listing.join(u'\n').contains(QStringLiteral("async_%1_big.bin").arg(passive)));
+        ftp.CloseSession();
+    }
+}
+
+TEST_F(FtpRealServer, WrongPasswordIs530)
+{
+    T_FTP ftp;
+    connectTo(ftp, server->port());
+    ftp.Password = QStringLiteral("zle");
+    try {
+        ftp.OpenSession();
+        FAIL();
+    } catch (const EProtocolError &e) {
+        EXPECT_EQ(e.ErrorCode, 530);
+    }
+}
+
+TEST_F(FtpRealServer, HostnameMayCarryThePort)
+{
+    T_FTP ftp;
+    ftp.Hostname = QStringLiteral("127.0.0.1:%1").arg(server->port());
+    ftp.Username = QStringLiteral("jan");
+    ftp.Password = QStringLiteral("tajne");
+    ftp.OpenSession();
+    EXPECT_EQ(ftp.ReplyCode, 200);
+}
+
+} // namespace
