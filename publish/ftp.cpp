@@ -179,6 +179,7 @@ bool T_FTP::parsePassiveReply(const QString &text, quint32 &address, quint16 &po
 void T_FTP::openDataConnection()
 {
     Socket = NoSocket;
+    m_awaitingAccept = false;
     if (Passive) {
         SendCommand(QStringLiteral("PASV"));
         ReadReply();
@@ -203,6 +204,7 @@ void T_FTP::openDataConnection()
             local = LocalAddress();
         quint16 port = 0;
         ListenSocket(Socket, port, local);
+        m_awaitingAccept = Socket != NoSocket;
         const auto *b = reinterpret_cast<const unsigned char *>(&local);
         SendCommand(QStringLiteral("PORT %1,%2,%3,%4,%5,%6").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]).arg(port >> 8).arg(port & 0xFF));
         ReadReply();
@@ -222,6 +224,7 @@ void T_FTP::acceptDataConnection()
         return;
     CloseSocket(listening);
     Socket = accepted;
+    m_awaitingAccept = false;
 }
 
 void T_FTP::Upload()
@@ -247,7 +250,7 @@ void T_FTP::Upload()
 
 bool T_FTP::SendChunk()
 {
-    if (Socket == NoSocket)
+    if (Socket == NoSocket || m_awaitingAccept) // nothing to send on until the server connects
         return false;
     const long read = long(DataStream.read(Buffer.data(), BufferSize));
     if (read == 0) {
@@ -392,6 +395,11 @@ void T_FTP::Abort()
     SendCommand(QStringLiteral("ABOR"));
     try {
         ReadReply();
+        // Some servers answer the aborted transfer (226) and then ABOR itself
+        // (225 or 226); that second reply belongs here, not to the next command.
+        if ((ReplyCode == 226 || ReplyCode == 225)
+            && (hasBufferedLine(ControlSocket) || waitReadable(ControlSocket, std::min(TimeoutMs, 1000)) == Wait::Ready))
+            ReadReply();
         Busy = false;
     } catch (const EProtocolError &) {
         if (ReplyCode != 426)
@@ -437,6 +445,7 @@ void T_FTP::HandleSocketMessage(SocketMessage &message)
             const SocketHandle accepted = AcceptConnection(listening, peer);
             if (accepted != NoSocket) {
                 Socket = accepted;
+                m_awaitingAccept = false;
                 CloseSocket(listening);
                 AsyncSelect(Socket, WM_SOCKET_DATA, DataMask);
             }

@@ -77,6 +77,7 @@ private:
 
     quint32 m_serverAddress = net::NoAddress;
     bool m_readingReply = false;
+    bool m_awaitingAccept = false; // Socket listens for the server's data connection
 };
 
 } // namespace zk

@@ -108,4 +108,50 @@ private:
     bool m_up = false;
 };
 
+// vsftpd from Debian's packages, run as the launching user on free ports of
+// 127.0.0.1, anonymous uploads into <root>/upload.
+class VsFtpServer {
+public:
+    VsFtpServer() : m_port(freePort())
+    {
+        const QString root = m_dir.filePath(QStringLiteral("root"));
+        QDir().mkpath(root + QStringLiteral("/upload"));
+        QDir().mkpath(m_dir.filePath(QStringLiteral("empty")));
+        QFile::setPermissions(root + QStringLiteral("/upload"), QFileDevice::Permissions(0x7777));
+        const quint16 pasv = freePort();
+        QFile conf(m_dir.filePath(QStringLiteral("vsftpd.conf")));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(QStringLiteral(
+                       "listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\nlisten_ipv6=NO\nbackground=NO\n"
+                       "run_as_launching_user=YES\nanonymous_enable=YES\nlocal_enable=NO\nwrite_enable=YES\n"
+                       "anon_upload_enable=YES\nanon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                       "anon_root=%2\nno_anon_password=YES\npasv_enable=YES\npasv_min_port=%3\npasv_max_port=%4\n"
+                       "secure_chroot_dir=%5\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\nxferlog_enable=NO\n"
+                       "connect_from_port_20=NO\nallow_writeable_chroot=YES\nanon_umask=022\n")
+                       .arg(m_port).arg(root).arg(pasv).arg(pasv + 50).arg(m_dir.filePath(QStringLiteral("empty")))
+                       .toLatin1());
+        conf.close();
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(QStringLiteral("/usr/sbin/vsftpd"), {conf.fileName()});
+        m_up = m_process.waitForStarted(10000) && waitForListener(m_port);
+        m_root = root + QStringLiteral("/upload/");
+    }
+    ~VsFtpServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    bool isUp() const { return m_up; }
+    quint16 port() const { return m_port; }
+    QString uploadFolder() const { return m_root; }
+
+private:
+    QTemporaryDir m_dir;
+    quint16 m_port;
+    QProcess m_process;
+    QString m_root;
+    bool m_up = false;
+};
+
 } // namespace zk::testing

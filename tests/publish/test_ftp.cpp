@@ -467,4 +467,81 @@ TEST_F(FtpRealServer, HostnameMayCarryThePort)
     EXPECT_EQ(ftp.ReplyCode, 200);
 }
 
+class FtpVsftpd : public zk::testing::Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        server = std::make_unique<zk::testing::VsFtpServer>();
+        if (!server->isUp())
+            GTEST_SKIP() << "vsftpd could not be started";
+    }
+    void login(T_FTP &ftp)
+    {
+        ftp.Hostname = QStringLiteral("127.0.0.1");
+        ftp.Port = server->port();
+        ftp.Username = QStringLiteral("anonymous");
+        ftp.OpenSession();
+        ftp.ChangeDir(QStringLiteral("upload"));
+    }
+    QByteArray onServer(const QString &name) const
+    {
+        QFile f(server->uploadFolder() + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    std::unique_ptr<zk::testing::VsFtpServer> server;
+};
+
+TEST_F(FtpVsftpd, UploadsInEveryModeLandByteForByte)
+{
+    for (int variant = 0; variant < 4; ++variant) {
+        T_FTP ftp;
+        ftp.Passive = variant % 2 == 0;
+        ftp.Async = variant >= 2;
+        if (qEnvironmentVariableIsSet("ZK_FTP_TRACE"))
+            ftp.OnTrace = [](const QString &s, TTraceLevel) { fprintf(stderr, "%s\n", qPrintable(s)); };
+        login(ftp);
+        try {
+            ftp.ChangeDir(QStringLiteral("nie_ma"));
+            FAIL();
+        } catch (const EProtocolError &e) {
+            EXPECT_EQ(e.ErrorCode, 550);
+        }
+        for (qsizetype size : {0, 1, 32512, 70000, 10000000}) {
+            const QString name = QStringLiteral("v%1_%2.bin").arg(variant).arg(size);
+            ftp.URI = name;
+            ftp.DataStream.data = randomBytes(size);
+            bool done = false;
+            ftp.OnActionComplete = [&](QObject *, t_ftp_mode) { done = true; };
+            ftp.Upload();
+            spinUntil([&] { return done; });
+            ASSERT_TRUE(done) << name.toStdString();
+            EXPECT_EQ(onServer(name), ftp.DataStream.data) << name.toStdString();
+        }
+        ftp.URI = QStringLiteral("v%1_70000.bin").arg(variant);
+        ftp.OnActionComplete = nullptr;
+        ftp.Download();
+        EXPECT_EQ(ftp.DataStream.data, onServer(ftp.URI));
+        ftp.CloseSession();
+        EXPECT_FALSE(ftp.Connected);
+    }
+}
+
+TEST_F(FtpVsftpd, ClosingDuringAnUploadAbortsAndKeepsTheRepliesInStep)
+{
+    T_FTP ftp;
+    ftp.Async = true;
+    if (qEnvironmentVariableIsSet("ZK_FTP_TRACE"))
+        ftp.OnTrace = [](const QString &s, TTraceLevel) { fprintf(stderr, "%s\n", qPrintable(s)); };
+    login(ftp);
+    ftp.URI = QStringLiteral("przerwany.bin");
+    ftp.DataStream.data = randomBytes(30000000);
+    ftp.Upload();
+    ASSERT_TRUE(ftp.Busy);
+    EXPECT_NO_THROW(ftp.CloseSession());
+    EXPECT_FALSE(ftp.Busy);
+    EXPECT_FALSE(ftp.Connected);
+    EXPECT_EQ(ftp.ReplyCode, 221) << "QUIT got its own answer";
+}
+
 } // namespace
