@@ -17,8 +17,18 @@ T_FTP::T_FTP(QObject *parent) : T_TcpIp(parent) {}
 
 T_FTP::~T_FTP()
 {
-    shutDown(); // our own CloseSession: ABOR and QUIT while still connected
+    // A client destroyed while logged in says QUIT, even when its data
+    // socket is already closed, so nothing is left open on either side.
+    OnTrace = nullptr;
+    OnAsyncError = nullptr;
+    try {
+        if (Connected)
+            CloseSession();
+    } catch (const std::exception &) {
+        // the server is gone: the sockets are closed below all the same
+    }
     closeQuietly(ControlSocket);
+    shutDown();
 }
 
 void T_FTP::closeQuietly(SocketHandle &socket)

@@ -266,6 +266,37 @@ TEST(FtpScripted, EmptyUploadClosesAtOnceAndCompletesOnce)
     EXPECT_FALSE(idle.Connected);
 }
 
+TEST(FtpScripted, DestroyingALoggedInClientSaysQuit)
+{
+    ScriptedServer server(script(login(), {expect(), send("250 ok\r\n"), quitCommand(), bye()}));
+    {
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        ftp.ChangeDir(QStringLiteral("www"));
+    }
+    EXPECT_EQ(server.transcript().mid(3), (QStringList{QStringLiteral("CWD www"), QStringLiteral("QUIT")}));
+}
+
+TEST(FtpScripted, AServerThatDropsTheControlConnectionMidUploadEndsIt)
+{
+    ScriptedServer server(script(login(), {expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("150 go\r\n"),
+                                           act("close"), {QStringLiteral("sleep"), 1}}));
+    T_FTP ftp;
+    connectTo(ftp, server.port());
+    ftp.OpenSession();
+    ftp.URI = QStringLiteral("a.bin");
+    ftp.DataStream.data = randomBytes(70000);
+    try {
+        ftp.Upload();
+        FAIL() << "the upload cannot succeed";
+    } catch (const EProtocolError &e) {
+        EXPECT_EQ(e.ErrorCode, 999);
+        EXPECT_TRUE(e.text().contains(QStringLiteral("Connection closed"))) << e.text().toStdString();
+    } catch (const ETcpIpError &e) {
+        ADD_FAILURE() << "a dropped connection is reported at once, not by a timeout: " << e.text().toStdString();
+    }
+}
+
 TEST(FtpScripted, AbortAnsweredWith426Then226)
 {
     ScriptedServer server(script(login(), {expect(), send("426 aborted\r\n226 closed\r\n"), quitCommand(), bye()}));
