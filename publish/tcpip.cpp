@@ -368,7 +368,8 @@ void T_TcpIp::ReceiveBytes(SocketHandle socket, char *buffer, long &count, long 
                 EndOfData = true;
             }
         } else {
-            trace(QStringLiteral("Received %1 bytes on socket ID %2").arg(count).arg(socket));
+            if (OnTrace)
+                trace(QStringLiteral("Received %1 bytes on socket ID %2").arg(count).arg(socket));
             NotifyWindow->rearmRead(socket);
         }
     } while (!EndOfData && count <= 0);
@@ -422,7 +423,8 @@ void T_TcpIp::SendBytes(SocketHandle socket, const char *data, long &length)
     length = sendSome(socket, data, size_t(std::max(0L, length)));
     if (length < 0 && background && wouldBlock(lastError()))
         NotifyWindow->rearmWrite(socket);
-    trace(QStringLiteral("Sent %1 bytes on socket ID %2").arg(length).arg(socket));
+    if (OnTrace)
+        trace(QStringLiteral("Sent %1 bytes on socket ID %2").arg(length).arg(socket));
 }
 
 void T_TcpIp::SendText(SocketHandle socket, const QByteArray &text)

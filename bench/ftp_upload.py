@@ -1,0 +1,174 @@
+"""Driver of bench/ftp_upload.sh: servers, files, runs, medians and ratios."""
+import ftplib
+import os
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+BUILD, RUNS = sys.argv[1], int(sys.argv[2])
+BENCH = os.path.join(BUILD, "bench", "bench_ftp")
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def wait_up(port):
+    for _ in range(300):
+        try:
+            socket.create_connection(("127.0.0.1", port), 0.2).close()
+            return
+        except OSError:
+            time.sleep(0.05)
+    raise RuntimeError("server did not start on %d" % port)
+
+
+def start_pyftpdlib(root):
+    port = free_port()
+    p = subprocess.Popen(["/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", str(port), "-w",
+                          "-d", root, "-u", "jan", "-P", "tajne"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_up(port)
+    return p, port, "jan", "tajne", "."
+
+
+def start_vsftpd(base):
+    root = os.path.join(base, "vsroot")
+    os.makedirs(os.path.join(root, "upload"))
+    os.chmod(os.path.join(root, "upload"), 0o777)
+    os.makedirs(os.path.join(base, "empty"))
+    port, pasv = free_port(), free_port()
+    conf = os.path.join(base, "vsftpd.conf")
+    with open(conf, "w") as f:
+        f.write("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%d\nlisten_ipv6=NO\nbackground=NO\n"
+                "run_as_launching_user=YES\nanonymous_enable=YES\nlocal_enable=NO\nwrite_enable=YES\n"
+                "anon_upload_enable=YES\nanon_other_write_enable=YES\nanon_root=%s\nno_anon_password=YES\n"
+                "pasv_min_port=%d\npasv_max_port=%d\nsecure_chroot_dir=%s\nseccomp_sandbox=NO\nisolate=NO\n"
+                "isolate_network=NO\nxferlog_enable=NO\nconnect_from_port_20=NO\nanon_umask=022\n"
+                % (port, root, pasv, pasv + 2000, os.path.join(base, "empty")))
+    p = subprocess.Popen(["/usr/sbin/vsftpd", conf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_up(port)
+    return p, port, "anonymous", "x", "upload"
+
+
+def ours(port, user, password, folder, files, passive, asynchronous):
+    run = subprocess.run([BENCH, "127.0.0.1:%d" % port, user, password, "pasv" if passive else "port",
+                          "async" if asynchronous else "sync", folder] + files, capture_output=True, text=True)
+    if run.returncode != 0:
+        raise RuntimeError("bench_ftp failed: " + run.stderr.strip())
+    out = run.stdout
+    fields = dict(kv.split("=") for kv in out.split())
+    return float(fields["upload_ms"]) / 1000, float(fields["login_ms"]) / 1000, int(fields["peak_kb"])
+
+
+def curl(port, user, password, folder, files, passive, asynchronous):
+    url = "ftp://127.0.0.1:%d/%s/" % (port, "" if folder == "." else folder)
+    args = ["curl", "-s", "-S", "--user", "%s:%s" % (user, password), "-T", "{%s}" % ",".join(files), url]
+    if not passive:
+        args[1:1] = ["-P", "-"]
+    t = time.perf_counter()
+    subprocess.run(args, check=True)
+    return time.perf_counter() - t, 0.0, 0
+
+
+def pyftp(port, user, password, folder, files, passive, asynchronous):
+    t0 = time.perf_counter()
+    f = ftplib.FTP()
+    f.connect("127.0.0.1", port)
+    f.login(user, password)
+    f.set_pasv(passive)
+    if folder != ".":
+        f.cwd(folder)
+    t = time.perf_counter()
+    for name in files:
+        with open(name, "rb") as data:
+            f.storbinary("STOR " + os.path.basename(name), data, blocksize=32512)
+    elapsed = time.perf_counter() - t
+    f.quit()
+    return elapsed, t - t0, 0
+
+
+def same(files, landed):
+    for name in files:
+        with open(name, "rb") as a, open(os.path.join(landed, os.path.basename(name)), "rb") as b:
+            if a.read() != b.read():
+                raise RuntimeError("%s differs on the server" % name)
+
+
+def measure(tool, server, files, landed, passive, asynchronous):
+    times, logins, peaks = [], [], []
+    for _ in range(RUNS):
+        for name in files:
+            target = os.path.join(landed, os.path.basename(name))
+            if os.path.exists(target):
+                os.remove(target)
+        t, login, peak = tool(*server, files, passive, asynchronous)
+        same(files, landed)
+        times.append(t)
+        logins.append(login)
+        peaks.append(peak)
+    return statistics.median(times), min(times), max(times), statistics.median(logins), max(peaks)
+
+
+def main():
+    base = tempfile.mkdtemp()
+    data = os.path.join(base, "data")
+    os.makedirs(os.path.join(data, "small"))
+    sets = {}
+    for label, size in (("200MB", 200 << 20), ("20MB", 20 << 20)):
+        name = os.path.join(data, "file_%s.bin" % label)
+        with open(name, "wb") as f:
+            f.write(os.urandom(size))
+        sets[label] = [name]
+    small = []
+    for i in range(500):
+        name = os.path.join(data, "small", "s%03d.bin" % i)
+        with open(name, "wb") as f:
+            f.write(os.urandom(4096))
+        small.append(name)
+    sets["500x4KB"] = small
+    pyroot = os.path.join(base, "pyroot")
+    os.makedirs(pyroot)
+    servers = []
+    try:
+        p = start_pyftpdlib(pyroot)
+        servers.append(("pyftpdlib", p, pyroot))
+        v = start_vsftpd(base)
+        servers.append(("vsftpd", v, os.path.join(base, "vsroot", "upload")))
+        print("median of %d runs (min..max); bytes compared after every run" % RUNS)
+        for sname, (proc, port, user, password, folder), landed in servers:
+            server = (port, user, password, folder)
+            for label, files in sets.items():
+                total = sum(os.path.getsize(f) for f in files)
+                for passive in (True, False):
+                    mode = "PASV" if passive else "PORT"
+                    results = {}
+                    for tool, fn, asynchronous in (("T_FTP sync", ours, False), ("T_FTP async", ours, True),
+                                                   ("curl", curl, False), ("ftplib", pyftp, False)):
+                        results[tool] = measure(fn, server, files, landed, passive, asynchronous)
+                    line = []
+                    for tool, (med, lo, hi, login, peak) in results.items():
+                        rate = ("%.0f MB/s" % (total / med / 1e6)) if len(files) == 1 else ("%.0f files/s" % (len(files) / med))
+                        extra = (" login %.1f ms, peak %d MB" % (login * 1000, peak // 1024)) if tool.startswith("T_FTP") else ""
+                        line.append("%s %.3f s (%.3f..%.3f) %s%s" % (tool, med, lo, hi, rate, extra))
+                    s = results["T_FTP sync"][0]
+                    a = results["T_FTP async"][0]
+                    print("%-9s %-8s %s" % (sname, label, mode))
+                    for entry in line:
+                        print("    " + entry)
+                    print("    ratios: vs curl %.2fx, vs ftplib %.2fx (speed); async/sync time %.2f"
+                          % (results["curl"][0] / s, results["ftplib"][0] / s, a / s))
+    finally:
+        for _, (proc, *rest), _ in servers:
+            proc.kill()
+            proc.wait()
+
+
+if __name__ == "__main__":
+    main()
