@@ -59,6 +59,7 @@ public:
     bool SaveEncoded(const QStringList &lines, const QString &target);
     void Przycisk_PodgladClick();
     void BTN_ZapiszClick();
+    void Przycisk_PunlikuClick();
     // Makes the page file name end in ".html", in the field too.
     QString normalizedPageFileName();
 
@@ -227,6 +228,7 @@ private:
     void FormCreate();
     void preview();
     void save();
+    void publish();
     void LoadConfig();
     void SaveConfig();
     void buildToolBar();

@@ -12,6 +12,7 @@
 #include "Services.h"
 #include "SettingsStore.h"
 #include "Shell.h"
+#include "publikow.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,6 +92,31 @@ void TKreatorDlg::save()
     const QString folder = withTrailingSeparator(QDir::toNativeSeparators(chosen));
     const PageOutput page{PageLines, PublishFiles, PageEncoding, m_paths.intermediateFile, m_paths.badgeSourcePath};
     writePageWithAssets(page, folder, fileNameOf(m_paths.pageFilePath), errorBoxesOf(this));
+}
+
+} // namespace zk
+
+namespace zk {
+
+void TKreatorDlg::Przycisk_PunlikuClick()
+{
+    runReportingErrors(this, [this] { publish(); });
+}
+
+void TKreatorDlg::publish()
+{
+    Generuj_Strone(); // collects PublishFiles on the way
+    const QString name = normalizedPageFileName();
+    m_paths.pageFilePath = m_paths.tempFolder + name;
+    PublishFileList files;
+    for (const QString &f : PublishFiles)
+        files.add(f);
+    files.add(m_paths.pageFilePath);
+    PublishFiles = files.entries();
+    if (!SaveEncoded(PageLines, m_paths.pageFilePath))
+        BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można zapisać pliku \"%1\"!").arg(m_paths.pageFilePath), this);
+    TPubDlg dialog(PublishFiles, m_paths.badgeSourcePath, this);
+    dialog.exec();
 }
 
 } // namespace zk

@@ -162,6 +162,7 @@ void TKreatorDlg::buildToolBar()
                           QStringLiteral("Wyjście z programu"));
     connect(Przycisk_Podglad, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_PodgladClick);
     connect(BTN_Zapisz, &QToolButton::clicked, this, &TKreatorDlg::BTN_ZapiszClick);
+    connect(Przycisk_Punliku, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_PunlikuClick);
     connect(Przycisk_Pomoc, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_PomocClick);
     connect(BTN_OnLine, &QToolButton::clicked, this, &TKreatorDlg::BTN_OnLineClick);
     connect(Przycisk_Anuluj, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_AnulujClick);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingsKeys.h"
+
 #include <QDate>
 #include <QLocale>
 #include <QString>
@@ -11,7 +13,7 @@ namespace zk {
 class Registry;
 
 namespace settings {
-inline const QString RootKey = QStringLiteral("\\Software\\Quorvel Software\\Zentarek\\Light");
+inline const QString RootKey = SettingsRootKey;
 inline const QString General = QStringLiteral("Ogolne");
 inline const QString RunCountValue = QStringLiteral("Liczba_uruchomien");
 inline const QString InstallDateValue = QStringLiteral("Data_instalacji");

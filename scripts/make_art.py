@@ -148,6 +148,37 @@ def icon_folder():
     img.save(os.path.join(ROOT, "icons", "folder.png"))
 
 
+def tree_icons():
+    # 0 publication root, 1 HTML page, 2 picture, 3 MIDI, 4 WAV, 5 information, 6 total, 7 time
+    specs = [((90, 90, 90), "box"), ((0, 90, 200), "page"), ((0, 150, 0), "picture"), ((150, 0, 150), "note"),
+             ((200, 100, 0), "wave"), ((0, 0, 190), "info"), ((100, 100, 100), "sum"), ((0, 128, 128), "clock")]
+    for i, (colour, kind) in enumerate(specs):
+        img = Image.new("RGBA", (16, 16), (0, 0, 0, 0)); d = ImageDraw.Draw(img)
+        if kind == "box":
+            d.rectangle((2, 5, 13, 13), fill=(230, 190, 120), outline=colour)
+            d.line((2, 5, 7, 2, 13, 5), fill=colour)
+        elif kind == "page":
+            d.rectangle((3, 1, 12, 14), fill=WHITE, outline=colour)
+            for y in (4, 7, 10):
+                d.line((5, y, 10, y), fill=colour)
+        elif kind == "picture":
+            d.rectangle((1, 3, 14, 12), fill=(200, 230, 255), outline=colour)
+            d.polygon(((2, 11), (6, 6), (9, 9), (11, 7), (13, 11)), fill=colour)
+        elif kind == "note":
+            d.ellipse((3, 10, 7, 14), fill=colour); d.line((7, 12, 7, 2, 12, 4), fill=colour, width=2)
+        elif kind == "wave":
+            pts = [(x, 8 + int(5 * math.sin(x / 2.0))) for x in range(1, 15)]
+            d.line(pts, fill=colour, width=2)
+        elif kind == "info":
+            d.ellipse((1, 1, 14, 14), fill=colour); d.text((8, 8), "i", font=font(10), fill=WHITE, anchor="mm")
+        elif kind == "sum":
+            d.text((8, 8), "Σ", font=font(13), fill=colour, anchor="mm")
+        else:
+            d.ellipse((1, 1, 14, 14), fill=WHITE, outline=colour, width=2); d.line((8, 8, 8, 3), fill=colour, width=2)
+            d.line((8, 8, 11, 9), fill=colour, width=2)
+        img.save(os.path.join(ROOT, "icons", "tree%d.png" % i))
+
+
 def splash():
     w, h = 350, 330
     img = Image.new("RGB", (w, h))
@@ -197,6 +228,7 @@ def main():
     icon_mail().save(os.path.join(ROOT, "icons", "koperta.png"))
     icon_link().save(os.path.join(ROOT, "icons", "odnosnik.png"))
     icon_folder()
+    tree_icons()
     glyph_online().save(os.path.join(ROOT, "icons", "zentarek.png"))
     for kind in ("left", "center", "right"):
         align_icon(kind)

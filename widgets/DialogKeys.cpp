@@ -15,8 +15,8 @@ void centerOnScreen(QWidget *window)
         window->move(screen->availableGeometry().center() - window->rect().center());
 }
 
-DialogKeys::DialogKeys(QDialog *dialog, std::function<void()> onEnter, std::function<void()> onEscape)
-    : QObject(dialog), m_dialog(dialog), m_onEnter(std::move(onEnter)), m_onEscape(std::move(onEscape))
+DialogKeys::DialogKeys(QDialog *dialog, std::function<void()> onEnter, std::function<void()> onEscape, bool consume)
+    : QObject(dialog), m_dialog(dialog), m_onEnter(std::move(onEnter)), m_onEscape(std::move(onEscape)), m_consume(consume)
 {
     qApp->installEventFilter(this);
 }
@@ -36,13 +36,13 @@ bool DialogKeys::eventFilter(QObject *watched, QEvent *event)
     auto *key = static_cast<QKeyEvent *>(event);
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
         return false;
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && m_onEnter) {
         m_onEnter();
-        return true;
+        return m_consume;
     }
-    if (key->key() == Qt::Key_Escape) {
+    if (key->key() == Qt::Key_Escape && m_onEscape) {
         m_onEscape();
-        return true;
+        return m_consume;
     }
     return false;
 }

@@ -18,7 +18,8 @@ void centerOnScreen(QWidget *window);
 class DialogKeys : public QObject {
     Q_OBJECT
 public:
-    DialogKeys(QDialog *dialog, std::function<void()> onEnter, std::function<void()> onEscape);
+    // With `consume` false the key goes on to the focused control afterwards.
+    DialogKeys(QDialog *dialog, std::function<void()> onEnter, std::function<void()> onEscape, bool consume = true);
     ~DialogKeys() override;
 
 protected:
@@ -28,6 +29,7 @@ private:
     QDialog *m_dialog;
     std::function<void()> m_onEnter;
     std::function<void()> m_onEscape;
+    bool m_consume;
 };
 
 } // namespace zk

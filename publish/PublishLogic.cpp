@@ -1,0 +1,80 @@
+#include "PublishLogic.h"
+
+#include <QFileInfo>
+
+#include <cfenv>
+#include <cmath>
+
+namespace zk {
+
+qint32 GetFileSize(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && info.isFile() ? qint32(info.size()) : -1;
+}
+
+void Token(QString text, QChar separator, QStringList &list)
+{
+    list.clear();
+    while (!text.isEmpty()) {
+        const qsizetype at = text.indexOf(separator);
+        const QString piece = at < 0 ? text : text.left(at);
+        text = at < 0 ? QString() : text.mid(at + 1);
+        if (piece.isEmpty())
+            break;
+        list << piece;
+    }
+}
+
+qint64 roundedQuotient(qint64 value, long double divisor)
+{
+    const int saved = std::fegetround();
+    std::fesetround(FE_TONEAREST); // an exact half goes to the even neighbour
+    const qint64 n = std::llrint(static_cast<long double>(value) * (1.0L / divisor));
+    std::fesetround(saved);
+    return n;
+}
+
+QStringList estimateLines(qint32 total)
+{
+    QStringList lines;
+    lines << QStringLiteral("W sumie do wysłania: %1kb").arg(roundedQuotient(total, 1000));
+    const std::pair<const char *, int> modems[] = {{"56,400", 7050}, {"33,600", 4200}, {"28,800", 3600}, {"14,400", 1800}};
+    for (const auto &[name, bytesPerSecond] : modems)
+        lines << QStringLiteral("Czas przesyłania dla modemu %1 ok.: %2s")
+                     .arg(QString::fromLatin1(name))
+                     .arg(roundedQuotient(total, bytesPerSecond));
+    return lines;
+}
+
+int imageForFile(const QString &path)
+{
+    const QString lower = path.toLower();
+    if (lower.endsWith(QStringLiteral(".html")) || lower.endsWith(QStringLiteral(".htm")))
+        return 1;
+    if (lower.endsWith(QStringLiteral(".gif")) || lower.endsWith(QStringLiteral(".jpg")))
+        return 2;
+    if (lower.endsWith(QStringLiteral(".mid")))
+        return 3;
+    if (lower.endsWith(QStringLiteral(".wav")))
+        return 4;
+    return 0;
+}
+
+QString normalizedTargetFolder(const QString &folder)
+{
+    QString f = folder.isEmpty() ? QStringLiteral(".") : folder;
+    return f.replace(u'\\', u'/');
+}
+
+QString loginFailureText(int replyCode, const QString &server, const QString &user, const QString &folder)
+{
+    switch (replyCode) {
+    case 221: return QStringLiteral("Serwer \"%1\" nie może zostać znaleziony!").arg(server);
+    case 530: return QStringLiteral("Użytkownik \"%1\" nie ma prawa dostępu!").arg(user);
+    case 550: return QStringLiteral("Folder \"%1\" nie istnieje na serwerze!").arg(folder);
+    default: return QStringLiteral("Błąd przy próbie połączenia z \"%1\"!").arg(server);
+    }
+}
+
+} // namespace zk

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "ftp.h"
+
+#include <QDialog>
+#include <QStringList>
+
+class QCheckBox;
+class QLineEdit;
+class QProgressBar;
+class QToolButton;
+class QTreeWidget;
+
+namespace zk {
+
+// "Publikowanie": what will be sent, the remembered profile, and the upload
+// of every file of the publication and the badge to an FTP server.
+class TPubDlg : public QDialog {
+    Q_OBJECT
+public:
+    TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath, QWidget *parent = nullptr);
+    ~TPubDlg() override;
+
+    QTreeWidget *Tree = nullptr;
+    QLineEdit *ED_Serwer = nullptr;
+    QLineEdit *Ed_User = nullptr;
+    QLineEdit *ED_Haslo = nullptr;
+    QLineEdit *Ed_Folder = nullptr;
+    QCheckBox *CHK_Async = nullptr;
+    QProgressBar *Progress = nullptr;
+    QToolButton *Przycisk_OK = nullptr;
+    QToolButton *Przycisk_Anuluj = nullptr;
+    QToolButton *BTN_Pomoc = nullptr;
+    T_FTP ftp;
+
+    qint32 PublishTotal = 0;
+    QString ProgressFile;
+    bool isRunning() const { return m_running; }
+
+    void LadujProfile();
+    void SaveProfile();
+    void Przycisk_OKClick();
+    void Przycisk_AnulujClick();
+    void BTN_PomocClick();
+    void ftpActionComplete();
+
+    void done(int result) override;
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildTree();
+    void run();
+    bool enterFolders();
+    bool uploadFile(const QString &path, const QString &remoteName);
+    bool waitWhileBusy();
+    void error(const QString &text);
+    void closeQuietly();
+    bool mayClose();
+
+    QStringList m_files;
+    QString m_badge;
+    bool m_running = false;
+    bool m_cancelled = false;
+    bool m_asyncFailed = false;
+};
+
+} // namespace zk

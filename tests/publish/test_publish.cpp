@@ -1,0 +1,231 @@
+#include "Isolated.h"
+#include "Kreator.h"
+#include "PublishLogic.h"
+#include "Servers.h"
+#include "SettingsKeys.h"
+#include "THtmlMemo.h"
+#include "publikow.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace zk;
+using zk::testing::Isolated;
+using zk::testing::PyFtpServer;
+using zk::testing::whenModal;
+
+namespace {
+
+TEST(PublishLogic, EstimateTokenFolderAndMessages)
+{
+    EXPECT_EQ(estimateLines(7050), (QStringList{QStringLiteral("W sumie do wysłania: 7kb"),
+                                                QStringLiteral("Czas przesyłania dla modemu 56,400 ok.: 1s"),
+                                                QStringLiteral("Czas przesyłania dla modemu 33,600 ok.: 2s"),
+                                                QStringLiteral("Czas przesyłania dla modemu 28,800 ok.: 2s"),
+                                                QStringLiteral("Czas przesyłania dla modemu 14,400 ok.: 4s")}));
+    EXPECT_EQ(roundedQuotient(10, 4), 2) << "an exact half goes to the even neighbour";
+    EXPECT_EQ(roundedQuotient(14, 4), 4);
+    EXPECT_EQ(roundedQuotient(10575, 7050), 1) << "times the reciprocal, which is not exact: just under the half";
+    EXPECT_EQ(roundedQuotient(-1, 1000), 0);
+    QStringList pieces;
+    const std::pair<const char *, QStringList> cases[] = {
+        {"a/b/c", {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}},
+        {"a/b/", {QStringLiteral("a"), QStringLiteral("b")}},
+        {"/a/b", {}},
+        {"a//b", {QStringLiteral("a")}},
+        {".", {QStringLiteral(".")}}};
+    for (const auto &[text, expected] : cases) {
+        Token(QString::fromLatin1(text), u'/', pieces);
+        EXPECT_EQ(pieces, expected) << text;
+    }
+    EXPECT_EQ(normalizedTargetFolder(QString()), QStringLiteral("."));
+    EXPECT_EQ(normalizedTargetFolder(QStringLiteral("strona\\pliki")), QStringLiteral("strona/pliki"));
+    EXPECT_EQ(loginFailureText(530, QStringLiteral("s"), QStringLiteral("jan"), {}),
+              QStringLiteral("Użytkownik \"jan\" nie ma prawa dostępu!"));
+    EXPECT_EQ(loginFailureText(221, QStringLiteral("ftp.x.pl"), {}, {}),
+              QStringLiteral("Serwer \"ftp.x.pl\" nie może zostać znaleziony!"));
+    EXPECT_EQ(loginFailureText(550, {}, {}, QStringLiteral("www")), QStringLiteral("Folder \"www\" nie istnieje na serwerze!"));
+    EXPECT_EQ(loginFailureText(0, QStringLiteral("s"), {}, {}), QStringLiteral("Błąd przy próbie połączenia z \"s\"!"));
+    EXPECT_EQ(imageForFile(QStringLiteral("/x/A.HTM")), 1);
+    EXPECT_EQ(imageForFile(QStringLiteral("/x/a.JPG")), 2);
+    EXPECT_EQ(imageForFile(QStringLiteral("/x/a.mid")), 3);
+    EXPECT_EQ(imageForFile(QStringLiteral("/x/a.wav")), 4);
+    EXPECT_EQ(imageForFile(QStringLiteral("/x/a.png")), 0);
+    EXPECT_EQ(GetFileSize(QStringLiteral("/nie/ma/takiego")), -1);
+}
+
+class PublishTest : public Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        appFolder = folder(QStringLiteral("program"));
+        QDir().mkpath(appFolder + QStringLiteral("grafika/animgifs"));
+        QFile::copy(QStringLiteral(ZK_SOURCE_DIR "/resources/grafika/animgifs/zen_anim.gif"),
+                    appFolder + QStringLiteral("grafika/animgifs/zen_anim.gif"));
+        pictures = folder(QStringLiteral("Obrazki"));
+        writeFile(pictures + QStringLiteral("logo.gif"), QByteArray(3000, 'L'));
+        writeFile(pictures + QStringLiteral("ikona.gif"), QByteArray(500, 'I'));
+        writeFile(pictures + QStringLiteral("melodia.mid"), QByteArray(1200, 'M'));
+        writeFile(pictures + QStringLiteral("kot.jpg"), QByteArray(70000, 'K'));
+        root = folder(QStringLiteral("ftproot"));
+        server = std::make_unique<PyFtpServer>(root, QStringLiteral("jan"), QStringLiteral("tajne"));
+        if (!server->isUp())
+            GTEST_SKIP() << "pyftpdlib could not be started";
+    }
+    void TearDown() override
+    {
+        if (window) {
+            window->hide();
+            window.reset();
+        }
+        server.reset();
+        Isolated::TearDown();
+    }
+    void storeProfile(const QString &serverText, const QString &password, const QString &folderText, bool async)
+    {
+        const QString p = QStringLiteral("Profile");
+        registry->writeText(Hive::CurrentUser, SettingsRootKey, p, QStringLiteral("Serwer"), serverText);
+        registry->writeText(Hive::CurrentUser, SettingsRootKey, p, QStringLiteral("Uzytkownik"), QStringLiteral("jan"));
+        registry->writeText(Hive::CurrentUser, SettingsRootKey, p, QStringLiteral("Haslo"), password);
+        registry->writeText(Hive::CurrentUser, SettingsRootKey, p, QStringLiteral("Folder"), folderText);
+        registry->writeText(Hive::CurrentUser, SettingsRootKey, p, QStringLiteral("Async"), async ? QStringLiteral("0x1") : QStringLiteral("0"));
+    }
+    QString stored(const QString &name) const
+    {
+        return registry->readText(Hive::CurrentUser, SettingsRootKey, QStringLiteral("Profile"), name, QStringLiteral("<none>"));
+    }
+    void openForm()
+    {
+        window = std::make_unique<TKreatorDlg>(appFolder);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        TKreatorDlg *w = window.get();
+        w->Check_Uklad_Logo->setChecked(true);
+        w->Edit_Uklad_Logo->setText(pictures + QStringLiteral("logo.gif"));
+        w->Check_Uklad_Odnosniki_Ikona->setChecked(true);
+        w->Edit_Uklad_Odnosniki_Ikonka->setText(pictures + QStringLiteral("ikona.gif"));
+        w->Check_Play->setChecked(true);
+        w->Edit_Src->setText(pictures + QStringLiteral("melodia.mid"));
+        w->Edytorek->setPlainText(QStringLiteral("<P><IMG SRC=\"%1kot.jpg\"></P>").arg(pictures));
+    }
+    // Presses Publish, then in the dialog "Wyślij", then "Wyjdź"; returns what the dialog showed.
+    QString publish(std::function<void(TPubDlg *)> inspect = {})
+    {
+        QString folderShown;
+        whenModal([&](QWidget *d) {
+            auto *dialog = qobject_cast<TPubDlg *>(d);
+            ASSERT_NE(dialog, nullptr);
+            QTest::mouseClick(dialog->Przycisk_OK, Qt::LeftButton);
+            folderShown = dialog->Ed_Folder->text();
+            if (inspect)
+                inspect(dialog);
+            QTest::mouseClick(dialog->Przycisk_Anuluj, Qt::LeftButton);
+        });
+        QTest::mouseClick(window->Przycisk_Punliku, Qt::LeftButton);
+        return folderShown;
+    }
+    QByteArray onServer(const QString &relative) const
+    {
+        QFile f(root + relative);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QByteArray local(const QString &name) const
+    {
+        QFile f(pictures + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString appFolder, pictures, root;
+    std::unique_ptr<PyFtpServer> server;
+    std::unique_ptr<TKreatorDlg> window;
+};
+
+TEST_F(PublishTest, PublishesThePageAndEveryFileIntoNewFoldersBothWays)
+{
+    for (bool async : {false, true}) {
+        QDir(root).removeRecursively();
+        QDir().mkpath(root);
+        storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("tajne"),
+                     QStringLiteral("strona\\pliki"), async);
+        openForm();
+        prompts.clear();
+        prompts.answerQuestion(true);
+        prompts.answerQuestion(true);
+        int progressAtEnd = -1;
+        const QString shown = publish([&](TPubDlg *d) { progressAtEnd = d->Progress->value(); });
+        EXPECT_EQ(shown, QStringLiteral("strona/pliki"));
+        const auto calls = prompts.calls();
+        ASSERT_GE(calls.size(), 3) << "two questions and the success box";
+        EXPECT_EQ(calls[0].caption, QStringLiteral("Konieczne potwierdzenie!"));
+        EXPECT_EQ(calls[0].text, QStringLiteral("Folder \"strona\" nie istnieje na serwerze. Utworzyć?"));
+        EXPECT_EQ(calls[1].text, QStringLiteral("Folder \"pliki\" nie istnieje na serwerze. Utworzyć?"));
+        EXPECT_EQ(calls[2].caption, QStringLiteral("Informacja!"));
+        EXPECT_EQ(calls[2].flags, 64);
+        EXPECT_EQ(progressAtEnd, 0) << "the bar is reset after a successful run";
+        for (const char *name : {"logo.gif", "ikona.gif", "melodia.mid", "kot.jpg"})
+            EXPECT_EQ(onServer(QStringLiteral("strona/pliki/") + QString::fromLatin1(name)), local(QString::fromLatin1(name)))
+                << name << (async ? " async" : " sync");
+        QFile page(window->PageFilePath());
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+        EXPECT_EQ(onServer(QStringLiteral("strona/pliki/index.html")), page.readAll());
+        QFile badge(appFolder + QStringLiteral("grafika/animgifs/zen_anim.gif"));
+        ASSERT_TRUE(badge.open(QIODevice::ReadOnly));
+        EXPECT_EQ(onServer(QStringLiteral("strona/pliki/zenanim.gif")), badge.readAll());
+        EXPECT_EQ(stored(QStringLiteral("Folder")), QStringLiteral("strona/pliki")) << "closing stored the normalised folder";
+        EXPECT_TRUE(prompts.allAnswersUsed());
+        window->hide();
+        window.reset();
+    }
+}
+
+TEST_F(PublishTest, LoginFailuresAreNamedByTheReplyCode)
+{
+    storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("zle"), QString(), false);
+    openForm();
+    publish();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Użytkownik \"jan\" nie ma prawa dostępu!"));
+    EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("BŁĄD!"));
+
+    prompts.clear();
+    const quint16 nobody = zk::testing::freePort();
+    storeProfile(QStringLiteral("127.0.0.1:%1").arg(nobody), QStringLiteral("tajne"), QString(), false);
+    window->hide();
+    window.reset();
+    openForm();
+    publish();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy próbie połączenia z \"127.0.0.1:%1\"!").arg(nobody));
+}
+
+TEST_F(PublishTest, DecliningAFolderAndAMissingFile)
+{
+    storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("tajne"), QStringLiteral("nowy"), false);
+    openForm();
+    QFile::remove(pictures + QStringLiteral("ikona.gif")); // listed, but gone by the time it is sent
+    prompts.answerQuestion(false);
+    qint32 total = 0;
+    QStringList tree;
+    publish([&](TPubDlg *d) {
+        total = d->PublishTotal;
+        QTreeWidgetItem *files = d->Tree->topLevelItem(1);
+        for (int i = 0; i < files->childCount(); ++i)
+            tree << files->child(i)->text(0);
+    });
+    EXPECT_TRUE(tree.contains(pictures + QStringLiteral("ikona.gif"))) << "a missing file is listed all the same";
+    QFile page(window->PageFilePath());
+    EXPECT_EQ(total, 3000 + 1200 + 70000 + qint32(page.size()) - 1) << "a missing file counts -1";
+    const auto messages = prompts.messages();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1ikona.gif\"!").arg(pictures));
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("nowy"))) << "declined: no folder made";
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("zenanim.gif"))) << "the run stopped at the missing file";
+}
+
+} // namespace
