@@ -215,14 +215,21 @@ void TPubDlg::run()
     Ed_Folder->setText(normalizedTargetFolder(Ed_Folder->text()));
     if (!enterFolders())
         return;
+    const auto failed = [this](const QString &path) {
+        if (!m_cancelled)
+            error(QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(path));
+        closeQuietly();
+    };
     for (const QString &path : m_files) {
-        if (!uploadFile(path, fileNameOf(path))) {
-            if (!m_cancelled)
-                error(QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(path));
-            closeQuietly();
-            return;
-        }
+        // An asynchronous upload finishes while the next one waits: a failure
+        // reported then belongs to the file under way, not to this one.
+        if (!waitWhileBusy())
+            return failed(ProgressFile);
+        if (!uploadFile(path, fileNameOf(path)))
+            return failed(path);
     }
+    if (!waitWhileBusy())
+        return failed(ProgressFile);
     if (!uploadFile(m_badge, QStringLiteral("zenanim.gif")) || !waitWhileBusy()) {
         if (m_cancelled)
             return;
@@ -268,8 +275,6 @@ bool TPubDlg::waitWhileBusy()
 
 bool TPubDlg::uploadFile(const QString &path, const QString &remoteName)
 {
-    if (!waitWhileBusy())
-        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

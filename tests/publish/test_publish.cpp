@@ -7,6 +7,7 @@
 #include "publikow.h"
 
 #include <QCheckBox>
+#include <QJsonArray>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -226,6 +227,50 @@ TEST_F(PublishTest, DecliningAFolderAndAMissingFile)
     EXPECT_EQ(messages[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1ikona.gif\"!").arg(pictures));
     EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("nowy"))) << "declined: no folder made";
     EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("zenanim.gif"))) << "the run stopped at the missing file";
+}
+
+class PublishDialogTest : public Isolated {};
+
+TEST_F(PublishDialogTest, AnAsynchronousUploadRefusedAtTheEndStopsTheRunWithOneBox)
+{
+    using zk::testing::ScriptedServer;
+    const auto step = [](std::initializer_list<QString> parts) {
+        QJsonArray a;
+        for (const QString &p : parts)
+            a.append(p);
+        return a;
+    };
+    QJsonArray script;
+    for (const QJsonArray &s : {step({QStringLiteral("send"), QStringLiteral("220 ready\r\n")}), step({QStringLiteral("expect")}),
+                                step({QStringLiteral("send"), QStringLiteral("331 pass\r\n")}), step({QStringLiteral("expect")}),
+                                step({QStringLiteral("send"), QStringLiteral("230 in\r\n")}), step({QStringLiteral("expect")}),
+                                step({QStringLiteral("send"), QStringLiteral("200 binary\r\n")}), step({QStringLiteral("expect")}),
+                                step({QStringLiteral("send"), QStringLiteral("250 ok\r\n")}), step({QStringLiteral("expect")}),
+                                step({QStringLiteral("pasv"), QStringLiteral("227 ok (127,0,0,1,{p1},{p2})\r\n")}),
+                                step({QStringLiteral("expect")}), step({QStringLiteral("send"), QStringLiteral("150 go\r\n")}),
+                                step({QStringLiteral("data_recv")}),
+                                step({QStringLiteral("send"), QStringLiteral("451 Local error in processing.\r\n")}),
+                                step({QStringLiteral("expect")}), step({QStringLiteral("send"), QStringLiteral("221 bye\r\n")})})
+        script.append(s);
+    ScriptedServer server(script);
+    const QString file = path(QStringLiteral("strona.html"));
+    writeFile(file, QByteArray(70000, 'x'));
+    TPubDlg dialog({file}, path(QStringLiteral("brak.gif")));
+    dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    dialog.Ed_User->setText(QStringLiteral("jan"));
+    dialog.ED_Haslo->setText(QStringLiteral("tajne"));
+    dialog.CHK_Async->setChecked(true);
+    dialog.ftp.TimeoutMs = 5000;
+    dialog.Przycisk_OKClick();
+    const auto messages = prompts.messages();
+    ASSERT_EQ(messages.size(), 1) << "one box, and no second one from closing";
+    EXPECT_EQ(messages[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(file));
+    EXPECT_FALSE(dialog.ftp.Busy);
+    EXPECT_FALSE(dialog.isRunning());
+    EXPECT_EQ(dialog.Ed_Folder->text(), QStringLiteral(".")) << "an empty folder becomes \".\"";
+    EXPECT_EQ(server.transcript().mid(3), (QStringList{QStringLiteral("CWD ."), QStringLiteral("PASV"), QStringLiteral("STOR strona.html"),
+                                                       QStringLiteral("DATA 70000"), QStringLiteral("QUIT")}));
+    dialog.done(QDialog::Rejected);
 }
 
 } // namespace
