@@ -161,6 +161,24 @@ long sendSome(SocketHandle s, const char *data, std::size_t size)
     return long(r);
 }
 
+long sendSomeNow(SocketHandle s, const char *data, std::size_t size)
+{
+    ssize_t r;
+    do
+        r = ::send(s, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    while (r < 0 && errno == EINTR);
+    return long(r);
+}
+
+long receiveSomeNow(SocketHandle s, char *buffer, std::size_t size)
+{
+    ssize_t r;
+    do
+        r = ::recv(s, buffer, size, MSG_DONTWAIT);
+    while (r < 0 && errno == EINTR);
+    return long(r);
+}
+
 void shutdownSending(SocketHandle s)
 {
     ::shutdown(s, SHUT_WR);

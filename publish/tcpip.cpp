@@ -341,12 +341,16 @@ void T_TcpIp::ReceiveBytes(SocketHandle socket, char *buffer, long &count, long 
     }
     const bool background = NotifyWindow->isRegistered(socket);
     do {
-        if (!background && !waitUntilReadable(socket)) {
-            count = -1;
-            EndOfData = true;
-            break;
+        count = receiveSomeNow(socket, buffer, size_t(size));
+        if (!background && count < 0 && wouldBlock(lastError())) {
+            // Nothing there yet on a blocking socket: wait, but not for ever.
+            if (!waitUntilReadable(socket)) {
+                count = -1;
+                EndOfData = true;
+                break;
+            }
+            count = receiveSome(socket, buffer, size_t(size));
         }
-        count = receiveSome(socket, buffer, size_t(size));
         if (count <= 0) {
             const int error = lastError();
             const bool noDataYet = count < 0 && wouldBlock(error);
@@ -418,9 +422,14 @@ QString T_TcpIp::ReadLine(SocketHandle socket)
 void T_TcpIp::SendBytes(SocketHandle socket, const char *data, long &length)
 {
     const bool background = NotifyWindow->isRegistered(socket);
-    if (!background && waitWritable(socket, TimeoutMs) == Wait::TimedOut)
-        throw ETcpIpError(QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname));
-    length = sendSome(socket, data, size_t(std::max(0L, length)));
+    const size_t size = size_t(std::max(0L, length));
+    length = sendSomeNow(socket, data, size);
+    // A blocking socket that is full waits, but not for ever.
+    if (!background && length < 0 && wouldBlock(lastError())) {
+        if (waitWritable(socket, TimeoutMs) == Wait::TimedOut)
+            throw ETcpIpError(QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname));
+        length = sendSome(socket, data, size);
+    }
     if (length < 0 && background && wouldBlock(lastError()))
         NotifyWindow->rearmWrite(socket);
     if (OnTrace)
