@@ -43,7 +43,9 @@ def start_vsftpd(base):
     os.makedirs(os.path.join(root, "upload"))
     os.chmod(os.path.join(root, "upload"), 0o777)
     os.makedirs(os.path.join(base, "empty"))
-    port, pasv = free_port(), free_port()
+    # a wide passive range below the ephemeral ports: 500 files per run leave
+    # many ports in TIME_WAIT, which vsftpd cannot bind again
+    port, pasv = free_port(), 20000
     conf = os.path.join(base, "vsftpd.conf")
     with open(conf, "w") as f:
         f.write("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%d\nlisten_ipv6=NO\nbackground=NO\n"
@@ -51,7 +53,7 @@ def start_vsftpd(base):
                 "anon_upload_enable=YES\nanon_other_write_enable=YES\nanon_root=%s\nno_anon_password=YES\n"
                 "pasv_min_port=%d\npasv_max_port=%d\nsecure_chroot_dir=%s\nseccomp_sandbox=NO\nisolate=NO\n"
                 "isolate_network=NO\nxferlog_enable=NO\nconnect_from_port_20=NO\nanon_umask=022\n"
-                % (port, root, pasv, pasv + 2000, os.path.join(base, "empty")))
+                % (port, root, pasv, pasv + 12000, os.path.join(base, "empty")))
     p = subprocess.Popen(["/usr/sbin/vsftpd", conf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_up(port)
     return p, port, "anonymous", "x", "upload"
