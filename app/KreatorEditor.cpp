@@ -3,6 +3,7 @@
 #include "Kreator.h"
 
 #include "EditorCommands.h"
+#include "Grafika.h"
 #include "Odnosnik.h"
 #include "Services.h"
 #include "SettingsStore.h"
@@ -95,7 +96,9 @@ void TKreatorDlg::Edytorek_OdnosClick()
 
 void TKreatorDlg::Edytorek_GRafikaClick()
 {
-    // The image dialog is not part of the program yet; the menu keeps its place.
+    TGrafikaDlg dialog([this](const QString &filter) { return WybierzGrafike(filter); }, this);
+    if (dialog.exec() == QDialog::Accepted)
+        Edytorek->setSelText(dialog.ImageFragment);
 }
 
 void TKreatorDlg::Edytorek_AkapitClick()
