@@ -402,6 +402,11 @@ void T_FTP::Abort()
 {
     if (!Busy)
         return;
+    // A server busy receiving reads the control connection only when the data
+    // stops (ABOR is not sent as urgent data), so the data connection is ended
+    // first; otherwise ABOR would wait behind a transfer that never finishes.
+    if (Socket != ControlSocket)
+        closeQuietly(Socket);
     SendCommand(QStringLiteral("ABOR"));
     try {
         ReadReply();

@@ -83,6 +83,7 @@ TEST_F(EditorMenuTest, MenuShortcutsWinOverTheEditorsOwnKeys)
     window->activateWindow();
     editor->setFocus();
     QTRY_VERIFY(editor->hasFocus());
+    zk::testing::whenModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
     QTest::keyClick(editor, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(image.count(), 1);
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("abc"));
