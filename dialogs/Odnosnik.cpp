@@ -4,6 +4,7 @@
 #include "Glyphs.h"
 #include "HelpViewer.h"
 #include "OpenFileDialog.h"
+#include "WWWBtn97.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -98,9 +99,18 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
         b->setFixedSize(65, 65);
         b->setAutoRaise(false);
     }
-    WWW = new QWidget(this);
+    WWW = new TWWWBtn97(this);
     WWW->setObjectName(QStringLiteral("WWW"));
+    WWW->Caption = QStringLiteral(" &Ulubione");
+    WWW->setStatusTip(QStringLiteral("Zawartość foldera MS IE Ulubione"));
+    WWW->setToolTip(WWW->statusTip());
     WWW->setFixedSize(90, 26);
+    WWW->MenuOptions.ItemBmpFolder = QPixmap(QStringLiteral(":/icons/folder.png"));
+    WWW->MenuOptions.ItemBmpURL = QPixmap(QStringLiteral(":/icons/tree1.png"));
+    WWW->MenuOptions.URLBitmapDisplay = TMenuOption::All_icon;
+    WWW->MenuOptions.ItemSelectColor = palette().color(QPalette::HighlightedText);
+    WWW->loadFavorites(); // again, now with the dialog's menu options
+    connect(WWW, &TWWWBtn97::OnSelectURL, this, [this] { WWWSelectURL(WWW->URLName, WWW->URLPath); });
     auto *picture = new QLabel(this);
     picture->setPixmap(QPixmap(QStringLiteral(":/icons/odnosnik.png")));
     picture->setStatusTip(QStringLiteral("Wstawienie odnośnika"));

@@ -10,6 +10,7 @@ class QToolButton;
 namespace zk {
 
 class OpenFileDialog;
+class TWWWBtn97;
 
 struct LinkFields {
     QString address, description, name, target, statusText;
@@ -40,7 +41,7 @@ public:
     QToolButton *Przycisk_Otworz = nullptr;
     QToolButton *Przycisk_OK = nullptr;
     QToolButton *Przycisk_Anuluj = nullptr;
-    QWidget *WWW = nullptr; // the favourites button's place
+    TWWWBtn97 *WWW = nullptr;
 
     LinkFields fields() const;
     void setStatusTextEnabled(bool enabled);

@@ -1,0 +1,243 @@
+#include "WWWBtn97.h"
+
+#include "Registry.h"
+#include "Services.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionToolButton>
+
+namespace zk {
+
+QString favoritesFolder(const Registry &registry)
+{
+    return registry
+        .readString(Hive::CurrentUser, QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
+                    QStringLiteral("Favorites"))
+        .value_or(QString());
+}
+
+QString readShortcutUrl(const QString &file)
+{
+    QFile f(file);
+    const QString absent = QStringLiteral("non trouvé");
+    if (!f.open(QIODevice::ReadOnly))
+        return absent;
+    bool inSection = false;
+    for (QString line : QString::fromLocal8Bit(f.readAll()).split(u'\n')) {
+        line = line.trimmed();
+        if (line.startsWith(u'[')) {
+            inSection = line.compare(QStringLiteral("[InternetShortcut]"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (inSection && eq > 0 && line.left(eq).trimmed().compare(QStringLiteral("URL"), Qt::CaseInsensitive) == 0)
+            return line.mid(eq + 1).trimmed();
+    }
+    return absent;
+}
+
+namespace {
+
+void scanFolder(const QString &root, const QString &folder, QList<TURLrec> &out)
+{
+    const QString relative = folder == root ? QString() : QDir::toNativeSeparators(folder.mid(root.size() + 1)).replace(u'/', u'\\');
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo &e : entries) {
+        if (e.isDir() && !e.isSymLink()) {
+            out.append({relative.isEmpty() ? e.fileName() : relative + u'\\' + e.fileName(), {}, {}});
+            scanFolder(root, e.absoluteFilePath(), out);
+        } else if (e.isFile() && e.fileName().size() > 4 && e.fileName().right(4).toUpper() == u".URL") {
+            out.append({relative, e.fileName().chopped(4), readShortcutUrl(e.absoluteFilePath())});
+        }
+    }
+}
+
+} // namespace
+
+QList<TURLrec> scanFavorites(const QString &favoritesPath)
+{
+    QList<TURLrec> records;
+    if (favoritesPath.isEmpty() || !QFileInfo(favoritesPath).isDir())
+        return records;
+    scanFolder(QDir(favoritesPath).absolutePath(), QDir(favoritesPath).absolutePath(), records);
+    std::stable_sort(records.begin(), records.end(), [](const TURLrec &a, const TURLrec &b) {
+        const QByteArray fa = a.Folder.toUtf8(), fb = b.Folder.toUtf8();
+        if (fa != fb)
+            return fa < fb;
+        return a.Name.toUtf8() < b.Name.toUtf8();
+    });
+    return records;
+}
+
+void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixmap &folderIcon, const QPixmap &urlIcon)
+{
+    QHash<QString, QMenu *> submenus;
+    for (qsizetype i = 0; i < records.size();) {
+        const QString folder = records[i].Folder;
+        qsizetype end = i;
+        while (end < records.size() && records[end].Folder == folder)
+            ++end;
+        if (!folder.isEmpty()) {
+            const qsizetype cut = folder.lastIndexOf(u'\\');
+            QMenu *parent = cut < 0 ? menu : submenus.value(folder.left(cut), menu);
+            auto *sub = new QMenu(cut < 0 ? folder : folder.mid(cut + 1), parent);
+            sub->setIcon(QIcon(folderIcon));
+            sub->menuAction()->setProperty("favouriteFolder", true);
+            if (cut < 0 || parent == menu)
+                parent->addMenu(sub);
+            else
+                parent->insertMenu(parent->actions().value(0), sub); // nested folders go to the top
+            submenus.insert(folder, sub);
+            bool anyShortcut = false;
+            for (qsizetype r = i; r < end; ++r) {
+                if (records[r].Name.isEmpty())
+                    continue;
+                sub->addAction(QIcon(urlIcon), records[r].Name);
+                anyShortcut = true;
+            }
+            if (!anyShortcut)
+                sub->addAction(QStringLiteral("( Empty )"))->setEnabled(false);
+        }
+        i = end;
+    }
+    for (const TURLrec &r : records)
+        if (r.Folder.isEmpty() && !r.Name.isEmpty())
+            menu->addAction(QIcon(urlIcon), r.Name);
+}
+
+TWWWBtn97::TWWWBtn97(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_Hover);
+    resize(32, 22);
+    MenuOptions.FontItem = font();
+    MenuOptions.ItemSelectColor = palette().color(QPalette::Highlight);
+    MenuOptions.ItemUnselectColor = palette().color(QPalette::Button);
+    m_menu = new QMenu(this);
+    loadFavorites();
+}
+
+TWWWBtn97::~TWWWBtn97() = default;
+
+void TWWWBtn97::rebuildMenu()
+{
+    delete m_menu;
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("FavouritesMenu"));
+    if (MenuOptions.MenuStyle == TMenuOption::Extended) {
+        m_menu->setFont(MenuOptions.FontItem);
+        m_menu->setStyleSheet(QStringLiteral("QMenu { background: %1; } QMenu::item:selected { background: %2; color: %3; }")
+                                  .arg(MenuOptions.ItemUnselectColor.name(), MenuOptions.ItemSelectColor.name(),
+                                       MenuOptions.FontColorSelect.name()));
+    }
+    const bool icons = MenuOptions.MenuStyle == TMenuOption::Extended;
+    buildFavoritesMenu(m_menu, URLList, icons ? MenuOptions.ItemBmpFolder : QPixmap(),
+                       icons && MenuOptions.URLBitmapDisplay == TMenuOption::All_icon ? MenuOptions.ItemBmpURL : QPixmap());
+    connect(m_menu, &QMenu::triggered, this, [this](QAction *a) { chooseItem(a->text()); });
+}
+
+void TWWWBtn97::loadFavorites()
+{
+    FavoritesPath.clear();
+    URLList.clear();
+    if (const Registry *r = services().registry)
+        FavoritesPath = favoritesFolder(*r);
+    if (FavoritesPath.isEmpty())
+        return;
+    URLList = scanFavorites(FavoritesPath);
+    if (!URLList.isEmpty())
+        rebuildMenu();
+}
+
+void TWWWBtn97::reload()
+{
+    if (FavoritesPath.isEmpty() || URLList.isEmpty())
+        return; // a button that found nothing at the start does not look again
+    loadFavorites();
+}
+
+void TWWWBtn97::chooseItem(const QString &caption)
+{
+    for (const TURLrec &r : URLList) {
+        if (!r.Name.isEmpty() && r.Name == caption) {
+            URLName = r.Name;
+            URLPath = r.URL;
+            emit OnSelectURL(this);
+            return;
+        }
+    }
+}
+
+void TWWWBtn97::openMenu()
+{
+    m_menu->exec(mapToGlobal(QPoint(width() - ArrowZone, height())));
+    if (!rect().contains(mapFromGlobal(QCursor::pos())))
+        m_hover = false;
+    update();
+}
+
+void TWWWBtn97::enterEvent(QEnterEvent *)
+{
+    if (isEnabled()) {
+        m_hover = true;
+        update();
+    }
+}
+
+void TWWWBtn97::leaveEvent(QEvent *)
+{
+    m_hover = false;
+    update();
+}
+
+void TWWWBtn97::mousePressEvent(QMouseEvent *event)
+{
+    if (!isEnabled() || event->button() != Qt::LeftButton)
+        return;
+    m_pressed = true;
+    m_pressedMain = event->position().x() < width() - ArrowZone;
+    update();
+}
+
+void TWWWBtn97::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!isEnabled() || event->button() != Qt::LeftButton || !m_pressed)
+        return;
+    m_pressed = false;
+    update();
+    if (m_pressedMain)
+        reload();
+    else if (rect().contains(event->position().toPoint()))
+        openMenu();
+}
+
+void TWWWBtn97::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    QStyleOptionToolButton o;
+    o.initFrom(this);
+    o.rect = rect();
+    o.text = Caption;
+    o.icon = QIcon(GlyphButton);
+    o.iconSize = GlyphButton.isNull() ? QSize() : GlyphButton.size();
+    o.toolButtonStyle = GlyphButton.isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon;
+    o.state |= QStyle::State_AutoRaise;
+    if (m_hover && isEnabled())
+        o.state |= QStyle::State_MouseOver | QStyle::State_Raised;
+    if (m_pressed)
+        o.state |= QStyle::State_Sunken;
+    style()->drawComplexControl(QStyle::CC_ToolButton, &o, &p, this);
+    QStyleOption arrow;
+    arrow.initFrom(this);
+    arrow.rect = QRect(width() - ArrowZone, 0, ArrowZone, height());
+    style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, &p, this);
+}
+
+} // namespace zk

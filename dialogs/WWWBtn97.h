@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QFont>
+#include <QList>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+class QMenu;
+
+namespace zk {
+
+class Registry;
+
+// One favourites entry: a folder (Name and URL empty) or a shortcut.
+struct TURLrec {
+    QString Folder; // relative to the Favorites folder, parts joined by "\"
+    QString Name;
+    QString URL;
+    bool operator==(const TURLrec &) const = default;
+};
+
+// Every folder and Internet shortcut (".URL") under `favoritesPath`,
+// sorted by folder, then name, byte by byte.
+QList<TURLrec> scanFavorites(const QString &favoritesPath);
+// The "URL" of the "[InternetShortcut]" section, "non trouvé" when absent.
+QString readShortcutUrl(const QString &file);
+// Folders become submenus (nested ones at the top of their parent), empty
+// folders get a disabled "( Empty )", top-level shortcuts come last.
+void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixmap &folderIcon, const QPixmap &urlIcon);
+
+struct TMenuOption {
+    QFont FontItem;
+    QColor FontColorSelect = Qt::black;
+    QPixmap ItemBmpFolder;
+    QPixmap ItemBmpURL;
+    QColor ItemSelectColor;
+    QColor ItemUnselectColor;
+    enum { Standard, Extended } MenuStyle = Extended;
+    enum { Only_one_icon, All_icon } URLBitmapDisplay = Only_one_icon;
+};
+
+// A flat toolbar-style button whose arrow zone (9 pixels at the right)
+// drops down the user's browser favourites; its main zone reloads them.
+class TWWWBtn97 : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int ArrowZone = 9;
+
+    explicit TWWWBtn97(QWidget *parent = nullptr);
+    ~TWWWBtn97() override;
+
+    QString Caption;
+    QPixmap GlyphButton;
+    TMenuOption MenuOptions;
+    QString URLName;
+    QString URLPath;
+    QString FavoritesPath;
+    QList<TURLrec> URLList;
+
+    QMenu *menu() const { return m_menu; }
+    void loadFavorites();
+    void reload();
+    void openMenu();
+    // The user chose the item with this caption.
+    void chooseItem(const QString &caption);
+
+    QSize sizeHint() const override { return {100, 26}; }
+
+signals:
+    void OnSelectURL(QObject *sender);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void rebuildMenu();
+
+    QMenu *m_menu = nullptr;
+    bool m_hover = false;
+    bool m_pressed = false;
+    bool m_pressedMain = false;
+};
+
+// The per-user Favorites folder the registry names, "" when it names none.
+QString favoritesFolder(const Registry &registry);
+
+} // namespace zk

@@ -1,0 +1,104 @@
+#include "Isolated.h"
+#include "Odnosnik.h"
+#include "OpenFileDialog.h"
+#include "WWWBtn97.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QApplication>
+#include <QTest>
+
+using namespace zk;
+using zk::testing::Isolated;
+
+namespace {
+
+class FavouritesTest : public Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        favourites = folder(QStringLiteral("Ulubione"));
+        registry->writeString(Hive::CurrentUser, QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
+                              QStringLiteral("Favorites"), favourites.chopped(1));
+    }
+    void shortcut(const QString &relative, const QString &url)
+    {
+        QDir().mkpath(QFileInfo(favourites + relative).absolutePath());
+        writeFile(favourites + relative, url.isEmpty() ? QByteArray("[Other]\r\nX=1\r\n")
+                                                       : ("[InternetShortcut]\r\nURL=" + url.toUtf8() + "\r\n"));
+    }
+    static QStringList captions(const QMenu *menu)
+    {
+        QStringList out;
+        for (const QAction *a : menu->actions())
+            out << (a->menu() ? QStringLiteral("[") + a->text() + u']' : a->text()) + (a->isEnabled() ? QString() : QStringLiteral(" (off)"));
+        return out;
+    }
+    static QMenu *submenu(const QMenu *menu, const QString &caption)
+    {
+        for (const QAction *a : menu->actions())
+            if (a->menu() && a->text() == caption)
+                return a->menu();
+        return nullptr;
+    }
+    QString favourites;
+};
+
+TEST_F(FavouritesTest, MenuOrderFoldersFirstThenShortcutsByteWise)
+{
+    shortcut(QStringLiteral("b.url"), QStringLiteral("http://b.pl/"));
+    shortcut(QStringLiteral("A.URL"), QStringLiteral("http://a.pl/"));
+    shortcut(QStringLiteral("News/x.url"), QStringLiteral("http://x.pl/"));
+    QDir().mkpath(favourites + QStringLiteral("Puste"));
+    shortcut(QStringLiteral("Sport/Pilka/gol.url"), QStringLiteral("http://gol.pl/"));
+    QDir().mkpath(favourites + QStringLiteral("Sport/Kosz"));
+    shortcut(QStringLiteral("zly.url"), QString());
+    TWWWBtn97 button;
+    EXPECT_EQ(button.FavoritesPath, favourites.chopped(1));
+    EXPECT_EQ(captions(button.menu()), (QStringList{QStringLiteral("[News]"), QStringLiteral("[Puste]"), QStringLiteral("[Sport]"),
+                                                   QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("zly")}));
+    EXPECT_EQ(captions(submenu(button.menu(), QStringLiteral("News"))), QStringList{QStringLiteral("x")});
+    EXPECT_EQ(captions(submenu(button.menu(), QStringLiteral("Puste"))), QStringList{QStringLiteral("( Empty ) (off)")});
+    EXPECT_EQ(captions(submenu(button.menu(), QStringLiteral("Sport"))),
+              (QStringList{QStringLiteral("[Pilka]"), QStringLiteral("[Kosz]"), QStringLiteral("( Empty ) (off)")}))
+        << "subfolders at the top, the later-sorting one first; the empty marker below them";
+    QSignalSpy chosen(&button, &TWWWBtn97::OnSelectURL);
+    button.chooseItem(QStringLiteral("zly"));
+    EXPECT_EQ(button.URLPath, QStringLiteral("non trouvé"));
+    button.chooseItem(QStringLiteral("x"));
+    EXPECT_EQ(button.URLName, QStringLiteral("x"));
+    EXPECT_EQ(button.URLPath, QStringLiteral("http://x.pl/"));
+    EXPECT_EQ(chosen.count(), 2);
+}
+
+TEST_F(FavouritesTest, NoFavouritesFolderGivesAnEmptyMenu)
+{
+    registry->deleteKey(Hive::CurrentUser, QStringLiteral("Software\\Microsoft"));
+    TWWWBtn97 button;
+    EXPECT_TRUE(button.FavoritesPath.isEmpty());
+    EXPECT_TRUE(button.menu()->actions().isEmpty());
+}
+
+TEST_F(FavouritesTest, TheLinkDialogTakesAChosenFavouriteEvenWithTheStatusFieldOff)
+{
+    shortcut(QStringLiteral("Onet.url"), QStringLiteral("http://www.onet.pl/"));
+    OpenFileDialog openDoc;
+    TOdnosnikDlg dialog(&openDoc);
+    dialog.setStatusTextEnabled(false);
+    dialog.show();
+    ASSERT_NE(dialog.WWW, nullptr);
+    // A press and release in the main zone reloads and opens no menu.
+    QTest::mouseClick(dialog.WWW, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    dialog.WWW->menu()->actions().first()->trigger();
+    EXPECT_EQ(dialog.Edit_Opis->text(), QStringLiteral("Onet"));
+    EXPECT_EQ(dialog.Edit_Adres->currentText(), QStringLiteral("http://www.onet.pl/"));
+    EXPECT_EQ(dialog.Edit_OnMouse->text(), QStringLiteral("Onet"));
+    dialog.hide();
+}
+
+} // namespace
