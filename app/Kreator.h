@@ -95,6 +95,12 @@ public:
     void Przycisk_Atrybuty_Slowo_Kluczowe_UsunClick();
     void Przycisk_Uklad_Naglowek_Odnosniki_PrawaClick(QAbstractButton *button);
 
+    // The background sound.
+    void Check_PlayClick();
+    void Przycisk_PlayClick();
+    void Przycisk_StopClick();
+    void Przycisk_NagrywajClick();
+
     // The editor's tag commands.
     void Edytorek_OdnosClick();
     void Edytorek_GRafikaClick();
@@ -247,6 +253,8 @@ private:
     void connectSectionCommands();
     bool handleSectionEvent(QObject *watched, QEvent *event);
     void setEncoding(bool iso);
+    void setSoundControlsEnabled(bool on);
+    void switchSoundOff();
     void choosePicture(QCheckBox *box, QLineEdit *path);
     std::optional<LinkFields> askForLink(const QString &description, const QString &address);
     bool runListKey(int key, void (TKreatorDlg::*add)(), void (TKreatorDlg::*remove)(), void (TKreatorDlg::*edit)());

@@ -48,6 +48,10 @@ void TKreatorDlg::connectSectionCommands()
     connect(Check_Atrybuty_Naglowki, &QCheckBox::clicked, this, &TKreatorDlg::Check_Atrybuty_NaglowkiClick);
     connect(Check_Atrybuty_Odnosniki, &QCheckBox::clicked, this, &TKreatorDlg::Check_Atrybuty_OdnosnikiClick);
     connect(Check_Atrybuty_Adresy, &QCheckBox::clicked, this, &TKreatorDlg::Check_Atrybuty_AdresyClick);
+    connect(Check_Play, &QCheckBox::clicked, this, &TKreatorDlg::Check_PlayClick);
+    connect(Przycisk_Play, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_PlayClick);
+    connect(Przycisk_Stop, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_StopClick);
+    connect(Przycisk_Nagrywaj, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_NagrywajClick);
     connect(Check_Uklad_Logo, &QCheckBox::clicked, this, &TKreatorDlg::Check_Uklad_LogoClick);
     connect(Check_Uklad_Odnosniki_Ikona, &QCheckBox::clicked, this, &TKreatorDlg::Check_Uklad_Odnosniki_IkonaClick);
     connect(Check_Uklad_Adresy_Ikona, &QCheckBox::clicked, this, &TKreatorDlg::Check_Uklad_Adresy_IkonaClick);

@@ -7,6 +7,7 @@
 #include "Run.h"
 #include "Services.h"
 #include "Shell.h"
+#include "SoundPlayer.h"
 #include "StartupTrace.h"
 #include "ZentarekApplication.h"
 
@@ -25,10 +26,12 @@ int main(int argc, char *argv[])
     zk::QtPrompts prompts;
     zk::DesktopShell shell;
     zk::QtHelpViewer help;
+    zk::SoundPlayer media;
     zk::services().registry = &registry;
     zk::services().prompts = &prompts;
     zk::services().shell = &shell;
     zk::services().help = &help;
+    zk::services().media = &media;
     app.installEventFilter(new zk::HelpController(&app));
 
     auto *splash = new zk::TRunDlg;

@@ -9,6 +9,7 @@ class Registry;
 class Prompts;
 class Shell;
 class HelpViewer;
+class MediaPlayer;
 
 // The platform services the program talks to. main() installs the real
 // ones; tests install doubles. None is owned here.
@@ -17,6 +18,7 @@ struct Services {
     Prompts *prompts = nullptr;
     Shell *shell = nullptr;
     HelpViewer *help = nullptr;
+    MediaPlayer *media = nullptr;
     // Full name of the user account, "" when not set.
     std::function<QString()> accountFullName;
 };

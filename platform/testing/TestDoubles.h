@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HelpViewer.h"
+#include "MediaPlayer.h"
 #include "Prompts.h"
 #include "Registry.h"
 #include "Shell.h"
@@ -84,6 +85,28 @@ public:
     {
         topics.append({context, globalPos});
     }
+};
+
+// Records what the program asked of the sound; opening succeeds unless told otherwise.
+class RecordingMediaPlayer : public MediaPlayer {
+public:
+    bool succeed = true;
+    QStringList calls;
+    QString file;
+    bool open(const QString &path) override
+    {
+        calls << QStringLiteral("open ") + path;
+        file = succeed ? path : QString();
+        return succeed;
+    }
+    void play() override { calls << QStringLiteral("play"); }
+    void stop() override { calls << QStringLiteral("stop"); }
+    void close() override
+    {
+        calls << QStringLiteral("close");
+        file.clear();
+    }
+    bool isOpen() const override { return !file.isEmpty(); }
 };
 
 // Passes everything to a real registry, but refuses writes to one hive,

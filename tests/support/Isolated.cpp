@@ -41,6 +41,7 @@ void Isolated::SetUp()
     s.prompts = &prompts;
     s.shell = &shell;
     s.help = &help;
+    s.media = &media;
     s.accountFullName = [this] { return accountName; };
 }
 

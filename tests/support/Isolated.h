@@ -34,6 +34,7 @@ protected:
     ScriptedPrompts prompts;
     RecordingShell shell;
     RecordingHelpViewer help;
+    RecordingMediaPlayer media;
     QString accountName; // what the passwd entry "holds" in this test
 };
 

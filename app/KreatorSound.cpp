@@ -1,0 +1,104 @@
+// The background sound of the first page: choosing, playing and stopping
+// it, and starting a sound recorder.
+#include "Kreator.h"
+
+#include "MediaPlayer.h"
+#include "Messages.h"
+#include "Paths.h"
+#include "Prompts.h"
+#include "Services.h"
+#include "Shell.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QToolButton>
+
+namespace zk {
+
+namespace {
+// The system's recorder on Windows; elsewhere common recorders, tried in turn.
+QStringList soundRecorders()
+{
+#ifdef Q_OS_WIN
+    return {qEnvironmentVariable("WINDIR") + QStringLiteral("\\sndrec32.exe")};
+#else
+    return {QStringLiteral("gnome-sound-recorder"), QStringLiteral("audacity"), QStringLiteral("kwave"),
+            QStringLiteral("audio-recorder")};
+#endif
+}
+} // namespace
+
+void TKreatorDlg::setSoundControlsEnabled(bool on)
+{
+    Przycisk_Play->setEnabled(on);
+    Przycisk_Stop->setEnabled(on);
+    Edit_Src->setEnabled(on);
+}
+
+void TKreatorDlg::switchSoundOff()
+{
+    setSoundControlsEnabled(false);
+    Check_Play->setChecked(false);
+}
+
+void TKreatorDlg::Check_PlayClick()
+{
+    if (!Check_Play->isChecked()) {
+        setSoundControlsEnabled(false); // the path and the player's file stay
+        return;
+    }
+    const QString savedTitle = OpenDoc.Title, savedFilter = OpenDoc.Filter;
+    OpenDoc.FileName.clear();
+    OpenDoc.Title = QStringLiteral("Wybierz dźwięk lub muzykę");
+    OpenDoc.Filter = QStringLiteral("Dźwięki i muzyka (*.wav;*.mid;*.au)|*.wav;*.au;*.mid");
+    const bool chosen = OpenDoc.Execute(this);
+    OpenDoc.Title = savedTitle;
+    OpenDoc.Filter = savedFilter;
+    MediaPlayer *player = services().media;
+    if (!chosen) {
+        if (player)
+            player->close();
+        switchSoundOff();
+        return;
+    }
+    Edit_Src->setText(OpenDoc.FileName);
+    if (Edit_Src->text().isEmpty())
+        return;
+    const QString ext = QFileInfo(Edit_Src->text()).suffix().toLower();
+    if (ext != u"wav" && ext != u"mid") { // ".au": listed, not played here
+        setSoundControlsEnabled(true);
+        return;
+    }
+    if (player && player->open(Edit_Src->text())) {
+        setSoundControlsEnabled(true);
+        return;
+    }
+    BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Błąd podczas próby odtwarzania!"), this);
+    if (player)
+        player->close();
+    switchSoundOff();
+}
+
+void TKreatorDlg::Przycisk_PlayClick()
+{
+    if (services().media && services().media->isOpen())
+        services().media->play();
+}
+
+void TKreatorDlg::Przycisk_StopClick()
+{
+    if (services().media && services().media->isOpen())
+        services().media->stop();
+}
+
+void TKreatorDlg::Przycisk_NagrywajClick()
+{
+    const QString workingFolder = folderOf(m_paths.pageFilePath);
+    for (const QString &recorder : soundRecorders())
+        if (services().shell->startProgram(recorder, {}, workingFolder, this))
+            return;
+    BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można uruchomić nagrywania!"), this);
+}
+
+} // namespace zk

@@ -1,0 +1,190 @@
+#include "SoundPlayer.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMediaDevices>
+
+#include <fluidsynth.h>
+
+namespace zk {
+
+namespace {
+quint32 le32(const QByteArray &b, qsizetype at)
+{
+    return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16
+           | quint32(uchar(b[at + 3])) << 24;
+}
+} // namespace
+
+bool isWaveFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return false;
+    bool format = false;
+    while (!f.atEnd()) { // walk the chunks: "fmt " must come, then "data"
+        const QByteArray chunk = f.read(8);
+        if (chunk.size() < 8)
+            return false;
+        const quint32 size = le32(chunk, 4);
+        if (chunk.startsWith("fmt "))
+            format = size >= 16;
+        if (chunk.startsWith("data"))
+            return format && size > 0;
+        if (!f.seek(f.pos() + size + (size & 1)))
+            return false;
+    }
+    return false;
+}
+
+bool isMidiFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(22);
+    return head.size() >= 22 && head.startsWith("MThd") && head.mid(14, 4) == "MTrk";
+}
+
+QString SoundPlayer::soundFont()
+{
+    for (const char *candidate : {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/default-GM.sf2"})
+        if (QFileInfo::exists(QString::fromLatin1(candidate)))
+            return QString::fromLatin1(candidate);
+    return {};
+}
+
+SoundPlayer::SoundPlayer() = default;
+
+SoundPlayer::~SoundPlayer()
+{
+    close();
+}
+
+bool SoundPlayer::renderMidi(const QString &midi, const QString &wav)
+{
+    const QString font = soundFont();
+    if (font.isEmpty())
+        return false;
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_settings_setstr(settings, "audio.file.name", QFile::encodeName(wav).constData());
+    fluid_settings_setstr(settings, "audio.file.type", "wav");
+    fluid_settings_setstr(settings, "player.timing-source", "sample");
+    fluid_settings_setint(settings, "synth.lock-memory", 0);
+    fluid_synth_t *synth = new_fluid_synth(settings);
+    bool ok = synth && fluid_synth_sfload(synth, QFile::encodeName(font).constData(), 1) != FLUID_FAILED;
+    fluid_player_t *player = ok ? new_fluid_player(synth) : nullptr;
+    ok = ok && player && fluid_player_add(player, QFile::encodeName(midi).constData()) == FLUID_OK
+         && fluid_player_play(player) == FLUID_OK;
+    fluid_file_renderer_t *renderer = ok ? new_fluid_file_renderer(synth) : nullptr;
+    ok = ok && renderer;
+    // At most ten minutes of sound: a broken file must not render for ever.
+    for (long blocks = 0; ok && fluid_player_get_status(player) == FLUID_PLAYER_PLAYING; ++blocks)
+        if (fluid_file_renderer_process_block(renderer) != FLUID_OK || blocks > 10L * 60 * 44100 / 64)
+            ok = false;
+    if (renderer)
+        delete_fluid_file_renderer(renderer);
+    if (player)
+        delete_fluid_player(player);
+    if (synth)
+        delete_fluid_synth(synth);
+    delete_fluid_settings(settings);
+    return ok && isWaveFile(wav);
+}
+
+bool SoundPlayer::open(const QString &path)
+{
+    close();
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == u"wav" && isWaveFile(path)) {
+        m_source = path;
+        return true;
+    }
+    if (ext != u"mid" || !isMidiFile(path))
+        return false;
+    m_renders = std::make_unique<QTemporaryDir>();
+    const QString wav = m_renders->filePath(QStringLiteral("midi.wav"));
+    if (!m_renders->isValid() || !renderMidi(path, wav)) {
+        m_renders.reset();
+        return false;
+    }
+    m_source = wav;
+    return true;
+}
+
+// The PCM samples and their format, from the WAV file that plays.
+bool SoundPlayer::loadSamples()
+{
+    QFile f(m_source);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray wav = f.readAll();
+    QAudioFormat format;
+    QByteArray data;
+    for (qsizetype at = 12; at + 8 <= wav.size();) {
+        const quint32 size = le32(wav, at + 4);
+        const QByteArray id = wav.mid(at, 4);
+        if (id == "fmt " && at + 24 <= wav.size()) {
+            format.setChannelCount(int(uchar(wav[at + 10]) | uchar(wav[at + 11]) << 8));
+            format.setSampleRate(int(le32(wav, at + 12)));
+            const int bits = int(uchar(wav[at + 22]) | uchar(wav[at + 23]) << 8);
+            format.setSampleFormat(bits == 8 ? QAudioFormat::UInt8 : bits == 32 ? QAudioFormat::Int32 : QAudioFormat::Int16);
+        } else if (id == "data") {
+            data = wav.mid(at + 8, size);
+            break;
+        }
+        at += 8 + qsizetype(size) + (size & 1);
+    }
+    if (!format.isValid() || data.isEmpty())
+        return false;
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return false; // no audio device: Play stays silent
+    m_samples = new QBuffer;
+    m_samples->setData(data);
+    m_samples->open(QIODevice::ReadOnly);
+    m_sink = new QAudioSink(device, format);
+    return true;
+}
+
+void SoundPlayer::play()
+{
+    if (m_source.isEmpty())
+        return;
+    if (!m_sink && !loadSamples())
+        return;
+    if (m_sink->state() == QAudio::SuspendedState) {
+        m_sink->resume();
+        return;
+    }
+    if (m_samples->atEnd())
+        m_samples->seek(0); // played to the end: from the start again
+    m_sink->start(m_samples);
+}
+
+void SoundPlayer::stop()
+{
+    if (m_sink && m_sink->state() == QAudio::ActiveState)
+        m_sink->suspend(); // the position stays for the next Play
+}
+
+void SoundPlayer::close()
+{
+    if (m_sink)
+        m_sink->stop();
+    delete m_sink;
+    delete m_samples;
+    m_sink = nullptr;
+    m_samples = nullptr;
+    m_source.clear();
+    m_renders.reset();
+}
+
+} // namespace zk

@@ -1,0 +1,98 @@
+#include "Isolated.h"
+#include "Kreator.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+using namespace zk;
+using zk::testing::Isolated;
+
+namespace {
+
+class SoundCommandsTest : public Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        window = std::make_unique<TKreatorDlg>(folder(QStringLiteral("program")));
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override
+    {
+        window->hide();
+        window.reset();
+        Isolated::TearDown();
+    }
+    void clickPlayBox() { QTest::mouseClick(window->Check_Play, Qt::LeftButton, {}, QPoint(5, window->Check_Play->height() / 2)); }
+    bool controlsEnabled() const
+    {
+        return window->Przycisk_Play->isEnabled() && window->Przycisk_Stop->isEnabled() && window->Edit_Src->isEnabled();
+    }
+    std::unique_ptr<TKreatorDlg> window;
+};
+
+TEST_F(SoundCommandsTest, ChoosingCancellingAndSwitchingOff)
+{
+    prompts.answerOpenFile(QString());
+    clickPlayBox();
+    EXPECT_FALSE(window->Check_Play->isChecked());
+    EXPECT_FALSE(window->Przycisk_Play->isEnabled());
+    ASSERT_EQ(prompts.calls().size(), 1);
+    EXPECT_EQ(prompts.calls()[0].text, QStringLiteral("Wybierz dźwięk lub muzykę"));
+    EXPECT_EQ(prompts.calls()[0].filter, QStringLiteral("Dźwięki i muzyka (*.wav;*.mid;*.au)|*.wav;*.au;*.mid"));
+    EXPECT_EQ(window->OpenDoc.Title, QStringLiteral("Otwórz")) << "the shared dialog gets its own title back";
+    EXPECT_EQ(window->OpenDoc.Filter, QStringLiteral("Dokumenty HTML (*.htm;*.html)|*.htm;*.html"));
+
+    prompts.answerOpenFile(QStringLiteral("/muzyka/MELODIA.MID"));
+    clickPlayBox();
+    EXPECT_TRUE(window->Check_Play->isChecked());
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_EQ(window->Edit_Src->text(), QStringLiteral("/muzyka/MELODIA.MID"));
+    EXPECT_TRUE(media.calls.contains(QStringLiteral("open /muzyka/MELODIA.MID"))) << "capitals still open the player";
+    QTest::mouseClick(window->Przycisk_Play, Qt::LeftButton);
+    QTest::mouseClick(window->Przycisk_Stop, Qt::LeftButton);
+    EXPECT_EQ(media.calls.mid(media.calls.size() - 2), (QStringList{QStringLiteral("play"), QStringLiteral("stop")}));
+
+    clickPlayBox();
+    EXPECT_FALSE(window->Check_Play->isChecked());
+    EXPECT_FALSE(controlsEnabled());
+    EXPECT_EQ(window->Edit_Src->text(), QStringLiteral("/muzyka/MELODIA.MID")) << "unchecking keeps the path";
+    EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+TEST_F(SoundCommandsTest, UnplayableAndAuFiles)
+{
+    media.succeed = false;
+    prompts.answerOpenFile(QStringLiteral("/muzyka/zepsuty.wav"));
+    clickPlayBox();
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd podczas próby odtwarzania!"));
+    EXPECT_FALSE(window->Check_Play->isChecked());
+    EXPECT_FALSE(controlsEnabled());
+
+    media.calls.clear();
+    prompts.answerOpenFile(QStringLiteral("/muzyka/stary.au"));
+    clickPlayBox();
+    EXPECT_TRUE(window->Check_Play->isChecked());
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_TRUE(media.calls.filter(QStringLiteral("open")).isEmpty()) << ".au is listed but not opened";
+}
+
+TEST_F(SoundCommandsTest, RecorderStartsInThePageFolderOrSaysWhy)
+{
+    QTest::mouseClick(window->Przycisk_Nagrywaj, Qt::LeftButton);
+    ASSERT_EQ(shell.calls.size(), 1);
+    EXPECT_TRUE(shell.calls[0].isProgram);
+    EXPECT_EQ(shell.calls[0].workingFolder + u'/', window->paths().tempFolder);
+    shell.succeed = false;
+    shell.calls.clear();
+    QTest::mouseClick(window->Przycisk_Nagrywaj, Qt::LeftButton);
+    EXPECT_GE(shell.calls.size(), 2) << "several recorders are tried";
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Nie można uruchomić nagrywania!"));
+}
+
+} // namespace

@@ -1,0 +1,71 @@
+#include "Isolated.h"
+#include "SoundPlayer.h"
+
+#include <QFile>
+#include <QtEndian>
+
+using namespace zk;
+using zk::testing::Isolated;
+
+namespace {
+
+QByteArray le(quint32 v, int bytes)
+{
+    QByteArray b;
+    for (int i = 0; i < bytes; ++i)
+        b += char((v >> (8 * i)) & 0xFF);
+    return b;
+}
+
+// A mono 16-bit WAV of `samples` silent samples.
+QByteArray wave(int samples)
+{
+    const QByteArray data(samples * 2, '\0');
+    return "RIFF" + le(quint32(36 + data.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4)
+           + le(16000, 4) + le(2, 2) + le(16, 2) + "data" + le(quint32(data.size()), 4) + data;
+}
+
+// One note of about a quarter of a second.
+QByteArray midi()
+{
+    const QByteArray track = QByteArray::fromHex("00903C40" "8360803C00" "00FF2F00");
+    return "MThd" + QByteArray::fromHex("000000060000000101E0") + "MTrk" + QByteArray::fromHex("0000000C") + track;
+}
+
+class SoundPlayerTest : public Isolated {};
+
+TEST_F(SoundPlayerTest, OpensGoodWaveAndMidiFilesAndRefusesTheRest)
+{
+    writeFile(path(QStringLiteral("a.wav")), wave(8000));
+    writeFile(path(QStringLiteral("MELODIA.MID")), midi());
+    writeFile(path(QStringLiteral("zly.wav")), QByteArray("RIFF....WAVEnothing"));
+    writeFile(path(QStringLiteral("zly.mid")), QByteArray("MThd"));
+    writeFile(path(QStringLiteral("d.au")), QByteArray(".snd"));
+    SoundPlayer player;
+    EXPECT_TRUE(player.open(path(QStringLiteral("a.wav"))));
+    EXPECT_TRUE(player.isOpen());
+    if (SoundPlayer::soundFont().isEmpty())
+        GTEST_SKIP() << "no General MIDI sound font (fluid-soundfont-gm)";
+    ASSERT_TRUE(player.open(path(QStringLiteral("MELODIA.MID")))) << "capitals in the extension";
+    EXPECT_TRUE(isWaveFile(player.source())) << "the melody was rendered to a WAV file";
+    EXPECT_GT(QFile(player.source()).size(), 44 + 8000) << "with sound in it";
+    for (const char *bad : {"zly.wav", "zly.mid", "d.au", "brak.wav"}) {
+        EXPECT_FALSE(player.open(path(QString::fromLatin1(bad)))) << bad;
+        EXPECT_FALSE(player.isOpen());
+    }
+}
+
+TEST_F(SoundPlayerTest, PlayAndStopWithoutAnAudioDeviceDoNotFail)
+{
+    writeFile(path(QStringLiteral("a.wav")), wave(800));
+    SoundPlayer player;
+    ASSERT_TRUE(player.open(path(QStringLiteral("a.wav"))));
+    player.play();
+    player.stop();
+    player.play();
+    player.close();
+    EXPECT_FALSE(player.isOpen());
+    player.play(); // nothing open: nothing happens
+}
+
+} // namespace
