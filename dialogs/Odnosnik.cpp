@@ -109,6 +109,7 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
     WWW->MenuOptions.ItemBmpURL = QPixmap(QStringLiteral(":/icons/tree1.png"));
     WWW->MenuOptions.URLBitmapDisplay = TMenuOption::All_icon;
     WWW->MenuOptions.ItemSelectColor = palette().color(QPalette::HighlightedText);
+    WWW->MenuOptions.FontItemColor = palette().color(QPalette::ButtonText);
     WWW->loadFavorites(); // again, now with the dialog's menu options
     connect(WWW, &TWWWBtn97::OnSelectURL, this, [this] { WWWSelectURL(WWW->URLName, WWW->URLPath); });
     auto *picture = new QLabel(this);

@@ -10,7 +10,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyle>
+#include <QStyleOptionMenuItem>
 #include <QStyleOptionToolButton>
 
 namespace zk {
@@ -113,6 +115,86 @@ void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixma
             menu->addAction(QIcon(urlIcon), r.Name);
 }
 
+// Draws the favourites menu's items as the extended menu style asks: the
+// item's own colours, frame and font, a 16 x 16 icon 2 pixels from the
+// left edge and the caption after the wider icon. Disabled items ("( Empty )")
+// are left to the platform's own drawing.
+class FavouritesMenuStyle : public QProxyStyle {
+public:
+    FavouritesMenuStyle(const TMenuOption &options, int itemHeight) : m_o(options), m_itemHeight(itemHeight) {}
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size, const QWidget *widget) const override
+    {
+        const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+        if (type != CT_MenuItem || !item || !(item->state & State_Enabled) || item->menuItemType == QStyleOptionMenuItem::Separator)
+            return QProxyStyle::sizeFromContents(type, option, size, widget);
+        int widest = 0;
+        if (const auto *menu = qobject_cast<const QMenu *>(widget))
+            for (const QAction *a : menu->actions())
+                widest = std::max(widest, QFontMetrics(m_o.FontItem).horizontalAdvance(a->text()));
+        return {widest + pixelMetric(PM_IndicatorWidth, option, widget) + 20 + captionLeft(), m_itemHeight + 2};
+    }
+
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *p, const QWidget *widget) const override
+    {
+        const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+        if (element != CE_MenuItem || !item || !(item->state & State_Enabled)) {
+            QProxyStyle::drawControl(element, option, p, widget);
+            return;
+        }
+        const bool selected = item->state & State_Selected;
+        const QRect r = item->rect;
+        p->fillRect(r, selected ? m_o.ItemSelectColor : m_o.ItemUnselectColor);
+        if (selected && m_o.ItemBorderStyle != TMenuOption::bsNone) {
+            const QColor light = m_o.ItemBorderStyle == TMenuOption::bsRaised ? QColor(128, 128, 128) : QColor(Qt::white);
+            const QColor dark = m_o.ItemBorderStyle == TMenuOption::bsRaised ? QColor(Qt::white) : QColor(128, 128, 128);
+            p->setPen(light);
+            p->drawLine(r.topLeft(), r.topRight());
+            p->drawLine(r.topLeft(), r.bottomLeft());
+            p->setPen(dark);
+            p->drawLine(r.bottomLeft(), r.bottomRight());
+            p->drawLine(r.topRight(), r.bottomRight());
+        }
+        const bool folder = item->menuItemType == QStyleOptionMenuItem::SubMenu;
+        const QPixmap &icon = folder ? m_o.ItemBmpFolder : m_o.ItemBmpURL;
+        if (!icon.isNull() && (folder || selected || m_o.URLBitmapDisplay == TMenuOption::All_icon))
+            p->drawPixmap(QRect(r.left() + 2, r.top() + (r.height() - 16) / 2, 16, 16), transparentByCorner(icon));
+        p->setFont(m_o.FontItem);
+        p->setPen(selected ? m_o.FontColorSelect : m_o.FontItemColor);
+        p->drawText(r.adjusted(captionLeft(), 0, 0, 0), Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, item->text);
+        if (folder) {
+            QStyleOption arrow = *option;
+            arrow.rect = QRect(r.right() - 12, r.top(), 10, r.height());
+            QProxyStyle::drawPrimitive(PE_IndicatorArrowRight, &arrow, p, widget);
+        }
+    }
+
+private:
+    int captionLeft() const
+    {
+        const int widest = std::max(m_o.ItemBmpFolder.width(), m_o.ItemBmpURL.width());
+        return widest == 0 ? 20 : widest + 5;
+    }
+    // The icon's top-left pixel names its transparent colour.
+    static QPixmap transparentByCorner(const QPixmap &icon)
+    {
+        QPixmap out = icon;
+        const QColor corner = icon.toImage().pixelColor(0, 0);
+        out.setMask(icon.createMaskFromColor(corner, Qt::MaskInColor));
+        return out;
+    }
+
+    const TMenuOption &m_o;
+    int m_itemHeight;
+};
+
+int TWWWBtn97::itemHeight() const
+{
+    const QFontInfo info(MenuOptions.FontItem);
+    return std::max({MenuOptions.ItemBmpFolder.height(), MenuOptions.ItemBmpURL.height(),
+                     info.pointSize() + info.pixelSize() - 3});
+}
+
 TWWWBtn97::TWWWBtn97(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_Hover);
@@ -131,15 +213,8 @@ void TWWWBtn97::rebuildMenu()
     delete m_menu;
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("FavouritesMenu"));
-    if (MenuOptions.MenuStyle == TMenuOption::Extended) {
-        m_menu->setFont(MenuOptions.FontItem);
-        m_menu->setStyleSheet(QStringLiteral("QMenu { background: %1; } QMenu::item:selected { background: %2; color: %3; }")
-                                  .arg(MenuOptions.ItemUnselectColor.name(), MenuOptions.ItemSelectColor.name(),
-                                       MenuOptions.FontColorSelect.name()));
-    }
-    const bool icons = MenuOptions.MenuStyle == TMenuOption::Extended;
-    buildFavoritesMenu(m_menu, URLList, icons ? MenuOptions.ItemBmpFolder : QPixmap(),
-                       icons && MenuOptions.URLBitmapDisplay == TMenuOption::All_icon ? MenuOptions.ItemBmpURL : QPixmap());
+    buildFavoritesMenu(m_menu, URLList, QPixmap(), QPixmap()); // the extended style draws the icons itself
+    m_extended = false;
     connect(m_menu, &QMenu::triggered, this, [this](QAction *a) { chooseItem(a->text()); });
 }
 
@@ -175,8 +250,24 @@ void TWWWBtn97::chooseItem(const QString &caption)
     }
 }
 
+void TWWWBtn97::switchToExtended()
+{
+    if (MenuOptions.MenuStyle != TMenuOption::Extended || m_extended)
+        return;
+    m_style = std::make_unique<FavouritesMenuStyle>(MenuOptions, itemHeight());
+    const std::function<void(QMenu *)> apply = [&](QMenu *m) {
+        m->setStyle(m_style.get());
+        for (QAction *a : m->actions())
+            if (a->menu())
+                apply(a->menu());
+    };
+    apply(m_menu);
+    m_extended = true;
+}
+
 void TWWWBtn97::openMenu()
 {
+    switchToExtended();
     m_menu->exec(mapToGlobal(QPoint(width() - ArrowZone, height())));
     if (!rect().contains(mapFromGlobal(QCursor::pos())))
         m_hover = false;

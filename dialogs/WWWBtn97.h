@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class QMenu;
 
 namespace zk {
@@ -29,8 +31,11 @@ QString readShortcutUrl(const QString &file);
 // folders get a disabled "( Empty )", top-level shortcuts come last.
 void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixmap &folderIcon, const QPixmap &urlIcon);
 
+class FavouritesMenuStyle;
+
 struct TMenuOption {
     QFont FontItem;
+    QColor FontItemColor = QColor(0, 0, 128); // the caption colour (navy unless set)
     QColor FontColorSelect = Qt::black;
     QPixmap ItemBmpFolder;
     QPixmap ItemBmpURL;
@@ -38,6 +43,7 @@ struct TMenuOption {
     QColor ItemUnselectColor;
     enum { Standard, Extended } MenuStyle = Extended;
     enum { Only_one_icon, All_icon } URLBitmapDisplay = Only_one_icon;
+    enum { bsNone, bsRaised, bsLowered } ItemBorderStyle = bsNone;
 };
 
 // A flat toolbar-style button whose arrow zone (9 pixels at the right)
@@ -62,6 +68,9 @@ public:
     void loadFavorites();
     void reload();
     void openMenu();
+    // Before the first showing after each build: the items get the extended look.
+    void switchToExtended();
+    int itemHeight() const;
     // The user chose the item with this caption.
     void chooseItem(const QString &caption);
 
@@ -81,6 +90,8 @@ private:
     void rebuildMenu();
 
     QMenu *m_menu = nullptr;
+    std::unique_ptr<FavouritesMenuStyle> m_style;
+    bool m_extended = false;
     bool m_hover = false;
     bool m_pressed = false;
     bool m_pressedMain = false;

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QApplication>
 #include <QTest>
+#include <QPainter>
 
 using namespace zk;
 using zk::testing::Isolated;
@@ -99,6 +100,35 @@ TEST_F(FavouritesTest, TheLinkDialogTakesAChosenFavouriteEvenWithTheStatusFieldO
     EXPECT_EQ(dialog.Edit_Adres->currentText(), QStringLiteral("http://www.onet.pl/"));
     EXPECT_EQ(dialog.Edit_OnMouse->text(), QStringLiteral("Onet"));
     dialog.hide();
+}
+
+TEST_F(FavouritesTest, ExtendedItemsAreMeasuredAndDrawnByTheirOptions)
+{
+    shortcut(QStringLiteral("Bardzo dluga nazwa ulubionej strony.url"), QStringLiteral("http://a/"));
+    shortcut(QStringLiteral("Krotka.url"), QStringLiteral("http://b/"));
+    TWWWBtn97 button;
+    QImage icon(16, 16, QImage::Format_RGB32);
+    icon.fill(Qt::blue);
+    icon.setPixel(0, 0, qRgb(255, 255, 255)); // the corner names the transparent colour
+    button.MenuOptions.ItemBmpFolder = QPixmap::fromImage(icon);
+    button.MenuOptions.ItemBmpURL = QPixmap::fromImage(icon);
+    button.MenuOptions.ItemSelectColor = QColor(10, 20, 30);
+    button.loadFavorites();
+    button.switchToExtended();
+    QMenu *menu = button.menu();
+    menu->popup(QPoint(0, 0));
+    QTRY_VERIFY(menu->isVisible());
+    const QList<QAction *> items = menu->actions();
+    ASSERT_EQ(items.size(), 2);
+    const QRect a = menu->actionGeometry(items[0]), b = menu->actionGeometry(items[1]);
+    EXPECT_EQ(a.height(), button.itemHeight() + 2);
+    EXPECT_EQ(a.width(), b.width()) << "every item is as wide as the widest caption";
+    EXPECT_GE(a.width(), QFontMetrics(button.MenuOptions.FontItem).horizontalAdvance(items[0]->text()) + 20);
+    menu->setActiveAction(items[1]);
+    const QImage shot = menu->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(b.right() - 3, b.center().y()), QColor(10, 20, 30)) << "the highlighted item's own colour";
+    EXPECT_EQ(shot.pixelColor(b.left() + 8, b.center().y()), QColor(Qt::blue)) << "its icon 2 pixels from the left";
+    menu->close();
 }
 
 } // namespace
