@@ -225,7 +225,7 @@ void T_FTP::openDataConnection()
 
 void T_FTP::acceptDataConnection()
 {
-    if (Passive || Async || Socket == NoSocket)
+    if (Passive || !m_awaitingAccept || Socket == NoSocket)
         return;
     quint32 peer = 0;
     SocketHandle listening = Socket;
@@ -245,7 +245,8 @@ void T_FTP::Upload()
     openDataConnection();
     SendCommand(QStringLiteral("STOR ") + URI);
     ReadReply();
-    acceptDataConnection();
+    if (!Async)
+        acceptDataConnection();
     TransferMode = tftp_upload;
     Busy = true;
     TransferSize = qint32(DataStream.data.size());
@@ -327,7 +328,8 @@ void T_FTP::Download()
     openDataConnection();
     SendCommand(QStringLiteral("RETR ") + URI);
     ReadReply();
-    acceptDataConnection();
+    if (!Async)
+        acceptDataConnection();
     TransferMode = tftp_download;
     Busy = true;
     DataStream.clear();
@@ -350,6 +352,9 @@ bool T_FTP::ReceiveChunk()
 
 void T_FTP::FinishDownload()
 {
+    // The server may have connected, sent everything and answered before the
+    // accept notification was handled: take its connection now.
+    acceptDataConnection();
     while (ReceiveChunk()) {
     }
     EndOfData = false;
@@ -370,7 +375,8 @@ void T_FTP::ListDir(const QString &path)
     ReadReply();
     SendCommand(QStringLiteral("LIST ") + path);
     ReadReply();
-    acceptDataConnection();
+    if (!Async)
+        acceptDataConnection();
     TransferMode = tftp_getdir;
     Busy = true;
     ListingStream.clear();
@@ -381,6 +387,7 @@ void T_FTP::ListDir(const QString &path)
 void T_FTP::FinishListing()
 {
     EndOfData = false;
+    acceptDataConnection(); // as in FinishDownload
     while (ReceiveChunk()) {
     }
     EndOfData = false;
