@@ -1,6 +1,7 @@
 #include "Grafika.h"
 
 #include "Decoders.h"
+#include "ControlNames.h"
 #include "DialogKeys.h"
 #include "Glyphs.h"
 #include "HelpViewer.h"
@@ -31,19 +32,9 @@ QString attribute(const char *name, const QString &value)
     return u' ' + QString::fromLatin1(name) + QStringLiteral("=\"") + value + u'"';
 }
 
-template <typename W> W *named(W *w, const char *name, const QString &hint, int help)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    w->setStatusTip(hint);
-    w->setToolTip(hint);
-    if (help)
-        setHelpContext(w, help);
-    return w;
-}
-
 QToolButton *folderButton(QWidget *parent, const char *name, const QString &hint)
 {
-    auto *b = named(new QToolButton(parent), name, hint, 0);
+    auto *b = namedControl(new QToolButton(parent), name, hint, 0);
     b->setIcon(QIcon(QStringLiteral(":/icons/folder.png")));
     b->setFocusPolicy(Qt::NoFocus);
     return b;
@@ -143,25 +134,25 @@ QWidget *TGrafikaDlg::buildPictureBox()
     auto *box = new QWidget(this);
     auto *grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
-    Edit_Relacja = named(new QLineEdit(box), "Edit_Relacja", QStringLiteral("Lokalizacja obrazu graficznego"), 1050);
+    Edit_Relacja = namedControl(new QLineEdit(box), "Edit_Relacja", QStringLiteral("Lokalizacja obrazu graficznego"), 1050);
     Przycisk_Otworz = folderButton(box, "Przycisk_Otworz", QStringLiteral("Kliknij, aby wybrać lokalizację obrazu graficznego"));
-    Edit_Alt = named(new QLineEdit(box), "Edit_Alt", QStringLiteral("Opis rysunku dla przeglądarek tekstowych"), 1051);
-    Spin_vspace = named(new SpinEdit(0, 99, 0, box), "Spin_vspace", QStringLiteral("Odstęp od innych elementów strony w pionie"), 1052);
-    Spin_hspace = named(new SpinEdit(0, 99, 0, box), "Spin_hspace", QStringLiteral("Odstęp od innych elementów strony w poziomie"), 1052);
-    Spin_height = named(new SpinEdit(0, 2048, 0, box), "Spin_height", QStringLiteral("Rozmiar grafiki w pionie"), 1053);
-    Spin_width = named(new SpinEdit(0, 2048, 0, box), "Spin_width", QStringLiteral("Rozmiar grafiki w poziomie"), 1053);
-    Lista_Align = named(new QComboBox(box), "Lista_Align", QStringLiteral("Wyrównanie grafiki w stosunku do innych elementów"), 1054);
+    Edit_Alt = namedControl(new QLineEdit(box), "Edit_Alt", QStringLiteral("Opis rysunku dla przeglądarek tekstowych"), 1051);
+    Spin_vspace = namedControl(new SpinEdit(0, 99, 0, box), "Spin_vspace", QStringLiteral("Odstęp od innych elementów strony w pionie"), 1052);
+    Spin_hspace = namedControl(new SpinEdit(0, 99, 0, box), "Spin_hspace", QStringLiteral("Odstęp od innych elementów strony w poziomie"), 1052);
+    Spin_height = namedControl(new SpinEdit(0, 2048, 0, box), "Spin_height", QStringLiteral("Rozmiar grafiki w pionie"), 1053);
+    Spin_width = namedControl(new SpinEdit(0, 2048, 0, box), "Spin_width", QStringLiteral("Rozmiar grafiki w poziomie"), 1053);
+    Lista_Align = namedControl(new QComboBox(box), "Lista_Align", QStringLiteral("Wyrównanie grafiki w stosunku do innych elementów"), 1054);
     Lista_Align->addItems({QStringLiteral("TOP"), QStringLiteral("MIDDLE"), QStringLiteral("BOTTOM"), QStringLiteral("RIGHT"),
                            QStringLiteral("LEFT"), QStringLiteral("TEXTTOP"), QStringLiteral("BASELINE"),
                            QStringLiteral("ABSMIDDLE"), QStringLiteral("ABSBOTTOM")});
     Lista_Align->setCurrentIndex(-1);
-    Spin_Border = named(new SpinEdit(0, 99, 0, box), "Spin_Border", QStringLiteral("Rozmiar ramki wokół obrazu graficznego"), 1055);
-    Edit_lowsrc = named(new QLineEdit(box), "Edit_lowsrc", QStringLiteral("Lokalizacja miniatury obrazka"), 1057);
+    Spin_Border = namedControl(new SpinEdit(0, 99, 0, box), "Spin_Border", QStringLiteral("Rozmiar ramki wokół obrazu graficznego"), 1055);
+    Edit_lowsrc = namedControl(new QLineEdit(box), "Edit_lowsrc", QStringLiteral("Lokalizacja miniatury obrazka"), 1057);
     Przycisk_Lowsrc = folderButton(box, "Przycisk_Lowsrc", QStringLiteral("Kliknij, aby wybrać lokalizację miniatruki obrazu graficznego"));
-    Edit_usemap = named(new QLineEdit(box), "Edit_usemap", QStringLiteral("Określenie używanej mapy"), 1058);
+    Edit_usemap = namedControl(new QLineEdit(box), "Edit_usemap", QStringLiteral("Określenie używanej mapy"), 1058);
     Edit_usemap->setMaxLength(33);
-    Check_ismap = named(new QCheckBox(QStringLiteral("Jako mapa"), box), "Check_ismap", QStringLiteral("Znacznik identyfikacji grafiki jako mapy"), 1056);
-    ScrollBox = named(new QScrollArea(box), "ScrollBox", QStringLiteral("Podgląd wybranego pliku graficznego GIF"), 1059);
+    Check_ismap = namedControl(new QCheckBox(QStringLiteral("Jako mapa"), box), "Check_ismap", QStringLiteral("Znacznik identyfikacji grafiki jako mapy"), 1056);
+    ScrollBox = namedControl(new QScrollArea(box), "ScrollBox", QStringLiteral("Podgląd wybranego pliku graficznego GIF"), 1059);
     ScrollBox->setFrameShape(QFrame::NoFrame);
     ScrollBox->setFixedSize(205, 187);
     ScrollBox->setWidgetResizable(false);
@@ -205,14 +196,14 @@ QWidget *TGrafikaDlg::buildClipBox()
     auto *box = new QWidget(this);
     auto *grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
-    Edit_Animacja = named(new QLineEdit(box), "Edit_Animacja", QStringLiteral("Lokalizacja pliku animacji"), 1060);
+    Edit_Animacja = namedControl(new QLineEdit(box), "Edit_Animacja", QStringLiteral("Lokalizacja pliku animacji"), 1060);
     Przycisk_Animacja = folderButton(box, "Przycisk_Animacja", QStringLiteral("Kliknij, aby wybrać plik animacji"));
-    Lista_Start = named(new QComboBox(box), "Lista_Start", QStringLiteral("Określa moment rozpoczęcia odtwarzania animacji."), 1061);
+    Lista_Start = namedControl(new QComboBox(box), "Lista_Start", QStringLiteral("Określa moment rozpoczęcia odtwarzania animacji."), 1061);
     Lista_Start->addItems({QStringLiteral("Zaraz po otwarciu pliku"), QStringLiteral("Gdy myszka będzie nad obiektem"),
                            QStringLiteral("Oba przypadki na raz")});
-    Check_Control = named(new QCheckBox(QStringLiteral("Panel sterowania"), box), "Check_Control", QStringLiteral("Panel sterowania animacją."), 1062);
-    Spin_Powtorz = named(new SpinEdit(1, 2048, 1, box), "Spin_Powtorz", QStringLiteral("Ilość powtórzeń animacji"), 1063);
-    Check_Infinite = named(new QCheckBox(QStringLiteral("odtwarzaj w nieskończoność"), box), "Check_Infinite",
+    Check_Control = namedControl(new QCheckBox(QStringLiteral("Panel sterowania"), box), "Check_Control", QStringLiteral("Panel sterowania animacją."), 1062);
+    Spin_Powtorz = namedControl(new SpinEdit(1, 2048, 1, box), "Spin_Powtorz", QStringLiteral("Ilość powtórzeń animacji"), 1063);
+    Check_Infinite = namedControl(new QCheckBox(QStringLiteral("odtwarzaj w nieskończoność"), box), "Check_Infinite",
                            QStringLiteral("Zaznacz, aby animacja była powtarzana w nieskończoność"), 1063);
     grid->addWidget(new QLabel(QStringLiteral("Animacja:"), box), 0, 0);
     grid->addWidget(Edit_Animacja, 0, 1, 1, 3);

@@ -1,5 +1,6 @@
 #include "Odnosnik.h"
 
+#include "ControlNames.h"
 #include "DialogKeys.h"
 #include "Glyphs.h"
 #include "HelpViewer.h"
@@ -37,16 +38,6 @@ QString buildLinkFragment(const LinkFields &f)
 
 namespace {
 
-template <typename W> W *named(W *w, const char *name, const QString &hint, int help)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    w->setStatusTip(hint);
-    w->setToolTip(hint);
-    if (help)
-        setHelpContext(w, help);
-    return w;
-}
-
 QComboBox *combo(QWidget *parent, const QStringList &items)
 {
     auto *box = new QComboBox(parent);
@@ -67,21 +58,21 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
 {
     setObjectName(QStringLiteral("TOdnosnikDlg"));
     setWindowTitle(QStringLiteral("Wstawianie odnośnika"));
-    Edit_Adres = named(combo(this, {QStringLiteral("http://"), QStringLiteral("ftp://"), QStringLiteral("mailto:"),
+    Edit_Adres = namedControl(combo(this, {QStringLiteral("http://"), QStringLiteral("ftp://"), QStringLiteral("mailto:"),
                                     QStringLiteral("news:"), QStringLiteral("newsrc:"), QStringLiteral("nntp://"),
                                     QStringLiteral("gopher://"), QStringLiteral("telnet://"), QStringLiteral("wais://")}),
                        "Edit_Adres", QStringLiteral("Tutaj wpisz adres URL odnośnika"), 1030);
     Edit_Adres->lineEdit()->installEventFilter(this); // a double-click picks a local file
-    Edit_Opis = named(new QLineEdit(this), "Edit_Opis", QStringLiteral("Opis odnośnika"), 1032);
+    Edit_Opis = namedControl(new QLineEdit(this), "Edit_Opis", QStringLiteral("Opis odnośnika"), 1032);
     Edit_Opis->setMaxLength(240);
-    Edit_Name = named(new QLineEdit(this), "Edit_Name", QStringLiteral("Parametr NAME odnośnika"), 1033);
-    Edit_Target = named(combo(this, {QStringLiteral("_blank"), QStringLiteral("_self"), QStringLiteral("_parent"),
+    Edit_Name = namedControl(new QLineEdit(this), "Edit_Name", QStringLiteral("Parametr NAME odnośnika"), 1033);
+    Edit_Target = namedControl(combo(this, {QStringLiteral("_blank"), QStringLiteral("_self"), QStringLiteral("_parent"),
                                      QStringLiteral("_top")}),
                         "Edit_Target", QStringLiteral("Parametr TARGET odnośnika"), 1031);
-    Edit_OnMouse = named(new QLineEdit(this), "Edit_OnMouse", QStringLiteral("Tekst na linię statusu"), 1034);
-    Label_Name = named(new QLabel(QStringLiteral("&Etykieta"), this), "Label_Name", QString(), 0);
-    Label_Target = named(new QLabel(QStringLiteral("Okno &docelowe"), this), "Label_Target", QString(), 0);
-    Label_JS = named(new QLabel(QStringLiteral("Tekst na &pasku stanu"), this), "Label_JS", QString(), 0);
+    Edit_OnMouse = namedControl(new QLineEdit(this), "Edit_OnMouse", QStringLiteral("Tekst na linię statusu"), 1034);
+    Label_Name = namedControl(new QLabel(QStringLiteral("&Etykieta"), this), "Label_Name", QString(), 0);
+    Label_Target = namedControl(new QLabel(QStringLiteral("Okno &docelowe"), this), "Label_Target", QString(), 0);
+    Label_JS = namedControl(new QLabel(QStringLiteral("Tekst na &pasku stanu"), this), "Label_JS", QString(), 0);
     auto *addressLabel = new QLabel(QStringLiteral("Ad&res URL odnośnika"), this);
     auto *descriptionLabel = new QLabel(QStringLiteral("Op&is odnośnika"), this);
     addressLabel->setBuddy(Edit_Adres);
@@ -90,7 +81,7 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
     Label_Target->setBuddy(Edit_Target);
     Label_JS->setBuddy(Edit_OnMouse);
 
-    Przycisk_Otworz = named(new QToolButton(this), "Przycisk_Otworz", QStringLiteral("Wybierz plik z dysku"), 1030);
+    Przycisk_Otworz = namedControl(new QToolButton(this), "Przycisk_Otworz", QStringLiteral("Wybierz plik z dysku"), 1030);
     Przycisk_Otworz->setIcon(QIcon(QStringLiteral(":/icons/folder.png")));
     Przycisk_Otworz->setFocusPolicy(Qt::NoFocus);
     Przycisk_OK = makeGlyphButton(QStringLiteral("Przycisk_OK"), QStringLiteral("&OK"), QStringLiteral("OK"), this);

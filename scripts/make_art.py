@@ -150,9 +150,9 @@ def icon_folder():
 
 def tree_icons():
     # 0 publication root, 1 HTML page, 2 picture, 3 MIDI, 4 WAV, 5 information, 6 total, 7 time
-    specs = [((90, 90, 90), "box"), ((0, 90, 200), "page"), ((0, 150, 0), "picture"), ((150, 0, 150), "note"),
+    looks = [((90, 90, 90), "box"), ((0, 90, 200), "page"), ((0, 150, 0), "picture"), ((150, 0, 150), "note"),
              ((200, 100, 0), "wave"), ((0, 0, 190), "info"), ((100, 100, 100), "sum"), ((0, 128, 128), "clock")]
-    for i, (colour, kind) in enumerate(specs):
+    for i, (colour, kind) in enumerate(looks):
         img = Image.new("RGBA", (16, 16), (0, 0, 0, 0)); d = ImageDraw.Draw(img)
         if kind == "box":
             d.rectangle((2, 5, 13, 13), fill=(230, 190, 120), outline=colour)
