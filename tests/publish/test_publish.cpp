@@ -66,10 +66,7 @@ protected:
     void SetUp() override
     {
         Isolated::SetUp();
-        appFolder = folder(QStringLiteral("program"));
-        QDir().mkpath(appFolder + QStringLiteral("grafika/animgifs"));
-        QFile::copy(QStringLiteral(ZK_SOURCE_DIR "/resources/grafika/animgifs/zen_anim.gif"),
-                    appFolder + QStringLiteral("grafika/animgifs/zen_anim.gif"));
+        appFolder = programFolderWithBadge();
         pictures = folder(QStringLiteral("Obrazki"));
         writeFile(pictures + QStringLiteral("logo.gif"), QByteArray(3000, 'L'));
         writeFile(pictures + QStringLiteral("ikona.gif"), QByteArray(500, 'I'));

@@ -63,6 +63,15 @@ QString Isolated::folder(const QString &relative) const
     return p.endsWith(u'/') ? p : p + u'/';
 }
 
+QString Isolated::programFolderWithBadge() const
+{
+    const QString app = folder(QStringLiteral("program"));
+    QDir().mkpath(app + QStringLiteral("grafika/animgifs"));
+    QFile::copy(QStringLiteral(ZK_SOURCE_DIR "/resources/grafika/animgifs/zen_anim.gif"),
+                app + QStringLiteral("grafika/animgifs/zen_anim.gif"));
+    return app;
+}
+
 void Isolated::writeFile(const QString &p, const QByteArray &content) const
 {
     QFile f(p);

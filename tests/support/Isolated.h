@@ -28,6 +28,8 @@ protected:
     QString folder(const QString &relative) const;
     QString path(const QString &relative) const { return m_root.path() + u'/' + relative; }
     void writeFile(const QString &path, const QByteArray &content = "x") const;
+    // A program folder ("program/") holding the badge, as an installed copy does.
+    QString programFolderWithBadge() const;
 
     QTemporaryDir m_root;
     std::unique_ptr<FileRegistry> registry;
