@@ -19,7 +19,7 @@ inline const QString DebianPython = QStringLiteral("/usr/bin/python3");
 inline bool waitForListener(quint16 port, int timeoutMs = 15000)
 {
     const quint32 loopback = net::parseDotted(QStringLiteral("127.0.0.1"));
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
         const net::SocketHandle s = net::createTcpSocket();
         const bool up = net::connectTo(s, loopback, port) == 0;
         net::closeHandle(s);
