@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QMediaDevices>
 
 #include <fluidsynth.h>
@@ -68,34 +69,81 @@ SoundPlayer::~SoundPlayer()
     close();
 }
 
+namespace {
+
+// FluidSynth is loaded when the first melody is rendered, not at start-up:
+// it brings some forty libraries of its own.
+struct FluidSynth {
+#define ZK_FLUID(name) decltype(&::name) name = nullptr;
+    ZK_FLUID(new_fluid_settings) ZK_FLUID(fluid_settings_setstr) ZK_FLUID(fluid_settings_setint)
+    ZK_FLUID(new_fluid_synth) ZK_FLUID(fluid_synth_sfload) ZK_FLUID(new_fluid_player) ZK_FLUID(fluid_player_add)
+    ZK_FLUID(fluid_player_play) ZK_FLUID(fluid_player_get_status) ZK_FLUID(new_fluid_file_renderer)
+    ZK_FLUID(fluid_file_renderer_process_block) ZK_FLUID(delete_fluid_file_renderer) ZK_FLUID(delete_fluid_player)
+    ZK_FLUID(delete_fluid_synth) ZK_FLUID(delete_fluid_settings)
+#undef ZK_FLUID
+    bool loaded = false;
+
+    static const FluidSynth &get()
+    {
+        static const FluidSynth instance = load();
+        return instance;
+    }
+
+private:
+    static FluidSynth load()
+    {
+        FluidSynth f;
+        QLibrary lib(QStringLiteral("fluidsynth"), 3);
+        if (!lib.load())
+            return f;
+        bool all = true;
+        const auto resolve = [&](auto &fn, const char *name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(lib.resolve(name));
+            all = all && fn;
+        };
+#define ZK_RESOLVE(name) resolve(f.name, #name);
+        ZK_RESOLVE(new_fluid_settings) ZK_RESOLVE(fluid_settings_setstr) ZK_RESOLVE(fluid_settings_setint)
+        ZK_RESOLVE(new_fluid_synth) ZK_RESOLVE(fluid_synth_sfload) ZK_RESOLVE(new_fluid_player) ZK_RESOLVE(fluid_player_add)
+        ZK_RESOLVE(fluid_player_play) ZK_RESOLVE(fluid_player_get_status) ZK_RESOLVE(new_fluid_file_renderer)
+        ZK_RESOLVE(fluid_file_renderer_process_block) ZK_RESOLVE(delete_fluid_file_renderer) ZK_RESOLVE(delete_fluid_player)
+        ZK_RESOLVE(delete_fluid_synth) ZK_RESOLVE(delete_fluid_settings)
+#undef ZK_RESOLVE
+        f.loaded = all;
+        return f;
+    }
+};
+
+} // namespace
+
 bool SoundPlayer::renderMidi(const QString &midi, const QString &wav)
 {
     const QString font = soundFont();
-    if (font.isEmpty())
+    const FluidSynth &fl = FluidSynth::get();
+    if (font.isEmpty() || !fl.loaded)
         return false;
-    fluid_settings_t *settings = new_fluid_settings();
-    fluid_settings_setstr(settings, "audio.file.name", QFile::encodeName(wav).constData());
-    fluid_settings_setstr(settings, "audio.file.type", "wav");
-    fluid_settings_setstr(settings, "player.timing-source", "sample");
-    fluid_settings_setint(settings, "synth.lock-memory", 0);
-    fluid_synth_t *synth = new_fluid_synth(settings);
-    bool ok = synth && fluid_synth_sfload(synth, QFile::encodeName(font).constData(), 1) != FLUID_FAILED;
-    fluid_player_t *player = ok ? new_fluid_player(synth) : nullptr;
-    ok = ok && player && fluid_player_add(player, QFile::encodeName(midi).constData()) == FLUID_OK
-         && fluid_player_play(player) == FLUID_OK;
-    fluid_file_renderer_t *renderer = ok ? new_fluid_file_renderer(synth) : nullptr;
+    fluid_settings_t *settings = fl.new_fluid_settings();
+    fl.fluid_settings_setstr(settings, "audio.file.name", QFile::encodeName(wav).constData());
+    fl.fluid_settings_setstr(settings, "audio.file.type", "wav");
+    fl.fluid_settings_setstr(settings, "player.timing-source", "sample");
+    fl.fluid_settings_setint(settings, "synth.lock-memory", 0);
+    fluid_synth_t *synth = fl.new_fluid_synth(settings);
+    bool ok = synth && fl.fluid_synth_sfload(synth, QFile::encodeName(font).constData(), 1) != FLUID_FAILED;
+    fluid_player_t *player = ok ? fl.new_fluid_player(synth) : nullptr;
+    ok = ok && player && fl.fluid_player_add(player, QFile::encodeName(midi).constData()) == FLUID_OK
+         && fl.fluid_player_play(player) == FLUID_OK;
+    fluid_file_renderer_t *renderer = ok ? fl.new_fluid_file_renderer(synth) : nullptr;
     ok = ok && renderer;
     // At most ten minutes of sound: a broken file must not render for ever.
-    for (long blocks = 0; ok && fluid_player_get_status(player) == FLUID_PLAYER_PLAYING; ++blocks)
-        if (fluid_file_renderer_process_block(renderer) != FLUID_OK || blocks > 10L * 60 * 44100 / 64)
+    for (long blocks = 0; ok && fl.fluid_player_get_status(player) == FLUID_PLAYER_PLAYING; ++blocks)
+        if (fl.fluid_file_renderer_process_block(renderer) != FLUID_OK || blocks > 10L * 60 * 44100 / 64)
             ok = false;
     if (renderer)
-        delete_fluid_file_renderer(renderer);
+        fl.delete_fluid_file_renderer(renderer);
     if (player)
-        delete_fluid_player(player);
+        fl.delete_fluid_player(player);
     if (synth)
-        delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
+        fl.delete_fluid_synth(synth);
+    fl.delete_fluid_settings(settings);
     return ok && isWaveFile(wav);
 }
 
