@@ -16,6 +16,7 @@
 
 using namespace zk;
 using zk::testing::Isolated;
+using zk::testing::readFile;
 
 namespace {
 
@@ -39,11 +40,6 @@ protected:
         window.reset();
         Isolated::TearDown();
     }
-    QByteArray read(const QString &p) const
-    {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
     void fillPage()
     {
         window->Check_Uklad_Logo->setChecked(true);
@@ -62,7 +58,7 @@ TEST_F(OutputCommandsTest, FreshStartPreviewWritesTheDefaultDocument)
 {
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
     const QString page = window->paths().tempFolder + QStringLiteral("index.html");
-    const QByteArray written = read(page);
+    const QByteArray written = readFile(page);
     const QList<QByteArray> lines = written.split('\n');
     ASSERT_GT(lines.size(), 22);
     const QString creation = QString::fromLatin1(lines[4].chopped(1));
@@ -90,7 +86,7 @@ TEST_F(OutputCommandsTest, PreviewCopiesTheAssetsAndKeepsEarlierCopies)
     EXPECT_EQ(window->Edit_Nazwa->text(), QStringLiteral("strona.html"));
     EXPECT_EQ(fileNames(temp), (QStringList{QStringLiteral("Kot.JPG"), QStringLiteral("logo.gif"),
                                             QStringLiteral("strona.html"), QStringLiteral("zenanim.gif")}));
-    const QByteArray page = read(temp + QStringLiteral("strona.html"));
+    const QByteArray page = readFile(temp + QStringLiteral("strona.html"));
     EXPECT_TRUE(page.contains("<IMG SRC=\"Kot.JPG\">")) << page.constData();
     EXPECT_TRUE(page.contains("<CENTER><IMG SRC=\"logo.gif\""));
     EXPECT_TRUE(page.contains("Podtytu\xb3")) << "normalised after generating: this page still has the old subtitle";
@@ -102,8 +98,8 @@ TEST_F(OutputCommandsTest, PreviewCopiesTheAssetsAndKeepsEarlierCopies)
     writeFile(pictures + QStringLiteral("Kot.JPG"), "JFIF nowy kot");
     window->Edytorek->appendPlainText(QStringLiteral("<P>drugi</P>"));
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
-    EXPECT_EQ(read(temp + QStringLiteral("Kot.JPG")), QByteArray("JFIF kot")) << "an earlier copy is kept";
-    EXPECT_TRUE(read(temp + QStringLiteral("strona.html")).contains("<P>drugi</P>")) << "the page is rewritten";
+    EXPECT_EQ(readFile(temp + QStringLiteral("Kot.JPG")), QByteArray("JFIF kot")) << "an earlier copy is kept";
+    EXPECT_TRUE(readFile(temp + QStringLiteral("strona.html")).contains("<P>drugi</P>")) << "the page is rewritten";
     EXPECT_TRUE(prompts.calls().isEmpty());
 }
 
@@ -128,8 +124,8 @@ TEST_F(OutputCommandsTest, SaveAsksForTheFolderAndWritesThePageWithItsFiles)
     EXPECT_EQ(window->PageFilePath(), window->paths().tempFolder + QStringLiteral("Strona.html"));
     EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("Kot.JPG"), QStringLiteral("logo.gif"),
                                               QStringLiteral("Strona.html"), QStringLiteral("zenanim.gif")}));
-    EXPECT_EQ(read(target + QStringLiteral("logo.gif")), QByteArray("inne logo")) << "the folder's own picture stays";
-    const QByteArray page = read(target + QStringLiteral("Strona.html"));
+    EXPECT_EQ(readFile(target + QStringLiteral("logo.gif")), QByteArray("inne logo")) << "the folder's own picture stays";
+    const QByteArray page = readFile(target + QStringLiteral("Strona.html"));
     EXPECT_TRUE(page.contains("<H2 ALIGN=LEFT><FONT COLOR=\"#000000\">Jan Kowalski - Strona Domowa - Firmowa</FONT></H2>"))
         << "Save normalises before generating, so the title is already the subtitle";
     EXPECT_EQ(fileNames(window->paths().tempFolder), QStringList{}) << "Save writes nothing into the temporary folder";
@@ -165,7 +161,7 @@ TEST_F(OutputCommandsTest, WindowsEncodingWritesWindowsBytes)
     window->PageEncoding = QStringLiteral("CP-1250");
     window->Edytorek->setPlainText(QStringLiteral("Śląsk"));
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
-    const QByteArray page = read(window->paths().tempFolder + QStringLiteral("index.html"));
+    const QByteArray page = readFile(window->paths().tempFolder + QStringLiteral("index.html"));
     EXPECT_TRUE(page.contains("charset=windows-1250"));
     EXPECT_TRUE(page.contains("\x8Cl\xB9sk"));
 }

@@ -6,6 +6,7 @@
 
 using namespace zk;
 using zk::testing::Isolated;
+using zk::testing::readFile;
 
 namespace {
 
@@ -53,11 +54,6 @@ TEST(Encoding, NeighboursOfThePolishLettersKeepTheirOwnBytes)
 
 class SaveEncodedTest : public Isolated {
 protected:
-    QByteArray read(const QString &p) const
-    {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-    }
     bool save(const QStringList &lines, const QString &target, const QString &encoding)
     {
         return SaveEncoded(lines, {target, intermediate}, encoding,
@@ -73,12 +69,12 @@ TEST_F(SaveEncodedTest, WritesByteExactFilesWithCrLfAfterEveryLine)
                                QStringLiteral("</P>\r\n</BODY>"), QStringLiteral("</HTML>")};
     const QString target = path(QStringLiteral("index.html"));
     ASSERT_TRUE(save(lines, target, EncodingIso));
-    EXPECT_EQ(read(target), QByteArray("<TITLE>Za") + bytes({0xBF, 0xF3, 0xB3, 0xE6}) + " g" + bytes({0xEA, 0xB6})
+    EXPECT_EQ(readFile(target), QByteArray("<TITLE>Za") + bytes({0xBF, 0xF3, 0xB3, 0xE6}) + " g" + bytes({0xEA, 0xB6})
                                 + "l" + bytes({0xB1}) + " ja" + bytes({0xBC, 0xF1}) + "</TITLE>\r\n\r\n</P>\r\n</BODY>\r\n</HTML>\r\n");
     EXPECT_FALSE(QFile::exists(intermediate)) << "the intermediate file exists only while saving";
     ASSERT_TRUE(save(lines, target, EncodingWindows));
-    EXPECT_EQ(read(target).mid(9, 4), bytes({0xBF, 0xF3, 0xB3, 0xE6}));
-    EXPECT_EQ(read(target).count("\r\n"), 5) << "an embedded CR LF makes two lines";
+    EXPECT_EQ(readFile(target).mid(9, 4), bytes({0xBF, 0xF3, 0xB3, 0xE6}));
+    EXPECT_EQ(readFile(target).count("\r\n"), 5) << "an embedded CR LF makes two lines";
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -96,7 +92,7 @@ TEST_F(SaveEncodedTest, AnIntermediateFileThatCannotBeWrittenFailsSilently)
     writeFile(target, "stara strona");
     EXPECT_FALSE(save({QStringLiteral("x")}, target, EncodingIso));
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(read(target), QByteArray("stara strona")) << "the page that was there stays";
+    EXPECT_EQ(readFile(target), QByteArray("stara strona")) << "the page that was there stays";
 }
 
 TEST_F(SaveEncodedTest, AnExistingPageIsReplacedWhole)
@@ -104,7 +100,7 @@ TEST_F(SaveEncodedTest, AnExistingPageIsReplacedWhole)
     const QString target = path(QStringLiteral("index.html"));
     writeFile(target, QByteArray(10000, 'o'));
     ASSERT_TRUE(save({QStringLiteral("nowa")}, target, EncodingWindows));
-    EXPECT_EQ(read(target), QByteArray("nowa\r\n"));
+    EXPECT_EQ(readFile(target), QByteArray("nowa\r\n"));
     EXPECT_EQ(QDir(path(QString())).entryList(QDir::Files), QStringList{QStringLiteral("index.html")});
 }
 

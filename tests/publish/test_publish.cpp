@@ -131,8 +131,7 @@ protected:
     }
     QByteArray onServer(const QString &relative) const
     {
-        QFile f(root + relative);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return zk::testing::readFile(root + relative);
     }
     QByteArray local(const QString &name) const
     {

@@ -79,4 +79,10 @@ void Isolated::writeFile(const QString &p, const QByteArray &content) const
     f.write(content);
 }
 
+QByteArray readFile(const QString &p)
+{
+    QFile f(p);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 } // namespace zk::testing

@@ -16,6 +16,10 @@ namespace zk::testing {
 // the command that opens it); fails the test if none appears.
 void whenModal(std::function<void(QWidget *dialog)> act);
 
+// The whole file, or "<missing>" when it cannot be read, so that comparing
+// it with the expected bytes fails with a readable message.
+QByteArray readFile(const QString &path);
+
 // Every test gets its own folders and settings files, and the platform
 // services answered by doubles: scripted prompts, a recording shell and
 // help viewer, and a real file registry in the test's own config folders.
