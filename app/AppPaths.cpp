@@ -37,7 +37,6 @@ AppPaths makeAppPaths(const QString &appFolder, const QString &tempFolder)
     p.appFolder = withTrailingSeparator(appFolder);
     p.helpFile = p.appFolder + QStringLiteral("stronarz.hlp");
     p.tempFolder = tempFolder;
-    p.intermediateFile = tempFolder + QStringLiteral("temp.htm");
     p.pageFilePath = tempFolder + QStringLiteral("index.html");
     p.badgeSourcePath = p.appFolder + QStringLiteral("grafika/animgifs/zen_anim.gif");
     return p;

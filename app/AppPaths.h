@@ -9,8 +9,7 @@ namespace zk {
 struct AppPaths {
     QString appFolder;
     QString helpFile;
-    QString tempFolder; // where the page and intermediate files are written
-    QString intermediateFile; // the encoder's "temp.htm", in the temporary folder
+    QString tempFolder; // where Preview and Publish write the page and its files
     QString pageFilePath;
     QString badgeSourcePath;
 };

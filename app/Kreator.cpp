@@ -16,6 +16,7 @@
 #include "StringGrid.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -137,6 +138,8 @@ void TKreatorDlg::closeEvent(QCloseEvent *event)
     if (!m_closed) {
         m_closed = true;
         DeleteDir(m_paths.tempFolder);
+        for (const QString &sub : std::as_const(m_madeTempFolders))
+            QDir(sub).removeRecursively(); // folders of relative references, made by this run
         SaveConfig();
     }
     event->accept();

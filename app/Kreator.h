@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppPaths.h"
+#include "Assets.h"
 #include "OpenFileDialog.h"
 #include "description/PageDescription.h"
 
@@ -27,6 +28,7 @@ class QToolButton;
 
 namespace zk {
 
+struct PageOutput;
 class ColorPickerButton;
 class SpinEdit;
 class StringGrid;
@@ -62,6 +64,12 @@ public:
     void Przycisk_PunlikuClick();
     // Makes the page file name end in ".html", in the field too.
     QString normalizedPageFileName();
+    // Relative references in the main text are resolved against this
+    // folder: the one the page was last saved into ("" at first).
+    const QString &baseFolder() const { return m_baseFolder; }
+    void setBaseFolder(const QString &folder) { m_baseFolder = folder; }
+    // The files that travel with the page, as the last generation found them.
+    const AssetPlan &assets() const { return m_assets; }
 
     void Przycisk_AnulujClick();
     void Przycisk_PomocClick();
@@ -259,8 +267,14 @@ private:
     std::optional<LinkFields> askForLink(const QString &description, const QString &address);
     bool runListKey(int key, void (TKreatorDlg::*add)(), void (TKreatorDlg::*remove)(), void (TKreatorDlg::*edit)());
     void reportStoreFailure(const QString &text);
+    bool pageFileNameIsUsable();
+    void warnAboutMissingFiles();
+    PageOutput pageOutput() const;
 
     AppPaths m_paths;
+    QString m_baseFolder;
+    AssetPlan m_assets;
+    QStringList m_madeTempFolders; // subfolders Preview and Publish made in the temporary folder
     int RunCount = 0;
     QColor m_backgroundColor;
     QButtonGroup *m_headerAlign = nullptr;

@@ -22,11 +22,16 @@ namespace zk {
 
 void TKreatorDlg::Gen_List()
 {
-    PublishFiles = zk::Gen_List(description()).entries();
+    AssetContext context;
+    context.baseFolder = m_baseFolder;
+    context.reservedNames = {normalizePageFileName(Edit_Nazwa->text()), BadgeName};
+    m_assets = zk::Gen_List(description(), context);
+    PublishFiles = m_assets.sources();
 }
 
 void TKreatorDlg::Generuj_Strone()
 {
+    Gen_List();
     const PageDescription d = description();
     GeneratorContext context;
     context.ownerName = GetWinUserName(*services().registry, services().accountFullName);
@@ -34,8 +39,7 @@ void TKreatorDlg::Generuj_Strone()
     context.nowUtc = QDateTime::currentDateTimeUtc();
     context.today = QDate::currentDate();
     context.locale = QLocale::system();
-    PublishFiles = zk::Gen_List(d, context.locale).entries();
-    context.publishFiles = PublishFiles;
+    context.pageNames = m_assets.pageNames;
     GeneratedPage page = zk::Generuj_Strone(d, context);
     PageLines = std::move(page.pageLines);
     MainSectionLines = std::move(page.mainSectionLines);
@@ -43,16 +47,39 @@ void TKreatorDlg::Generuj_Strone()
 
 bool TKreatorDlg::SaveEncoded(const QStringList &lines, const QString &target)
 {
-    return zk::SaveEncoded(lines, {target, m_paths.intermediateFile}, PageEncoding,
-                           [this](const QString &caption, const QString &text) {
-                               BladMsg(MB_ICONERROR, caption, text, this);
-                           });
+    return zk::SaveEncoded(lines, target, PageEncoding, [this](const QString &caption, const QString &text) {
+        BladMsg(MB_ICONERROR, caption, text, this);
+    });
 }
 
 QString TKreatorDlg::normalizedPageFileName()
 {
     Edit_Nazwa->setText(normalizePageFileName(Edit_Nazwa->text()));
     return Edit_Nazwa->text();
+}
+
+// A name with a folder in it would put the page somewhere else; an empty
+// one would make the hidden ".html".
+bool TKreatorDlg::pageFileNameIsUsable()
+{
+    const QString problem = pageFileNameProblem(Edit_Nazwa->text());
+    if (problem.isEmpty())
+        return true;
+    BladMsg(MB_ICONERROR, ErrorCaption, problem, this);
+    Edit_Nazwa->setFocus();
+    return false;
+}
+
+void TKreatorDlg::warnAboutMissingFiles()
+{
+    const QString note = missingFilesNote(m_assets.missing);
+    if (!note.isEmpty())
+        BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), note, this);
+}
+
+PageOutput TKreatorDlg::pageOutput() const
+{
+    return PageOutput{PageLines, m_assets.files, PageEncoding, m_paths.badgeSourcePath};
 }
 
 static MessageSink errorBoxesOf(QWidget *owner)
@@ -72,26 +99,39 @@ void TKreatorDlg::BTN_ZapiszClick()
 
 void TKreatorDlg::preview()
 {
-    Generuj_Strone(); // collects PublishFiles on the way
+    if (!pageFileNameIsUsable())
+        return;
+    Generuj_Strone(); // collects the page's files on the way
     const QString name = normalizedPageFileName();
-    const PageOutput page{PageLines, PublishFiles, PageEncoding, m_paths.intermediateFile, m_paths.badgeSourcePath};
-    if (!writePageWithAssets(page, m_paths.tempFolder, name, errorBoxesOf(this)))
+    if (!writePageWithAssets(pageOutput(), m_paths.tempFolder, name, errorBoxesOf(this), &m_madeTempFolders))
         return;
     if (!services().shell->openDocument(m_paths.tempFolder + name, this))
         BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można wyświetlić strony!"), this);
+    warnAboutMissingFiles();
 }
 
 void TKreatorDlg::save()
 {
+    if (!pageFileNameIsUsable())
+        return;
     const QString name = normalizedPageFileName();
     m_paths.pageFilePath = m_paths.tempFolder + name;
-    Generuj_Strone();
     const QString chosen = services().prompts->chooseFolder(QString(), QString(), this);
     if (chosen.isEmpty())
         return;
     const QString folder = withTrailingSeparator(QDir::toNativeSeparators(chosen));
-    const PageOutput page{PageLines, PublishFiles, PageEncoding, m_paths.intermediateFile, m_paths.badgeSourcePath};
-    writePageWithAssets(page, folder, fileNameOf(m_paths.pageFilePath), errorBoxesOf(this));
+    Generuj_Strone();
+    const PageOutput page = pageOutput();
+    const QStringList replaced = filesThatWouldChange(page, folder, name);
+    if (!replaced.isEmpty()
+        && !Potwierdzenie(QString(),
+                          QStringLiteral("W folderze \"%1\" są już inne pliki o tych nazwach:\n%2\nZastąpić je?")
+                              .arg(folder, replaced.join(u'\n')),
+                          this))
+        return;
+    if (writePageWithAssets(page, folder, name, errorBoxesOf(this)))
+        m_baseFolder = folder;
+    warnAboutMissingFiles();
 }
 
 } // namespace zk
@@ -105,17 +145,24 @@ void TKreatorDlg::Przycisk_PunlikuClick()
 
 void TKreatorDlg::publish()
 {
-    Generuj_Strone(); // collects PublishFiles on the way
+    if (!pageFileNameIsUsable())
+        return;
+    Generuj_Strone(); // collects the page's files on the way
     const QString name = normalizedPageFileName();
     m_paths.pageFilePath = m_paths.tempFolder + name;
-    PublishFileList files;
-    for (const QString &f : PublishFiles)
-        files.add(f);
-    files.add(m_paths.pageFilePath);
-    PublishFiles = files.entries();
-    if (!SaveEncoded(PageLines, m_paths.pageFilePath))
+    // A page that could not be written must not be replaced on the server
+    // by an older copy left in the temporary folder.
+    if (!SaveEncoded(PageLines, m_paths.pageFilePath)) {
         BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można zapisać pliku \"%1\"!").arg(m_paths.pageFilePath), this);
+        return;
+    }
+    warnAboutMissingFiles();
+    QHash<QString, QString> remoteNames;
+    for (const TravellingFile &f : m_assets.files)
+        remoteNames.insert(f.source, f.target);
+    PublishFiles = publicationFiles(m_assets, m_paths.pageFilePath);
     TPubDlg dialog(PublishFiles, m_paths.badgeSourcePath, this);
+    dialog.setRemoteNames(remoteNames);
     dialog.exec();
 }
 

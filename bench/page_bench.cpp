@@ -49,7 +49,7 @@ static double generate(const PageDescription &d, GeneratorContext c, GeneratedPa
 {
     QElapsedTimer t;
     t.start();
-    c.publishFiles = Gen_List(d).entries();
+    c.pageNames = Gen_List(d, AssetContext{}).pageNames;
     page = Generuj_Strone(d, c);
     return ms(t);
 }
@@ -77,7 +77,7 @@ int main(int argc, char *argv[])
     for (const QString &l : page.pageLines)
         bytes += l.toUtf8().size() + 2;
     std::printf("page: %d main-text lines, %lld bytes as UTF-8, %lld assets\n", lines, static_cast<long long>(bytes),
-                static_cast<long long>(Gen_List(d).entries().size()));
+                static_cast<long long>(Gen_List(d, AssetContext{}).pageNames.size()));
     std::printf("generate (Gen_List + Generuj_Strone): %8.1f ms; at %d lines %8.1f ms (ratio %.2f, goal <= 2.2)\n", gen1,
                 lines * 2, gen2, gen2 / gen1);
 
@@ -86,7 +86,7 @@ int main(int argc, char *argv[])
     const QString encodings[2] = {EncodingIso, EncodingWindows};
     for (int i = 0; i < 2; ++i) {
         t.start();
-        SaveEncoded(page.pageLines, {dir.filePath(QStringLiteral("index.html")), dir.filePath(QStringLiteral("temp.htm"))},
+        SaveEncoded(page.pageLines, dir.filePath(QStringLiteral("index.html")),
                     encodings[i], [](const QString &, const QString &text) { std::printf("message: %s\n", qPrintable(text)); });
         save[i] = ms(t);
     }

@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include <array>
+#include <limits>
 
 namespace zk {
 
@@ -96,40 +97,23 @@ void encodeInto(QStringView text, const ReverseTable &table, QByteArray &out)
 
 const QString ErrorCaption = QStringLiteral("BŁĄD!");
 
-// The page in its character set, line by line with CR LF, into the
-// intermediate file.
-bool writeIntermediate(const QStringList &lines, const QString &path, const QString &encoding)
+// Encodes the lines in pieces of about `chunk` bytes, handing each to `sink`
+// (which says whether it could take it), so a big page is never held twice.
+template <typename Sink> bool encodeLinesInto(const QStringList &lines, const QString &encoding, qsizetype chunk, Sink sink)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return false;
     const ReverseTable &table = tableFor(encoding);
     QByteArray buffer;
-    buffer.reserve((1 << 20) + 8192);
-    const auto flush = [&] {
-        const bool ok = file.write(buffer) == buffer.size();
-        buffer.resize(0);
-        return ok;
-    };
+    buffer.reserve(std::min<qsizetype>(chunk, 1 << 20) + 8192);
     for (const QString &line : lines) {
         encodeInto(line, table, buffer);
         buffer += "\r\n";
-        if (buffer.size() >= (1 << 20) && !flush())
-            return false;
+        if (buffer.size() >= chunk) {
+            if (!sink(buffer))
+                return false;
+            buffer.resize(0);
+        }
     }
-    return flush();
-}
-
-bool copyInto(QFile &source, QSaveFile &target)
-{
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(1 << 20);
-        if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
-            return false;
-        if (target.write(chunk) != chunk.size())
-            return false;
-    }
-    return source.error() == QFileDevice::NoError;
+    return sink(buffer);
 }
 
 } // namespace
@@ -152,27 +136,31 @@ QByteArray encodeText(QStringView text, const QString &encoding)
     return out;
 }
 
-bool SaveEncoded(const QStringList &lines, const SaveEncodedFiles &files, const QString &encoding,
-                 const MessageSink &message)
+QByteArray encodeLines(const QStringList &lines, const QString &encoding)
 {
-    if (!writeIntermediate(lines, files.intermediate, encoding))
-        return false;
-    QFile source(files.intermediate);
-    if (!source.open(QIODevice::ReadOnly)) {
-        message(ErrorCaption, QStringLiteral("Błąd przy próbie zapisu!"));
-        return false;
-    }
-    QSaveFile target(files.target);
-    if (!target.open(QIODevice::WriteOnly)) {
+    QByteArray out;
+    encodeLinesInto(lines, encoding, std::numeric_limits<qsizetype>::max(), [&](const QByteArray &piece) {
+        out = piece;
+        return true;
+    });
+    return out;
+}
+
+bool SaveEncoded(const QStringList &lines, const QString &target, const QString &encoding, const MessageSink &message)
+{
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
         message(ErrorCaption, QStringLiteral("Błąd przy próbie zmiany strony kodowej!"));
         return false;
     }
-    if (!copyInto(source, target) || !target.commit())
-        return false; // the old target stays as it was
-    source.close();
-    if (!QFile::remove(files.intermediate))
-        message(QStringLiteral("BŁĄD! Usuwanie pliku"), QStringLiteral("Usunięcie pliku tymczasowego nie powiodło się!"));
-    return true;
+    const bool written = encodeLinesInto(lines, encoding, 1 << 20, [&](const QByteArray &piece) {
+        return file.write(piece) == piece.size();
+    });
+    if (!written) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit(); // on failure the old target stays as it was
 }
 
 } // namespace zk

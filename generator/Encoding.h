@@ -18,18 +18,16 @@ void KodujZnak(char32_t character, const QString &encoding, QByteArray &out);
 // The whole text in the page's character set.
 QByteArray encodeText(QStringView text, const QString &encoding);
 
-struct SaveEncodedFiles {
-    QString target;
-    QString intermediate; // "temp.htm" in the work folder
-};
-
 using MessageSink = std::function<void(const QString &caption, const QString &text)>;
 
+// The lines, each followed by CR LF, in the page's character set.
+QByteArray encodeLines(const QStringList &lines, const QString &encoding);
+
 // Writes the lines, each followed by CR LF, to the target in the chosen
-// character set, by way of the intermediate file. The target is replaced
-// only when it has been written completely. Shows its own messages through
-// `message`; the caller reports a failure naming the target.
-bool SaveEncoded(const QStringList &lines, const SaveEncodedFiles &files, const QString &encoding,
+// character set, through a temporary file beside the target: the target is
+// replaced only when it has been written completely. Shows its own messages
+// through `message`; the caller reports a failure naming the target.
+bool SaveEncoded(const QStringList &lines, const QString &target, const QString &encoding,
                  const MessageSink &message);
 
 } // namespace zk

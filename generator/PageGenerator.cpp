@@ -1,7 +1,7 @@
 #include "PageGenerator.h"
 
-#include "PatternSet.h"
 #include "Paths.h"
+#include "References.h"
 #include "description/Product.h"
 
 namespace zk {
@@ -66,28 +66,30 @@ void addHead(QStringList &out, const PageDescription &d, const GeneratorContext 
                + QStringLiteral(" GMT\">");
     const bool contact = d.Check_Atrybuty_Adresy && !d.Lista_Uklad_Adresy.isEmpty();
     if (contact)
-        out << QStringLiteral("<META HTTP-EQUIV=\"Reply-to\" CONTENT=\"") + d.Lista_Uklad_Adresy.first()
-                   + QStringLiteral(" (") + c.ownerName + QStringLiteral(")\">");
+        out << QStringLiteral("<META HTTP-EQUIV=\"Reply-to\" CONTENT=\"")
+                   + escapeAttribute(d.Lista_Uklad_Adresy.first() + QStringLiteral(" (") + c.ownerName + u')')
+                   + QStringLiteral("\">");
     if (!d.Lista_Atrybuty_Slowa_Kluczowe.isEmpty())
         out << QStringLiteral("<META NAME=\"Keywords\" CONTENT=\"")
-                   + d.Lista_Atrybuty_Slowa_Kluczowe.join(QStringLiteral(", ")) + QStringLiteral("\">");
+                   + escapeAttribute(d.Lista_Atrybuty_Slowa_Kluczowe.join(QStringLiteral(", "))) + QStringLiteral("\">");
     if (!d.Edit_Atrybuty_Tytul.isEmpty())
-        out << QStringLiteral("<META NAME=\"Description\" CONTENT=\"") + d.Edit_Atrybuty_Tytul + QStringLiteral("\">");
-    out << QStringLiteral("<META NAME=\"Author\" CONTENT=\"") + c.ownerName + QStringLiteral("\">");
+        out << QStringLiteral("<META NAME=\"Description\" CONTENT=\"") + escapeAttribute(d.Edit_Atrybuty_Tytul)
+                   + QStringLiteral("\">");
+    out << QStringLiteral("<META NAME=\"Author\" CONTENT=\"") + escapeAttribute(c.ownerName) + QStringLiteral("\">");
     out << QStringLiteral("<META NAME=\"Generator\" CONTENT=\"Zentarek Light\">");
     if (!d.Edit_Atrybuty_Dokument_Bazowy.isEmpty())
-        out << QStringLiteral("<BASE HREF=\"") + d.Edit_Atrybuty_Dokument_Bazowy + QStringLiteral("\">");
+        out << QStringLiteral("<BASE HREF=\"") + escapeAttribute(d.Edit_Atrybuty_Dokument_Bazowy) + QStringLiteral("\">");
     if (contact)
-        out << QStringLiteral("<LINK REV=\"made\" HREF=\"mailto:") + d.Lista_Uklad_Adresy.first() + QStringLiteral("\">");
+        out << QStringLiteral("<LINK REV=\"made\" HREF=\"mailto:") + escapeAttribute(d.Lista_Uklad_Adresy.first()) + QStringLiteral("\">");
     out << QStringLiteral("<TITLE>") + d.Edit_Atrybuty_Tytul + QStringLiteral("</TITLE>");
     out << QStringLiteral("</HEAD>");
 }
 
-QString bodyLine(const PageDescription &d)
+QString bodyLine(const PageDescription &d, const QHash<QString, QString> &names)
 {
     QString background;
     if (!d.PopUp_Atrybuty_Tlo_Kolor)
-        background = QStringLiteral(" BACKGROUND=\"") + fileNameOf(d.BackgroundImagePath) + u'"';
+        background = QStringLiteral(" BACKGROUND=\"") + pageReference(d.BackgroundImagePath, names) + u'"';
     else if ((d.Panel_Podglad_Naglowki.rgb() & 0xFFFFFF) != 0xC0C0C0)
         background = QStringLiteral(" BGCOLOR=") + KolorNaHex(d.Panel_Podglad_Naglowki);
     return QStringLiteral("<BODY") + background + QStringLiteral(" TEXT=") + KolorNaHex(d.Przycisk_Atrybuty_Kolor_Tekst)
@@ -96,21 +98,21 @@ QString bodyLine(const PageDescription &d)
            + KolorNaHex(d.Przycisk_Atrybuty_Kolor_Odwiedzone) + u'>';
 }
 
-QString soundLine(const PageDescription &d)
+QString soundLine(const PageDescription &d, const QHash<QString, QString> &names)
 {
     const QString loop = d.Check_Infinite ? QStringLiteral(" LOOP=\"INFINITE\"")
                                           : QStringLiteral(" LOOP=\"%1\"").arg(d.Spin_Powtorz);
-    return QStringLiteral("<BGSOUND SRC=\"") + fileNameOf(d.Edit_Src) + u'"' + loop + u'>';
+    return QStringLiteral("<BGSOUND SRC=\"") + pageReference(d.Edit_Src, names) + u'"' + loop + u'>';
 }
 
-void addHeaderSection(QStringList &out, const PageDescription &d)
+void addHeaderSection(QStringList &out, const PageDescription &d, const QHash<QString, QString> &names)
 {
     if (!d.Edit_Uklad_Glowny_Naglowek.isEmpty()) {
         out << QString() << QStringLiteral("<!-- Sekcja nagłówków i obrazka tytułowego -->");
         out << heading(1, d.headerAlignment, d.Przycisk_Uklad_Naglowek_Kolor, d.Edit_Uklad_Glowny_Naglowek);
     }
     if (d.Check_Uklad_Logo)
-        out << QStringLiteral("<CENTER><IMG SRC=\"") + fileNameOf(d.Edit_Uklad_Logo)
+        out << QStringLiteral("<CENTER><IMG SRC=\"") + pageReference(d.Edit_Uklad_Logo, names)
                    + QStringLiteral("\" ALT=\"Obrazek tytułowy\"></CENTER>");
     if (!d.Edit_Uklad_Podtytul.isEmpty())
         out << heading(2, d.subtitleAlignment, d.Przycisk_Uklad_Podtytul_Kolor, d.Edit_Uklad_Podtytul);
@@ -118,7 +120,7 @@ void addHeaderSection(QStringList &out, const PageDescription &d)
         out << QStringLiteral("<HR>");
 }
 
-void addLinksSection(QStringList &out, const PageDescription &d)
+void addLinksSection(QStringList &out, const PageDescription &d, const QHash<QString, QString> &names)
 {
     if (!d.Check_Atrybuty_Odnosniki || d.Grid_Uklad_Odnosniki.isEmpty() || d.Grid_Uklad_Odnosniki.first().name.isEmpty())
         return;
@@ -127,7 +129,7 @@ void addLinksSection(QStringList &out, const PageDescription &d)
         out << heading(3, d.linksHeadingAlignment, d.Przycisk_Uklad_Naglowek_Odnosniki_Kolor,
                        d.Edit_Uklad_Naglowek_Odnosniki);
     const QString icon = d.Check_Uklad_Odnosniki_Ikona
-                             ? QStringLiteral("<IMG SRC=\"") + fileNameOf(d.Edit_Uklad_Odnosniki_Ikonka)
+                             ? QStringLiteral("<IMG SRC=\"") + pageReference(d.Edit_Uklad_Odnosniki_Ikonka, names)
                                    + QStringLiteral("\" BORDER=0 ALT=\"* \">")
                              : QString();
     for (const LinkRow &row : d.Grid_Uklad_Odnosniki)
@@ -135,14 +137,14 @@ void addLinksSection(QStringList &out, const PageDescription &d)
                    + QStringLiteral("</A><BR>");
 }
 
-void addContactSection(QStringList &out, const PageDescription &d)
+void addContactSection(QStringList &out, const PageDescription &d, const QHash<QString, QString> &names)
 {
     if (!d.Check_Atrybuty_Adresy || d.Lista_Uklad_Adresy.isEmpty())
         return;
     out << QString() << QStringLiteral("<!-- Sekcja adresów kontaktowych -->") << QStringLiteral("<HR>");
     QString address = QStringLiteral("<ADDRESS>");
     if (d.Check_Uklad_Adresy_Ikona)
-        address += QStringLiteral("<IMG SRC=\"") + fileNameOf(d.Edit_Uklad_Adresy_Ikona)
+        address += QStringLiteral("<IMG SRC=\"") + pageReference(d.Edit_Uklad_Adresy_Ikona, names)
                    + QStringLiteral("\" ALT=\"Napisz do mnie\"><BR>");
     out << address;
     for (const QString &a : d.Lista_Uklad_Adresy)
@@ -187,26 +189,48 @@ QString footerDate(const QDate &date, const QLocale &locale)
     return two(date.day()) + sep + two(date.month()) + sep + QStringLiteral("%1").arg(date.year(), 4, 10, QChar(u'0'));
 }
 
-QString shortenAssetPaths(const QString &line, const QStringList &publishFiles)
+QString escapeAttribute(const QString &text)
 {
-    QString result = line;
-    for (const QString &path : publishFiles) {
-        if (path.isEmpty() || !result.contains(path))
-            continue;
-        const QString name = fileNameOf(path);
-        if (name == path)
-            continue;
-        QString next;
-        next.reserve(result.size());
-        qsizetype from = 0;
-        for (qsizetype at = result.indexOf(path); at >= 0; at = result.indexOf(path, from)) {
-            next += QStringView(result).mid(from, at - from);
-            next += name;
-            from = at + path.size();
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'"': out += QStringLiteral("&quot;"); break;
+        case u'<': out += QStringLiteral("&lt;"); break;
+        case u'>': out += QStringLiteral("&gt;"); break;
+        case u'&': out += QStringLiteral("&amp;"); break;
+        default: out += c;
         }
-        next += QStringView(result).mid(from);
-        result = next;
     }
+    return out;
+}
+
+QString pageReference(const QString &reference, const QHash<QString, QString> &pageNames)
+{
+    const auto found = pageNames.constFind(reference.trimmed());
+    if (found != pageNames.cend())
+        return *found;
+    return classifyReference(reference) == ReferenceKind::LocalPath ? fileNameOf(reference) : reference;
+}
+
+QString shortenAssetPaths(const QString &line, const QHash<QString, QString> &pageNames)
+{
+    QString result;
+    qsizetype from = 0;
+    for (const ReferenceSpan &span : referenceSpans(line)) {
+        const QString value = line.mid(span.start, span.length);
+        const QString name = pageReference(value, pageNames);
+        if (name == value)
+            continue;
+        if (result.isEmpty())
+            result.reserve(line.size());
+        result += QStringView(line).mid(from, span.start - from);
+        result += name;
+        from = span.start + span.length;
+    }
+    if (from == 0)
+        return line;
+    result += QStringView(line).mid(from);
     return result;
 }
 
@@ -216,21 +240,18 @@ GeneratedPage Generuj_Strone(const PageDescription &d, const GeneratorContext &c
     QStringList &out = page.pageLines;
     out.reserve(d.Edytorek.size() + 64);
     addHead(out, d, c);
-    out << bodyLine(d);
+    out << bodyLine(d, c.pageNames);
     if (d.Check_Play)
-        out << soundLine(d);
+        out << soundLine(d, c.pageNames);
     if (d.Check_Atrybuty_Naglowki)
-        addHeaderSection(out, d);
+        addHeaderSection(out, d, c.pageNames);
     out << QString() << QStringLiteral("<!-- Główna sekcja strony -->");
     page.mainSectionLines.reserve(d.Edytorek.size());
-    // A line in which no asset path occurs stays as it is; only the few
-    // that name one are searched path by path.
-    const PatternSet anyAsset(c.publishFiles);
     for (const QString &line : d.Edytorek)
-        page.mainSectionLines << (anyAsset.foundIn(line) ? shortenAssetPaths(line, c.publishFiles) : line);
+        page.mainSectionLines << shortenAssetPaths(line, c.pageNames);
     out << page.mainSectionLines;
-    addLinksSection(out, d);
-    addContactSection(out, d);
+    addLinksSection(out, d, c.pageNames);
+    addContactSection(out, d, c.pageNames);
     addFooter(out, c);
     return page;
 }

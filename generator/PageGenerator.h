@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
+#include <QHash>
 #include <QStringList>
 
 namespace zk {
@@ -18,7 +19,9 @@ struct GeneratorContext {
     QDateTime nowUtc;  // for the creation stamp
     QDate today;       // local date, for the footer
     QLocale locale;
-    QStringList publishFiles; // the page's assets, as collected from the description
+    // The name the page uses for each local file reference, keyed by the
+    // reference as typed (trimmed); made by the asset collector.
+    QHash<QString, QString> pageNames;
 };
 
 struct GeneratedPage {
@@ -38,7 +41,16 @@ QString creationStamp(const QDateTime &utc, const QLocale &locale);
 // "dd/mm/yyyy" with the locale's date separator.
 QString footerDate(const QDate &date, const QLocale &locale);
 
-// Replaces every occurrence of each asset path by its bare file name.
-QString shortenAssetPaths(const QString &line, const QStringList &publishFiles);
+// How the page refers to a file named in the description: the asset
+// collector's name for a local path; web addresses and relative references
+// as typed; a local path the collector did not see by its file name.
+QString pageReference(const QString &reference, const QHash<QString, QString> &pageNames);
+
+// The line with every reference attribute value that names a local file
+// replaced by the name under which that file travels.
+QString shortenAssetPaths(const QString &line, const QHash<QString, QString> &pageNames);
+
+// An attribute value written by the generator: ", <, > and & as entities.
+QString escapeAttribute(const QString &text);
 
 } // namespace zk

@@ -1,120 +1,234 @@
 #include "Assets.h"
 
 #include "AppError.h"
+#include "Paths.h"
+#include "References.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QUrl>
 
 #include <QFile>
 #include <QSaveFile>
 
 namespace zk {
 
-PublishFileList::PublishFileList(const QLocale &locale) : m_collator(locale)
-{
-    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
-}
-
-bool PublishFileList::containsIgnoringCase(const QString &path) const
-{
-    return std::any_of(m_entries.begin(), m_entries.end(),
-                       [&](const QString &e) { return e.compare(path, Qt::CaseInsensitive) == 0; });
-}
-
-void PublishFileList::add(const QString &path)
-{
-    if (path.isEmpty() || containsIgnoringCase(path))
-        return;
-    const auto at = std::upper_bound(m_entries.begin(), m_entries.end(), path,
-                                     [this](const QString &a, const QString &b) { return m_collator.compare(a, b) < 0; });
-    m_entries.insert(at, path);
-}
-
 namespace {
 
-// Only A-Z are lowered, so positions in the copy match the line as typed.
-QString lowerAsciiLetters(const QString &line)
+QCollator caseInsensitive(const QLocale &locale)
 {
-    QString lower = line;
-    for (QChar &c : lower)
-        if (c >= u'A' && c <= u'Z')
-            c = QChar(c.unicode() + 32);
-    return lower;
-}
-
-// The value of the attribute `attr` (lower case, with its opening quote)
-// that runs up to and including the extension's first occurrence, taking
-// the attribute nearest before it, so a second picture on the line names
-// its own file. Empty when no such attribute precedes it or the value
-// would span a quote.
-QString valueEndingIn(const QString &line, const QString &lower, const QString &attr, qsizetype extensionAt,
-                      qsizetype valueEnd)
-{
-    const qsizetype a = lower.lastIndexOf(attr, extensionAt);
-    if (a < 0)
-        return {};
-    const qsizetype start = a + attr.size();
-    if (valueEnd < start)
-        return {};
-    const QString value = line.mid(start, valueEnd - start + 1);
-    return value.contains(u'"') ? QString() : value;
-}
-
-QString pageLink(const QString &line, const QString &lower)
-{
-    static const QString href = QStringLiteral("href=\"");
-    const qsizetype e = lower.indexOf(QStringLiteral(".htm"));
-    if (e < 0)
-        return {};
-    const bool html = e + 4 < lower.size() && lower.at(e + 4) == u'l';
-    const QString value = valueEndingIn(line, lower, href, e, html ? e + 4 : e + 3);
-    // "h" not followed by ":" is taken for a web address (http...), not drive h:
-    const bool startsWithH = !value.isEmpty() && value.at(0).toLower() == u'h';
-    if (startsWithH && (value.size() < 2 || value.at(1) != u':'))
-        return {};
-    return value;
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
 }
 
 } // namespace
 
-QStringList referencesInLine(const QString &line)
+QStringList AssetPlan::sources() const
 {
-    static const QString src = QStringLiteral("src=\"");
-    const QString lower = lowerAsciiLetters(line);
-    QStringList refs;
-    for (const QString &ext : {QStringLiteral(".gif"), QStringLiteral(".jpg"), QStringLiteral(".mid"), QStringLiteral(".wav")}) {
-        const qsizetype e = lower.indexOf(ext);
-        if (e < 0)
-            continue;
-        const QString ref = valueEndingIn(line, lower, src, e, e + 3);
-        if (!ref.isEmpty())
-            refs << ref;
-    }
-    const QString page = pageLink(line, lower);
-    if (!page.isEmpty())
-        refs << page;
-    return refs;
+    QStringList out;
+    out.reserve(files.size());
+    for (const TravellingFile &f : files)
+        out << f.source;
+    return out;
 }
 
-PublishFileList Gen_List(const PageDescription &d, const QLocale &locale)
+QStringList publicationFiles(const AssetPlan &plan, const QString &pageFile, const QLocale &locale)
 {
-    PublishFileList files(locale);
-    if (!d.PopUp_Atrybuty_Tlo_Kolor)
-        files.add(d.BackgroundImagePath);
-    if (d.Check_Play)
-        files.add(d.Edit_Src);
-    if (d.Check_Uklad_Logo)
-        files.add(d.Edit_Uklad_Logo);
-    if (d.Check_Uklad_Odnosniki_Ikona)
-        files.add(d.Edit_Uklad_Odnosniki_Ikonka);
-    if (d.Check_Uklad_Adresy_Ikona)
-        files.add(d.Edit_Uklad_Adresy_Ikona);
-    for (const QString &line : d.Edytorek)
-        for (const QString &ref : referencesInLine(line))
-            files.add(ref);
+    QStringList files = plan.sources();
+    const QCollator collator = caseInsensitive(locale);
+    const auto at = std::upper_bound(files.begin(), files.end(), pageFile,
+                                     [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    files.insert(at, pageFile);
     return files;
 }
 
-void FileCopy(const QString &source, const QString &target)
+QStringList formFiles(const PageDescription &d)
 {
-    if (!QFile::exists(source) || QFile::exists(target))
+    QStringList paths;
+    const auto add = [&](bool on, const QString &path) {
+        if (on && !path.isEmpty())
+            paths << path;
+    };
+    add(!d.PopUp_Atrybuty_Tlo_Kolor, d.BackgroundImagePath);
+    add(d.Check_Play, d.Edit_Src);
+    add(d.Check_Uklad_Logo, d.Edit_Uklad_Logo);
+    add(d.Check_Uklad_Odnosniki_Ikona, d.Edit_Uklad_Odnosniki_Ikonka);
+    add(d.Check_Uklad_Adresy_Ikona, d.Edit_Uklad_Adresy_Ikona);
+    return paths;
+}
+
+namespace {
+
+// Every distinct reference of the page, trimmed, form files first.
+QStringList pageReferences(const PageDescription &d)
+{
+    QStringList refs;
+    QSet<QString> seen;
+    const auto add = [&](const QString &ref) {
+        const QString r = ref.trimmed();
+        if (!r.isEmpty() && !seen.contains(r)) {
+            seen.insert(r);
+            refs << r;
+        }
+    };
+    for (const QString &path : formFiles(d))
+        add(path);
+    for (const QString &line : d.Edytorek)
+        if (line.contains(u'='))
+            for (const QString &ref : referencesInLine(line))
+                add(ref);
+    return refs;
+}
+
+QString identityOf(const QFileInfo &file, const QString &path)
+{
+    return file.isFile() ? file.canonicalFilePath() : QDir::cleanPath(path);
+}
+
+class Planner {
+public:
+    Planner(const AssetContext &context) : m_context(context)
+    {
+        for (const QString &name : context.reservedNames)
+            m_taken.insert(name.toLower());
+    }
+
+    // "img/a.gif" stays "img/a.gif" in the page; the file goes there too.
+    void addRelative(const QString &ref)
+    {
+        if (m_context.baseFolder.isEmpty())
+            return;
+        QString path = splitReference(ref).path;
+        path.replace(u'\\', u'/');
+        const QString target = QDir::cleanPath(QUrl::fromPercentEncoding(path.toUtf8()));
+        if (target.isEmpty() || target == u"." || target == u".." || target.startsWith(QStringLiteral("../")))
+            return; // outside the page's folder: it is already where the page expects it
+        const QString source = withTrailingSeparator(m_context.baseFolder) + target;
+        const QFileInfo file(source);
+        if (!file.isFile())
+            return; // perhaps a page that is already on the server
+        m_targets.insert(identityOf(file, source), target);
+        m_taken.insert(target.section(u'/', 0, 0).toLower());
+        addFile(source, target);
+    }
+
+    // "/home/jan/logo.gif" becomes "logo.gif", or "logo-2.gif" when that name is taken.
+    void addLocal(const QString &ref)
+    {
+        ReferenceParts parts{ref, QString()};
+        if (!QFileInfo(ref).isFile() || ref.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
+            parts = splitReference(ref);
+        const QString path = localPathOf(parts);
+        const QFileInfo file(path);
+        const QString id = identityOf(file, path);
+        QString name = m_targets.value(id);
+        if (name.isEmpty()) {
+            name = uniqueName(fileNameOf(path));
+            if (name.isEmpty()) {
+                m_plan.missing << ref;
+                return;
+            }
+            m_targets.insert(id, name);
+            m_taken.insert(name.toLower());
+            if (file.isFile())
+                addFile(path, name);
+            else
+                m_plan.missing << ref;
+        }
+        m_plan.pageNames.insert(ref, name + parts.suffix);
+    }
+
+    AssetPlan result()
+    {
+        const QCollator collator = caseInsensitive(m_context.locale);
+        std::stable_sort(m_plan.files.begin(), m_plan.files.end(), [&](const TravellingFile &a, const TravellingFile &b) {
+            return collator.compare(a.source, b.source) < 0;
+        });
+        return m_plan;
+    }
+
+private:
+    void addFile(const QString &source, const QString &target)
+    {
+        if (m_targetsInUse.contains(target))
+            return;
+        m_targetsInUse.insert(target);
+        m_plan.files << TravellingFile{source, target};
+    }
+
+    QString uniqueName(const QString &name) const
+    {
+        if (name.isEmpty() || !m_taken.contains(name.toLower()))
+            return name;
+        const qsizetype dot = name.lastIndexOf(u'.');
+        const QString stem = dot > 0 ? name.left(dot) : name;
+        const QString extension = dot > 0 ? name.mid(dot) : QString();
+        for (int n = 2;; ++n) {
+            const QString candidate = QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(extension);
+            if (!m_taken.contains(candidate.toLower()))
+                return candidate;
+        }
+    }
+
+    const AssetContext &m_context;
+    AssetPlan m_plan;
+    QHash<QString, QString> m_targets; // file identity -> target
+    QSet<QString> m_taken;             // names in the page's folder, lower case
+    QSet<QString> m_targetsInUse;
+};
+
+} // namespace
+
+AssetPlan Gen_List(const PageDescription &d, const AssetContext &context)
+{
+    const QStringList refs = pageReferences(d);
+    Planner planner(context);
+    // Relative references first: their names cannot change, the others can.
+    for (const QString &ref : refs)
+        if (classifyReference(ref) == ReferenceKind::Relative)
+            planner.addRelative(ref);
+    for (const QString &ref : refs)
+        if (classifyReference(ref) == ReferenceKind::LocalPath)
+            planner.addLocal(ref);
+    return planner.result();
+}
+
+namespace {
+
+bool sameBytes(QFile &a, QFile &b)
+{
+    while (!a.atEnd()) {
+        const QByteArray x = a.read(1 << 18);
+        if (x.isEmpty() || b.read(x.size()) != x)
+            return false;
+    }
+    return b.atEnd();
+}
+
+} // namespace
+
+bool copyWouldChange(const QString &source, const QString &target)
+{
+    const QFileInfo from(source);
+    const QFileInfo to(target);
+    if (!to.exists())
+        return true;
+    if (from.canonicalFilePath() == to.canonicalFilePath())
+        return false;
+    if (!to.isFile() || from.size() != to.size())
+        return true;
+    QFile a(source);
+    QFile b(target);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
+        return true; // the copy itself then says what is wrong
+    return !sameBytes(a, b);
+}
+
+void copyReplacing(const QString &source, const QString &target)
+{
+    if (!copyWouldChange(source, target))
         return;
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))

@@ -3,36 +3,55 @@
 #include "description/PageDescription.h"
 
 #include <QCollator>
+#include <QHash>
 #include <QStringList>
 
 namespace zk {
 
-// The files that make up a publication: kept sorted by the locale's
-// case-insensitive comparison, no two entries equal ignoring case (the
-// first spelling added stays), no empty entry.
-class PublishFileList {
-public:
-    explicit PublishFileList(const QLocale &locale = QLocale::system());
-
-    void add(const QString &path);
-    void clear() { m_entries.clear(); }
-    const QStringList &entries() const { return m_entries; }
-    bool containsIgnoringCase(const QString &path) const;
-
-private:
-    QCollator m_collator;
-    QStringList m_entries;
+// One local file that travels with the page: where it is, and where it goes
+// relative to the page's folder ("logo.gif", "img/a.gif"; always "/").
+struct TravellingFile {
+    QString source;
+    QString target;
+    bool operator==(const TravellingFile &) const = default;
 };
 
-// The local files the page uses: the pictures and sound chosen in the form,
-// then the picture, sound and page references in the editor's lines.
-PublishFileList Gen_List(const PageDescription &description, const QLocale &locale = QLocale::system());
+struct AssetContext {
+    // Relative references are resolved against this folder; none: they stay
+    // where they are and nothing of theirs travels.
+    QString baseFolder;
+    // Names already taken in the page's folder (the page, the badge).
+    QStringList reservedNames;
+    QLocale locale = QLocale::system();
+};
 
-// The references one main-text line contributes, in scan order.
-QStringList referencesInLine(const QString &line);
+struct AssetPlan {
+    QList<TravellingFile> files;       // sorted by source, as the publication lists them
+    QHash<QString, QString> pageNames; // local path reference (trimmed) -> the name the page uses
+    QStringList missing;               // local paths named by the page that are no file here
+    QStringList sources() const;
+};
 
-// Copies one file; a missing source or an existing target is left alone.
-// A file that cannot be read or created raises AppError with the path.
-void FileCopy(const QString &source, const QString &target);
+// The local files the page uses, from the pictures and sound chosen in the
+// form (each by its own switch) and from every reference in the editor's
+// lines: absolute paths travel under a name unique in the page's folder,
+// relative references that name a file below the base folder travel to
+// the same relative place, addresses stay where they are.
+AssetPlan Gen_List(const PageDescription &description, const AssetContext &context);
+
+// The sources of the plan's files and the page file, sorted by the
+// locale's case-insensitive comparison: what the publish dialog sends.
+QStringList publicationFiles(const AssetPlan &plan, const QString &pageFile, const QLocale &locale = QLocale::system());
+
+// The paths the form's switches say the page uses, in their fixed order.
+QStringList formFiles(const PageDescription &description);
+
+// Whether writing `source` over `target` would change it: false when the
+// target holds the same bytes or is the source itself.
+bool copyWouldChange(const QString &source, const QString &target);
+
+// Puts a copy of `source` at `target`, replacing a different file there
+// atomically; the same bytes are left alone. Raises AppError naming the file.
+void copyReplacing(const QString &source, const QString &target);
 
 } // namespace zk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Assets.h"
 #include "Encoding.h"
 
 #include <QStringList>
@@ -11,20 +12,33 @@ namespace zk {
 // the last "/", "\" or ":").
 QString normalizePageFileName(const QString &name);
 
+// Why a page file name cannot be used ("" when it can): it must be one
+// plain file name, neither empty nor hidden, with no folder in it.
+QString pageFileNameProblem(const QString &name);
+
+inline const QString BadgeName = QStringLiteral("zenanim.gif");
+
 struct PageOutput {
     QStringList pageLines;
-    QStringList publishFiles;
+    QList<TravellingFile> files;
     QString encoding;
-    QString intermediateFile; // "temp.htm" in the work folder
     QString badgeSourcePath;
 };
 
-// Writes the page as `folder` + `pageName` and copies every asset that
-// exists beside it under its bare name, then the badge as "zenanim.gif";
-// files already there are kept. On a failed write shows
-// "Nie można zapisać pliku "<target>"!" after the encoder's own message
-// and returns false. A file that cannot be copied raises AppError.
+// The files in `folder` that writing the page as `pageName` with its files
+// would replace by different content, by their names relative to the folder.
+QStringList filesThatWouldChange(const PageOutput &page, const QString &folder, const QString &pageName);
+
+// Writes the page as `folder` + `pageName` and copies every file that
+// travels with it into its place (subfolders made as needed), then the
+// badge as "zenanim.gif"; a file already there is replaced only when it
+// differs. On a failed write shows "Nie można zapisać pliku "<target>"!"
+// after the encoder's own message and returns false. A file that cannot be
+// copied raises AppError. `madeFolders` collects the folders it created.
 bool writePageWithAssets(const PageOutput &page, const QString &folder, const QString &pageName,
-                         const MessageSink &message);
+                         const MessageSink &message, QStringList *madeFolders = nullptr);
+
+// The one "UWAGA!" note about local files the page names that do not exist.
+QString missingFilesNote(const QStringList &missing);
 
 } // namespace zk

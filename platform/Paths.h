@@ -4,8 +4,9 @@
 
 namespace zk {
 
-// The file name of a path is what follows its last "/", "\" or ":", so
-// Windows-style references typed into a page work on every platform.
+// The file name of a local path is what follows its last "/", "\" or ":",
+// so Windows-style paths work on every platform. A reference typed into a
+// page is classified first (References.h): only local paths get here.
 QString fileNameOf(const QString &path);
 
 // The folder part of a path, without the file name and without a

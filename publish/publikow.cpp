@@ -195,6 +195,7 @@ void TPubDlg::Przycisk_OKClick()
     m_running = true;
     m_cancelled = false;
     m_asyncFailed = false;
+    m_remoteFoldersMade.clear();
     runReportingErrors(this, [this] { run(); });
     m_running = false;
 }
@@ -225,7 +226,9 @@ void TPubDlg::run()
         // reported then belongs to the file under way, not to this one.
         if (!waitWhileBusy())
             return failed(ProgressFile);
-        if (!uploadFile(path, fileNameOf(path)))
+        const QString remoteName = m_remoteNames.value(path, fileNameOf(path));
+        makeRemoteFoldersFor(remoteName);
+        if (!uploadFile(path, remoteName))
             return failed(path);
     }
     if (!waitWhileBusy())
@@ -264,6 +267,25 @@ bool TPubDlg::enterFolders()
         }
     }
     return true;
+}
+
+// A file that travels to "img/a.gif" needs the folder "img" below the
+// target folder; one that is already there refuses MKD, which is fine: a
+// folder that really is missing makes the upload itself fail with its message.
+void TPubDlg::makeRemoteFoldersFor(const QString &remoteName)
+{
+    const QStringList pieces = remoteName.split(u'/');
+    QString folder;
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        folder += (folder.isEmpty() ? QString() : QStringLiteral("/")) + pieces[i];
+        if (m_remoteFoldersMade.contains(folder))
+            continue;
+        m_remoteFoldersMade.insert(folder);
+        try {
+            ftp.MakeDir(folder);
+        } catch (const ETcpIpError &) {
+        }
+    }
 }
 
 bool TPubDlg::waitWhileBusy()

@@ -3,6 +3,8 @@
 #include "ftp.h"
 
 #include <QDialog>
+#include <QHash>
+#include <QSet>
 #include <QStringList>
 
 class QCheckBox;
@@ -36,6 +38,9 @@ public:
     qint32 PublishTotal = 0;
     QString ProgressFile;
     bool isRunning() const { return m_running; }
+    // Where each file goes on the server, relative to the target folder
+    // ("img/a.gif"); a file not named here goes under its own file name.
+    void setRemoteNames(const QHash<QString, QString> &names) { m_remoteNames = names; }
 
     void LadujProfile();
     void SaveProfile();
@@ -55,12 +60,15 @@ private:
     void run();
     bool enterFolders();
     bool uploadFile(const QString &path, const QString &remoteName);
+    void makeRemoteFoldersFor(const QString &remoteName);
     bool waitWhileBusy();
     void error(const QString &text);
     void closeQuietly();
     bool mayClose();
 
     QStringList m_files;
+    QHash<QString, QString> m_remoteNames;
+    QSet<QString> m_remoteFoldersMade;
     QString m_badge;
     bool m_running = false;
     bool m_cancelled = false;

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -44,7 +45,7 @@ protected:
     {
         window->Check_Uklad_Logo->setChecked(true);
         window->Edit_Uklad_Logo->setText(pictures + QStringLiteral("logo.gif"));
-        window->Edytorek->setPlainText(QStringLiteral("<P>Mój kot: <IMG SRC=\"%1Kot.JPG\"> i <IMG SRC=\"nie_ma.gif\"></P>")
+        window->Edytorek->setPlainText(QStringLiteral("<P>Mój kot: <IMG SRC=\"%1Kot.JPG\"> i <IMG SRC=\"%1nie_ma.gif\"></P>")
                                            .arg(pictures));
     }
     QStringList fileNames(const QString &dir) const { return QDir(dir).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase); }
@@ -76,7 +77,7 @@ TEST_F(OutputCommandsTest, FreshStartPreviewWritesTheDefaultDocument)
     EXPECT_TRUE(prompts.calls().isEmpty());
 }
 
-TEST_F(OutputCommandsTest, PreviewCopiesTheAssetsAndKeepsEarlierCopies)
+TEST_F(OutputCommandsTest, PreviewCopiesTheAssetsAndAlwaysShowsTheCurrentFiles)
 {
     fillPage();
     window->Edit_Nazwa->setText(QStringLiteral("strona.htm"));
@@ -95,12 +96,32 @@ TEST_F(OutputCommandsTest, PreviewCopiesTheAssetsAndKeepsEarlierCopies)
     ASSERT_EQ(shell.calls.size(), 1);
     EXPECT_EQ(shell.calls[0].what, temp + QStringLiteral("strona.html"));
 
+    ASSERT_EQ(prompts.messages().size(), 1) << "one note after the command";
+    EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("UWAGA!"));
+    EXPECT_TRUE(prompts.messages()[0].text.contains(u'"' + pictures + QStringLiteral("nie_ma.gif\"")));
+
+    prompts.clear();
     writeFile(pictures + QStringLiteral("Kot.JPG"), "JFIF nowy kot");
     window->Edytorek->appendPlainText(QStringLiteral("<P>drugi</P>"));
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
-    EXPECT_EQ(readFile(temp + QStringLiteral("Kot.JPG")), QByteArray("JFIF kot")) << "an earlier copy is kept";
+    EXPECT_EQ(readFile(temp + QStringLiteral("Kot.JPG")), QByteArray("JFIF nowy kot")) << "the copy follows its source";
     EXPECT_TRUE(readFile(temp + QStringLiteral("strona.html")).contains("<P>drugi</P>")) << "the page is rewritten";
-    EXPECT_TRUE(prompts.calls().isEmpty());
+}
+
+TEST_F(OutputCommandsTest, RelativeFilesGoIntoSubfoldersThatClosingRemoves)
+{
+    const QString site = folder(QStringLiteral("Witryna"));
+    writeFile(site + QStringLiteral("img/male/a.gif"), "a");
+    window->setBaseFolder(site);
+    window->Edytorek->setPlainText(QStringLiteral("<IMG SRC=\"img/male/a.gif\"><A HREF=\"../start.html\">"));
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    const QString temp = window->paths().tempFolder;
+    EXPECT_EQ(readFile(temp + QStringLiteral("img/male/a.gif")), QByteArray("a"));
+    EXPECT_TRUE(readFile(temp + QStringLiteral("index.html")).contains("<IMG SRC=\"img/male/a.gif\"><A HREF=\"../start.html\">"));
+    QDir().mkpath(temp + QStringLiteral("cudzy"));
+    window->close();
+    EXPECT_FALSE(QFileInfo::exists(temp + QStringLiteral("img"))) << "the folder Preview made is removed";
+    EXPECT_TRUE(QFileInfo::exists(temp + QStringLiteral("cudzy"))) << "a folder it did not make stays";
 }
 
 TEST_F(OutputCommandsTest, PreviewThatTheDesktopCannotShowSaysSo)
@@ -112,26 +133,70 @@ TEST_F(OutputCommandsTest, PreviewThatTheDesktopCannotShowSaysSo)
     EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Nie można wyświetlić strony!"));
 }
 
-TEST_F(OutputCommandsTest, SaveAsksForTheFolderAndWritesThePageWithItsFiles)
+TEST_F(OutputCommandsTest, SaveAsksOnceBeforeReplacingOtherFilesAndNoWritesNothing)
 {
+    using Kind = zk::testing::ScriptedPrompts::Kind;
     fillPage();
     window->Edit_Nazwa->setText(QStringLiteral("Strona"));
     const QString target = folder(QStringLiteral("Moja strona"));
     writeFile(target + QStringLiteral("logo.gif"), "inne logo");
+    writeFile(target + QStringLiteral("Kot.JPG"), "JFIF kot"); // the same bytes: replaced silently
     prompts.answerFolder(target.chopped(1));
+    prompts.answerQuestion(false);
+    QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
+    ASSERT_EQ(prompts.calls().size(), 2);
+    EXPECT_EQ(prompts.calls()[1].kind, Kind::Question);
+    EXPECT_TRUE(prompts.calls()[1].text.contains(QStringLiteral("\nlogo.gif\n"))) << prompts.calls()[1].text.toStdString();
+    EXPECT_FALSE(prompts.calls()[1].text.contains(QStringLiteral("Kot.JPG"))) << "identical files are not listed";
+    EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("Kot.JPG"), QStringLiteral("logo.gif")})) << "Nie: nothing written";
+    EXPECT_EQ(readFile(target + QStringLiteral("logo.gif")), QByteArray("inne logo"));
+
+    prompts.clear();
+    prompts.answerFolder(target.chopped(1));
+    prompts.answerQuestion(true);
     QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
     EXPECT_EQ(window->Edit_Nazwa->text(), QStringLiteral("Strona.html"));
     EXPECT_EQ(window->PageFilePath(), window->paths().tempFolder + QStringLiteral("Strona.html"));
     EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("Kot.JPG"), QStringLiteral("logo.gif"),
                                               QStringLiteral("Strona.html"), QStringLiteral("zenanim.gif")}));
-    EXPECT_EQ(readFile(target + QStringLiteral("logo.gif")), QByteArray("inne logo")) << "the folder's own picture stays";
+    EXPECT_EQ(readFile(target + QStringLiteral("logo.gif")), QByteArray("GIF89a logo")) << "Tak: replaced";
     const QByteArray page = readFile(target + QStringLiteral("Strona.html"));
     EXPECT_TRUE(page.contains("<H2 ALIGN=LEFT><FONT COLOR=\"#000000\">Jan Kowalski - Strona Domowa - Firmowa</FONT></H2>"))
         << "Save normalises before generating, so the title is already the subtitle";
     EXPECT_EQ(fileNames(window->paths().tempFolder), QStringList{}) << "Save writes nothing into the temporary folder";
     EXPECT_TRUE(shell.calls.isEmpty());
-    ASSERT_EQ(prompts.calls().size(), 1);
-    EXPECT_EQ(prompts.calls()[0].kind, zk::testing::ScriptedPrompts::Kind::Folder);
+    ASSERT_EQ(prompts.calls().size(), 3);
+    EXPECT_EQ(prompts.calls()[2].caption, QStringLiteral("UWAGA!")) << "the missing picture is named after the command";
+    EXPECT_EQ(window->baseFolder(), target) << "relative references now resolve where the page was saved";
+}
+
+TEST_F(OutputCommandsTest, PageFileNamesWithAFolderOrNoNameWriteNothing)
+{
+    for (const char *bad : {"", "kat/strona", "../x", "..\\x"}) {
+        prompts.clear();
+        window->Edit_Nazwa->setText(QString::fromLatin1(bad));
+        QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+        QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
+        const auto messages = prompts.messages();
+        ASSERT_EQ(messages.size(), 2) << bad;
+        EXPECT_EQ(messages[0].caption, QStringLiteral("BŁĄD!"));
+        EXPECT_EQ(window->Edit_Nazwa->text(), QString::fromLatin1(bad)) << "the field keeps what was typed";
+    }
+    EXPECT_EQ(fileNames(window->paths().tempFolder), QStringList{});
+    EXPECT_EQ(fileNames(path(QString())), QStringList{});
+    EXPECT_TRUE(shell.calls.isEmpty());
+}
+
+TEST_F(OutputCommandsTest, SaveDoesNotNeedTheTemporaryFolder)
+{
+    const QString temp = window->paths().tempFolder;
+    ASSERT_TRUE(QDir(temp).removeRecursively());
+    writeFile(temp.chopped(1), "a file where the temporary folder was");
+    const QString target = folder(QStringLiteral("Moja strona"));
+    prompts.answerFolder(target.chopped(1));
+    QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
+    EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().value(0).text.toStdString();
+    EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("index.html"), QStringLiteral("zenanim.gif")}));
 }
 
 TEST_F(OutputCommandsTest, CancelledSaveWritesNothing)
@@ -170,20 +235,21 @@ TEST_F(OutputCommandsTest, WindowsEncodingWritesWindowsBytes)
 
 namespace {
 
-TEST_F(OutputCommandsTest, AnAssetThatCannotBeReadEndsTheCommandWithTheErrorReport)
+TEST_F(OutputCommandsTest, AnAssetThatCannotBeCopiedEndsTheCommandWithTheErrorReport)
 {
-    QDir().mkpath(pictures + QStringLiteral("album.gif")); // a folder that only looks like a picture
-    window->Edytorek->setPlainText(QStringLiteral("<IMG SRC=\"%1album.gif\"><IMG SRC=\"%1Kot.JPG\">").arg(pictures));
+    const QString temp = window->paths().tempFolder;
+    QDir().mkpath(temp + QStringLiteral("Kot.JPG")); // a folder where the copy should go
+    window->Edytorek->setPlainText(QStringLiteral("<IMG SRC=\"%1Kot.JPG\">").arg(pictures));
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
     const auto messages = prompts.messages();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].caption, QStringLiteral("Zentarek Light - Generator Stron WWW"));
-    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("Nie można otworzyć pliku \"%1album.gif\"").arg(pictures)))
+    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("Nie można utworzyć pliku \"%1Kot.JPG\"").arg(temp)))
         << messages[0].text.toStdString();
     EXPECT_TRUE(messages[0].text.endsWith(u'.'));
-    EXPECT_TRUE(QFile::exists(window->paths().tempFolder + QStringLiteral("index.html"))) << "the page was written first";
+    EXPECT_TRUE(QFile::exists(temp + QStringLiteral("index.html"))) << "the page was written first";
     EXPECT_TRUE(shell.calls.isEmpty()) << "the rest of the command is skipped";
-    window->Edytorek->setPlainText(QStringLiteral("<IMG SRC=\"%1Kot.JPG\">").arg(pictures));
+    QDir(temp + QStringLiteral("Kot.JPG")).removeRecursively();
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
     EXPECT_EQ(shell.calls.size(), 1) << "the next command runs normally";
 }

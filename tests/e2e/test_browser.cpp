@@ -1,5 +1,6 @@
 // Pages written in both encodings, loaded into headless Chromium: the
 // browser must show exactly the Polish text that was typed.
+#include "Chromium.h"
 #include "Encoding.h"
 #include "Isolated.h"
 #include "PageGenerator.h"
@@ -7,39 +8,20 @@
 #include "../generator/Pages.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QUrl>
 
 using namespace zk;
 using zk::testing::Isolated;
 
 namespace {
 
-const QString Chromium = QStringLiteral("/usr/bin/chromium");
-
 class BrowserTest : public Isolated, public ::testing::WithParamInterface<const char *> {
 protected:
-    QString dumpDom(const QString &page)
-    {
-        QProcess browser;
-        browser.start(Chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                                 QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
-                                 QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-                                 QStringLiteral("--disable-quic"),
-                                 QStringLiteral("--user-data-dir=") + folder(QStringLiteral("chromium-profile")),
-                                 QStringLiteral("--dump-dom"), QUrl::fromLocalFile(page).toString()});
-        if (!browser.waitForFinished(90000)) {
-            browser.kill();
-            browser.waitForFinished();
-            ADD_FAILURE() << "Chromium did not finish";
-        }
-        return QString::fromUtf8(browser.readAllStandardOutput());
-    }
+    QString dumpDom(const QString &page) { return zk::testing::dumpDom(page, folder(QStringLiteral("chromium-profile"))); }
 };
 
 TEST_P(BrowserTest, ShowsThePolishTextExactly)
 {
-    if (!QFile::exists(Chromium))
+    if (!zk::testing::chromiumInstalled())
         GTEST_SKIP() << "Chromium is not installed (scripts/deps.sh installs the chromium package)";
     const QString encoding = QString::fromLatin1(GetParam());
     const QString text = QStringLiteral("Zażółć gęślą jaźń – „cytat”");
@@ -50,7 +32,7 @@ TEST_P(BrowserTest, ShowsThePolishTextExactly)
     d.Edytorek = {QStringLiteral("<P id=\"tresc\">") + text + QStringLiteral(" ŚŹĄ śźą</P>")};
     const GeneratedPage page = Generuj_Strone(d, zk::testing::fixedContext());
     const QString target = path(QStringLiteral("index.html"));
-    ASSERT_TRUE(SaveEncoded(page.pageLines, {target, path(QStringLiteral("temp.htm"))}, encoding,
+    ASSERT_TRUE(SaveEncoded(page.pageLines, target, encoding,
                             [](const QString &, const QString &text) { ADD_FAILURE() << text.toStdString(); }));
 
     const QString dom = dumpDom(target);

@@ -56,10 +56,9 @@ class SaveEncodedTest : public Isolated {
 protected:
     bool save(const QStringList &lines, const QString &target, const QString &encoding)
     {
-        return SaveEncoded(lines, {target, intermediate}, encoding,
+        return SaveEncoded(lines, target, encoding,
                            [this](const QString &caption, const QString &text) { messages << caption + u'|' + text; });
     }
-    QString intermediate = path(QStringLiteral("temp.htm"));
     QStringList messages;
 };
 
@@ -71,7 +70,8 @@ TEST_F(SaveEncodedTest, WritesByteExactFilesWithCrLfAfterEveryLine)
     ASSERT_TRUE(save(lines, target, EncodingIso));
     EXPECT_EQ(readFile(target), QByteArray("<TITLE>Za") + bytes({0xBF, 0xF3, 0xB3, 0xE6}) + " g" + bytes({0xEA, 0xB6})
                                 + "l" + bytes({0xB1}) + " ja" + bytes({0xBC, 0xF1}) + "</TITLE>\r\n\r\n</P>\r\n</BODY>\r\n</HTML>\r\n");
-    EXPECT_FALSE(QFile::exists(intermediate)) << "the intermediate file exists only while saving";
+    EXPECT_EQ(QDir(path(QString())).entryList(QDir::Files), QStringList{QStringLiteral("index.html")})
+        << "no intermediate file is left beside the page";
     ASSERT_TRUE(save(lines, target, EncodingWindows));
     EXPECT_EQ(readFile(target).mid(9, 4), bytes({0xBF, 0xF3, 0xB3, 0xE6}));
     EXPECT_EQ(readFile(target).count("\r\n"), 5) << "an embedded CR LF makes two lines";
@@ -85,14 +85,18 @@ TEST_F(SaveEncodedTest, ATargetWhoseFolderIsMissingFailsWithTheCodePageMessage)
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("nie"))));
 }
 
-TEST_F(SaveEncodedTest, AnIntermediateFileThatCannotBeWrittenFailsSilently)
+TEST_F(SaveEncodedTest, PagesLargerThanOneWritePieceAreWrittenWhole)
 {
-    intermediate = path(QStringLiteral("brak/temp.htm"));
-    const QString target = path(QStringLiteral("index.html"));
-    writeFile(target, "stara strona");
-    EXPECT_FALSE(save({QStringLiteral("x")}, target, EncodingIso));
-    EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(readFile(target), QByteArray("stara strona")) << "the page that was there stays";
+    QStringList lines;
+    for (int i = 0; i < 60000; ++i)
+        lines << QStringLiteral("<P>Wiersz %1: zażółć gęślą jaźń</P>").arg(i);
+    const QString target = path(QStringLiteral("duza.html"));
+    ASSERT_TRUE(save(lines, target, EncodingIso));
+    const QByteArray written = readFile(target);
+    EXPECT_GT(written.size(), 2 << 20);
+    EXPECT_EQ(written, encodeLines(lines, EncodingIso));
+    EXPECT_TRUE(written.endsWith(QByteArray("<P>Wiersz 59999: za") + bytes({0xBF, 0xF3, 0xB3, 0xE6}) + " g"
+                                 + bytes({0xEA, 0xB6}) + "l" + bytes({0xB1}) + " ja" + bytes({0xBC, 0xF1}) + "</P>\r\n"));
 }
 
 TEST_F(SaveEncodedTest, AnExistingPageIsReplacedWhole)

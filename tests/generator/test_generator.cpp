@@ -57,7 +57,7 @@ TEST(Generator, FullyLoadedDescription)
                   QStringLiteral("<IMG SRC=\"img/b.gif\">")};
     GeneratorContext c = fixedContext();
     c.badgeExists = false;
-    c.publishFiles = {QStringLiteral("/home/jan/img/a.gif"), QStringLiteral("img/b.gif")};
+    c.pageNames = {{QStringLiteral("/home/jan/img/a.gif"), QStringLiteral("a-2.gif")}};
     const GeneratedPage page = Generuj_Strone(d, c);
     const QStringList expected = {
         QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Final//EN\">"),
@@ -83,8 +83,8 @@ TEST(Generator, FullyLoadedDescription)
         QStringLiteral("<H2 ALIGN=RIGHT><FONT COLOR=\"#000000\">Strona Domowa - Firmowa</FONT></H2>"),
         QString(),
         QStringLiteral("<!-- Główna sekcja strony -->"),
-        QStringLiteral("<P>Witaj <IMG SRC=\"a.gif\"> i <IMG SRC=\"a.gif\"></P>"),
-        QStringLiteral("<IMG SRC=\"b.gif\">"),
+        QStringLiteral("<P>Witaj <IMG SRC=\"a-2.gif\"> i <IMG SRC=\"a-2.gif\"></P>"),
+        QStringLiteral("<IMG SRC=\"img/b.gif\">"),
         QString(),
         QStringLiteral("<!-- Sekcja ulubionych odnośników -->"),
         QStringLiteral("<H3 ALIGN=RIGHT><FONT COLOR=\"#000000\">Moje ulubione odnośniki</FONT></H3>"),
@@ -164,18 +164,40 @@ TEST(Generator, BackgroundSoundAndColours)
     EXPECT_EQ(KolorNaHex(QColor(0x0a, 0xbc, 0x0d)), QStringLiteral("\"#0ABC0D\""));
 }
 
-TEST(Generator, AssetPathsAreShortenedExactlyAndOnlyWhereTheyStand)
+TEST(Generator, OnlyLocalPathsInReferenceAttributesAreRewritten)
 {
-    const QStringList files = {QStringLiteral("D:\\Strony\\img\\a.gif"), QStringLiteral("img/b.gif"), QString()};
-    EXPECT_EQ(shortenAssetPaths(QStringLiteral("<IMG SRC=\"D:\\Strony\\img\\a.gif\"><IMG SRC=\"D:\\Strony\\img\\a.gif\">"), files),
-              QStringLiteral("<IMG SRC=\"a.gif\"><IMG SRC=\"a.gif\">"));
-    EXPECT_EQ(shortenAssetPaths(QStringLiteral("<IMG SRC=\"d:\\strony\\img\\a.gif\">"), files),
-              QStringLiteral("<IMG SRC=\"d:\\strony\\img\\a.gif\">")) << "case-sensitive match";
-    EXPECT_EQ(shortenAssetPaths(QStringLiteral("x img/b.gif y"), {QStringLiteral("b.gif")}), QStringLiteral("x img/b.gif y"));
+    const QHash<QString, QString> names = {{QStringLiteral("D:\\Strony\\img\\a.gif"), QStringLiteral("a.gif")},
+                                           {QStringLiteral("/home/jan/cv.pdf"), QStringLiteral("cv-2.pdf#praca")}};
+    const std::pair<const char *, const char *> cases[] = {
+        {"<IMG SRC=\"D:\\Strony\\img\\a.gif\"><img src='D:\\Strony\\img\\a.gif'>", "<IMG SRC=\"a.gif\"><img src='a.gif'>"},
+        {"Plik D:\\Strony\\img\\a.gif w tekście", "Plik D:\\Strony\\img\\a.gif w tekście"},
+        {"<a href=\"/home/jan/cv.pdf\">CV</a>", "<a href=\"cv-2.pdf#praca\">CV</a>"},
+        {"<IMG SRC=\"http://www.example.com/img/baner.gif\">", "<IMG SRC=\"http://www.example.com/img/baner.gif\">"},
+        {"<A HREF=\"www.onet.pl/index.html\">", "<A HREF=\"www.onet.pl/index.html\">"},
+        {"<IMG SRC=img/a.gif ALT=x>", "<IMG SRC=img/a.gif ALT=x>"},
+        {"<IMG SRC=/x/Foto.PNG>", "<IMG SRC=Foto.PNG>"},
+        {"<IMG DATA-SRC=\"/x/y.gif\" ALT=\"/x/y.gif\">", "<IMG DATA-SRC=\"/x/y.gif\" ALT=\"/x/y.gif\">"},
+    };
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(shortenAssetPaths(QString::fromUtf8(in), names), QString::fromUtf8(out)) << in;
     const QString longLine = QStringLiteral("<P>") + QString(5000, u'x') + QStringLiteral("</P>");
     PageDescription d = freshDescription(QStringLiteral("Jan"));
     d.Edytorek = {longLine};
     EXPECT_TRUE(Generuj_Strone(d, fixedContext()).pageLines.contains(longLine)) << "long lines are copied whole";
+}
+
+TEST(Generator, HeadAttributeValuesAreEscapedTheTitleElementIsNot)
+{
+    PageDescription d = freshDescription(QStringLiteral("Jan"));
+    d.Edit_Atrybuty_Tytul = QStringLiteral("Firma \"Kowalski & Syn\" <b>");
+    d.Lista_Atrybuty_Slowa_Kluczowe = {QStringLiteral("a\"b"), QStringLiteral("c>d")};
+    GeneratorContext c = fixedContext();
+    c.ownerName = QStringLiteral("Jan \"Janek\"");
+    const QStringList lines = Generuj_Strone(d, c).pageLines;
+    EXPECT_TRUE(lines.contains(QStringLiteral("<META NAME=\"Description\" CONTENT=\"Firma &quot;Kowalski &amp; Syn&quot; &lt;b&gt;\">")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("<META NAME=\"Keywords\" CONTENT=\"a&quot;b, c&gt;d\">")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("<META NAME=\"Author\" CONTENT=\"Jan &quot;Janek&quot;\">")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("<TITLE>Firma \"Kowalski & Syn\" <b></TITLE>")));
 }
 
 TEST(Generator, StampAndFooterFollowTheRegionalSettings)
@@ -191,40 +213,6 @@ TEST(Generator, StampAndFooterFollowTheRegionalSettings)
     EXPECT_EQ(footerDate(QDate(2026, 3, 1), pl), QStringLiteral("01.03.2026"));
     EXPECT_EQ(footerDate(QDate(2026, 3, 1), QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("01/03/2026"));
     EXPECT_EQ(footerDate(QDate(999, 3, 1), QLocale(QLocale::German)), QStringLiteral("01.03.0999"));
-}
-
-} // namespace
-
-#include "PatternSet.h"
-
-#include <QRandomGenerator>
-
-namespace {
-
-TEST(PatternSet, AgreesWithPlainSearchingOnRandomTexts)
-{
-    QRandomGenerator random(20261208);
-    const auto word = [&](int maxLength) {
-        QString s;
-        const int n = 1 + random.bounded(maxLength);
-        for (int i = 0; i < n; ++i)
-            s += QChar(u"ab/\\ł"[random.bounded(5)]);
-        return s;
-    };
-    for (int round = 0; round < 300; ++round) {
-        QStringList patterns;
-        for (int i = random.bounded(6); i >= 0; --i)
-            patterns << word(5);
-        const zk::PatternSet set(patterns);
-        for (int t = 0; t < 20; ++t) {
-            const QString text = word(30);
-            const bool expected = std::any_of(patterns.begin(), patterns.end(), [&](const QString &p) { return text.contains(p); });
-            ASSERT_EQ(set.foundIn(text), expected) << text.toStdString() << " / " << patterns.join(u'|').toStdString();
-        }
-    }
-    EXPECT_FALSE(zk::PatternSet({}).foundIn(QStringLiteral("anything")));
-    EXPECT_FALSE(zk::PatternSet({QString()}).foundIn(QStringLiteral("anything")));
-    EXPECT_TRUE(zk::PatternSet({QStringLiteral("hers"), QStringLiteral("she")}).foundIn(QStringLiteral("ushe")));
 }
 
 } // namespace

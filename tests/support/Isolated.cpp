@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <QWidget>
 
@@ -74,6 +75,7 @@ QString Isolated::programFolderWithBadge() const
 
 void Isolated::writeFile(const QString &p, const QByteArray &content) const
 {
+    QDir().mkpath(QFileInfo(p).absolutePath());
     QFile f(p);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << p.toStdString();
     f.write(content);
