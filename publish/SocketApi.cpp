@@ -127,6 +127,13 @@ SocketHandle acceptFrom(SocketHandle s, quint32 &peerAddress, quint16 &peerPort)
     return r;
 }
 
+bool isListening(SocketHandle s)
+{
+    int on = 0;
+    socklen_t len = sizeof on;
+    return ::getsockopt(s, SOL_SOCKET, SO_ACCEPTCONN, &on, &len) == 0 && on != 0;
+}
+
 int peerName(SocketHandle s)
 {
     sockaddr_in a{};

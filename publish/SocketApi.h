@@ -30,6 +30,7 @@ bool boundAddress(SocketHandle s, quint32 &address);
 bool listenOn(SocketHandle s, int backlog);
 SocketHandle acceptFrom(SocketHandle s, quint32 &peerAddress, quint16 &peerPort);
 int peerName(SocketHandle s); // 0 connected, else the error
+bool isListening(SocketHandle s);
 long receiveSome(SocketHandle s, char *buffer, std::size_t size); // -1 with lastError()
 long peekSome(SocketHandle s, char *buffer, std::size_t size);    // never blocks
 long sendSome(SocketHandle s, const char *data, std::size_t size);

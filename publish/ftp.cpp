@@ -9,11 +9,16 @@ using namespace net;
 
 namespace {
 constexpr qsizetype MaxReply = 1 << 20;
+constexpr int ClosingLimitMs = 2000; // ABOR and QUIT after a failure: the server may be gone
 constexpr int DataMaskBeforeConnect = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT; // 27
 constexpr int DataMask = DataMaskBeforeConnect | FD_CLOSE;                          // 59
 } // namespace
 
-T_FTP::T_FTP(QObject *parent) : T_TcpIp(parent) {}
+T_FTP::T_FTP(QObject *parent) : T_TcpIp(parent), m_stallTimer(new QTimer(this))
+{
+    m_stallTimer->setSingleShot(true);
+    connect(m_stallTimer, &QTimer::timeout, this, &T_FTP::stallTimedOut);
+}
 
 T_FTP::~T_FTP()
 {
@@ -33,11 +38,7 @@ T_FTP::~T_FTP()
 
 void T_FTP::closeQuietly(SocketHandle &socket)
 {
-    if (socket == NoSocket)
-        return;
-    NotifyWindow->select(socket, 0, 0);
-    closeHandle(socket);
-    socket = NoSocket;
+    closeWithoutTrace(socket);
 }
 
 void T_FTP::fail(qint32 code, const QString &text)
@@ -47,32 +48,53 @@ void T_FTP::fail(qint32 code, const QString &text)
     throw EProtocolError(QStringLiteral("FTP"), quint16(code), text);
 }
 
+bool T_FTP::isSessionFailure(const ETcpIpError &error)
+{
+    const auto *reply = dynamic_cast<const EProtocolError *>(&error);
+    return !reply || reply->ErrorCode == 421 || reply->ErrorCode == 999;
+}
+
 void T_FTP::ReadReply()
 {
+    if (ControlSocket == NoSocket)
+        fail(999, QStringLiteral("Not connected to host ") + Hostname);
     waitingFor = QStringLiteral("a reply");
     m_readingReply = true;
+    // One limit for the whole reply, however its lines trickle in.
+    QDeadlineTimer deadline(TimeoutMs);
+    if (m_closingBy.deadlineNSecs() < deadline.deadlineNSecs())
+        deadline = m_closingBy;
+    setReceiveDeadline(deadline);
     const auto done = qScopeGuard([this] {
         m_readingReply = false;
         waitingFor = QStringLiteral("data");
+        setReceiveDeadline(QDeadlineTimer::Forever);
     });
+    m_replyLines.clear();
+    try {
+        readReplyLines();
+    } catch (const ETcpIpError &e) {
+        if (isSessionFailure(e))
+            dropSession(); // a reply cut off or late would put every later one out of step
+        throw;
+    }
+}
+
+void T_FTP::readReplyLines()
+{
     QString line = ReadLine(ControlSocket);
     trace(line, tt_reply);
     if (lineTooLong())
         fail(999, QStringLiteral("Reply line too long"));
     if (line.isEmpty() && AtEnd(ControlSocket))
         fail(999, QStringLiteral("Connection closed by host ") + Hostname);
+    m_replyLines << line;
     bool ok = false;
     const int code = line.left(3).toInt(&ok);
     ReplyCode = ok && line.size() >= 3 ? code : 999;
     ReplyText = line.mid(4);
-    if (ReplyCode == 421) { // the server ends the session
-        closeQuietly(Socket);
-        closeQuietly(ControlSocket);
-        Connected = false;
-        Busy = false;
-    }
     if (ReplyCode >= 400)
-        throw EProtocolError(QStringLiteral("FTP"), quint16(ReplyCode), ReplyText);
+        throw EProtocolError(QStringLiteral("FTP"), quint16(ReplyCode), ReplyText); // 421 ends the session there
     qsizetype total = line.size();
     while (line.indexOf(u'-') == 3 || line.startsWith(u' ')) {
         line = ReadLine(ControlSocket);
@@ -82,6 +104,7 @@ void T_FTP::ReadReply()
             fail(999, QStringLiteral("Reply too long"));
         if (line.isEmpty() && AtEnd(ControlSocket))
             break;
+        m_replyLines << line;
     }
 }
 
@@ -103,14 +126,32 @@ void T_FTP::readUnaskedReplies()
 
 void T_FTP::sendLine(const QByteArray &line, const QString &traced)
 {
+    // A line break would end the command early and send the rest as a
+    // command of its own.
+    if (line.contains('\r') || line.contains('\n') || line.contains('\0'))
+        throw EProtocolError(QStringLiteral("FTP"), 501, QStringLiteral("A command may not hold a line break"));
+    if (ControlSocket == NoSocket)
+        fail(999, QStringLiteral("Not connected to host ") + Hostname);
     readUnaskedReplies();
-    SendText(ControlSocket, line + "\r\n");
+    const QByteArray text = line + "\r\n";
+    long length = long(text.size());
+    try {
+        SendBytes(ControlSocket, text.constData(), length);
+    } catch (const ETcpIpError &) {
+        dropSession();
+        throw;
+    }
+    if (length != text.size()) {
+        dropSession();
+        fail(999, QStringLiteral("Connection closed by host ") + Hostname);
+    }
     trace(traced, tt_command);
 }
 
+// Names travel as UTF-8 (RFC 2640), so Polish letters arrive as typed.
 void T_FTP::SendCommand(const QString &line)
 {
-    sendLine(line.toLatin1(), line);
+    sendLine(line.toUtf8(), line);
 }
 
 void T_FTP::OpenSession()
@@ -119,20 +160,52 @@ void T_FTP::OpenSession()
     T_TcpIp::OpenSession();
     ControlSocket = Socket;
     m_serverAddress = HostAddress;
+    m_sessionLost = false;
     ReadReply();
     SendCommand(QStringLiteral("USER ") + Username);
     ReadReply();
-    sendLine(QByteArray("PASS ") + Password.toLatin1(), QStringLiteral("PASS ******"));
+    sendLine(QByteArray("PASS ") + Password.toUtf8(), QStringLiteral("PASS ******"));
     ReadReply();
+    negotiateUtf8();
     SendCommand(QStringLiteral("TYPE I"));
     ReadReply();
 }
 
+// A server that lists UTF8 among its features is asked to use it for
+// names; one that knows no FEAT gets the same UTF-8 bytes all the same.
+void T_FTP::negotiateUtf8()
+{
+    SendCommand(QStringLiteral("FEAT"));
+    try {
+        ReadReply();
+    } catch (const EProtocolError &e) {
+        if (isSessionFailure(e))
+            throw;
+        return;
+    }
+    const bool offered = std::any_of(m_replyLines.begin(), m_replyLines.end(), [](const QString &l) {
+        return l.trimmed().compare(QStringLiteral("UTF8"), Qt::CaseInsensitive) == 0;
+    });
+    if (!offered)
+        return;
+    SendCommand(QStringLiteral("OPTS UTF8 ON"));
+    try {
+        ReadReply();
+    } catch (const EProtocolError &e) {
+        if (isSessionFailure(e))
+            throw;
+    }
+}
+
 void T_FTP::CloseSession()
 {
+    // ABOR and QUIT get a short limit together: closing must not freeze the
+    // window behind a server that no longer answers.
+    m_closingBy = QDeadlineTimer(std::min(TimeoutMs, ClosingLimitMs));
     const auto finish = qScopeGuard([this] {
+        m_closingBy = QDeadlineTimer::Forever;
         if (Connected) {
-            closeQuietly(Socket);
+            closeDataSocket();
             Socket = ControlSocket;
             ControlSocket = NoSocket;
         }
@@ -150,8 +223,80 @@ void T_FTP::beginOperation()
 {
     if (Busy)
         throw EProtocolBusy();
+    // A session lost in the middle of a run is not silently replaced by a
+    // new login (which would start again in the login folder).
+    if (m_sessionLost)
+        throw EProtocolError(QStringLiteral("FTP"), 421, QStringLiteral("Connection to host %1 lost").arg(Hostname));
     if (!Connected)
         OpenSession();
+}
+
+void T_FTP::closeDataSocket()
+{
+    if (Socket != NoSocket && Socket != ControlSocket)
+        CloseSocket(Socket);
+    if (Socket != ControlSocket)
+        Socket = NoSocket;
+}
+
+// The one way out of a transfer: the data connection closed, the state
+// cleared, and, after a failure of the control connection, the session ended.
+void T_FTP::endTransfer(bool sessionFailed)
+{
+    m_stallTimer->stop();
+    closeDataSocket();
+    m_awaitingAccept = false;
+    WaitForData = false;
+    EndOfData = false;
+    if (Busy)
+        trace(QStringLiteral("Transfer ended"));
+    Busy = false;
+    if (sessionFailed)
+        dropSession();
+}
+
+void T_FTP::dropSession()
+{
+    m_stallTimer->stop();
+    if (Socket != ControlSocket)
+        closeQuietly(Socket);
+    Socket = NoSocket;
+    if (ControlSocket != NoSocket)
+        trace(QStringLiteral("Control connection to host %1 closed").arg(Hostname));
+    closeQuietly(ControlSocket);
+    Connected = false;
+    Busy = false;
+    WaitForData = false;
+    m_awaitingAccept = false;
+    m_sessionLost = true;
+}
+
+template <typename Steps> void T_FTP::runTransfer(Steps &&steps)
+{
+    try {
+        steps();
+    } catch (const ETcpIpError &e) {
+        endTransfer(isSessionFailure(e));
+        throw;
+    }
+}
+
+void T_FTP::startStallTimer()
+{
+    if (Async)
+        m_stallTimer->start(TimeoutMs);
+}
+
+void T_FTP::stallTimedOut()
+{
+    if (!Busy)
+        return;
+    const ETcpIpError error(QStringLiteral("Timed out after %1 s: no data moved to or from host %2")
+                                .arg(TimeoutMs / 1000.0)
+                                .arg(Hostname));
+    endTransfer(true); // the server is mid-transfer: its late reply would answer the next command
+    if (OnAsyncError)
+        OnAsyncError(error);
 }
 
 void T_FTP::ChangeDir(const QString &folder)
@@ -223,18 +368,44 @@ void T_FTP::openDataConnection()
         AsyncSelect(Socket, WM_SOCKET_DATA, DataMask);
 }
 
+// Only the server we are logged in to may connect: anyone else who finds
+// the open port is turned away and the wait goes on.
+bool T_FTP::takeDataConnection(SocketHandle listening, SocketHandle accepted, quint32 peer)
+{
+    if (peer != m_serverAddress) {
+        trace(QStringLiteral("Refused data connection from %1").arg(AddressText(peer)));
+        SocketHandle stranger = accepted;
+        CloseSocket(stranger);
+        return false;
+    }
+    CloseSocket(listening);
+    Socket = accepted;
+    m_awaitingAccept = false;
+    return true;
+}
+
 void T_FTP::acceptDataConnection()
 {
     if (Passive || !m_awaitingAccept || Socket == NoSocket)
         return;
-    quint32 peer = 0;
-    SocketHandle listening = Socket;
-    const SocketHandle accepted = AcceptConnection(listening, peer);
-    if (accepted == NoSocket)
-        return;
-    CloseSocket(listening);
-    Socket = accepted;
-    m_awaitingAccept = false;
+    const QDeadlineTimer deadline(TimeoutMs);
+    for (;;) {
+        SocketHandle listening = Socket;
+        if (!NotifyWindow->isRegistered(listening)
+            && waitReadable(listening, int(std::max<qint64>(0, deadline.remainingTime()))) != Wait::Ready)
+            throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for the data connection from host %2")
+                                  .arg(TimeoutMs / 1000.0)
+                                  .arg(Hostname));
+        quint32 peer = 0;
+        const SocketHandle accepted = AcceptConnection(listening, peer);
+        if (accepted == NoSocket) {
+            if (NotifyWindow->isRegistered(listening))
+                throw ETcpIpError(QStringLiteral("No data connection from host %1").arg(Hostname));
+            continue;
+        }
+        if (takeDataConnection(listening, accepted, peer))
+            return;
+    }
 }
 
 void T_FTP::Upload()
@@ -242,28 +413,34 @@ void T_FTP::Upload()
     beginOperation();
     if (URI.isEmpty())
         return;
-    openDataConnection();
-    SendCommand(QStringLiteral("STOR ") + URI);
-    ReadReply();
-    if (!Async)
-        acceptDataConnection();
-    TransferMode = tftp_upload;
-    Busy = true;
-    TransferSize = qint32(DataStream.data.size());
-    DataStream.position = 0;
-    while (SendChunk()) {
-    }
-    if (Async)
-        return; // notifications drive the rest
-    closeQuietly(Socket); // a send that failed leaves it open; the server then answers at once
-    FinishUpload();
+    runTransfer([this] {
+        openDataConnection();
+        SendCommand(QStringLiteral("STOR ") + URI);
+        ReadReply();
+        if (!Async)
+            acceptDataConnection();
+        TransferMode = tftp_upload;
+        Busy = true;
+        TransferSize = DataStream.size();
+        DataStream.position = 0;
+        m_sent = 0;
+        m_sendFailed = false;
+        startStallTimer();
+        while (SendChunk()) {
+        }
+        if (Async && !m_sendFailed)
+            return; // notifications drive the rest
+        FinishUpload();
+    });
 }
 
 bool T_FTP::SendChunk()
 {
-    if (Socket == NoSocket || m_awaitingAccept) // nothing to send on until the server connects
+    if (Socket == NoSocket || m_awaitingAccept || Socket == ControlSocket) // nothing to send on until the server connects
         return false;
     const long read = long(DataStream.read(Buffer.data(), BufferSize));
+    if (read < 0)
+        throw ETcpIpError(QStringLiteral("Cannot read the data of %1").arg(URI));
     if (read == 0) {
         CloseSocket(Socket);
         if (Async)
@@ -274,15 +451,29 @@ bool T_FTP::SendChunk()
     SendBytes(Socket, Buffer.constData(), sent);
     if (sent < read)
         DataStream.position -= read - std::max(0L, sent);
-    if (sent > 0 && OnDataReceived)
-        OnDataReceived(this, TransferMode, qint32(sent));
+    if (sent < 0 && !wouldBlock(lastError()))
+        m_sendFailed = true; // the server closed the data connection: its reply says why
+    if (sent > 0) {
+        m_sent += sent;
+        startStallTimer();
+        if (OnDataReceived)
+            OnDataReceived(this, TransferMode, qint32(sent));
+    }
     return sent > 0;
 }
 
+// Done means every byte went out and the server confirmed it.
 void T_FTP::FinishUpload()
 {
     EndOfData = false;
+    closeDataSocket(); // so that a server still waiting for data answers now
     ReadReply();
+    if (m_sent < TransferSize) {
+        ReplyCode = 426;
+        ReplyText = QStringLiteral("Upload of %1 cut short: %2 of %3 bytes sent").arg(URI).arg(m_sent).arg(TransferSize);
+        throw EProtocolError(QStringLiteral("FTP"), 426, ReplyText);
+    }
+    m_stallTimer->stop();
     WaitForData = false;
     if (OnActionComplete)
         OnActionComplete(this, TransferMode);
@@ -317,7 +508,7 @@ void T_FTP::Download()
     try {
         ReadReply();
         bool ok = false;
-        TransferSize = ReplyText.trimmed().toInt(&ok);
+        TransferSize = ReplyText.trimmed().toLongLong(&ok);
         if (!ok)
             TransferSize = 0;
     } catch (const EProtocolError &e) {
@@ -325,16 +516,18 @@ void T_FTP::Download()
             throw;
         TransferSize = 0;
     }
-    openDataConnection();
-    SendCommand(QStringLiteral("RETR ") + URI);
-    ReadReply();
-    if (!Async)
-        acceptDataConnection();
-    TransferMode = tftp_download;
-    Busy = true;
-    DataStream.clear();
-    waitForFinalReply();
-    FinishDownload();
+    runTransfer([this] {
+        openDataConnection();
+        SendCommand(QStringLiteral("RETR ") + URI);
+        ReadReply();
+        if (!Async)
+            acceptDataConnection();
+        TransferMode = tftp_download;
+        Busy = true;
+        DataStream.clear();
+        waitForFinalReply();
+        FinishDownload();
+    });
 }
 
 bool T_FTP::ReceiveChunk()
@@ -343,8 +536,11 @@ bool T_FTP::ReceiveChunk()
         return false;
     long count = 0;
     ReceiveBytes(Socket, Buffer.data(), count, BufferSize);
-    if (count > 0)
+    if (count > 0) {
         (TransferMode == tftp_getdir ? ListingStream : DataStream).append(Buffer.constData(), count);
+        if (WaitForData)
+            setReceiveDeadline(QDeadlineTimer(TimeoutMs)); // data is moving: the final reply may take its time
+    }
     if (OnDataReceived)
         OnDataReceived(this, TransferMode, qint32(count));
     return count > 0;
@@ -370,18 +566,20 @@ void T_FTP::ListDir(const QString &path)
     beginOperation();
     if (path.isEmpty())
         return;
-    openDataConnection();
-    SendCommand(QStringLiteral("TYPE A"));
-    ReadReply();
-    SendCommand(QStringLiteral("LIST ") + path);
-    ReadReply();
-    if (!Async)
-        acceptDataConnection();
-    TransferMode = tftp_getdir;
-    Busy = true;
-    ListingStream.clear();
-    waitForFinalReply();
-    FinishListing();
+    runTransfer([&] {
+        openDataConnection();
+        SendCommand(QStringLiteral("TYPE A"));
+        ReadReply();
+        SendCommand(QStringLiteral("LIST ") + path);
+        ReadReply();
+        if (!Async)
+            acceptDataConnection();
+        TransferMode = tftp_getdir;
+        Busy = true;
+        ListingStream.clear();
+        waitForFinalReply();
+        FinishListing();
+    });
 }
 
 void T_FTP::FinishListing()
@@ -409,25 +607,28 @@ void T_FTP::Abort()
 {
     if (!Busy)
         return;
+    // Whatever ABOR meets, the transfer is over afterwards.
+    const auto over = qScopeGuard([this] { endTransfer(false); });
     // A server busy receiving reads the control connection only when the data
     // stops (ABOR is not sent as urgent data), so the data connection is ended
     // first; otherwise ABOR would wait behind a transfer that never finishes.
-    if (Socket != ControlSocket)
-        closeQuietly(Socket);
+    m_stallTimer->stop();
+    closeDataSocket();
+    if (ControlSocket == NoSocket)
+        return;
     SendCommand(QStringLiteral("ABOR"));
     try {
         ReadReply();
         // Some servers answer the aborted transfer (226) and then ABOR itself
         // (225 or 226); that second reply belongs here, not to the next command.
+        const int wait = int(std::clamp<qint64>(m_closingBy.remainingTime(), 0, std::min(TimeoutMs, 1000)));
         if ((ReplyCode == 226 || ReplyCode == 225)
-            && (hasBufferedLine(ControlSocket) || waitReadable(ControlSocket, std::min(TimeoutMs, 1000)) == Wait::Ready))
+            && (hasBufferedLine(ControlSocket) || waitReadable(ControlSocket, wait) == Wait::Ready))
             ReadReply();
-        Busy = false;
-    } catch (const EProtocolError &) {
-        if (ReplyCode != 426)
-            fail(ReplyCode, ReplyText);
+    } catch (const EProtocolError &e) {
+        if (ReplyCode != 426 || isSessionFailure(e))
+            throw;
         ReadReply(); // the closing reply
-        Busy = false;
     }
 }
 
@@ -462,14 +663,16 @@ void T_FTP::HandleSocketMessage(SocketMessage &message)
                 }
             break;
         case FD_ACCEPT: {
+            if (!m_awaitingAccept)
+                break;
             quint32 peer = 0;
             SocketHandle listening = Socket;
             const SocketHandle accepted = AcceptConnection(listening, peer);
-            if (accepted != NoSocket) {
-                Socket = accepted;
-                m_awaitingAccept = false;
-                CloseSocket(listening);
+            if (accepted != NoSocket && takeDataConnection(listening, accepted, peer)) {
                 AsyncSelect(Socket, WM_SOCKET_DATA, DataMask);
+                startStallTimer();
+            } else {
+                NotifyWindow->rearmRead(listening);
             }
             break;
         }
@@ -480,7 +683,10 @@ void T_FTP::HandleSocketMessage(SocketMessage &message)
         default:
             break;
         }
+        if (TransferMode == tftp_upload && Busy && m_sendFailed)
+            FinishUpload();
     } catch (const ETcpIpError &e) {
+        endTransfer(isSessionFailure(e));
         if (!OnAsyncError)
             throw;
         OnAsyncError(e);

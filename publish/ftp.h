@@ -3,6 +3,7 @@
 #include "tcpip.h"
 
 #include <QStringList>
+#include <QTimer>
 
 namespace zk {
 
@@ -33,7 +34,7 @@ public:
     t_ftp_mode Mode = tftp_download;
     t_ftp_mode TransferMode = tftp_download;
     QStringList Listing;
-    qint32 TransferSize = 0;
+    qint64 TransferSize = 0;
     bool Busy = false;
     TFTPActionCompleteProc OnActionComplete;
     TDataTransferProc OnDataReceived;
@@ -61,15 +62,30 @@ public:
     void FinishDownload();
     void FinishListing();
 
+    // True after the control connection was lost (dropped, timed out, 421):
+    // nothing more is sent until OpenSession logs in again.
+    bool sessionLost() const { return m_sessionLost; }
+    // A failure after which the control connection cannot be trusted.
+    static bool isSessionFailure(const ETcpIpError &error);
+
     // The address and port a 227 reply announced (traced, not used: the data
     // connection goes to the control connection's server).
     static bool parsePassiveReply(const QString &text, quint32 &address, quint16 &port);
 
 private:
     void beginOperation();
+    template <typename Steps> void runTransfer(Steps &&steps);
+    void endTransfer(bool sessionFailed);
+    void dropSession();
+    void closeDataSocket();
+    void negotiateUtf8();
+    void startStallTimer();
+    void stallTimedOut();
+    bool takeDataConnection(net::SocketHandle listening, net::SocketHandle accepted, quint32 peer);
     void openDataConnection();
     void acceptDataConnection();
     void waitForFinalReply();
+    void readReplyLines();
     void readUnaskedReplies();
     void sendLine(const QByteArray &line, const QString &traced);
     [[noreturn]] void fail(qint32 code, const QString &text);
@@ -77,6 +93,12 @@ private:
 
     quint32 m_serverAddress = net::NoAddress;
     bool m_readingReply = false;
+    bool m_sessionLost = false;
+    bool m_sendFailed = false;
+    qint64 m_sent = 0;               // bytes of the upload the data connection took
+    QStringList m_replyLines;         // every line of the last reply
+    QDeadlineTimer m_closingBy = QDeadlineTimer::Forever; // while closing: a short limit for ABOR and QUIT
+    QTimer *m_stallTimer = nullptr;   // asynchronous transfers: no byte moved for TimeoutMs
     bool m_awaitingAccept = false; // Socket listens for the server's data connection
 };
 

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QIODevice>
 #include <QSocketNotifier>
+#include <QStringDecoder>
 
 #include <cstring>
 
@@ -10,8 +12,21 @@ namespace zk {
 
 using namespace net;
 
+qint64 MemoryStream::size() const
+{
+    return device ? device->size() : qint64(data.size());
+}
+
 qint64 MemoryStream::read(char *out, qint64 max)
 {
+    if (device) {
+        if (device->pos() != position && !device->seek(position))
+            return -1;
+        const qint64 n = device->read(out, max);
+        if (n > 0)
+            position += n;
+        return n;
+    }
     const qint64 n = std::max<qint64>(0, std::min(max, qint64(data.size()) - position));
     if (n > 0)
         std::memcpy(out, data.constData() + position, size_t(n));
@@ -131,7 +146,9 @@ void SocketNotifyWindow::readReady(SocketHandle socket)
         return;
     it->read->setEnabled(false); // armed again when the component reads
     int event = FD_READ;
-    if (it->mask & FD_ACCEPT && notConnected(peerName(socket))) {
+    // Only a listening socket accepts: a data connection the server has
+    // already closed is not connected either, and must read as a close.
+    if (it->mask & FD_ACCEPT && isListening(socket)) {
         event = FD_ACCEPT;
     } else {
         char byte;
@@ -313,22 +330,43 @@ void T_TcpIp::CloseSocket(SocketHandle &socket)
 {
     if (socket == NoSocket)
         return;
+    const SocketHandle closed = socket;
+    closeWithoutTrace(socket);
+    trace(QStringLiteral("Closed socket ID %1").arg(closed));
+}
+
+void T_TcpIp::closeWithoutTrace(SocketHandle &socket)
+{
+    if (socket == NoSocket)
+        return;
     NotifyWindow->select(socket, 0, 0);
     closeHandle(socket);
-    if (socket == m_lineSocket) {
+    if (socket == m_lineSocket) { // the number may come back for another connection
         m_lineSocket = NoSocket;
         m_lineBuffer.clear();
     }
-    trace(QStringLiteral("Closed socket ID %1").arg(socket));
     socket = NoSocket;
+}
+
+int T_TcpIp::receiveWaitMs() const
+{
+    if (m_receiveDeadline.isForever())
+        return TimeoutMs;
+    return int(std::clamp<qint64>(m_receiveDeadline.remainingTime(), 0, TimeoutMs));
+}
+
+void T_TcpIp::timedOutWaiting() const
+{
+    throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for %2 from host %3")
+                          .arg(TimeoutMs / 1000.0)
+                          .arg(waitingFor, Hostname.isEmpty() ? AddressText(HostAddress) : Hostname));
 }
 
 bool T_TcpIp::waitUntilReadable(SocketHandle socket)
 {
-    const Wait w = waitReadable(socket, TimeoutMs);
+    const Wait w = waitReadable(socket, receiveWaitMs());
     if (w == Wait::TimedOut)
-        throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for %2 from host %3")
-                              .arg(TimeoutMs / 1000.0).arg(waitingFor, Hostname.isEmpty() ? AddressText(HostAddress) : Hostname));
+        timedOutWaiting();
     return w == Wait::Ready;
 }
 
@@ -358,11 +396,11 @@ void T_TcpIp::ReceiveBytes(SocketHandle socket, char *buffer, long &count, long 
                 NotifyWindow->rearmRead(socket);
                 if (WaitForData) {
                     DataReady = false;
-                    const QDeadlineTimer deadline(TimeoutMs);
+                    // The deadline moves on while data arrives on the data connection.
+                    const QDeadlineTimer ownDeadline(TimeoutMs);
                     while (!DataReady && WaitForData) {
-                        if (deadline.hasExpired())
-                            throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for %2 from host %3")
-                                                  .arg(TimeoutMs / 1000.0).arg(waitingFor, Hostname));
+                        if (m_receiveDeadline.isForever() ? ownDeadline.hasExpired() : m_receiveDeadline.hasExpired())
+                            timedOutWaiting();
                         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
                     }
                 } else {
@@ -377,6 +415,15 @@ void T_TcpIp::ReceiveBytes(SocketHandle socket, char *buffer, long &count, long 
             NotifyWindow->rearmRead(socket);
         }
     } while (!EndOfData && count <= 0);
+}
+
+// Servers that speak UTF-8 (RFC 2640) send it; older ones send bytes of
+// some 8-bit set, shown as Latin-1 rather than lost.
+static QString decodeLine(const QByteArray &line)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(line);
+    return utf8.hasError() ? QString::fromLatin1(line) : text;
 }
 
 bool T_TcpIp::hasBufferedLine(SocketHandle socket) const
@@ -398,11 +445,14 @@ QString T_TcpIp::ReadLine(SocketHandle socket)
             QByteArray line = m_lineBuffer.left(lf);
             m_lineBuffer.remove(0, lf + 1);
             line.replace('\r', QByteArray());
-            return QString::fromLatin1(line);
+            return decodeLine(line);
         }
-        if (m_lineBuffer.size() > MaxLine) { // keep memory bounded: the line is refused anyway
+        if (m_lineBuffer.size() > MaxLine) {
+            // Refused at once: reading on would let a server that sends an
+            // endless line keep the client busy for ever.
             m_lineTooLong = true;
             m_lineBuffer.clear();
+            return {};
         }
         if (AtEnd(socket)) {
             m_lineBuffer.clear();
@@ -494,7 +544,7 @@ bool T_TcpIp::AtEnd(SocketHandle socket)
 
 void T_TcpIp::SendCommand(const QString &line)
 {
-    SendText(Socket, line.toLatin1() + "\r\n");
+    SendText(Socket, line.toUtf8() + "\r\n");
     trace(line, tt_command);
 }
 

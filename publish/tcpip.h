@@ -4,6 +4,7 @@
 #include "SocketApi.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QHash>
 #include <QList>
@@ -12,6 +13,7 @@
 
 #include <functional>
 
+class QIODevice;
 class QSocketNotifier;
 
 namespace zk {
@@ -58,11 +60,15 @@ struct SocketMessage {
     qintptr Result = 0;
 };
 
-// A block of memory read and written like a file.
+// A block of memory read and written like a file; for an upload it may
+// instead read from `device` (an open file), so a big file is streamed from
+// disk rather than held in memory.
 struct MemoryStream {
     QByteArray data;
     qint64 position = 0;
-    void clear() { data.clear(); position = 0; }
+    QIODevice *device = nullptr;
+    void clear() { data.clear(); position = 0; device = nullptr; }
+    qint64 size() const;
     qint64 read(char *out, qint64 max);
     void append(const char *bytes, qint64 n) { data.append(bytes, n); }
 };
@@ -168,10 +174,15 @@ public:
 
     // Complete lines already received on the control connection.
     bool hasBufferedLine(net::SocketHandle socket) const;
+    // While set, every wait for incoming bytes ends by this deadline as well
+    // as by TimeoutMs, so a whole reply (not each of its lines) has one limit.
+    void setReceiveDeadline(QDeadlineTimer deadline) { m_receiveDeadline = deadline; }
     bool lineTooLong() const { return m_lineTooLong; }
 
 protected:
     void trace(const QString &s, TTraceLevel level = tt_socket) const;
+    // Closes a socket as CloseSocket does, without its trace line.
+    void closeWithoutTrace(net::SocketHandle &socket);
     // Destruction: the most derived CloseSession while the socket is open.
     void shutDown();
     QString waitingFor = QStringLiteral("data");
@@ -179,6 +190,9 @@ protected:
 
 private:
     bool waitUntilReadable(net::SocketHandle socket);
+    int receiveWaitMs() const;
+    [[noreturn]] void timedOutWaiting() const;
+    QDeadlineTimer m_receiveDeadline = QDeadlineTimer::Forever;
     QByteArray m_lineBuffer; // bytes read past the last line of m_lineSocket
     net::SocketHandle m_lineSocket = net::NoSocket;
     bool m_lineTooLong = false;

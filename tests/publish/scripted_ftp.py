@@ -14,6 +14,8 @@ connection and plays the script: a list of steps
   ["close"]               close the control connection
   ["drain"]               read command lines into the transcript until the client closes
 The transcript holds one line per command received, and "DATA <n>" for data.
+FEAT is answered "502" at once, as a server that predates it would, and is
+not written to the transcript; a step ["feat", text] answers it instead.
 """
 import json
 import socket
@@ -43,8 +45,13 @@ def main():
             conn.sendall(step[1].encode("latin-1"))
         elif kind == "expect":
             line = reader.readline().decode("latin-1").rstrip("\r\n")
+            while line == "FEAT" and not any(s[0] == "feat" for s in script):
+                conn.sendall(b"502 Unknown command.\r\n")
+                line = reader.readline().decode("latin-1").rstrip("\r\n")
             transcript.write(line + "\n")
             transcript.flush()
+        elif kind == "feat":
+            conn.sendall(step[1].encode("latin-1"))
         elif kind == "pasv":
             data_listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
             data_listener.bind(("127.0.0.1", 0))

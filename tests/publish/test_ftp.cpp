@@ -189,7 +189,8 @@ TEST(FtpScripted, AContinuationLineWithoutCodeEndsTheReplyEarly)
     EXPECT_EQ(ftp.ReplyCode, 200);
     EXPECT_EQ(replies, (QStringList{QStringLiteral("220-Witaj"), QStringLiteral("tekst bez kodu"), QStringLiteral("220 koniec"),
                                     QStringLiteral("USER jan"), QStringLiteral("331 haslo"), QStringLiteral("PASS ******"),
-                                    QStringLiteral("230 ok"), QStringLiteral("TYPE I"), QStringLiteral("200 ok")}));
+                                    QStringLiteral("230 ok"), QStringLiteral("FEAT"), QStringLiteral("502 Unknown command."),
+                                    QStringLiteral("TYPE I"), QStringLiteral("200 ok")}));
     ftp.CloseSession();
 }
 
@@ -208,8 +209,8 @@ TEST(FtpScripted, LoginTranscriptAndPasswordHiddenInTheTrace)
     ftp.OpenSession();
     EXPECT_EQ(ftp.ReplyCode, 200);
     ftp.CloseSession();
-    EXPECT_EQ(commands, (QStringList{QStringLiteral("USER jan"), QStringLiteral("PASS ******"), QStringLiteral("TYPE I"),
-                                     QStringLiteral("QUIT")}));
+    EXPECT_EQ(commands, (QStringList{QStringLiteral("USER jan"), QStringLiteral("PASS ******"), QStringLiteral("FEAT"),
+                                     QStringLiteral("TYPE I"), QStringLiteral("QUIT")}));
     EXPECT_EQ(server.transcript(), (QStringList{QStringLiteral("USER jan"), QStringLiteral("PASS tajne"),
                                                 QStringLiteral("TYPE I"), QStringLiteral("QUIT")}));
 }
