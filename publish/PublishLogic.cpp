@@ -7,10 +7,10 @@
 
 namespace zk {
 
-qint32 GetFileSize(const QString &path)
+qint64 GetFileSize(const QString &path)
 {
     const QFileInfo info(path);
-    return info.exists() && info.isFile() ? qint32(info.size()) : -1;
+    return info.exists() && info.isFile() ? info.size() : -1;
 }
 
 void Token(QString text, QChar separator, QStringList &list)
@@ -35,7 +35,7 @@ qint64 roundedQuotient(qint64 value, long double divisor)
     return n;
 }
 
-QStringList estimateLines(qint32 total)
+QStringList estimateLines(qint64 total)
 {
     QStringList lines;
     lines << QStringLiteral("W sumie do wysłania: %1kb").arg(roundedQuotient(total, 1000));
@@ -65,6 +65,14 @@ QString normalizedTargetFolder(const QString &folder)
 {
     QString f = folder.isEmpty() ? QStringLiteral(".") : folder;
     return f.replace(u'\\', u'/');
+}
+
+QString firstUnsendableName(const QStringList &names)
+{
+    for (const QString &name : names)
+        if (name.contains(u'\r') || name.contains(u'\n') || name.contains(QChar(0)))
+            return name;
+    return {};
 }
 
 QString loginFailureText(int replyCode, const QString &server, const QString &user, const QString &folder)

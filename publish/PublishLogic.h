@@ -6,7 +6,7 @@
 namespace zk {
 
 // The size of the file at `path` in bytes; -1 when there is no such file.
-qint32 GetFileSize(const QString &path);
+qint64 GetFileSize(const QString &path);
 
 // Splits `text` at `separator` into `list`; the first empty piece ends the
 // list (so "/a/b" gives nothing and "a//b" gives "a").
@@ -16,13 +16,17 @@ void Token(QString text, QChar separator, QStringList &list);
 qint64 roundedQuotient(qint64 value, long double divisor);
 
 // The information lines of the publish dialog's tree for a total in bytes.
-QStringList estimateLines(qint32 total);
+QStringList estimateLines(qint64 total);
 
 // The tree image of a file by its extension: 1 page, 2 picture, 3 MIDI, 4 WAV, 0 other.
 int imageForFile(const QString &path);
 
 // The folder field as the run uses it: "." when empty, "\" turned into "/".
 QString normalizedTargetFolder(const QString &folder);
+
+// The first of `names` that holds a character no FTP command may carry (CR,
+// LF, NUL), or "" when all can be sent.
+QString firstUnsendableName(const QStringList &names);
 
 // The message for a failed login, chosen by the last reply code.
 QString loginFailureText(int replyCode, const QString &server, const QString &user, const QString &folder);

@@ -28,6 +28,7 @@ namespace zk {
 
 namespace {
 const QString ProfileSection = QStringLiteral("Profile");
+const QString BadgeRemoteName = QStringLiteral("zenanim.gif");
 
 QLineEdit *field(QWidget *parent, const char *name, int help, const QString &hint)
 {
@@ -133,7 +134,10 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     centerOnScreen(this);
 }
 
-TPubDlg::~TPubDlg() = default;
+TPubDlg::~TPubDlg()
+{
+    ftp.DataStream.device = nullptr; // the file goes before the client
+}
 
 void TPubDlg::buildTree()
 {
@@ -200,8 +204,30 @@ void TPubDlg::Przycisk_OKClick()
     m_running = false;
 }
 
+// Nothing is sent when a name would break a command line in two.
+bool TPubDlg::namesCanBeSent()
+{
+    QStringList names = {Ed_User->text(), Ed_Folder->text()};
+    for (const QString &path : std::as_const(m_files))
+        names << m_remoteNames.value(path, fileNameOf(path));
+    const QString bad = firstUnsendableName(names);
+    if (!bad.isEmpty()) {
+        error(QStringLiteral("Nazwa \"%1\" zawiera znak końca wiersza, którego nie można wysłać na serwer!")
+                  .arg(QString(bad).replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0))));
+        return false;
+    }
+    if (!firstUnsendableName({ED_Haslo->text()}).isEmpty()) {
+        error(QStringLiteral("Hasło dla \"%1\" zawiera znak końca wiersza, którego nie można wysłać na serwer!")
+                  .arg(ED_Serwer->text()));
+        return false;
+    }
+    return true;
+}
+
 void TPubDlg::run()
 {
+    if (!namesCanBeSent())
+        return;
     ftp.Async = CHK_Async->isChecked();
     ftp.Hostname = ED_Serwer->text();
     ftp.Username = Ed_User->text();
@@ -221,7 +247,7 @@ void TPubDlg::run()
             error(QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(path));
         closeQuietly();
     };
-    for (const QString &path : m_files) {
+    for (const QString &path : std::as_const(m_files)) {
         // An asynchronous upload finishes while the next one waits: a failure
         // reported then belongs to the file under way, not to this one.
         if (!waitWhileBusy())
@@ -233,17 +259,25 @@ void TPubDlg::run()
     }
     if (!waitWhileBusy())
         return failed(ProgressFile);
-    if (!uploadFile(m_badge, QStringLiteral("zenanim.gif")) || !waitWhileBusy()) {
-        if (m_cancelled)
-            return;
-        closeQuietly(); // a missing badge is no error
-    }
+    // A program folder without the badge is no error; a badge that could
+    // not be sent is, like any other file.
+    if (QFile::exists(m_badge) && (!uploadFile(m_badge, BadgeRemoteName) || !waitWhileBusy()))
+        return failed(m_badge);
     BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
             QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"), this);
     Progress->setValue(0);
     ProgressFile.clear();
 }
 
+QString TPubDlg::folderFailureText(const QString &piece, const ETcpIpError &e) const
+{
+    if (T_FTP::isSessionFailure(e))
+        return QStringLiteral("Połączenie z serwerem \"%1\" zostało przerwane!").arg(ED_Serwer->text());
+    return QStringLiteral("Nie można przejść do foldera \"%1\" na serwerze!").arg(piece);
+}
+
+// Every folder of the path must be entered: a file sent from anywhere else
+// would not be where the user asked for it.
 bool TPubDlg::enterFolders()
 {
     QStringList pieces;
@@ -251,19 +285,25 @@ bool TPubDlg::enterFolders()
     for (const QString &piece : pieces) {
         try {
             ftp.ChangeDir(piece);
-        } catch (const ETcpIpError &) {
-            if (ftp.ReplyCode != 550)
-                continue;
-            if (!Potwierdzenie(QString(), QStringLiteral("Folder \"%1\" nie istnieje na serwerze. Utworzyć?").arg(piece), this))
-                continue;
-            try {
-                ftp.MakeDir(piece);
-                ftp.ChangeDir(piece);
-            } catch (const ETcpIpError &) {
-                error(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece));
+            continue;
+        } catch (const ETcpIpError &e) {
+            if (ftp.ReplyCode != 550 || T_FTP::isSessionFailure(e)) {
+                error(folderFailureText(piece, e));
                 closeQuietly();
                 return false;
             }
+        }
+        if (!Potwierdzenie(QString(), QStringLiteral("Folder \"%1\" nie istnieje na serwerze. Utworzyć?").arg(piece), this)) {
+            closeQuietly(); // declined: the files have nowhere to go
+            return false;
+        }
+        try {
+            ftp.MakeDir(piece);
+            ftp.ChangeDir(piece);
+        } catch (const ETcpIpError &) {
+            error(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece));
+            closeQuietly();
+            return false;
         }
     }
     return true;
@@ -290,21 +330,25 @@ void TPubDlg::makeRemoteFoldersFor(const QString &remoteName)
 
 bool TPubDlg::waitWhileBusy()
 {
+    // The client ends a transfer that stalls (its own deadline), so this
+    // wait always ends.
     while (ftp.Busy && !m_cancelled && !m_asyncFailed)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return !m_cancelled && !m_asyncFailed;
 }
 
+// The file is read from disk while it is sent, never held whole in memory.
 bool TPubDlg::uploadFile(const QString &path, const QString &remoteName)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly))
         return false;
+    ftp.DataStream.clear();
+    m_uploading = std::move(file); // lives until the transfer has ended
     try {
         ftp.URI = remoteName;
-        ftp.DataStream.data = file.readAll();
-        ftp.DataStream.position = 0;
-        if (remoteName != QStringLiteral("zenanim.gif") || path != m_badge)
+        ftp.DataStream.device = m_uploading.get();
+        if (path != m_badge)
             ProgressFile = path;
         ftp.Mode = tftp_upload;
         ftp.Upload();
@@ -318,18 +362,19 @@ void TPubDlg::ftpActionComplete()
 {
     if (PublishTotal > 0)
         Progress->setValue(int(std::min<qint64>(
-            100, Progress->value() + roundedQuotient(qint64(GetFileSize(ProgressFile)) * 100, PublishTotal))));
+            100, Progress->value() + roundedQuotient(GetFileSize(ProgressFile) * 100, PublishTotal))));
     Progress->repaint(); // a synchronous run processes no events: paint now
 }
 
 bool TPubDlg::mayClose()
 {
-    if (!m_running)
-        return true;
+    if (!m_running || m_closeApproved)
+        return true; // the close box asks once, not again when it rejects the dialog
     if (!Potwierdzenie(QString(), QStringLiteral("Czy przerwać przesyłanie plików na serwer?"), this))
         return false;
+    m_closeApproved = true;
     m_cancelled = true;
-    closeQuietly(); // ABOR, QUIT and the sockets closed
+    closeQuietly(); // ABOR, QUIT and the sockets closed, each within a short limit
     return true;
 }
 
@@ -355,7 +400,14 @@ void TPubDlg::closeEvent(QCloseEvent *event)
 
 void TPubDlg::done(int result)
 {
-    SaveProfile(); // every way of closing keeps the profile
+    try {
+        SaveProfile(); // every way of closing keeps the profile
+    } catch (const AppError &e) {
+        // The dialog still closes: a settings folder that cannot be written
+        // must not keep the user in it.
+        BladMsg(MB_ICONERROR, QStringLiteral("BŁĄD!"),
+                QStringLiteral("Nie można zapisać profilu publikowania: %1").arg(errorReportText(e.text())), this);
+    }
     if (!m_running && ftp.Connected)
         closeQuietly(); // a successful run left the connection open: QUIT
     QDialog::done(result);

@@ -3,9 +3,12 @@
 #include "ftp.h"
 
 #include <QDialog>
+#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+
+#include <memory>
 
 class QCheckBox;
 class QLineEdit;
@@ -35,7 +38,7 @@ public:
     QToolButton *BTN_Pomoc = nullptr;
     T_FTP ftp;
 
-    qint32 PublishTotal = 0;
+    qint64 PublishTotal = 0;
     QString ProgressFile;
     bool isRunning() const { return m_running; }
     // Where each file goes on the server, relative to the target folder
@@ -59,6 +62,8 @@ private:
     void buildTree();
     void run();
     bool enterFolders();
+    bool namesCanBeSent();
+    QString folderFailureText(const QString &piece, const ETcpIpError &e) const;
     bool uploadFile(const QString &path, const QString &remoteName);
     void makeRemoteFoldersFor(const QString &remoteName);
     bool waitWhileBusy();
@@ -73,6 +78,8 @@ private:
     bool m_running = false;
     bool m_cancelled = false;
     bool m_asyncFailed = false;
+    bool m_closeApproved = false;
+    std::unique_ptr<QFile> m_uploading; // the file the client reads while it sends
 };
 
 } // namespace zk

@@ -33,6 +33,11 @@ bool DialogKeys::eventFilter(QObject *watched, QEvent *event)
     auto *widget = qobject_cast<QWidget *>(watched);
     if (!widget || widget->window() != m_dialog)
         return false;
+    // A key the focused control ignores travels on to its parents, and this
+    // filter sees it at every step: act on it once, where it was aimed.
+    QWidget *focus = QApplication::focusWidget();
+    if (widget != (focus && focus->window() == m_dialog ? focus : m_dialog))
+        return false;
     auto *key = static_cast<QKeyEvent *>(event);
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
         return false;

@@ -226,12 +226,19 @@ TEST_F(PublishTest, LoginFailuresAreNamedByTheReplyCode)
     EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy próbie połączenia z \"127.0.0.1:%1\"!").arg(nobody));
 }
 
-TEST_F(PublishTest, DecliningAFolderAndAMissingFile)
+TEST_F(PublishTest, DecliningAFolderEndsTheRunAndAMissingFileIsNamed)
 {
     storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("tajne"), QStringLiteral("nowy"), false);
     openForm();
     prompts.answerQuestion(false);
-    qint32 total = 0;
+    publish();
+    EXPECT_TRUE(prompts.messages().isEmpty()) << "the user said no: no error, and no success box either";
+    EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{})
+        << "nothing lands outside the folder the user asked for";
+
+    prompts.clear();
+    storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("tajne"), QString(), false);
+    qint64 total = 0;
     QStringList tree;
     publish(
         [&](TPubDlg *d) {
@@ -243,11 +250,10 @@ TEST_F(PublishTest, DecliningAFolderAndAMissingFile)
         [&] { QFile::remove(pictures + QStringLiteral("ikona.gif")); }); // listed, but gone by the time it is sent
     EXPECT_TRUE(tree.contains(pictures + QStringLiteral("ikona.gif")));
     QFile page(window->PageFilePath());
-    EXPECT_EQ(total, 3000 + 1200 + 70000 + qint32(page.size()) + 500) << "counted while it was there";
+    EXPECT_EQ(total, 3000 + 1200 + 70000 + page.size() + 500) << "counted while it was there";
     const auto messages = prompts.messages();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1ikona.gif\"!").arg(pictures));
-    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("nowy"))) << "declined: no folder made";
     EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("zenanim.gif"))) << "the run stopped at the missing file";
 }
 
