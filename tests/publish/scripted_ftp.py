@@ -13,6 +13,12 @@ connection and plays the script: a list of steps
   ["sleep", seconds]
   ["close"]               close the control connection
   ["drain"]               read command lines into the transcript until the client closes
+  ["data_hold"]           accept the data connection and never read from it
+  ["data_recv_part", n]   accept the data connection, read n bytes, close it
+  ["flood"]               send bytes without a line end until the client goes away
+  ["reaccept"]            close the control connection and take the next one
+After a PORT command the data steps connect to the address it names
+instead of accepting on the "pasv" listener.
 The transcript holds one line per command received, and "DATA <n>" for data.
 FEAT is answered "502" at once, as a server that predates it would, and is
 not written to the transcript; a step ["feat", text] answers it instead.
@@ -21,6 +27,13 @@ import json
 import socket
 import sys
 import time
+
+
+def open_data(listener, port_address):
+    if port_address:
+        return socket.create_connection(port_address, timeout=30)
+    listener.settimeout(30)
+    return listener.accept()[0]
 
 
 def main():
@@ -39,6 +52,8 @@ def main():
     reader = conn.makefile("rb")
     transcript = open(sys.argv[3], "w")
     data_listener = None
+    port_address = None
+    held_connections = []
     for step in script:
         kind = step[0]
         if kind == "send":
@@ -50,6 +65,9 @@ def main():
                 line = reader.readline().decode("latin-1").rstrip("\r\n")
             transcript.write(line + "\n")
             transcript.flush()
+            if line.startswith("PORT "):
+                n = [int(x) for x in line[5:].split(",")]
+                port_address = ("%d.%d.%d.%d" % tuple(n[:4]), n[4] * 256 + n[5])
         elif kind == "feat":
             conn.sendall(step[1].encode("latin-1"))
         elif kind == "pasv":
@@ -59,8 +77,7 @@ def main():
             port = data_listener.getsockname()[1]
             conn.sendall(step[1].format(p1=port // 256, p2=port % 256).encode("latin-1"))
         elif kind in ("data_recv", "data_send"):
-            data_listener.settimeout(30)
-            data, _ = data_listener.accept()
+            data = open_data(data_listener, port_address)
             if kind == "data_recv":
                 total = 0
                 while True:
@@ -73,6 +90,30 @@ def main():
                 data.sendall(step[1].encode("latin-1"))
             data.close()
             transcript.flush()
+        elif kind == "data_hold":
+            held_connections.append(open_data(data_listener, port_address))
+        elif kind == "data_recv_part":
+            data = open_data(data_listener, port_address)
+            total = 0
+            while total < step[1]:
+                chunk = data.recv(min(65536, step[1] - total))
+                if not chunk:
+                    break
+                total += len(chunk)
+            data.close()
+            transcript.write("DATA %d\n" % total)
+            transcript.flush()
+        elif kind == "flood":
+            try:
+                while True:
+                    conn.sendall(b"x" * 65536)
+            except OSError:
+                pass
+        elif kind == "reaccept":
+            conn.close()
+            conn, _ = server.accept()
+            conn.settimeout(30)
+            reader = conn.makefile("rb")
         elif kind == "sleep":
             time.sleep(step[1])
         elif kind == "close":

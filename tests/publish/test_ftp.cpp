@@ -1,4 +1,5 @@
 #include "Isolated.h"
+#include "Script.h"
 #include "Servers.h"
 #include "ftp.h"
 
@@ -12,40 +13,9 @@
 using namespace zk;
 using zk::testing::PyFtpServer;
 using zk::testing::ScriptedServer;
+using namespace zk::testing;
 
 namespace {
-
-QJsonArray steps(std::initializer_list<QJsonArray> list)
-{
-    QJsonArray a;
-    for (const QJsonArray &s : list)
-        a.append(s);
-    return a;
-}
-QJsonArray send(const char *text) { return {QStringLiteral("send"), QString::fromLatin1(text)}; }
-QJsonArray expect() { return {QStringLiteral("expect")}; }
-QJsonArray act(const char *kind) { return {QString::fromLatin1(kind)}; }
-QJsonArray pasv(const char *text) { return {QStringLiteral("pasv"), QString::fromLatin1(text)}; }
-// The client's QUIT, answered.
-QJsonArray quitCommand() { return expect(); }
-QJsonArray bye() { return send("221 bye\r\n"); }
-
-// The greeting and login every scripted exchange begins with.
-QList<QJsonArray> login()
-{
-    return {send("220 ready\r\n"), expect(), send("331 password\r\n"), expect(), send("230 in\r\n"), expect(),
-            send("200 binary\r\n")};
-}
-
-QJsonArray script(const QList<QJsonArray> &head, std::initializer_list<QJsonArray> tail)
-{
-    QJsonArray a;
-    for (const QJsonArray &s : head)
-        a.append(s);
-    for (const QJsonArray &s : tail)
-        a.append(s);
-    return a;
-}
 
 void connectTo(T_FTP &ftp, quint16 port)
 {

@@ -1,0 +1,210 @@
+// The publish dialog against servers that misbehave: every run ends within
+// one deadline with the message that fits, and nothing that was not sent is
+// reported as sent.
+#include "Isolated.h"
+#include "Script.h"
+#include "Servers.h"
+#include "publikow.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QCheckBox>
+#include <QProgressBar>
+
+using namespace zk;
+using namespace zk::testing;
+
+namespace {
+
+constexpr int Deadline = 1000; // the client's TimeoutMs in these tests
+const QString Success = QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!");
+
+// Everything up to the server's answer to STOR, in passive or active mode.
+QList<QJsonArray> untilStor(bool active, const char *storReply = "150 go\r\n")
+{
+    QList<QJsonArray> s = login();
+    s << expect() << send("250 ok\r\n"); // CWD .
+    if (active)
+        s << expect() << send("200 PORT ok\r\n");
+    else
+        s << expect() << pasv("227 ok (127,0,0,1,{p1},{p2})\r\n");
+    s << expect() << send(storReply);
+    return s;
+}
+
+struct Mode {
+    bool async;
+    bool active;
+    std::string name() const { return std::string(async ? "async" : "sync") + (active ? " active" : " passive"); }
+};
+const Mode AllModes[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+
+class HostileServerTest : public Isolated {
+protected:
+    struct Outcome {
+        QStringList messages;
+        qint64 ms = 0;
+        bool busy = true;
+        bool running = true;
+    };
+
+    // One file of `size` bytes; the badge is missing, so the run sends only it.
+    QString pageOfSize(qint64 size)
+    {
+        const QString file = path(QStringLiteral("strona.html"));
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(f.resize(size));
+        return file;
+    }
+    std::unique_ptr<TPubDlg> dialogFor(const ScriptedServer &server, const QString &file, Mode mode)
+    {
+        auto dialog = std::make_unique<TPubDlg>(QStringList{file}, path(QStringLiteral("brak.gif")));
+        dialog->ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+        dialog->Ed_User->setText(QStringLiteral("jan"));
+        dialog->ED_Haslo->setText(QStringLiteral("tajne"));
+        dialog->CHK_Async->setChecked(mode.async);
+        dialog->ftp.Passive = !mode.active;
+        dialog->ftp.TimeoutMs = Deadline;
+        return dialog;
+    }
+    Outcome press(TPubDlg &dialog)
+    {
+        const qsizetype before = prompts.messages().size();
+        QElapsedTimer t;
+        t.start();
+        dialog.Przycisk_OKClick();
+        Outcome o;
+        o.ms = t.elapsed();
+        for (const auto &m : prompts.messages().mid(before))
+            o.messages << m.text;
+        o.busy = dialog.ftp.Busy;
+        o.running = dialog.isRunning();
+        return o;
+    }
+    // A run that had to fail: one box with `message`, within `limitMs`, the
+    // client idle, the progress bar never moved.
+    void expectFailure(TPubDlg &dialog, const QString &message, qint64 limitMs, const std::string &what)
+    {
+        const Outcome o = press(dialog);
+        EXPECT_EQ(o.messages, QStringList{message}) << what;
+        EXPECT_LT(o.ms, limitMs) << what;
+        EXPECT_FALSE(o.busy) << what;
+        EXPECT_FALSE(o.running) << what;
+        EXPECT_EQ(dialog.Progress->value(), 0) << what << ": nothing counts as sent";
+        dialog.done(QDialog::Rejected);
+    }
+    QString fileFailed(const QString &file) const { return QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(file); }
+};
+
+TEST_F(HostileServerTest, ADroppedUploadThenASecondRunThatLogsInAfresh)
+{
+    for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
+        ScriptedServer server(script(untilStor(false), {sleepFor(0.3), act("reaccept"), send("220 again\r\n"), expect(),
+                                                        send("331 password\r\n"), expect(), send("230 in\r\n"), expect(),
+                                                        send("200 binary\r\n"), expect(), send("250 ok\r\n"), expect(),
+                                                        pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("150 go\r\n"),
+                                                        act("data_recv"), send("226 done\r\n"), quitCommand(), bye()}));
+        const QString file = pageOfSize(70000);
+        auto dialog = dialogFor(server, file, mode);
+        const Outcome first = press(*dialog);
+        EXPECT_EQ(first.messages, QStringList{fileFailed(file)}) << mode.name();
+        EXPECT_FALSE(first.busy) << mode.name();
+        const Outcome second = press(*dialog);
+        EXPECT_EQ(second.messages, QStringList{Success}) << mode.name() << ": the second run logs in again";
+        EXPECT_LT(second.ms, 3 * Deadline) << mode.name();
+        dialog->done(QDialog::Accepted);
+        const QStringList t = server.transcript();
+        EXPECT_EQ(t.count(QStringLiteral("USER jan")), 2) << mode.name();
+        EXPECT_EQ(t.last(), QStringLiteral("QUIT")) << mode.name();
+        EXPECT_TRUE(t.contains(QStringLiteral("DATA 70000"))) << mode.name();
+    }
+}
+
+TEST_F(HostileServerTest, AServerThatEndsTheDataConnectionEarly)
+{
+    // 426, as pyftpdlib answers past a size limit; and 226 for a file it cut short.
+    for (const char *finalReply : {"426 Connection closed; transfer aborted.\r\n", "226 Transfer complete.\r\n"}) {
+        for (const Mode mode : AllModes) {
+            ScriptedServer server(script(untilStor(mode.active), {act("data_recv_part", 100000), send(finalReply),
+                                                                   quitCommand(), bye()}));
+            const QString file = pageOfSize(40 << 20); // more than the connection's buffers hold
+            auto dialog = dialogFor(server, file, mode);
+            expectFailure(*dialog, fileFailed(file), 2 * Deadline, mode.name() + " " + finalReply);
+        }
+    }
+}
+
+TEST_F(HostileServerTest, AServerThatNeverReadsOrNeverConnects)
+{
+    for (const Mode mode : AllModes) {
+        ScriptedServer server(script(untilStor(mode.active), {act("data_hold"), sleepFor(8)}));
+        const QString file = pageOfSize(40 << 20);
+        auto dialog = dialogFor(server, file, mode);
+        expectFailure(*dialog, fileFailed(file), 2 * Deadline + 500, mode.name() + " never reads");
+    }
+    for (const Mode mode : {Mode{false, true}, Mode{true, true}}) {
+        ScriptedServer server(script(untilStor(true), {sleepFor(8)}));
+        const QString file = pageOfSize(70000);
+        auto dialog = dialogFor(server, file, mode);
+        expectFailure(*dialog, fileFailed(file), 2 * Deadline + 500, mode.name() + " never connects after 150");
+    }
+}
+
+TEST_F(HostileServerTest, RepliesThatDripOrNeverEnd)
+{
+    const Mode mode{false, false};
+    {
+        // Every line within the deadline, the whole reply far beyond it.
+        QList<QJsonArray> s = login();
+        s << expect();
+        for (int i = 0; i < 6; ++i)
+            s << send("250-jeszcze chwila\r\n") << sleepFor(0.6);
+        s << send("250 ok\r\n");
+        ScriptedServer server(script(s, {sleepFor(3)}));
+        auto dialog = dialogFor(server, pageOfSize(100), mode);
+        expectFailure(*dialog, QStringLiteral("Połączenie z serwerem \"127.0.0.1:%1\" zostało przerwane!").arg(server.port()),
+                      Deadline + 700, "a reply dripping line by line");
+    }
+    {
+        ScriptedServer server(steps({act("flood")}));
+        auto dialog = dialogFor(server, pageOfSize(100), mode);
+        expectFailure(*dialog, QStringLiteral("Błąd przy próbie połączenia z \"127.0.0.1:%1\"!").arg(server.port()),
+                      Deadline, "an endless greeting line");
+    }
+}
+
+TEST_F(HostileServerTest, A421EndsTheRunWithoutANewLogin)
+{
+    for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
+        {
+            ScriptedServer server(script(login(), {expect(), send("421 Timeout.\r\n"), act("drain")}));
+            auto dialog = dialogFor(server, pageOfSize(100), mode);
+            expectFailure(*dialog,
+                          QStringLiteral("Połączenie z serwerem \"127.0.0.1:%1\" zostało przerwane!").arg(server.port()),
+                          Deadline, mode.name() + " 421 to CWD");
+            EXPECT_EQ(server.transcript().count(QStringLiteral("USER jan")), 1) << "no silent second login";
+            EXPECT_FALSE(server.transcript().contains(QStringLiteral("STOR strona.html")));
+        }
+        {
+            ScriptedServer server(script(untilStor(false, "421 Going down.\r\n"), {act("drain")}));
+            const QString file = pageOfSize(100);
+            auto dialog = dialogFor(server, file, mode);
+            expectFailure(*dialog, fileFailed(file), Deadline, mode.name() + " 421 to STOR");
+            EXPECT_EQ(server.transcript().count(QStringLiteral("USER jan")), 1);
+        }
+    }
+}
+
+TEST_F(HostileServerTest, NamesWithLineBreaksAreRefusedBeforeAnythingIsSent)
+{
+    ScriptedServer server(steps({send("220 ready\r\n"), act("drain")}));
+    auto dialog = dialogFor(server, pageOfSize(100), Mode{false, false});
+    dialog->Ed_Folder->setText(QStringLiteral("www\r\nDELE index.html"));
+    expectFailure(*dialog,
+                  QStringLiteral("Nazwa \"www  DELE index.html\" zawiera znak końca wiersza, którego nie można wysłać na serwer!"),
+                  Deadline, "a folder with CR LF");
+    EXPECT_EQ(server.transcript(2000), QStringList{}) << "not even USER";
+}
+
+} // namespace
