@@ -28,25 +28,31 @@ DialogKeys::~DialogKeys()
 
 bool DialogKeys::eventFilter(QObject *watched, QEvent *event)
 {
+    // A key the focused control ignores travels on to its parents, and this
+    // filter sees the same event at every step: it acts on it once. Any other
+    // event (a new key press is always preceded by its shortcut check) ends
+    // that key's journey.
+    if (m_handled) {
+        if (event == m_handled && event->type() == QEvent::KeyPress)
+            return false;
+        m_handled = nullptr;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *widget = qobject_cast<QWidget *>(watched);
     if (!widget || widget->window() != m_dialog)
-        return false;
-    // A key the focused control ignores travels on to its parents, and this
-    // filter sees it at every step: act on it once, where it was aimed.
-    QWidget *focus = QApplication::focusWidget();
-    if (widget != (focus && focus->window() == m_dialog ? focus : m_dialog))
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
         return false;
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && m_onEnter) {
         m_onEnter();
+        m_handled = m_consume ? nullptr : event;
         return m_consume;
     }
     if (key->key() == Qt::Key_Escape && m_onEscape) {
         m_onEscape();
+        m_handled = m_consume ? nullptr : event;
         return m_consume;
     }
     return false;

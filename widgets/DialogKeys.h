@@ -30,6 +30,7 @@ private:
     std::function<void()> m_onEnter;
     std::function<void()> m_onEscape;
     bool m_consume;
+    QEvent *m_handled = nullptr; // the key press acted on, while it travels to the parents
 };
 
 } // namespace zk

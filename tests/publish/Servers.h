@@ -127,7 +127,7 @@ public:
                        "anon_upload_enable=YES\nanon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
                        "anon_root=%2\nno_anon_password=YES\npasv_enable=YES\npasv_min_port=%3\npasv_max_port=%4\n"
                        "secure_chroot_dir=%5\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\nxferlog_enable=NO\n"
-                       "connect_from_port_20=NO\nallow_writeable_chroot=YES\nanon_umask=022\n")
+                       "connect_from_port_20=NO\nallow_writeable_chroot=YES\nanon_umask=022\nutf8_filesystem=YES\n")
                        .arg(m_port).arg(root).arg(pasv).arg(pasv + 50).arg(m_dir.filePath(QStringLiteral("empty")))
                        .toLatin1());
         conf.close();

@@ -518,6 +518,31 @@ TEST_F(FtpVsftpd, UploadsInEveryModeLandByteForByte)
     }
 }
 
+TEST_F(FtpVsftpd, PolishNamesArriveAsTyped)
+{
+    for (bool passive : {true, false}) {
+        T_FTP ftp;
+        ftp.Passive = passive;
+        QStringList commands;
+        ftp.OnTrace = [&](const QString &s, TTraceLevel l) {
+            if (l == tt_command)
+                commands << s;
+        };
+        login(ftp);
+        EXPECT_TRUE(commands.contains(QStringLiteral("OPTS UTF8 ON"))) << "vsftpd offers UTF8 in FEAT";
+        const QString folder = passive ? QStringLiteral("żółw") : QStringLiteral("Źdźbło");
+        ftp.MakeDir(folder);
+        ftp.ChangeDir(folder);
+        ftp.URI = QStringLiteral("zdjęcie_żółw.gif");
+        ftp.DataStream.data = randomBytes(5000);
+        ftp.Upload();
+        EXPECT_EQ(onServer(folder + QStringLiteral("/zdjęcie_żółw.gif")), ftp.DataStream.data) << folder.toStdString();
+        ftp.ListDir(QStringLiteral("."));
+        EXPECT_TRUE(ftp.Listing.join(u'\n').contains(QStringLiteral("zdjęcie_żółw.gif"))) << "the listing reads back as UTF-8";
+        ftp.CloseSession();
+    }
+}
+
 TEST_F(FtpVsftpd, ClosingDuringAnUploadAbortsAndKeepsTheRepliesInStep)
 {
     T_FTP ftp;

@@ -1,18 +1,23 @@
 #include "Isolated.h"
 #include "Kreator.h"
 #include "PublishLogic.h"
+#include "QtPrompts.h"
+#include "Services.h"
 #include "Servers.h"
 #include "SettingsKeys.h"
 #include "THtmlMemo.h"
 #include "publikow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QJsonArray>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -206,6 +211,25 @@ TEST_F(PublishTest, TheServerGetsTheSameTreeAsASavedFolder)
     EXPECT_TRUE(page.contains("<A HREF=\"http://www.x.pl/a.gif\">"));
 }
 
+TEST_F(PublishTest, PolishFolderFileAndPasswordReachTheServerAsTyped)
+{
+    server.reset();
+    const QString polishRoot = folder(QStringLiteral("polski"));
+    server = std::make_unique<PyFtpServer>(polishRoot, QStringLiteral("jan"), QStringLiteral("zażółć"));
+    ASSERT_TRUE(server->isUp());
+    writeFile(pictures + QStringLiteral("zdjęcie_żółw.gif"), QByteArray(4000, 'Z'));
+    storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("zażółć"), QStringLiteral("strona/żółw"), true);
+    openForm();
+    window->Edytorek->setPlainText(QStringLiteral("<IMG SRC=\"%1zdjęcie_żółw.gif\">").arg(pictures));
+    prompts.answerQuestion(true);
+    prompts.answerQuestion(true);
+    publish();
+    ASSERT_FALSE(prompts.messages().isEmpty());
+    EXPECT_EQ(prompts.messages().last().text, QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"));
+    EXPECT_EQ(zk::testing::readFile(polishRoot + QStringLiteral("strona/żółw/zdjęcie_żółw.gif")), QByteArray(4000, 'Z'));
+    EXPECT_TRUE(QFileInfo(polishRoot + QStringLiteral("strona/żółw/index.html")).isFile());
+}
+
 TEST_F(PublishTest, LoginFailuresAreNamedByTheReplyCode)
 {
     storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("zle"), QString(), false);
@@ -258,6 +282,82 @@ TEST_F(PublishTest, DecliningAFolderEndsTheRunAndAMissingFileIsNamed)
 }
 
 class PublishDialogTest : public Isolated {};
+
+// The real message boxes, answered by real key presses: each key acts on
+// the box it is aimed at, and one Enter in the dialog starts one run.
+class RealBoxesTest : public PublishTest {
+protected:
+    void SetUp() override
+    {
+        PublishTest::SetUp();
+        saved = services().prompts;
+        services().prompts = &real;
+    }
+    void TearDown() override
+    {
+        services().prompts = saved;
+        PublishTest::TearDown();
+    }
+    // Presses Enter in the server field; each box that appears is answered
+    // with the next key of `keys`. Returns the texts of the boxes seen.
+    QStringList enterWithKeys(TPubDlg &dialog, QList<Qt::Key> keys)
+    {
+        QStringList seen;
+        QTimer answer;
+        answer.setInterval(20);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || seen.size() > 10)
+                return;
+            seen << box->text();
+            QTest::keyClick(box, keys.isEmpty() ? Qt::Key_Escape : keys.takeFirst());
+        });
+        answer.start();
+        dialog.ED_Serwer->setFocus();
+        QTest::keyClick(dialog.ED_Serwer, Qt::Key_Return);
+        QTest::qWait(800); // a second run, if the key acted twice, would show its boxes now
+        return seen;
+    }
+    std::unique_ptr<TPubDlg> openDialog(const QString &password, const QString &folderText)
+    {
+        const QString file = pictures + QStringLiteral("kot.jpg");
+        auto dialog = std::make_unique<TPubDlg>(QStringList{file}, path(QStringLiteral("brak.gif")));
+        dialog->ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server->port()));
+        dialog->Ed_User->setText(QStringLiteral("jan"));
+        dialog->ED_Haslo->setText(password);
+        dialog->Ed_Folder->setText(folderText);
+        dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        return dialog;
+    }
+    QtPrompts real;
+    Prompts *saved = nullptr;
+};
+
+TEST_F(RealBoxesTest, OneEnterOneRunWhateverTheBoxes)
+{
+    auto dialog = openDialog(QStringLiteral("tajne"), QString());
+    EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Return}),
+              QStringList{QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!")});
+    EXPECT_TRUE(dialog->isVisible()) << "Enter on the box closed the box, not the dialog";
+    dialog->done(QDialog::Accepted);
+
+    dialog = openDialog(QStringLiteral("zle"), QString());
+    EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Return}), QStringList{QStringLiteral("Użytkownik \"jan\" nie ma prawa dostępu!")});
+    dialog->done(QDialog::Accepted);
+
+    dialog = openDialog(QStringLiteral("tajne"), QStringLiteral("nowy"));
+    EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Escape}),
+              QStringList{QStringLiteral("Folder \"nowy\" nie istnieje na serwerze. Utworzyć?")})
+        << "Escape says no to the question and ends the run";
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("nowy")));
+    EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Return, Qt::Key_Return}),
+              (QStringList{QStringLiteral("Folder \"nowy\" nie istnieje na serwerze. Utworzyć?"),
+                           QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!")}))
+        << "Enter says yes";
+    EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("nowy/kot.jpg")), local(QStringLiteral("kot.jpg")));
+    dialog->done(QDialog::Accepted);
+}
 
 TEST_F(PublishDialogTest, AnAsynchronousUploadRefusedAtTheEndStopsTheRunWithOneBox)
 {
