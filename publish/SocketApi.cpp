@@ -159,15 +159,6 @@ long peekSome(SocketHandle s, char *buffer, std::size_t size)
     return long(r);
 }
 
-long sendSome(SocketHandle s, const char *data, std::size_t size)
-{
-    ssize_t r;
-    do
-        r = ::send(s, data, size, MSG_NOSIGNAL);
-    while (r < 0 && errno == EINTR);
-    return long(r);
-}
-
 long sendSomeNow(SocketHandle s, const char *data, std::size_t size)
 {
     ssize_t r;

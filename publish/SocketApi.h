@@ -33,7 +33,6 @@ int peerName(SocketHandle s); // 0 connected, else the error
 bool isListening(SocketHandle s);
 long receiveSome(SocketHandle s, char *buffer, std::size_t size); // -1 with lastError()
 long peekSome(SocketHandle s, char *buffer, std::size_t size);    // never blocks
-long sendSome(SocketHandle s, const char *data, std::size_t size);
 long sendSomeNow(SocketHandle s, const char *data, std::size_t size);  // never blocks
 long receiveSomeNow(SocketHandle s, char *buffer, std::size_t size);   // never blocks
 void shutdownSending(SocketHandle s);

@@ -473,15 +473,23 @@ void T_TcpIp::SendBytes(SocketHandle socket, const char *data, long &length)
 {
     const bool background = NotifyWindow->isRegistered(socket);
     const size_t size = size_t(std::max(0L, length));
-    length = sendSomeNow(socket, data, size);
-    // A blocking socket that is full waits, but not for ever.
-    if (!background && length < 0 && wouldBlock(lastError())) {
-        if (waitWritable(socket, TimeoutMs) == Wait::TimedOut)
-            throw ETcpIpError(QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname));
-        length = sendSome(socket, data, size);
+    if (background) {
+        length = sendSomeNow(socket, data, size);
+        if (length < 0 && wouldBlock(lastError()))
+            NotifyWindow->rearmWrite(socket);
+    } else {
+        // A full socket is waited on, but never for longer than TimeoutMs, and
+        // a send never blocks: the wait is the only place time passes.
+        const QDeadlineTimer deadline(TimeoutMs);
+        for (;;) {
+            length = sendSomeNow(socket, data, size);
+            if (length >= 0 || !wouldBlock(lastError()))
+                break;
+            if (waitWritable(socket, int(std::max<qint64>(0, deadline.remainingTime()))) != Wait::Ready)
+                throw ETcpIpError(
+                    QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname));
+        }
     }
-    if (length < 0 && background && wouldBlock(lastError()))
-        NotifyWindow->rearmWrite(socket);
     if (OnTrace)
         trace(QStringLiteral("Sent %1 bytes on socket ID %2").arg(length).arg(socket));
 }

@@ -17,6 +17,7 @@ connection and plays the script: a list of steps
   ["data_recv_part", n]   accept the data connection, read n bytes, close it
   ["flood"]               send bytes without a line end until the client goes away
   ["reaccept"]            close the control connection and take the next one
+  ["stranger"]            connect to the PORT address from 127.0.0.2 and hold it
 After a PORT command the data steps connect to the address it names
 instead of accepting on the "pasv" listener.
 The transcript holds one line per command received, and "DATA <n>" for data.
@@ -103,6 +104,10 @@ def main():
             data.close()
             transcript.write("DATA %d\n" % total)
             transcript.flush()
+        elif kind == "stranger":
+            held_connections.append(socket.create_connection(port_address, timeout=30,
+                                                             source_address=("127.0.0.2", 0)))
+            time.sleep(0.2)
         elif kind == "flood":
             try:
                 while True:

@@ -110,7 +110,7 @@ TEST(TcpIp, ConnectionTraceLinesAndLines)
     quint16 peerPort = 0;
     const net::SocketHandle client = net::acceptFrom(server, peer, peerPort);
     const QByteArray lines = "abc\r\na\rb\r\n\r\nxyz";
-    net::sendSome(client, lines.constData(), size_t(lines.size()));
+    net::sendSomeNow(client, lines.constData(), size_t(lines.size()));
     net::closeHandle(client);
     EXPECT_EQ(tcp.ReadLine(tcp.Socket), QStringLiteral("abc"));
     EXPECT_EQ(tcp.ReadLine(tcp.Socket), QStringLiteral("ab")) << "a CR inside a line is dropped";

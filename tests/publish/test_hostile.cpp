@@ -7,6 +7,7 @@
 #include "publikow.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QLineEdit>
 #include <QCheckBox>
 #include <QProgressBar>
@@ -194,6 +195,41 @@ TEST_F(HostileServerTest, A421EndsTheRunWithoutANewLogin)
             EXPECT_EQ(server.transcript().count(QStringLiteral("USER jan")), 1);
         }
     }
+}
+
+TEST_F(HostileServerTest, ActiveModeTakesTheDataConnectionOnlyFromTheServer)
+{
+    for (const Mode mode : {Mode{false, true}, Mode{true, true}}) {
+        ScriptedServer server(script(untilStor(true), {act("stranger"), act("data_recv"), send("226 done\r\n"),
+                                                       quitCommand(), bye()}));
+        auto dialog = dialogFor(server, pageOfSize(70000), mode);
+        QStringList trace;
+        dialog->ftp.OnTrace = [&](const QString &s, TTraceLevel) { trace << s; };
+        EXPECT_EQ(press(*dialog).messages, QStringList{Success}) << mode.name();
+        EXPECT_TRUE(trace.contains(QStringLiteral("Refused data connection from 127.0.0.2"))) << mode.name();
+        dialog->done(QDialog::Accepted);
+        EXPECT_TRUE(server.transcript().contains(QStringLiteral("DATA 70000"))) << mode.name() << ": the data went to the server";
+    }
+}
+
+TEST_F(HostileServerTest, ClosingDuringAnAsynchronousRunAsksOnceAndEndsAtOnce)
+{
+    ScriptedServer server(script(untilStor(false), {act("data_hold"), sleepFor(10)}));
+    auto dialog = dialogFor(server, pageOfSize(40 << 20), Mode{true, false});
+    dialog->ftp.TimeoutMs = 20000; // the close, not the deadline, must end this run
+    dialog->show();
+    prompts.answerQuestion(true);
+    QElapsedTimer closing;
+    QTimer::singleShot(500, dialog.get(), [&] {
+        closing.start();
+        dialog->close(); // the title bar's close box
+    });
+    const Outcome o = press(*dialog);
+    EXPECT_LT(closing.elapsed(), 2100) << "the run ends within two seconds of the answer";
+    EXPECT_TRUE(o.messages.isEmpty()) << "a cancelled run shows no error";
+    EXPECT_EQ(prompts.calls().size(), 1) << "one question";
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(o.busy);
 }
 
 TEST_F(HostileServerTest, NamesWithLineBreaksAreRefusedBeforeAnythingIsSent)

@@ -64,6 +64,7 @@ TEST(PublishLogic, EstimateTokenFolderAndMessages)
     EXPECT_EQ(imageForFile(QStringLiteral("/x/a.wav")), 4);
     EXPECT_EQ(imageForFile(QStringLiteral("/x/a.png")), 0);
     EXPECT_EQ(GetFileSize(QStringLiteral("/nie/ma/takiego")), -1);
+    EXPECT_EQ(estimateLines(5'000'000'000).first(), QStringLiteral("W sumie do wysłania: 5000000kb")) << "over 2 GiB";
 }
 
 class PublishTest : public Isolated {
@@ -282,6 +283,19 @@ TEST_F(PublishTest, DecliningAFolderEndsTheRunAndAMissingFileIsNamed)
 }
 
 class PublishDialogTest : public Isolated {};
+
+TEST_F(PublishDialogTest, ASettingsFileThatCannotBeWrittenDoesNotKeepTheDialogOpen)
+{
+    TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
+    dialog.show();
+    const QString settings = registry->files().currentUser;
+    QFile::remove(settings);
+    QDir().mkpath(settings); // a folder where the file should be
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible()) << "Escape closed the dialog";
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].text.contains(settings)) << prompts.messages()[0].text.toStdString();
+}
 
 // The real message boxes, answered by real key presses: each key acts on
 // the box it is aimed at, and one Enter in the dialog starts one run.
