@@ -313,19 +313,44 @@ void T_FTP::MakeDir(const QString &folder)
     ReadReply();
 }
 
+namespace {
+
+// Six numbers joined by commas starting at `at`, as "h1,h2,h3,h4,p1,p2".
+bool sixNumbersAt(const QString &text, qsizetype at, int (&n)[6])
+{
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            if (at >= text.size() || text[at] != u',')
+                return false;
+            ++at;
+        }
+        const qsizetype start = at;
+        int value = 0;
+        while (at < text.size() && text[at].isDigit() && at - start < 4)
+            value = value * 10 + text[at++].digitValue();
+        if (at == start)
+            return false;
+        n[i] = value;
+    }
+    return true;
+}
+
+} // namespace
+
 bool T_FTP::parsePassiveReply(const QString &text, quint32 &address, quint16 &port)
 {
-    // Lenient: the six numbers with or without their parentheses.
-    static const QRegularExpression six(QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
-    const QRegularExpressionMatch m = six.match(text);
-    if (!m.hasMatch())
-        return false;
+    // Lenient: the first six comma-joined numbers, with or without their
+    // parentheses. (Read by hand: compiling a pattern on the first transfer
+    // cost a millisecond.)
     int n[6];
-    for (int i = 0; i < 6; ++i) {
-        n[i] = m.captured(i + 1).toInt();
-        if (n[i] > 255)
+    bool found = false;
+    for (qsizetype at = 0; at < text.size() && !found; ++at)
+        found = text[at].isDigit() && (at == 0 || !text[at - 1].isDigit()) && sixNumbersAt(text, at, n);
+    if (!found)
+        return false;
+    for (int v : n)
+        if (v > 255)
             return false;
-    }
     address = parseDotted(QStringLiteral("%1.%2.%3.%4").arg(n[0]).arg(n[1]).arg(n[2]).arg(n[3]));
     port = quint16(n[4] * 256 + n[5]);
     return true;

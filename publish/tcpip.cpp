@@ -480,15 +480,25 @@ void T_TcpIp::SendBytes(SocketHandle socket, const char *data, long &length)
     } else {
         // A full socket is waited on, but never for longer than TimeoutMs, and
         // a send never blocks: the wait is the only place time passes.
-        const QDeadlineTimer deadline(TimeoutMs);
-        for (;;) {
-            length = sendSomeNow(socket, data, size);
-            if (length >= 0 || !wouldBlock(lastError()))
+        // The whole piece goes out before the call returns, as a blocking
+        // send would: a slow reader then gets few large writes, not many
+        // small ones with the file read again between them.
+        QDeadlineTimer deadline(TimeoutMs);
+        size_t sent = 0;
+        while (sent < size) {
+            const long n = sendSomeNow(socket, data + sent, size - sent);
+            if (n > 0) {
+                sent += size_t(n);
+                deadline = QDeadlineTimer(TimeoutMs); // progress: the wait starts again
+                continue;
+            }
+            if (n == 0 || !wouldBlock(lastError()))
                 break;
             if (waitWritable(socket, int(std::max<qint64>(0, deadline.remainingTime()))) != Wait::Ready)
                 throw ETcpIpError(
                     QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname));
         }
+        length = sent > 0 ? long(sent) : (size == 0 ? 0 : -1);
     }
     if (OnTrace)
         trace(QStringLiteral("Sent %1 bytes on socket ID %2").arg(length).arg(socket));
