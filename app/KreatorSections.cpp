@@ -314,6 +314,12 @@ void TKreatorDlg::Przycisk_Uklad_Adresy_EdytujClick()
                                        this);
     if (!text || text->isEmpty())
         return;
+    // The correction is what the next start shows, and what Usuń removes.
+    const qsizetype stored = ContactAddresses.indexOf(Lista_Uklad_Adresy->currentText());
+    if (stored >= 0)
+        ContactAddresses[stored] = *text;
+    else
+        ContactAddresses.prepend(*text);
     Lista_Uklad_Adresy->setItemText(index, *text);
 }
 

@@ -5,6 +5,7 @@
 #include "Glyphs.h"
 #include "HelpViewer.h"
 #include "OpenFileDialog.h"
+#include "TypingLimit.h"
 #include "WWWBtn97.h"
 
 #include <QComboBox>
@@ -64,7 +65,7 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
                        "Edit_Adres", QStringLiteral("Tutaj wpisz adres URL odnośnika"), 1030);
     Edit_Adres->lineEdit()->installEventFilter(this); // a double-click picks a local file
     Edit_Opis = namedControl(new QLineEdit(this), "Edit_Opis", QStringLiteral("Opis odnośnika"), 1032);
-    Edit_Opis->setMaxLength(240);
+    limitTyping(Edit_Opis, 240); // typed text only: a long selection or favourite name stays whole
     Edit_Name = namedControl(new QLineEdit(this), "Edit_Name", QStringLiteral("Parametr NAME odnośnika"), 1033);
     Edit_Target = namedControl(combo(this, {QStringLiteral("_blank"), QStringLiteral("_self"), QStringLiteral("_parent"),
                                      QStringLiteral("_top")}),

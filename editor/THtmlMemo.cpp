@@ -372,6 +372,14 @@ void THtmlMemo::keyPressEvent(QKeyEvent *event)
         updateCursorShape();
         return;
     }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && mods == Qt::ShiftModifier) {
+        // Shift+Enter would put a line separator (U+2028) inside the line,
+        // which the page then carries as "&#8232;": it starts a line as Enter does.
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier, event->text(),
+                        event->isAutoRepeat(), ushort(event->count()));
+        keyPressEvent(&plain);
+        return;
+    }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && mods == Qt::NoModifier
         && hasOption(EditorOption::optAutoIndent)) {
         insertNewLineWithIndent();

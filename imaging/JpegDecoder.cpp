@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace zk {
 
@@ -24,9 +25,17 @@ void onError(j_common_ptr info)
     std::longjmp(e->jump, 1);
 }
 
+// Warnings that leave the picture whole: a few junk bytes before a marker
+// (as some cameras write), a newer JFIF version, unknown Adobe or ICC data.
+bool harmless(int code)
+{
+    return code == JWRN_EXTRANEOUS_DATA || code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC;
+}
+
 void onMessage(j_common_ptr info, int level)
 {
-    if (level < 0) // a warning: data cut off or damaged; counted, looked at below
+    // Any other warning means data cut off or damaged; counted, looked at below.
+    if (level < 0 && !harmless(info->err->msg_code))
         ++info->err->num_warnings;
 }
 
@@ -64,6 +73,10 @@ DecodeResult decodeJpeg(const QString &path)
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBX;
     jpeg_start_decompress(&info);
     image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGBX8888);
+    if (image.isNull()) {
+        jpeg_destroy_decompress(&info);
+        return {QImage(), QStringLiteral("not enough memory for the picture")};
+    }
     row.resize(size_t(info.output_width) * 4);
     // Adobe writes CMYK inverted; so do nearly all programs that write CMYK JPEGs.
     const bool inverted = info.saw_Adobe_marker;

@@ -80,7 +80,9 @@ TEST_F(DialogsTest, LinkDialogBuildsTheFragmentAndEmptyAddressCancels)
     EXPECT_EQ(d.Edit_Adres->count(), 9);
     EXPECT_EQ(d.Edit_Adres->currentText(), QString()) << "no item preselected";
     EXPECT_EQ(d.Edit_Target->count(), 4);
-    EXPECT_EQ(d.Edit_Opis->maxLength(), 240);
+    QTest::keyClicks(d.Edit_Opis, QString(250, u'a'));
+    EXPECT_EQ(d.Edit_Opis->text().size(), 240) << "a person types at most 240 characters";
+    d.Edit_Opis->clear();
     EXPECT_NE(d.WWW, nullptr);
 
     whenModal([&](QWidget *) {

@@ -255,19 +255,27 @@ TEST_F(SectionsTest, AddressesKeepTheStoredListNewestFirst)
     answerText(QStringLiteral("b2@x.pl"));
     QTest::keyClick(w->Lista_Uklad_Adresy, Qt::Key_F2);
     EXPECT_EQ(visibleAddresses(), (QStringList{QStringLiteral("a@x.pl"), QStringLiteral("b2@x.pl")}));
-    EXPECT_EQ(w->contactAddresses(), (QStringList{QStringLiteral("b@x.pl"), QStringLiteral("a@x.pl")})) << "editing keeps the stored list";
+    EXPECT_EQ(w->contactAddresses(), (QStringList{QStringLiteral("b2@x.pl"), QStringLiteral("a@x.pl")}))
+        << "the correction replaces the stored address in its place";
 
     w->Lista_Uklad_Adresy->setCurrentIndex(0);
     QTest::keyClick(w->Lista_Uklad_Adresy, Qt::Key_Delete);
     EXPECT_EQ(visibleAddresses(), QStringList{QStringLiteral("b2@x.pl")});
-    EXPECT_EQ(w->contactAddresses(), QStringList{QStringLiteral("b@x.pl")});
+    EXPECT_EQ(w->contactAddresses(), QStringList{QStringLiteral("b2@x.pl")});
     EXPECT_EQ(w->Lista_Uklad_Adresy->currentIndex(), 0);
 
     w->Przycisk_Uklad_Adresy_OdNowaClick();
     EXPECT_TRUE(visibleAddresses().isEmpty());
     w->close();
     open();
-    EXPECT_EQ(visibleAddresses(), QStringList{QStringLiteral("b@x.pl")}) << "clearing the visible list kept the stored one";
+    EXPECT_EQ(visibleAddresses(), QStringList{QStringLiteral("b2@x.pl")})
+        << "the corrected address comes back at the next start; clearing the visible list kept the stored one";
+
+    answerText(QStringLiteral("b3@x.pl"));
+    window->Lista_Uklad_Adresy->setCurrentIndex(0);
+    window->Przycisk_Uklad_Adresy_EdytujClick();
+    window->Przycisk_Uklad_Adresy_UsunClick();
+    EXPECT_TRUE(window->contactAddresses().isEmpty()) << "removing the corrected address removes it from the store";
 }
 
 TEST_F(SectionsTest, KeywordsAreAddedInOrderAndRemovedBySelection)
@@ -285,6 +293,30 @@ TEST_F(SectionsTest, KeywordsAreAddedInOrderAndRemovedBySelection)
     w->Przycisk_Atrybuty_Slowo_Kluczowe_UsunClick();
     EXPECT_EQ(w->description().Lista_Atrybuty_Slowa_Kluczowe, (QStringList{QStringLiteral("strona"), QStringLiteral("strona")}));
     EXPECT_EQ(w->Lista_Atrybuty_Slowa_Kluczowe->currentIndex(), 0);
+}
+
+TEST_F(SectionsTest, ALinkOverALongSelectionKeepsEveryCharacter)
+{
+    TKreatorDlg *w = window.get();
+    w->Pages->setCurrentIndex(2);
+    const QString selection = QString(300, u'ż');
+    w->Edytorek->setPlainText(QStringLiteral("<P>") + selection + QStringLiteral("</P>"));
+    w->Edytorek->setSelStart(3);
+    w->Edytorek->setSelLength(300);
+    whenModal([&](QWidget *dialog) {
+        auto *d = qobject_cast<TOdnosnikDlg *>(dialog);
+        EXPECT_EQ(d->Edit_Opis->text(), selection) << "the program's text is not cut to 240";
+        d->Edit_Adres->setEditText(QStringLiteral("http://www.onet.pl"));
+        QTest::keyClick(d->Edit_Opis, Qt::Key_End);
+        QTest::keyClick(d->Edit_Opis, Qt::Key_X);
+        EXPECT_EQ(d->Edit_Opis->text().size(), 300) << "typing past the limit adds nothing";
+        QTest::keyClick(d->Edit_Opis, Qt::Key_Backspace);
+        EXPECT_EQ(d->Edit_Opis->text().size(), 299) << "deleting from a long text still works";
+        d->Edit_Opis->setText(selection);
+        QTest::keyClick(d->Edit_Opis, Qt::Key_Return);
+    });
+    w->Edytorek_OdnosClick();
+    EXPECT_EQ(w->Edytorek->toPlainText(), QStringLiteral("<P><A HREF=\"http://www.onet.pl\">") + selection + QStringLiteral("</A></P>"));
 }
 
 TEST_F(SectionsTest, LinkCommandWrapsTheSelectionAndSelectsTheLinkText)

@@ -167,6 +167,13 @@ TEST_F(MemoTest, InsertTogglesOverwriteAndEnterKeepsTheIndent)
     EXPECT_EQ(memo->Lines().first(), QStringLiteral("    <H>abc")) << "typed characters replace the ones under the caret";
     QTest::keyClick(memo.get(), Qt::Key_Insert);
     EXPECT_FALSE(memo->overwriteMode());
+
+    memo->setPlainText(QStringLiteral("abc"));
+    memo->moveCursor(QTextCursor::End);
+    QTest::keyClick(memo.get(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(memo.get(), QStringLiteral("def"));
+    EXPECT_EQ(memo->Lines(), (QStringList{QStringLiteral("abc"), QStringLiteral("def")})) << "Shift+Enter starts a line";
+    EXPECT_FALSE(memo->toPlainText().contains(QChar(0x2028)));
     memo->hide();
 }
 

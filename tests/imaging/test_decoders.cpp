@@ -67,6 +67,22 @@ TEST_F(DecoderTest, JpegInColourGreyProgressiveAndCmyk)
     EXPECT_TRUE(near(k.image.pixel(20, 15), QColor(255, 0, 255), 20)) << QColor(k.image.pixel(20, 15)).name().toStdString();
 }
 
+TEST_F(DecoderTest, JunkBytesBeforeAMarkerDoNotHideAWholePicture)
+{
+    QImage colour(64, 48, QImage::Format_RGB32);
+    colour.fill(Qt::darkGreen);
+    ASSERT_TRUE(writeJpeg(path(QStringLiteral("a.jpg")), colour));
+    QByteArray jpg = readAll(path(QStringLiteral("a.jpg")));
+    const qsizetype end = jpg.lastIndexOf("\xFF\xD9");
+    ASSERT_GT(end, 0);
+    jpg.insert(end, QByteArray("\x00\x13\x37", 3)); // as some cameras write before the end marker
+    writeBytes(path(QStringLiteral("junk.jpg")), jpg);
+    const DecodeResult r = decodeJpeg(path(QStringLiteral("junk.jpg")));
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(r.image.size(), QSize(64, 48));
+    EXPECT_EQ(QColor(r.image.pixel(10, 10)).green(), QColor(Qt::darkGreen).green());
+}
+
 TEST_F(DecoderTest, DamagedFilesFailAndNeverCrash)
 {
     ASSERT_TRUE(writeGif(path(QStringLiteral("a.gif")), 50, 40));
