@@ -9,7 +9,7 @@ using namespace net;
 
 namespace {
 constexpr qsizetype MaxReply = 1 << 20;
-constexpr int ClosingLimitMs = 2000; // ABOR and QUIT after a failure: the server may be gone
+constexpr int ClosingLimitMs = 1500; // ABOR and QUIT together: the server may be gone
 constexpr int DataMaskBeforeConnect = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT; // 27
 constexpr int DataMask = DataMaskBeforeConnect | FD_CLOSE;                          // 59
 } // namespace
@@ -476,7 +476,7 @@ bool T_FTP::SendChunk()
     SendBytes(Socket, Buffer.constData(), sent);
     if (sent < read)
         DataStream.position -= read - std::max(0L, sent);
-    if (sent < 0 && !wouldBlock(lastError()))
+    if (sent < 0 && !wouldBlock(sendError()))
         m_sendFailed = true; // the server closed the data connection: its reply says why
     if (sent > 0) {
         m_sent += sent;

@@ -475,7 +475,8 @@ void T_TcpIp::SendBytes(SocketHandle socket, const char *data, long &length)
     const size_t size = size_t(std::max(0L, length));
     if (background) {
         length = sendSomeNow(socket, data, size);
-        if (length < 0 && wouldBlock(lastError()))
+        m_sendError = length < 0 ? lastError() : 0; // before anything else can change errno
+        if (length < 0 && wouldBlock(m_sendError))
             NotifyWindow->rearmWrite(socket);
     } else {
         // A full socket is waited on, but never for longer than TimeoutMs, and
@@ -498,6 +499,7 @@ void T_TcpIp::SendBytes(SocketHandle socket, const char *data, long &length)
                 throw ETcpIpError(
                     QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname));
         }
+        m_sendError = sent < size ? lastError() : 0;
         length = sent > 0 ? long(sent) : (size == 0 ? 0 : -1);
     }
     if (OnTrace)

@@ -161,6 +161,9 @@ public:
     QString ReadLine(net::SocketHandle socket);
     void SendBytes(net::SocketHandle socket, const char *data, long &length);
     void SendText(net::SocketHandle socket, const QByteArray &text);
+    // The error of the last SendBytes that sent less than asked (0: none),
+    // kept apart from errno, which re-arming a notifier may change.
+    int sendError() const { return m_sendError; }
     // Registers the socket for notifications (mask 0: none), as WSAAsyncSelect.
     void AsyncSelect(net::SocketHandle socket, int message, int eventMask);
 
@@ -198,6 +201,7 @@ private:
     bool m_lineTooLong = false;
     bool m_shutDown = false;
     int m_lastError = 0;
+    int m_sendError = 0;
 };
 
 } // namespace zk

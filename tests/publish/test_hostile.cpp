@@ -225,7 +225,7 @@ TEST_F(HostileServerTest, ClosingDuringAnAsynchronousRunAsksOnceAndEndsAtOnce)
         dialog->close(); // the title bar's close box
     });
     const Outcome o = press(*dialog);
-    EXPECT_LT(closing.elapsed(), 2100) << "the run ends within two seconds of the answer";
+    EXPECT_LT(closing.elapsed(), 2000) << "the run ends within two seconds of the answer";
     EXPECT_TRUE(o.messages.isEmpty()) << "a cancelled run shows no error";
     EXPECT_EQ(prompts.calls().size(), 1) << "one question";
     EXPECT_FALSE(dialog->isVisible());
