@@ -10,6 +10,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeySequenceEdit>
+
+#include "Messages.h"
+#include "Prompts.h"
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -64,8 +67,8 @@ QString EditorOptionsDialog::optionCaption(int option)
     return {};
 }
 
-EditorOptionsDialog::EditorOptionsDialog(const EditorSettings &settings, QWidget *parent)
-    : QDialog(parent), m_settings(settings)
+EditorOptionsDialog::EditorOptionsDialog(const EditorSettings &settings, QWidget *parent, KeyCheck keyProblem)
+    : QDialog(parent), m_settings(settings), m_keyProblem(std::move(keyProblem))
 {
     setObjectName(QStringLiteral("EditorOptions"));
     setWindowTitle(QStringLiteral("Editor options"));
@@ -200,6 +203,18 @@ void EditorOptionsDialog::storeClass()
     s.background = m_ownBackground->isChecked() ? m_background->color() : QColor();
     m_background->setEnabled(m_ownBackground->isChecked());
     m_previewHighlighter->setScheme(m_settings.scheme);
+}
+
+void EditorOptionsDialog::accept()
+{
+    const QKeySequence key = m_key->keySequence();
+    const QString problem = m_keyProblem && !key.isEmpty() ? m_keyProblem(key) : QString();
+    if (!problem.isEmpty()) {
+        BladMsg(MB_ICONERROR, ErrorCaption, problem, this);
+        m_key->setFocus();
+        return;
+    }
+    QDialog::accept();
 }
 
 EditorSettings EditorOptionsDialog::settings() const

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QKeySequence>
 
+#include <functional>
+
 class QCheckBox;
 class QKeySequenceEdit;
 class QListWidget;
@@ -26,8 +28,13 @@ struct EditorSettings {
 class EditorOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit EditorOptionsDialog(const EditorSettings &settings, QWidget *parent = nullptr);
+    // Why a key cannot open this dialog ("" when it can).
+    using KeyCheck = std::function<QString(const QKeySequence &)>;
+
+    explicit EditorOptionsDialog(const EditorSettings &settings, QWidget *parent = nullptr, KeyCheck keyProblem = {});
     EditorSettings settings() const;
+    // OK keeps the dialog open, with a message, while the chosen key cannot be used.
+    void accept() override;
 
     // The option captions, as the "Options" page shows them.
     static QString optionCaption(int option);
@@ -51,6 +58,7 @@ private:
     QPlainTextEdit *m_preview = nullptr;
     HtmlHighlighter *m_previewHighlighter = nullptr;
     QKeySequenceEdit *m_key = nullptr;
+    KeyCheck m_keyProblem;
     bool m_loading = false;
 };
 

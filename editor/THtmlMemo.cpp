@@ -159,6 +159,53 @@ void THtmlMemo::setWordWrap(bool wrap)
     setOptions(wrap ? (m_options | bit(EditorOption::optWordWrap)) : (m_options & ~bit(EditorOption::optWordWrap)));
 }
 
+namespace {
+
+// The menu item (in submenus too) whose shortcut is `key`, or null.
+const QAction *actionWithKey(const QMenu *menu, const QKeySequence &key)
+{
+    for (const QAction *a : menu->actions()) {
+        if (a->menu())
+            if (const QAction *inner = actionWithKey(a->menu(), key))
+                return inner;
+        if (!a->shortcut().isEmpty() && a->shortcut().matches(key) == QKeySequence::ExactMatch)
+            return a;
+    }
+    return nullptr;
+}
+
+bool typesOrMovesAlone(const QKeyCombination &combination)
+{
+    const Qt::KeyboardModifiers mods = combination.keyboardModifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const int key = combination.key();
+    return key == Qt::Key_F1 || key < Qt::Key_F2 || key > Qt::Key_F35; // F2..F35 alone are free; F1 is help
+}
+
+} // namespace
+
+QString THtmlMemo::optionsKeyProblem(const QKeySequence &key) const
+{
+    const QString shown = u'"' + key.toString(QKeySequence::NativeText) + u'"';
+    if (key.count() != 1)
+        return QStringLiteral("Klawisz %1 nie może otwierać opcji edytora: wybierz jedną kombinację klawiszy, "
+                              "np. Ctrl+Shift+E!")
+            .arg(shown);
+    if (typesOrMovesAlone(key[0]))
+        return QStringLiteral("Klawisz %1 nie może otwierać opcji edytora: bez Ctrl lub Alt pisze lub działa w tekście!")
+            .arg(shown);
+    if (m_popup)
+        if (const QAction *a = actionWithKey(m_popup, key))
+            return QStringLiteral("Klawisz %1 nie może otwierać opcji edytora: używa go polecenie \"%2\"!")
+                .arg(shown, a->text().remove(u'&'));
+    for (QKeySequence::StandardKey standard : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+                                               QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll})
+        if (QKeySequence::keyBindings(standard).contains(key))
+            return QStringLiteral("Klawisz %1 nie może otwierać opcji edytora: to klawisz edycji tekstu!").arg(shown);
+    return {};
+}
+
 void THtmlMemo::setPopupMenu(QMenu *menu)
 {
     if (m_popup)
@@ -171,6 +218,8 @@ void THtmlMemo::setPopupMenu(QMenu *menu)
         a->setShortcutContext(Qt::WidgetShortcut);
         addAction(a);
     }
+    if (!optionsKeyProblem(m_optionsKey).isEmpty())
+        m_optionsKey = DefaultOptionsKey; // a stored key a menu item took over
 }
 
 const HighlightScheme &THtmlMemo::scheme() const
@@ -207,7 +256,10 @@ void THtmlMemo::loadSettings()
         QString name, sequence;
         in >> version >> name >> sequence;
         const QKeySequence key(sequence, QKeySequence::PortableText);
-        if (in.status() == QDataStream::Ok && version == 1 && name == u"EditorOptions" && !key.isEmpty())
+        // A stored key that could never open the dialog is ignored: the
+        // default stays, so the dialog can always be reached.
+        if (in.status() == QDataStream::Ok && version == 1 && name == u"EditorOptions" && !key.isEmpty()
+            && optionsKeyProblem(key).isEmpty())
             m_optionsKey = key;
     }
 }
@@ -226,7 +278,8 @@ void THtmlMemo::saveSettings() const
 
 bool THtmlMemo::showOptionsDialog()
 {
-    EditorOptionsDialog dialog({m_options, scheme(), m_optionsKey}, this);
+    EditorOptionsDialog dialog({m_options, scheme(), m_optionsKey}, this,
+                               [this](const QKeySequence &key) { return optionsKeyProblem(key); });
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const EditorSettings chosen = dialog.settings();

@@ -78,6 +78,10 @@ public:
     void loadSettings();
     void saveSettings() const;
     QKeySequence optionsKey() const { return m_optionsKey; }
+    // Why `key` cannot open "Editor options" ("" when it can): it must be one
+    // key combination that types nothing and that no menu item or standard
+    // editing command uses, or nothing would ever open the dialog.
+    QString optionsKeyProblem(const QKeySequence &key) const;
     void setOptionsKey(const QKeySequence &key);
     // Opens "Editor options"; true when it was accepted with changes.
     bool showOptionsDialog();
@@ -114,7 +118,8 @@ private:
     Registry *m_registry = nullptr;
     QString m_registryKey;
     EditorOptions m_options = 0;
-    QKeySequence m_optionsKey = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+    static inline const QKeySequence DefaultOptionsKey = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+    QKeySequence m_optionsKey = DefaultOptionsKey;
     int m_gutter = 18;
     int m_rightMargin = 80;
     int m_tab = 4;

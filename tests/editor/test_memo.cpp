@@ -9,7 +9,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDataStream>
 #include <QDialogButtonBox>
+#include <QKeySequenceEdit>
+#include <QMenu>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -260,6 +263,58 @@ TEST_F(MemoTest, OptionsDialogCancelledOrUnchangedWritesNothing)
         EXPECT_FALSE(memo->showOptionsDialog());
     }
     EXPECT_FALSE(registry->readString(Hive::CurrentUser, key, QStringLiteral("Highlighting - HTML")).has_value());
+}
+
+TEST_F(MemoTest, TheOptionsKeyIsOneFreeCombinationOrTheDefaultStays)
+{
+    QMenu menu;
+    menu.addAction(QStringLiteral("&Pogrubienie"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    QMenu *sub = menu.addMenu(QStringLiteral("Więcej"));
+    sub->addAction(QStringLiteral("&Przeglądanie"))->setShortcut(QKeySequence(Qt::Key_F11));
+    memo->setPopupMenu(&menu);
+    const std::pair<QKeySequence, const char *> refused[] = {
+        {QKeySequence(QStringLiteral("Ctrl+K, Ctrl+L")), "jedną kombinację"}, {QKeySequence(Qt::Key_A), "bez Ctrl"},
+        {QKeySequence(Qt::SHIFT | Qt::Key_A), "bez Ctrl"},      {QKeySequence(Qt::Key_F1), "bez Ctrl"},
+        {QKeySequence(Qt::CTRL | Qt::Key_B), "\"Pogrubienie\""}, {QKeySequence(Qt::Key_F11), "\"Przeglądanie\""},
+        {QKeySequence(Qt::CTRL | Qt::Key_C), "edycji tekstu"}};
+    for (const auto &[key, why] : refused)
+        EXPECT_TRUE(memo->optionsKeyProblem(key).contains(QString::fromUtf8(why)))
+            << key.toString().toStdString() << ": " << memo->optionsKeyProblem(key).toStdString();
+    for (const QKeySequence &key : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), QKeySequence(Qt::ALT | Qt::Key_O),
+                                    QKeySequence(Qt::Key_F5)})
+        EXPECT_EQ(memo->optionsKeyProblem(key), QString()) << key.toString().toStdString();
+
+    // The dialog refuses a taken key with a message and stays open.
+    memo->show();
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<EditorOptionsDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto *edit = dialog->findChild<QKeySequenceEdit *>(QStringLiteral("OptionsKey"));
+        edit->setKeySequence(QKeySequence(Qt::CTRL | Qt::Key_B));
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        EXPECT_TRUE(dialog->isVisible()) << "a refused key keeps the dialog open";
+        edit->setKeySequence(QKeySequence(Qt::ALT | Qt::Key_O));
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_TRUE(memo->showOptionsDialog());
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].text.contains(QStringLiteral("\"Pogrubienie\""))) << prompts.messages()[0].text.toStdString();
+    EXPECT_EQ(memo->optionsKey(), QKeySequence(Qt::ALT | Qt::Key_O));
+    memo->hide();
+
+    // A stored key that fails the rule is ignored at start-up.
+    const QString key = QStringLiteral("\\Software\\Quorvel Software\\Zentarek\\Light\\Kolorowanie");
+    for (const char *stored : {"Ctrl+K, Ctrl+L", "A", "Ctrl+B"}) {
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << quint8(1) << QStringLiteral("EditorOptions") << QString::fromLatin1(stored);
+        registry->writeBytes(Hive::CurrentUser, key, QStringLiteral("Key Assignments - HTML"), bytes);
+        THtmlMemo restarted;
+        restarted.useRegistry(registry.get(), key);
+        restarted.loadSettings();
+        restarted.setPopupMenu(&menu); // the form sets up the menu after reading the settings
+        EXPECT_EQ(restarted.optionsKey(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)) << stored;
+    }
 }
 
 TEST(HighlightScheme, SurvivesItsTextFormAndIgnoresDamage)
