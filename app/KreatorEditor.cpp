@@ -32,6 +32,8 @@ void TKreatorDlg::setUpEditor()
     Edytorek->useRegistry(services().registry, settings::RootKey + QStringLiteral("\\Kolorowanie"));
     Edytorek->loadSettings();
     buildEditorMenu();
+    // One word-wrap state: the options dialog's box and the form's show it alike.
+    connect(Edytorek, &THtmlMemo::wordWrapChanged, CHK_WordWrap, &QCheckBox::setChecked);
     Edytorek->document()->setModified(false);
 
     OpenDoc.Title = QStringLiteral("Otwórz");

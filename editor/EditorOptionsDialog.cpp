@@ -29,19 +29,15 @@ struct OptionRow {
     const char *group;
 };
 
-// Options the dialog shows, with their captions and groups.
+// Options the dialog shows, with their captions and groups: only those the
+// editor acts on (a box that changes nothing would only mislead).
 const OptionRow OptionRows[] = {
     {EditorOption::optAutoIndent, "Auto-indent", "General options"},
-    {EditorOption::optTabToColumn, "Smart tabs", "General options"},
     {EditorOption::optWordSelect, "Word select", "General options"},
     {EditorOption::optSyntaxHighlight, "Syntax highlighting", "General options"},
-    {EditorOption::optTitleAsFilename, "Title as filename", "General options"},
-    {EditorOption::optBlockOverwriteCursor, "Block cursor for Overwrite", "General options"},
     {EditorOption::optShowWrapGlyph, "Mark wrapped lines", "General options"},
-    {EditorOption::optSmartFill, "Smart fill", "General options"},
     {EditorOption::optUseTAB, "Use TAB character", "General options"},
     {EditorOption::optWordWrap, "Word wrap", "General options"},
-    {EditorOption::optWrapOverride, "Override wrapping", "General options"},
     {EditorOption::optPrintWrap, "Wrap long lines", "Print options"},
     {EditorOption::optPrintLineNos, "Line numbers", "Print options"},
     {EditorOption::optPrintFilename, "Title in header", "Print options"},
@@ -49,7 +45,6 @@ const OptionRow OptionRows[] = {
     {EditorOption::optPrintPageNos, "Page numbers", "Print options"},
     {EditorOption::optShowRMargin, "Visible Right margin", "Margins"},
     {EditorOption::optShowGutter, "Visible Gutter", "Margins"},
-    {EditorOption::optShowWrapColumn, "Show word-wrap column", "Margins"},
 };
 
 const char *const PreviewText =

@@ -88,6 +88,7 @@ THtmlMemo::~THtmlMemo() = default;
 
 void THtmlMemo::setOptions(EditorOptions options)
 {
+    const bool wrapChanged = ((m_options ^ options) & bit(EditorOption::optWordWrap)) != 0;
     m_options = options;
     m_highlighter->setEnabled(hasOption(EditorOption::optSyntaxHighlight));
     const bool gutter = hasOption(EditorOption::optShowGutter);
@@ -96,6 +97,8 @@ void THtmlMemo::setOptions(EditorOptions options)
     setLineWrapMode(hasOption(EditorOption::optWordWrap) ? WidgetWidth : NoWrap);
     updateCursorShape();
     viewport()->update();
+    if (wrapChanged)
+        emit wordWrapChanged(hasOption(EditorOption::optWordWrap));
 }
 
 int THtmlMemo::SelStart() const

@@ -32,6 +32,10 @@ inline constexpr EditorOptions bit(EditorOption o) { return EditorOptions(1) << 
 // with colours.
 class THtmlMemo : public QPlainTextEdit {
     Q_OBJECT
+signals:
+    // The word-wrap option changed (by the options dialog or by the form).
+    void wordWrapChanged(bool wrap);
+
 public:
     using CharTest = std::function<bool(QChar)>;
 

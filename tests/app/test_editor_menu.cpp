@@ -4,6 +4,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -131,6 +134,16 @@ TEST_F(EditorMenuTest, WordWrapBoxAndWordCallbacks)
     EXPECT_TRUE(editor->WordWrap());
     QTest::mouseClick(window->CHK_WordWrap, Qt::LeftButton, {}, QPoint(5, window->CHK_WordWrap->height() / 2));
     EXPECT_FALSE(editor->WordWrap());
+    QTimer::singleShot(0, [] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QCheckBox *>(QStringLiteral("Word wrap"))->setChecked(true);
+        EXPECT_EQ(dialog->findChild<QCheckBox *>(QStringLiteral("Smart fill")), nullptr) << "an option that does nothing is not offered";
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    editor->showOptionsDialog();
+    EXPECT_TRUE(editor->WordWrap());
+    EXPECT_TRUE(window->CHK_WordWrap->isChecked()) << "the form's box follows the dialog's";
     type(QStringLiteral("źdźbło zażółć"), 0);
     QTest::keyClick(editor, Qt::Key_Right, Qt::ControlModifier);
     EXPECT_EQ(editor->SelStart(), 7) << "the form's callbacks make Polish letters word characters";
