@@ -537,7 +537,7 @@ void T_FTP::Download()
         if (!ok)
             TransferSize = 0;
     } catch (const EProtocolError &e) {
-        if (e.ErrorCode == 421 || e.ErrorCode == 999)
+        if (isSessionFailure(e))
             throw;
         TransferSize = 0;
     }

@@ -3,16 +3,21 @@
 #include "Kreator.h"
 #include "THtmlMemo.h"
 #include "PageGenerator.h"
+#include "QtPrompts.h"
+#include "Services.h"
 
 #include "../generator/Pages.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace zk;
@@ -168,6 +173,47 @@ TEST_F(OutputCommandsTest, SaveAsksOnceBeforeReplacingOtherFilesAndNoWritesNothi
     ASSERT_EQ(prompts.calls().size(), 3);
     EXPECT_EQ(prompts.calls()[2].caption, QStringLiteral("UWAGA!")) << "the missing picture is named after the command";
     EXPECT_EQ(window->baseFolder(), target) << "relative references now resolve where the page was saved";
+}
+
+// The real boxes, answered by real key presses; only the folder is scripted.
+class RealBoxesPrompts : public QtPrompts {
+public:
+    QString folder;
+    QString chooseFolder(const QString &, const QString &, QWidget *) override { return folder; }
+};
+
+TEST_F(OutputCommandsTest, TheReplaceQuestionAndTheNoteAnswerToTheirKeys)
+{
+    RealBoxesPrompts real;
+    Prompts *saved = services().prompts;
+    services().prompts = &real;
+    fillPage();
+    real.folder = folder(QStringLiteral("Moja strona")).chopped(1);
+    writeFile(real.folder + QStringLiteral("/logo.gif"), "inne logo");
+    QStringList boxes;
+    QList<Qt::Key> keys;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || keys.isEmpty())
+            return;
+        boxes << box->text();
+        QTest::keyClick(box, keys.takeFirst());
+    });
+    answer.start();
+    keys = {Qt::Key_Escape};
+    QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("Zastąpić je?")));
+    EXPECT_EQ(fileNames(real.folder), QStringList{QStringLiteral("logo.gif")}) << "Escape is No: nothing written";
+
+    keys = {Qt::Key_Return, Qt::Key_Return};
+    QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_TRUE(boxes[2].contains(QStringLiteral("nie_ma.gif"))) << "the note about the missing picture";
+    EXPECT_EQ(readFile(real.folder + QStringLiteral("/logo.gif")), QByteArray("GIF89a logo")) << "Enter is Yes";
+    services().prompts = saved;
 }
 
 TEST_F(OutputCommandsTest, PageFileNamesWithAFolderOrNoNameWriteNothing)
