@@ -1,5 +1,6 @@
 #include "WWWBtn97.h"
 
+#include "Encoding.h"
 #include "Registry.h"
 #include "Services.h"
 
@@ -70,14 +71,27 @@ QList<TURLrec> scanFavorites(const QString &favoritesPath)
     if (favoritesPath.isEmpty() || !QFileInfo(favoritesPath).isDir())
         return records;
     scanFolder(QDir(favoritesPath).absolutePath(), QDir(favoritesPath).absolutePath(), records);
-    std::stable_sort(records.begin(), records.end(), [](const TURLrec &a, const TURLrec &b) {
-        const QByteArray fa = a.Folder.toUtf8(), fb = b.Folder.toUtf8();
+    // Byte by byte in Windows-1250, the favourites' own character set: Ś and
+    // Ł before the small letters, ą after them.
+    const auto bytes = [](const QString &s) { return encodeText(s, EncodingWindows); };
+    std::stable_sort(records.begin(), records.end(), [&](const TURLrec &a, const TURLrec &b) {
+        const QByteArray fa = bytes(a.Folder), fb = bytes(b.Folder);
         if (fa != fb)
             return fa < fb;
-        return a.Name.toUtf8() < b.Name.toUtf8();
+        return bytes(a.Name) < bytes(b.Name);
     });
     return records;
 }
+
+namespace {
+
+// A name shows its "&" as typed, not as a shortcut underline.
+QString menuCaption(const QString &name)
+{
+    return QString(name).replace(u'&', QStringLiteral("&&"));
+}
+
+} // namespace
 
 void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixmap &folderIcon, const QPixmap &urlIcon)
 {
@@ -90,7 +104,7 @@ void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixma
         if (!folder.isEmpty()) {
             const qsizetype cut = folder.lastIndexOf(u'\\');
             QMenu *parent = cut < 0 ? menu : submenus.value(folder.left(cut), menu);
-            auto *sub = new QMenu(cut < 0 ? folder : folder.mid(cut + 1), parent);
+            auto *sub = new QMenu(menuCaption(cut < 0 ? folder : folder.mid(cut + 1)), parent);
             sub->setIcon(QIcon(folderIcon));
             sub->menuAction()->setProperty("favouriteFolder", true);
             if (cut < 0 || parent == menu)
@@ -102,7 +116,8 @@ void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixma
             for (qsizetype r = i; r < end; ++r) {
                 if (records[r].Name.isEmpty())
                     continue;
-                sub->addAction(QIcon(urlIcon), records[r].Name);
+                // The record's place identifies the choice: two folders may hold one name.
+                sub->addAction(QIcon(urlIcon), menuCaption(records[r].Name))->setData(int(r));
                 anyShortcut = true;
             }
             if (!anyShortcut)
@@ -110,9 +125,9 @@ void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixma
         }
         i = end;
     }
-    for (const TURLrec &r : records)
-        if (r.Folder.isEmpty() && !r.Name.isEmpty())
-            menu->addAction(QIcon(urlIcon), r.Name);
+    for (qsizetype r = 0; r < records.size(); ++r)
+        if (records[r].Folder.isEmpty() && !records[r].Name.isEmpty())
+            menu->addAction(QIcon(urlIcon), menuCaption(records[r].Name))->setData(int(r));
 }
 
 // Draws the favourites menu's items as the extended menu style asks: the
@@ -215,7 +230,10 @@ void TWWWBtn97::rebuildMenu()
     m_menu->setObjectName(QStringLiteral("FavouritesMenu"));
     buildFavoritesMenu(m_menu, URLList, QPixmap(), QPixmap()); // the extended style draws the icons itself
     m_extended = false;
-    connect(m_menu, &QMenu::triggered, this, [this](QAction *a) { chooseItem(a->text()); });
+    connect(m_menu, &QMenu::triggered, this, [this](QAction *a) {
+        if (a->data().isValid())
+            chooseRecord(int(a->data().toInt()));
+    });
 }
 
 void TWWWBtn97::loadFavorites()
@@ -227,8 +245,7 @@ void TWWWBtn97::loadFavorites()
     if (FavoritesPath.isEmpty())
         return;
     URLList = scanFavorites(FavoritesPath);
-    if (!URLList.isEmpty())
-        rebuildMenu();
+    rebuildMenu(); // an empty list empties the menu: no item may point into a list that is gone
 }
 
 void TWWWBtn97::reload()
@@ -236,6 +253,15 @@ void TWWWBtn97::reload()
     if (FavoritesPath.isEmpty() || URLList.isEmpty())
         return; // a button that found nothing at the start does not look again
     loadFavorites();
+}
+
+void TWWWBtn97::chooseRecord(int index)
+{
+    if (index < 0 || index >= URLList.size() || URLList[index].Name.isEmpty())
+        return;
+    URLName = URLList[index].Name;
+    URLPath = URLList[index].URL;
+    emit OnSelectURL(this);
 }
 
 void TWWWBtn97::chooseItem(const QString &caption)

@@ -23,7 +23,7 @@ struct TURLrec {
 };
 
 // Every folder and Internet shortcut (".URL") under `favoritesPath`,
-// sorted by folder, then name, byte by byte.
+// sorted by folder, then name, byte by byte in Windows-1250.
 QList<TURLrec> scanFavorites(const QString &favoritesPath);
 // The "URL" of the "[InternetShortcut]" section, "non trouvé" when absent.
 QString readShortcutUrl(const QString &file);
@@ -71,8 +71,10 @@ public:
     // Before the first showing after each build: the items get the extended look.
     void switchToExtended();
     int itemHeight() const;
-    // The user chose the item with this caption.
+    // The user chose the item with this caption (the first of that name).
     void chooseItem(const QString &caption);
+    // The user chose the menu item of URLList[index]; the menu uses this.
+    void chooseRecord(int index);
 
     QSize sizeHint() const override { return {100, 26}; }
 

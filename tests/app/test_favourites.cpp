@@ -76,6 +76,33 @@ TEST_F(FavouritesTest, MenuOrderFoldersFirstThenShortcutsByteWise)
     EXPECT_EQ(chosen.count(), 2);
 }
 
+TEST_F(FavouritesTest, TheItemChosenNotItsNameDecidesAndNamesSortInWindows1250)
+{
+    shortcut(QStringLiteral("News/Onet.url"), QStringLiteral("http://wiadomosci.onet.pl/"));
+    shortcut(QStringLiteral("Onet.url"), QStringLiteral("http://www.onet.pl/"));
+    for (const char *name : {"ąbc", "Łódź", "Śląsk", "zebra", "Zebra", "Kowalski & Syn"})
+        shortcut(QString::fromUtf8(name) + QStringLiteral(".url"), QStringLiteral("http://x/"));
+    TWWWBtn97 button;
+    QMenu *news = submenu(button.menu(), QStringLiteral("News"));
+    ASSERT_NE(news, nullptr);
+    news->actions().first()->trigger();
+    EXPECT_EQ(button.URLPath, QStringLiteral("http://wiadomosci.onet.pl/")) << "News › Onet, not the top-level Onet";
+    // Windows-1250: capitals (A-Z), then small letters, then Ł (A3), Ś (8C)... by byte: 8C Ś < A3 Ł < B9 ą.
+    EXPECT_EQ(captions(button.menu()),
+              (QStringList{QStringLiteral("[News]"), QStringLiteral("Kowalski && Syn"), QStringLiteral("Onet"),
+                           QStringLiteral("Zebra"), QStringLiteral("zebra"), QStringLiteral("Śląsk"), QStringLiteral("Łódź"),
+                           QStringLiteral("ąbc")}));
+    const QAction *kowalski = button.menu()->actions().at(1);
+    EXPECT_EQ(kowalski->iconText(), QStringLiteral("Kowalski & Syn")) << "the \"&\" is shown, not an underline";
+    button.menu()->actions().at(1)->trigger();
+    EXPECT_EQ(button.URLName, QStringLiteral("Kowalski & Syn"));
+
+    QDir(favourites).removeRecursively();
+    QDir().mkpath(favourites);
+    button.reload();
+    EXPECT_TRUE(button.menu()->actions().isEmpty()) << "a reload that finds nothing empties the menu";
+}
+
 TEST_F(FavouritesTest, NoFavouritesFolderGivesAnEmptyMenu)
 {
     registry->deleteKey(Hive::CurrentUser, QStringLiteral("Software\\Microsoft"));
