@@ -291,7 +291,7 @@ QWidget *TKreatorDlg::buildSekcjePage()
     fields->addLayout(row({Przycisk_Atrybuty_Slowa_Kluczowe_Dodaj, Przycisk_Atrybuty_Slowo_Kluczowe_Usun}), 0, 2);
     addField(1, QStringLiteral("Label_Atrybuty_Dokument_Bazowy"), QStringLiteral("&Dokument bazowy:"),
              Edit_Atrybuty_Dokument_Bazowy);
-    addField(2, QStringLiteral("Label_Atrybuty_Tytul"), QStringLiteral("T&ytuł strony:"), Edit_Atrybuty_Tytul);
+    addField(2, QStringLiteral("Label_Atrybuty_Tytul"), QStringLiteral("Tyt&uł strony:"), Edit_Atrybuty_Tytul);
     addField(3, QStringLiteral("Label_Nazwa"), QStringLiteral("&Nazwa pliku:"), Edit_Nazwa);
     fields->setColumnStretch(1, 1);
     page->addLayout(fields);
@@ -405,7 +405,7 @@ QWidget *TKreatorDlg::buildLinksBox(QWidget *parent)
     auto *grid = new QGridLayout(box);
     grid->setSpacing(3);
     m_linksAlign = alignGroup(this);
-    Label_Uklad_Naglowek_Odnosniki = label(QStringLiteral("Label_Uklad_Naglowek_Odnosniki"), QStringLiteral("Nagłó&wek:"), box);
+    Label_Uklad_Naglowek_Odnosniki = label(QStringLiteral("Label_Uklad_Naglowek_Odnosniki"), QStringLiteral("Na&główek:"), box);
     Edit_Uklad_Naglowek_Odnosniki = lineEdit(QStringLiteral("Edit_Uklad_Naglowek_Odnosniki"),
                                              QStringLiteral("Nagłówek listy ulubionych odnośników"), box);
     Label_Uklad_Naglowek_Odnosniki->setBuddy(Edit_Uklad_Naglowek_Odnosniki);
@@ -426,7 +426,7 @@ QWidget *TKreatorDlg::buildLinksBox(QWidget *parent)
                                                 QStringLiteral("Dodanie odnośnika do listy"), box);
     Przycisk_Uklad_Odnosniki_Usun = pushButton(QStringLiteral("Przycisk_Uklad_Odnosniki_Usun"), QStringLiteral("&Usuń"),
                                                QStringLiteral("Usunięcie odnośnika z listy"), box);
-    Przycisk_Uklad_Odnosniki_Edytuj = pushButton(QStringLiteral("Przycisk_Uklad_Odnosniki_Edytuj"), QStringLiteral("Po&praw"),
+    Przycisk_Uklad_Odnosniki_Edytuj = pushButton(QStringLiteral("Przycisk_Uklad_Odnosniki_Edytuj"), QStringLiteral("Pop&raw"),
                                                  QStringLiteral("Poprawki do wybranego odnośnika"), box);
     Przycisk_Uklad_Odnosniki_OdNowa = pushButton(QStringLiteral("Przycisk_Uklad_Odnosniki_OdNowa"), QStringLiteral("&Wyczyść"),
                                                  QStringLiteral("Wyczyszczenie listy ulubionych odnośników"), box);

@@ -10,12 +10,14 @@
 #include "StringGrid.h"
 #include "THtmlMemo.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -185,6 +187,51 @@ TEST_F(KreatorTest, EveryControlOfTheDescriptionCarriesItsName)
     EXPECT_EQ(window->Przycisk_Uklad_Naglowek_Kolor->otherCaption(), QStringLiteral("&Other"));
     EXPECT_FALSE(window->Lista_Atrybuty_Slowa_Kluczowe->toolTip().isEmpty()) << "the one control with a tool tip";
     EXPECT_TRUE(window->Edit_Atrybuty_Tytul->toolTip().isEmpty());
+}
+
+// The letter after a single "&" of a caption, lower case; none for "&&".
+QChar mnemonicOf(const QString &text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&')
+            continue;
+        if (text[i + 1] == u'&') {
+            ++i;
+            continue;
+        }
+        return text[i + 1].toLower();
+    }
+    return {};
+}
+
+// Alt+letter reaches one control on each page: the toolbar's letters count on every page.
+TEST_F(KreatorTest, MnemonicsAreUniqueOnEveryPageWithTheToolbar)
+{
+    open();
+    const auto captionsIn = [](QWidget *root) {
+        QStringList texts;
+        for (QWidget *w : root->findChildren<QWidget *>()) {
+            if (auto *l = qobject_cast<QLabel *>(w))
+                texts << l->text();
+            else if (auto *b = qobject_cast<QAbstractButton *>(w))
+                texts << b->text();
+            else if (auto *g = qobject_cast<QGroupBox *>(w))
+                texts << g->title();
+        }
+        return texts;
+    };
+    QStringList bar = captionsIn(window->ToolBar);
+    for (int i = 0; i < window->Pages->count(); ++i)
+        bar << window->Pages->tabText(i);
+    for (int page = 0; page < window->Pages->count(); ++page) {
+        QMap<QChar, QStringList> owners;
+        for (const QString &text : bar + captionsIn(window->Pages->widget(page)))
+            if (const QChar m = mnemonicOf(text); !m.isNull())
+                owners[m] << text;
+        for (auto it = owners.begin(); it != owners.end(); ++it)
+            EXPECT_EQ(it.value().size(), 1) << "page " << page << ", Alt+" << QString(it.key()).toStdString() << ": "
+                                            << it.value().join(QStringLiteral(" | ")).toStdString();
+    }
 }
 
 TEST_F(KreatorTest, ToolbarHasItsSixButtonsInOrderWithTheSeparator)
