@@ -1,4 +1,6 @@
+#include "Grafika.h"
 #include "Isolated.h"
+#include "Mnemonics.h"
 #include "Odnosnik.h"
 #include "OpenFileDialog.h"
 #include "Rename.h"
@@ -120,6 +122,17 @@ TEST_F(DialogsTest, LinkDialogPicksALocalFileAndRestoresTheFilter)
     EXPECT_EQ(d.Edit_Opis->text(), QStringLiteral("Onet"));
     EXPECT_EQ(d.Edit_OnMouse->text(), QStringLiteral("Onet")) << "filled even while disabled";
     EXPECT_FALSE(d.Label_JS->isEnabled());
+}
+
+TEST_F(DialogsTest, EveryDialogGivesEachMnemonicToOneControl)
+{
+    OpenFileDialog openDoc;
+    TOdnosnikDlg link(&openDoc);
+    TDlg_Rename input;
+    TGrafikaDlg picture([](const QString &) { return QString(); });
+    for (const QWidget *dialog : std::initializer_list<const QWidget *>{&link, &input, &picture})
+        for (const QStringList &clash : zk::testing::clashingMnemonics(zk::testing::captionsIn(dialog)))
+            ADD_FAILURE() << dialog->objectName().toStdString() << ": " << clash.join(QStringLiteral(" | ")).toStdString();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "Isolated.h"
 #include "Kreator.h"
 #include "Messages.h"
+#include "Mnemonics.h"
 #include "SettingsStore.h"
 #include "description/Product.h"
 
@@ -189,49 +190,17 @@ TEST_F(KreatorTest, EveryControlOfTheDescriptionCarriesItsName)
     EXPECT_TRUE(window->Edit_Atrybuty_Tytul->toolTip().isEmpty());
 }
 
-// The letter after a single "&" of a caption, lower case; none for "&&".
-QChar mnemonicOf(const QString &text)
-{
-    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != u'&')
-            continue;
-        if (text[i + 1] == u'&') {
-            ++i;
-            continue;
-        }
-        return text[i + 1].toLower();
-    }
-    return {};
-}
-
 // Alt+letter reaches one control on each page: the toolbar's letters count on every page.
 TEST_F(KreatorTest, MnemonicsAreUniqueOnEveryPageWithTheToolbar)
 {
+    using zk::testing::captionsIn;
     open();
-    const auto captionsIn = [](QWidget *root) {
-        QStringList texts;
-        for (QWidget *w : root->findChildren<QWidget *>()) {
-            if (auto *l = qobject_cast<QLabel *>(w))
-                texts << l->text();
-            else if (auto *b = qobject_cast<QAbstractButton *>(w))
-                texts << b->text();
-            else if (auto *g = qobject_cast<QGroupBox *>(w))
-                texts << g->title();
-        }
-        return texts;
-    };
     QStringList bar = captionsIn(window->ToolBar);
     for (int i = 0; i < window->Pages->count(); ++i)
         bar << window->Pages->tabText(i);
-    for (int page = 0; page < window->Pages->count(); ++page) {
-        QMap<QChar, QStringList> owners;
-        for (const QString &text : bar + captionsIn(window->Pages->widget(page)))
-            if (const QChar m = mnemonicOf(text); !m.isNull())
-                owners[m] << text;
-        for (auto it = owners.begin(); it != owners.end(); ++it)
-            EXPECT_EQ(it.value().size(), 1) << "page " << page << ", Alt+" << QString(it.key()).toStdString() << ": "
-                                            << it.value().join(QStringLiteral(" | ")).toStdString();
-    }
+    for (int page = 0; page < window->Pages->count(); ++page)
+        for (const QStringList &clash : zk::testing::clashingMnemonics(bar + captionsIn(window->Pages->widget(page))))
+            ADD_FAILURE() << "page " << page << ": " << clash.join(QStringLiteral(" | ")).toStdString();
 }
 
 TEST_F(KreatorTest, ToolbarHasItsSixButtonsInOrderWithTheSeparator)
