@@ -213,6 +213,14 @@ TEST_F(OutputCommandsTest, TheReplaceQuestionAndTheNoteAnswerToTheirKeys)
     ASSERT_EQ(boxes.size(), 3);
     EXPECT_TRUE(boxes[2].contains(QStringLiteral("nie_ma.gif"))) << "the note about the missing picture";
     EXPECT_EQ(readFile(real.folder + QStringLiteral("/logo.gif")), QByteArray("GIF89a logo")) << "Enter is Yes";
+
+    window->Edit_Nazwa->setText(QStringLiteral("kat/strona"));
+    keys = {Qt::Key_Return};
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 4);
+    EXPECT_TRUE(boxes[3].contains(QStringLiteral("\"kat/strona\""))) << boxes[3].toStdString();
+    EXPECT_TRUE(shell.calls.isEmpty()) << "one Enter closed the box, and nothing was shown or written";
+    EXPECT_EQ(fileNames(window->paths().tempFolder), QStringList{});
     services().prompts = saved;
 }
 

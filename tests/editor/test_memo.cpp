@@ -2,6 +2,8 @@
 #include "EditorOptionsDialog.h"
 #include "HtmlHighlighter.h"
 #include "Isolated.h"
+#include "QtPrompts.h"
+#include "Services.h"
 #include "THtmlMemo.h"
 
 #include "ColorPickerButton.h"
@@ -13,6 +15,7 @@
 #include <QDialogButtonBox>
 #include <QKeySequenceEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -300,6 +303,39 @@ TEST_F(MemoTest, TheOptionsKeyIsOneFreeCombinationOrTheDefaultStays)
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages()[0].text.contains(QStringLiteral("\"Pogrubienie\""))) << prompts.messages()[0].text.toStdString();
     EXPECT_EQ(memo->optionsKey(), QKeySequence(Qt::ALT | Qt::Key_O));
+    memo->hide();
+
+    // The same refusal through the real message box: Enter closes the box only.
+    QtPrompts real;
+    Prompts *saved = services().prompts;
+    services().prompts = &real;
+    int boxes = 0;
+    bool clickPending = false;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            ++boxes;
+            QTest::keyClick(box, Qt::Key_Return);
+        } else if (auto *dialog = qobject_cast<EditorOptionsDialog *>(modal); dialog && !clickPending) {
+            auto *edit = dialog->findChild<QKeySequenceEdit *>(QStringLiteral("OptionsKey"));
+            edit->setKeySequence(boxes == 0 ? QKeySequence(Qt::CTRL | Qt::Key_B) : QKeySequence(Qt::ALT | Qt::Key_P));
+            // Clicked later: the box it may open must not block this timer's own slot.
+            clickPending = true;
+            QTimer::singleShot(0, dialog, [dialog, &clickPending] {
+                dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+                clickPending = false;
+            });
+        }
+    });
+    answer.start();
+    memo->show();
+    EXPECT_TRUE(memo->showOptionsDialog());
+    answer.stop();
+    services().prompts = saved;
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(memo->optionsKey(), QKeySequence(Qt::ALT | Qt::Key_P)) << "the dialog stayed open after the box";
     memo->hide();
 
     // A stored key that fails the rule is ignored at start-up.
