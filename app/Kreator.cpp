@@ -187,6 +187,7 @@ bool TKreatorDlg::switchPageByKey(QKeyEvent *key)
     const int count = Pages->count();
     Pages->setCurrentIndex((Pages->currentIndex() + (next ? 1 : count - 1)) % count);
     focusFirstControlOf(Pages->currentWidget());
+    key->accept(); // a consumed key that stays ignored travels on to the parents, and back here
     return true;
 }
 

@@ -69,6 +69,7 @@ TDlg_Rename::TDlg_Rename(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(panel);
     layout->addLayout(buttons);
+    setTabChain({Edit_Nazwa, Przycisk_OK, Przycisk_Anuluj});
     setFixedSize(sizeHint().expandedTo(QSize(284, 132)));
     centerOnScreen(this);
 }

@@ -123,6 +123,9 @@ TGrafikaDlg::TGrafikaDlg(PictureChooser choose, QWidget *parent)
         e->installEventFilter(this);
     new DialogKeys(this, [this] { Przycisk_OKClick(); }, [this] { Przycisk_AnulujClick(); });
     Lista_Start->setCurrentIndex(0);
+    setTabChain({Edit_Relacja, Edit_Alt, Spin_vspace, Spin_hspace, Spin_height, Spin_width, Lista_Align, Spin_Border,
+                 Edit_lowsrc, Edit_usemap, Check_ismap, ScrollBox, Edit_Animacja, Lista_Start, Check_Control,
+                 Spin_Powtorz, Check_Infinite, Przycisk_OK, Przycisk_Anuluj});
     setFixedSize(sizeHint().expandedTo(QSize(565, 363)));
     centerOnScreen(this);
 }

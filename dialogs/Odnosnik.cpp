@@ -132,12 +132,7 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(grid, 1);
     layout->addLayout(side);
-    setTabOrder(Edit_Adres, Edit_Opis);
-    setTabOrder(Edit_Opis, Edit_Name);
-    setTabOrder(Edit_Name, Edit_Target);
-    setTabOrder(Edit_Target, Edit_OnMouse);
-    setTabOrder(Edit_OnMouse, Przycisk_OK);
-    setTabOrder(Przycisk_OK, Przycisk_Anuluj);
+    setTabChain({Edit_Adres, Edit_Opis, Edit_Name, Edit_Target, Edit_OnMouse, WWW, Przycisk_OK, Przycisk_Anuluj});
 
     connect(Przycisk_OK, &QToolButton::clicked, this, &TOdnosnikDlg::Przycisk_OKClick);
     connect(Przycisk_Anuluj, &QToolButton::clicked, this, &TOdnosnikDlg::Przycisk_AnulujClick);
@@ -145,7 +140,6 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
     new DialogKeys(this, [this] { Przycisk_OKClick(); }, [this] { Przycisk_AnulujClick(); });
     setFixedSize(sizeHint().expandedTo(QSize(472, 209)));
     centerOnScreen(this);
-    Edit_Adres->setFocus();
 }
 
 LinkFields TOdnosnikDlg::fields() const

@@ -8,7 +8,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QShortcutEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
@@ -213,6 +215,7 @@ int TWWWBtn97::itemHeight() const
 TWWWBtn97::TWWWBtn97(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_Hover);
+    setFocusPolicy(Qt::StrongFocus); // keyboard users open the menu too
     resize(32, 22);
     MenuOptions.FontItem = font();
     MenuOptions.ItemSelectColor = palette().color(QPalette::Highlight);
@@ -335,6 +338,47 @@ void TWWWBtn97::mouseReleaseEvent(QMouseEvent *event)
         openMenu();
 }
 
+// Space, Alt+Down and F4 open the menu, as on a drop-down button.
+void TWWWBtn97::keyPressEvent(QKeyEvent *event)
+{
+    const bool opens = (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)
+                       || (event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier)
+                       || (event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier);
+    if (!opens || !isEnabled()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    openMenu();
+}
+
+// The caption is a public field set after construction: its Alt+letter is
+// taken when the button is shown.
+void TWWWBtn97::grabCaptionMnemonic()
+{
+    if (m_mnemonicCaption == Caption)
+        return;
+    if (m_mnemonic)
+        releaseShortcut(m_mnemonic);
+    m_mnemonicCaption = Caption;
+    const QKeySequence key = QKeySequence::mnemonic(Caption);
+    m_mnemonic = key.isEmpty() ? 0 : grabShortcut(key);
+}
+
+bool TWWWBtn97::event(QEvent *event)
+{
+    if (event->type() == QEvent::Show)
+        grabCaptionMnemonic();
+    if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent *>(event)->shortcutId() == m_mnemonic) {
+        if (isEnabled()) {
+            setFocus(Qt::ShortcutFocusReason);
+            openMenu();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void TWWWBtn97::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -355,6 +399,12 @@ void TWWWBtn97::paintEvent(QPaintEvent *)
     arrow.initFrom(this);
     arrow.rect = QRect(width() - ArrowZone, 0, ArrowZone, height());
     style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, &p, this);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(3, 3, -3 - ArrowZone, -3);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+    }
 }
 
 } // namespace zk

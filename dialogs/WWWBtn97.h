@@ -87,8 +87,12 @@ protected:
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
+    void grabCaptionMnemonic();
+
     void rebuildMenu();
 
     QMenu *m_menu = nullptr;
@@ -97,6 +101,8 @@ private:
     bool m_hover = false;
     bool m_pressed = false;
     bool m_pressedMain = false;
+    int m_mnemonic = 0; // the shortcut id of the caption's Alt+letter
+    QString m_mnemonicCaption;
 };
 
 // The per-user Favorites folder the registry names, "" when it names none.

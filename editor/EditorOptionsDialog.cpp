@@ -1,5 +1,7 @@
 #include "EditorOptionsDialog.h"
 
+#include "DialogKeys.h"
+
 #include "HtmlHighlighter.h"
 #include "THtmlMemo.h"
 
@@ -80,6 +82,9 @@ EditorOptionsDialog::EditorOptionsDialog(const EditorSettings &settings, QWidget
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     showClass(0);
+    if (!m_optionBoxes.isEmpty())
+        m_optionBoxes.first()->setFocus(); // the first option, not the page tabs
+    centerOnScreen(this);
 }
 
 QWidget *EditorOptionsDialog::buildOptionsPage()

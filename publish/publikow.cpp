@@ -119,11 +119,7 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     fields->addWidget(CHK_Async, r, 1);
     grid->addLayout(fields, 1, 0, 1, 2);
     grid->addWidget(Progress, 2, 0, 1, 3);
-    setTabOrder(Tree, ED_Serwer);
-    setTabOrder(ED_Serwer, Ed_User);
-    setTabOrder(Ed_User, ED_Haslo);
-    setTabOrder(ED_Haslo, Ed_Folder);
-    setTabOrder(Ed_Folder, CHK_Async);
+    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CHK_Async});
 
     PublishTotal = 0;
     for (const QString &f : m_files)

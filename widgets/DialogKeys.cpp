@@ -15,6 +15,18 @@ void centerOnScreen(QWidget *window)
         window->move(screen->availableGeometry().center() - window->rect().center());
 }
 
+void setTabChain(std::initializer_list<QWidget *> controls)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *control : controls) {
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        else
+            control->setFocus(Qt::OtherFocusReason);
+        previous = control;
+    }
+}
+
 DialogKeys::DialogKeys(QDialog *dialog, std::function<void()> onEnter, std::function<void()> onEscape, bool consume)
     : QObject(dialog), m_dialog(dialog), m_onEnter(std::move(onEnter)), m_onEscape(std::move(onEscape)), m_consume(consume)
 {

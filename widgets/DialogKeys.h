@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <initializer_list>
 
 class QDialog;
 class QWidget;
@@ -10,6 +11,10 @@ namespace zk {
 
 // Every dialog of the program opens centred on the screen.
 void centerOnScreen(QWidget *window);
+
+// Puts the controls into the Tab order in the order given, after one
+// another, and gives the first one the focus the dialog opens with.
+void setTabChain(std::initializer_list<QWidget *> controls);
 
 // The dialogs' keyboard rule: with no modifier held, Enter acts as OK and
 // Escape as Cancel, whichever control has the focus (an editable combo box

@@ -40,14 +40,16 @@ bool HelpController::eventFilter(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() != Qt::Key_F1)
             return false;
-        if (key->modifiers() == Qt::ShiftModifier) {
-            QWhatsThis::enterWhatsThisMode();
-            return true;
-        }
-        if (key->modifiers() != Qt::NoModifier)
+        if (key->modifiers() != Qt::NoModifier && key->modifiers() != Qt::ShiftModifier)
             return false;
-        showHelpAt(widget);
-        return true; // one press, one pop-up: parents must not see it again
+        // One press, one pop-up: an ignored key would travel on to the
+        // parents, and this filter would show their topic too.
+        key->accept();
+        if (key->modifiers() == Qt::ShiftModifier)
+            QWhatsThis::enterWhatsThisMode();
+        else
+            showHelpAt(widget);
+        return true;
     }
     case QEvent::QueryWhatsThis:
         if (helpContextOf(widget) > 0) {

@@ -4,6 +4,7 @@
 #include "Odnosnik.h"
 #include "OpenFileDialog.h"
 #include "Rename.h"
+#include "TabWalk.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -133,6 +134,23 @@ TEST_F(DialogsTest, EveryDialogGivesEachMnemonicToOneControl)
     for (const QWidget *dialog : std::initializer_list<const QWidget *>{&link, &input, &picture})
         for (const QStringList &clash : zk::testing::clashingMnemonics(zk::testing::captionsIn(dialog)))
             ADD_FAILURE() << dialog->objectName().toStdString() << ": " << clash.join(QStringLiteral(" | ")).toStdString();
+}
+
+TEST_F(DialogsTest, EveryDialogOpensOnItsFirstFieldAndTabFollowsTheListedOrder)
+{
+    OpenFileDialog openDoc;
+    TOdnosnikDlg link(&openDoc);
+    EXPECT_EQ(zk::testing::tabWalk(&link, 8),
+              QString("Edit_Adres Edit_Opis Edit_Name Edit_Target Edit_OnMouse WWW Przycisk_OK Przycisk_Anuluj Edit_Adres")
+                  .split(u' '));
+    TDlg_Rename input;
+    EXPECT_EQ(zk::testing::tabWalk(&input, 3), QString("Edit_Nazwa Przycisk_OK Przycisk_Anuluj Edit_Nazwa").split(u' '));
+    TGrafikaDlg picture([](const QString &) { return QString(); });
+    EXPECT_EQ(zk::testing::tabWalk(&picture, 19),
+              QString("Edit_Relacja Edit_Alt Spin_vspace Spin_hspace Spin_height Spin_width Lista_Align Spin_Border "
+                      "Edit_lowsrc Edit_usemap Check_ismap ScrollBox Edit_Animacja Lista_Start Check_Control "
+                      "Spin_Powtorz Check_Infinite Przycisk_OK Przycisk_Anuluj Edit_Relacja")
+                  .split(u' '));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <QPainter>
 
 using namespace zk;
@@ -126,6 +127,37 @@ TEST_F(FavouritesTest, TheLinkDialogTakesAChosenFavouriteEvenWithTheStatusFieldO
     EXPECT_EQ(dialog.Edit_Opis->text(), QStringLiteral("Onet"));
     EXPECT_EQ(dialog.Edit_Adres->currentText(), QStringLiteral("http://www.onet.pl/"));
     EXPECT_EQ(dialog.Edit_OnMouse->text(), QStringLiteral("Onet"));
+    dialog.hide();
+}
+
+TEST_F(FavouritesTest, TheKeyboardOpensTheMenuAndAnArrowAndEnterChooseAFavourite)
+{
+    shortcut(QStringLiteral("Onet.url"), QStringLiteral("http://www.onet.pl/"));
+    OpenFileDialog openDoc;
+    TOdnosnikDlg dialog(&openDoc);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    int opened = 0;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            ++opened;
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    poll.start();
+    QTest::keyClick(dialog.Edit_Adres, Qt::Key_U, Qt::AltModifier); // the caption's " &Ulubione"
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.WWW);
+    EXPECT_EQ(dialog.Edit_Adres->currentText(), QStringLiteral("http://www.onet.pl/"));
+    dialog.Edit_Adres->setCurrentText(QString());
+    QTest::keyClick(dialog.WWW, Qt::Key_Space);
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(dialog.Edit_Adres->currentText(), QStringLiteral("http://www.onet.pl/"));
+    EXPECT_TRUE(dialog.isVisible()) << "Enter in the menu chose the item and did not end the dialog";
     dialog.hide();
 }
 

@@ -284,6 +284,55 @@ TEST_F(KreatorTest, CtrlTabSwitchesOnePagePerPressWhereverTheFocusIs)
     EXPECT_EQ(w->Pages->currentIndex(), 2);
 }
 
+// Every control that takes the focus by Tab, on the current page.
+static QList<QWidget *> tabStopsOf(QWidget *page)
+{
+    QList<QWidget *> stops;
+    for (QWidget *c : page->findChildren<QWidget *>())
+        if (c->isVisibleTo(page) && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) && !c->focusProxy())
+            stops << c;
+    return stops;
+}
+
+TEST_F(KreatorTest, OnePressOfCtrlTabSwitchesOnePageFromEveryControl)
+{
+    HelpController controller; // the program's help filter is in the chain as well
+    qApp->installEventFilter(&controller);
+    TKreatorDlg *w = openShown();
+    for (QWidget *sound : {static_cast<QWidget *>(w->Przycisk_Play), static_cast<QWidget *>(w->Przycisk_Stop),
+                           static_cast<QWidget *>(w->Edit_Src)})
+        sound->setEnabled(true); // the sound controls are stops too
+    int checked = 0;
+    for (int page = 0; page < 3; ++page) {
+        w->Pages->setCurrentIndex(page);
+        for (QWidget *control : tabStopsOf(w->Pages->widget(page))) {
+            for (const bool back : {false, true}) {
+                w->Pages->setCurrentIndex(page);
+                control->setFocus();
+                QTest::keyClick(control, Qt::Key_Tab, back ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
+                EXPECT_EQ(w->Pages->currentIndex(), (page + (back ? 2 : 1)) % 3)
+                    << qPrintable(control->objectName()) << (back ? " back" : " forward") << " from page " << page;
+                ++checked;
+            }
+        }
+    }
+    qApp->removeEventFilter(&controller);
+    EXPECT_GT(checked, 60) << "every page's controls were tried";
+}
+
+TEST_F(KreatorTest, F1InTheContactListShowsItsTopicOnce)
+{
+    HelpController controller;
+    qApp->installEventFilter(&controller);
+    TKreatorDlg *w = openShown();
+    w->Pages->setCurrentIndex(1);
+    w->Lista_Uklad_Adresy->setFocus();
+    QTest::keyClick(w->Lista_Uklad_Adresy, Qt::Key_F1);
+    qApp->removeEventFilter(&controller);
+    ASSERT_EQ(help.topics.size(), 1);
+    EXPECT_EQ(help.topics[0].context, helpContextOf(w->Lista_Uklad_Adresy));
+}
+
 TEST_F(KreatorTest, ClosingEmptiesTheTemporaryFolderAndStoresTheSettings)
 {
     TKreatorDlg *w = openShown();

@@ -5,6 +5,7 @@
 #include "QtPrompts.h"
 #include "Services.h"
 #include "THtmlMemo.h"
+#include "TabWalk.h"
 
 #include "ColorPickerButton.h"
 
@@ -216,6 +217,14 @@ TEST_F(MemoTest, EditingOneLineReColoursOnlyTheLinesWhoseStateChanges)
     const QTextBlock later = memo->document()->findBlockByNumber(1500);
     ASSERT_FALSE(later.layout()->formats().isEmpty());
     EXPECT_TRUE(later.layout()->formats().first().format.fontItalic()) << "later lines are shown as comment";
+}
+
+TEST_F(MemoTest, OptionsDialogOpensOnItsFirstOption)
+{
+    EditorOptionsDialog dialog(EditorSettings{}, nullptr, {});
+    const QList<QCheckBox *> options = dialog.findChild<QWidget *>(QStringLiteral("pageOptions"))->findChildren<QCheckBox *>();
+    ASSERT_FALSE(options.isEmpty());
+    EXPECT_EQ(zk::testing::tabWalk(&dialog, 1), (QStringList{options[0]->objectName(), options[1]->objectName()}));
 }
 
 TEST_F(MemoTest, OptionsDialogChangesAreStoredUnderKolorowanieAndReadBack)

@@ -5,6 +5,7 @@
 #include "Services.h"
 #include "Servers.h"
 #include "SettingsKeys.h"
+#include "TabWalk.h"
 #include "THtmlMemo.h"
 #include "publikow.h"
 
@@ -295,6 +296,12 @@ TEST_F(PublishDialogTest, ASettingsFileThatCannotBeWrittenDoesNotKeepTheDialogOp
     EXPECT_FALSE(dialog.isVisible()) << "Escape closed the dialog";
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages()[0].text.contains(settings)) << prompts.messages()[0].text.toStdString();
+}
+
+TEST_F(PublishDialogTest, OpensOnTheTreeAndTabWalksTheFieldsInOrder)
+{
+    TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
+    EXPECT_EQ(zk::testing::tabWalk(&dialog, 6), QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CHK_Async Tree").split(u' '));
 }
 
 // The real message boxes, answered by real key presses: each key acts on
