@@ -77,7 +77,7 @@ void TKreatorDlg::connectSectionCommands()
 
 void TKreatorDlg::PopUp_Atrybuty_Tlo_KolorClick()
 {
-    ColorRequest request{m_colorDialogColor, m_colorDialogCustom, true, true};
+    ColorRequest request{m_colorDialogColor, m_colorDialogCustom, true, true, 1002};
     const auto chosen = services().prompts->chooseColor(request, this);
     m_colorDialogCustom = request.customColors;
     if (!chosen) {

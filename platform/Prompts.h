@@ -31,6 +31,7 @@ struct ColorRequest {
     QList<QColor> customColors; // in and out: 16 slots
     bool fullOpen = true;
     bool helpButton = false;
+    int helpContext = 0; // the topic of the help button and of F1
 };
 
 // Every message box and common dialog of the program goes through this

@@ -63,6 +63,7 @@ void QtHelpViewer::ensureWindow()
     m_window = new QWidget(nullptr, Qt::Window);
     m_window->setObjectName(QStringLiteral("HelpWindow"));
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_window->setAttribute(Qt::WA_QuitOnClose, false); // the program ends with its main window
     m_window->setWindowTitle(QStringLiteral("Pomoc - Zentarek Light"));
     m_window->resize(520, 440);
     auto *layout = new QVBoxLayout(m_window);

@@ -1,8 +1,12 @@
 #include "QtPrompts.h"
 
 #include "FileFilter.h"
+#include "HelpViewer.h"
+#include "Services.h"
 
 #include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -54,6 +58,22 @@ QString QtPrompts::openFile(const OpenFileRequest &request, QWidget *owner)
     return dialog.selectedFiles().first();
 }
 
+// A "Pomoc" button beside OK and Cancel, and F1 anywhere in the dialog,
+// show the dialog's topic.
+static void addHelpButton(QDialog *dialog, int context)
+{
+    setHelpContext(dialog, context);
+    auto *buttons = dialog->findChild<QDialogButtonBox *>();
+    if (!buttons)
+        return;
+    QPushButton *help = buttons->addButton(QStringLiteral("&Pomoc"), QDialogButtonBox::HelpRole);
+    help->setObjectName(QStringLiteral("Pomoc"));
+    QObject::connect(help, &QPushButton::clicked, dialog, [dialog, help, context] {
+        if (services().help)
+            services().help->showTopic(context, help->mapToGlobal(QPoint(0, 0)), dialog);
+    });
+}
+
 std::optional<QColor> QtPrompts::chooseColor(ColorRequest &request, QWidget *owner)
 {
     // Qt keeps one set of custom colours for all dialogs; each colour
@@ -61,6 +81,9 @@ std::optional<QColor> QtPrompts::chooseColor(ColorRequest &request, QWidget *own
     for (int i = 0; i < request.customColors.size() && i < QColorDialog::customCount(); ++i)
         QColorDialog::setCustomColor(i, request.customColors.at(i));
     QColorDialog dialog(request.initial, windowOf(owner));
+    dialog.setOption(QColorDialog::DontUseNativeDialog); // the help button needs our own
+    if (request.helpButton)
+        addHelpButton(&dialog, request.helpContext);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     for (int i = 0; i < request.customColors.size() && i < QColorDialog::customCount(); ++i)
         request.customColors[i] = QColorDialog::customColor(i);
