@@ -1,5 +1,7 @@
 #include "Kreator.h"
 
+#include "DialogKeys.h"
+
 #include "AppError.h"
 #include "HelpViewer.h"
 #include "Messages.h"
@@ -48,8 +50,16 @@ TKreatorDlg::TKreatorDlg(const QString &appFolder, QWidget *parent)
     setStatusBar(Panel_Hint);
     setHelpContexts();
     connectSectionCommands();
+    // Placed before FormCreate, whose error boxes centre over the window.
+    placeCentred();
     FormCreate();
+    placeCentred();
+}
+
+void TKreatorDlg::placeCentred()
+{
     setFixedSize(minimumSizeHint().expandedTo(QSize(504, 406)));
+    centerOnScreen(this);
 }
 
 TKreatorDlg::~TKreatorDlg()

@@ -262,6 +262,7 @@ private:
     bool handleSectionEvent(QObject *watched, QEvent *event);
     void setEncoding(bool iso);
     void setSoundControlsEnabled(bool on);
+    void placeCentred();
     void switchSoundOff();
     void choosePicture(QCheckBox *box, QLineEdit *path);
     std::optional<LinkFields> askForLink(const QString &description, const QString &address);

@@ -10,6 +10,7 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTranslator>
 
@@ -79,6 +80,24 @@ TEST_F(RealPromptsTest, TheBackgroundColourDialogHasHelpAndTakesATypedColour)
     whenModal([](QWidget *d) { QTest::keyClick(d, Qt::Key_Escape); });
     window.PopUp_Atrybuty_Tlo_Kolor->trigger();
     EXPECT_EQ(window.backgroundColor(), QColor(0x33, 0x66, 0x99)) << "Escape keeps the colour";
+    window.hide();
+}
+
+TEST_F(RealPromptsTest, TheWindowAndAStartUpErrorBoxAreCentredOnTheScreen)
+{
+    const QString program = programFolderWithBadge();
+    writeFile(program + QStringLiteral("temp")); // no temporary folder beside the program...
+    writeFile(path(QStringLiteral("cache")));    // ...nor in the cache: a box while the form is made
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    QPoint boxCentre;
+    whenModal([&](QWidget *box) {
+        boxCentre = box->geometry().center();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    TKreatorDlg window(program);
+    EXPECT_LE((boxCentre - screenCentre).manhattanLength(), 4) << boxCentre.x() << ',' << boxCentre.y();
+    window.show();
+    EXPECT_LE((window.geometry().center() - screenCentre).manhattanLength(), 4);
     window.hide();
 }
 
