@@ -23,6 +23,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -212,8 +213,21 @@ void TKreatorDlg::focusFirstControlOf(QWidget *page)
     }
 }
 
+// A popup menu is a window of its own, where the hint of an item stops.
+static bool isMenuOf(QObject *watched, const QWidget *window)
+{
+    const QWidget *w = qobject_cast<QMenu *>(watched);
+    while (qobject_cast<const QMenu *>(w))
+        w = w->parentWidget();
+    return w && w->window() == window;
+}
+
 bool TKreatorDlg::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::StatusTip && isMenuOf(watched, this)) {
+        Panel_Hint->showMessage(u' ' + static_cast<QStatusTipEvent *>(event)->tip());
+        return false;
+    }
     if (handleSectionEvent(watched, event))
         return true;
     if (event->type() != QEvent::KeyPress)

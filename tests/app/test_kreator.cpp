@@ -439,18 +439,28 @@ TEST_F(KreatorTest, StatusBarShowsTheHintOfTheControlUnderThePointer)
     EXPECT_FALSE(w->Panel_Hint->isSizeGripEnabled());
 }
 
-TEST_F(KreatorTest, HighlightedMenuItemPutsItsHintInTheStatusBar)
+TEST_F(KreatorTest, TheItemUnderThePointerInEveryPopupMenuPutsItsHintInTheStatusBar)
 {
     TKreatorDlg *w = openShown();
-    QString seen;
-    QTimer::singleShot(0, [&] {
-        QMenu *menu = w->PopUp_Atrybuty_Tlo;
-        menu->setActiveAction(w->PopUp_Atrybuty_Tlo_Podklad);
-        seen = w->Panel_Hint->currentMessage();
-        menu->close();
-    });
-    w->Przycisk_Atrybuty_Tlo->showMenu();
-    EXPECT_EQ(seen, QStringLiteral(" Tło strony będzie miało podkład graficzny"));
+    const auto hintOver = [w](QMenu *menu, QAction *item, const std::function<void()> &open) {
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            QTest::mouseMove(menu, menu->actionGeometry(item).center());
+            QTest::qWait(20);
+            seen = w->Panel_Hint->currentMessage();
+            menu->close();
+        });
+        open();
+        return seen;
+    };
+    EXPECT_EQ(hintOver(w->PopUp_Atrybuty_Tlo, w->PopUp_Atrybuty_Tlo_Podklad, [w] { w->Przycisk_Atrybuty_Tlo->showMenu(); }),
+              QStringLiteral(" Tło strony będzie miało podkład graficzny"));
+    EXPECT_EQ(hintOver(w->PopUp_Atrybuty_Polskie, w->PopUp_Atrybuty_Polskie_Windows,
+                       [w] { w->Przycisk_Atrybuty_Polskie->showMenu(); }),
+              QStringLiteral(" Strona kodowa Windows CP-1250"));
+    w->Pages->setCurrentIndex(2);
+    EXPECT_EQ(hintOver(w->POP_Edytorek, w->Edytorek_Pogrub, [w] { w->POP_Edytorek->exec(w->Edytorek->mapToGlobal(QPoint(5, 5))); }),
+              QStringLiteral(" Pogrubienie zaznaczonego tekstu"));
 }
 
 TEST_F(KreatorTest, EditingTheTitleOrTheFileNameCopiesTheTitleIntoTheSubtitle)
