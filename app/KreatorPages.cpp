@@ -1,6 +1,7 @@
 // The controls of the wizard window, laid out page by page, with their
 // design-time captions, hints and values.
 #include "Kreator.h"
+#include "DialogKeys.h"
 
 #include "HelpViewer.h"
 
@@ -333,6 +334,7 @@ QWidget *TKreatorDlg::buildSoundBox(QWidget *parent)
     grid->addWidget(Edit_Src, 1, 0, 1, 2);
     grid->addLayout(row({Przycisk_Play, Przycisk_Stop, Przycisk_Nagrywaj}, 2), 1, 2, 1, 3);
     grid->setColumnStretch(1, 1);
+    orderTabStops({Check_Play, Check_Infinite, Spin_Powtorz, Edit_Src, Przycisk_Play, Przycisk_Stop, Przycisk_Nagrywaj});
     return box;
 }
 
@@ -392,8 +394,11 @@ QWidget *TKreatorDlg::buildHeadersBox(QWidget *parent)
     grid->addWidget(Edit_Uklad_Podtytul, 1, 1);
     grid->addLayout(row({Przycisk_Uklad_Podtytul_Lewa, Przycisk_Uklad_Podtytul_Srodek, Przycisk_Uklad_Podtytul_Prawa,
                          Przycisk_Uklad_Podtytul_Kolor}), 1, 2);
-    grid->addWidget(Check_Uklad_Logo, 2, 0, 1, 1);
-    grid->addWidget(Edit_Uklad_Logo, 2, 1, 1, 2);
+    // The check box's caption in the labels' column would push every field right.
+    auto *logo = new QHBoxLayout;
+    logo->addWidget(Check_Uklad_Logo);
+    logo->addWidget(Edit_Uklad_Logo, 1);
+    grid->addLayout(logo, 2, 0, 1, 3);
     grid->addWidget(Check_Uklad_Naglowek_Kreska, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     return box;

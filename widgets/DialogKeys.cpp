@@ -15,16 +15,21 @@ void centerOnScreen(QWidget *window)
         window->move(screen->availableGeometry().center() - window->rect().center());
 }
 
-void setTabChain(std::initializer_list<QWidget *> controls)
+void orderTabStops(std::initializer_list<QWidget *> controls)
 {
     QWidget *previous = nullptr;
     for (QWidget *control : controls) {
         if (previous)
             QWidget::setTabOrder(previous, control);
-        else
-            control->setFocus(Qt::OtherFocusReason);
         previous = control;
     }
+}
+
+void setTabChain(std::initializer_list<QWidget *> controls)
+{
+    orderTabStops(controls);
+    if (controls.size() > 0)
+        (*controls.begin())->setFocus(Qt::OtherFocusReason);
 }
 
 DialogKeys::DialogKeys(QDialog *dialog, std::function<void()> onEnter, std::function<void()> onEscape, bool consume)

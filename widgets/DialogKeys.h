@@ -12,8 +12,10 @@ namespace zk {
 // Every dialog of the program opens centred on the screen.
 void centerOnScreen(QWidget *window);
 
-// Puts the controls into the Tab order in the order given, after one
-// another, and gives the first one the focus the dialog opens with.
+// Puts the controls into the Tab order in the order given, after one another.
+void orderTabStops(std::initializer_list<QWidget *> controls);
+// The same for a dialog's controls, whose first one gets the focus the
+// dialog opens with.
 void setTabChain(std::initializer_list<QWidget *> controls);
 
 // The dialogs' keyboard rule: with no modifier held, Enter acts as OK and

@@ -333,6 +333,20 @@ TEST_F(KreatorTest, F1InTheContactListShowsItsTopicOnce)
     EXPECT_EQ(help.topics[0].context, helpContextOf(w->Lista_Uklad_Adresy));
 }
 
+TEST_F(KreatorTest, PageTwoFieldsAreWideEnoughForAUsualSubtitle)
+{
+    TKreatorDlg *w = openShown();
+    w->Pages->setCurrentIndex(1);
+    QTest::qWait(10);
+    const QString usual = QStringLiteral("Jan Kowalski - Strona Domowa - Firmowa");
+    for (QLineEdit *field : {w->Edit_Uklad_Glowny_Naglowek, w->Edit_Uklad_Podtytul, w->Edit_Uklad_Naglowek_Odnosniki}) {
+        EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance(usual) + 12) << qPrintable(field->objectName());
+        EXPECT_LE(field->x() - (field->parentWidget()->findChild<QLabel *>()->x()), 90)
+            << qPrintable(field->objectName()) << " starts near its label";
+    }
+    EXPECT_GE(w->Edit_Uklad_Logo->width(), w->Edit_Uklad_Podtytul->width()) << "the logo field spans the row";
+}
+
 TEST_F(KreatorTest, ClosingEmptiesTheTemporaryFolderAndStoresTheSettings)
 {
     TKreatorDlg *w = openShown();
@@ -490,3 +504,18 @@ TEST_F(KreatorTest, WordWrapBoxSwitchesTheEditorsWrapping)
 }
 
 } // namespace
+TEST_F(KreatorTest, TabOnTheFirstPageReadsTheSoundRowsInOrder)
+{
+    TKreatorDlg *w = openShown();
+    for (QWidget *sound : {static_cast<QWidget *>(w->Przycisk_Play), static_cast<QWidget *>(w->Przycisk_Stop),
+                           static_cast<QWidget *>(w->Edit_Src)})
+        sound->setEnabled(true);
+    w->Check_Play->setFocus();
+    QStringList names;
+    for (int i = 0; i < 8; ++i) {
+        names << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(names, QString("Check_Play Check_Infinite Spin_Powtorz Edit_Src Przycisk_Play Przycisk_Stop Przycisk_Nagrywaj "
+                             "Lista_Atrybuty_Slowa_Kluczowe").split(u' '));
+}
