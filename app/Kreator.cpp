@@ -65,6 +65,7 @@ void TKreatorDlg::placeCentred()
 
 TKreatorDlg::~TKreatorDlg()
 {
+    closeSound();
     qApp->removeEventFilter(this);
 }
 
@@ -148,6 +149,7 @@ void TKreatorDlg::closeEvent(QCloseEvent *event)
 {
     if (!m_closed) {
         m_closed = true;
+        closeSound(); // also ends a melody still being prepared
         DeleteDir(m_paths.tempFolder);
         for (const QString &sub : std::as_const(m_madeTempFolders))
             QDir(sub).removeRecursively(); // folders of relative references, made by this run

@@ -263,6 +263,10 @@ private:
     void setEncoding(bool iso);
     void setSoundControlsEnabled(bool on);
     void placeCentred();
+    void soundFailed();
+    void showSoundPreparing(bool preparing);
+    void soundPrepared(bool ok);
+    void closeSound();
     void switchSoundOff();
     void choosePicture(QCheckBox *box, QLineEdit *path);
     std::optional<LinkFields> askForLink(const QString &description, const QString &address);
@@ -278,6 +282,7 @@ private:
     QStringList m_madeTempFolders; // subfolders Preview and Publish made in the temporary folder
     int RunCount = 0;
     QColor m_backgroundColor;
+    bool m_soundPreparing = false;
     QButtonGroup *m_headerAlign = nullptr;
     QButtonGroup *m_subtitleAlign = nullptr;
     QButtonGroup *m_linksAlign = nullptr;

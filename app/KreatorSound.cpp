@@ -9,9 +9,11 @@
 #include "Services.h"
 #include "Shell.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QToolButton>
 
 namespace zk {
@@ -45,6 +47,8 @@ void TKreatorDlg::switchSoundOff()
 void TKreatorDlg::Check_PlayClick()
 {
     if (!Check_Play->isChecked()) {
+        if (services().media)
+            services().media->stop(); // a sound that plays on would have no Stop
         setSoundControlsEnabled(false); // the path and the player's file stay
         return;
     }
@@ -67,17 +71,61 @@ void TKreatorDlg::Check_PlayClick()
         return;
     const QString ext = QFileInfo(Edit_Src->text()).suffix().toLower();
     if (ext != u"wav" && ext != u"mid") { // ".au": listed, not played here
+        if (player)
+            player->close(); // Play must not play the sound chosen before
         setSoundControlsEnabled(true);
         return;
     }
-    if (player && player->open(Edit_Src->text())) {
-        setSoundControlsEnabled(true);
-        return;
+    if (player) {
+        player->prepared = [this](bool ok) { soundPrepared(ok); };
+        if (player->open(Edit_Src->text())) {
+            setSoundControlsEnabled(true);
+            if (!player->isReady())
+                showSoundPreparing(true);
+            return;
+        }
     }
+    soundFailed();
+}
+
+void TKreatorDlg::soundFailed()
+{
     BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Błąd podczas próby odtwarzania!"), this);
-    if (player)
-        player->close();
+    if (services().media)
+        services().media->close();
     switchSoundOff();
+}
+
+// A melody is rendered in the background: Play waits for it, the window does not.
+void TKreatorDlg::showSoundPreparing(bool preparing)
+{
+    if (preparing == m_soundPreparing)
+        return;
+    m_soundPreparing = preparing;
+    Przycisk_Play->setEnabled(!preparing && Check_Play->isChecked());
+    if (preparing) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        Panel_Hint->showMessage(QStringLiteral(" Przygotowywanie melodii do odtwarzania..."));
+    } else {
+        QApplication::restoreOverrideCursor();
+        Panel_Hint->clearMessage();
+    }
+}
+
+void TKreatorDlg::soundPrepared(bool ok)
+{
+    showSoundPreparing(false);
+    if (!ok)
+        soundFailed();
+}
+
+void TKreatorDlg::closeSound()
+{
+    showSoundPreparing(false);
+    if (MediaPlayer *player = services().media) {
+        player->close();
+        player->prepared = nullptr;
+    }
 }
 
 void TKreatorDlg::Przycisk_PlayClick()

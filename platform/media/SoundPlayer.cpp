@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLibrary>
 #include <QMediaDevices>
+#include <QThread>
 
 #include <fluidsynth.h>
 
@@ -67,6 +68,12 @@ SoundPlayer::SoundPlayer() = default;
 SoundPlayer::~SoundPlayer()
 {
     close();
+    for (const QPointer<QThread> &thread : std::as_const(m_threads)) {
+        if (!thread)
+            continue;
+        thread->wait(); // cancelled by close(): ends within one block of sound
+        delete thread.data();
+    }
 }
 
 namespace {
@@ -115,9 +122,11 @@ private:
 
 } // namespace
 
-bool SoundPlayer::renderMidi(const QString &midi, const QString &wav)
+// Renders until the melody ends, it is cancelled, or ten minutes of sound
+// were made (a broken file must not render for ever).
+static bool renderMidi(const QString &midi, const QString &wav, const std::atomic<bool> &cancelled)
 {
-    const QString font = soundFont();
+    const QString font = SoundPlayer::soundFont();
     const FluidSynth &fl = FluidSynth::get();
     if (font.isEmpty() || !fl.loaded)
         return false;
@@ -127,15 +136,14 @@ bool SoundPlayer::renderMidi(const QString &midi, const QString &wav)
     fl.fluid_settings_setstr(settings, "player.timing-source", "sample");
     fl.fluid_settings_setint(settings, "synth.lock-memory", 0);
     fluid_synth_t *synth = fl.new_fluid_synth(settings);
-    bool ok = synth && fl.fluid_synth_sfload(synth, QFile::encodeName(font).constData(), 1) != FLUID_FAILED;
+    bool ok = synth && !cancelled && fl.fluid_synth_sfload(synth, QFile::encodeName(font).constData(), 1) != FLUID_FAILED;
     fluid_player_t *player = ok ? fl.new_fluid_player(synth) : nullptr;
     ok = ok && player && fl.fluid_player_add(player, QFile::encodeName(midi).constData()) == FLUID_OK
          && fl.fluid_player_play(player) == FLUID_OK;
     fluid_file_renderer_t *renderer = ok ? fl.new_fluid_file_renderer(synth) : nullptr;
     ok = ok && renderer;
-    // At most ten minutes of sound: a broken file must not render for ever.
     for (long blocks = 0; ok && fl.fluid_player_get_status(player) == FLUID_PLAYER_PLAYING; ++blocks)
-        if (fl.fluid_file_renderer_process_block(renderer) != FLUID_OK || blocks > 10L * 60 * 44100 / 64)
+        if (cancelled || fl.fluid_file_renderer_process_block(renderer) != FLUID_OK || blocks > 10L * 60 * 44100 / 64)
             ok = false;
     if (renderer)
         fl.delete_fluid_file_renderer(renderer);
@@ -147,6 +155,14 @@ bool SoundPlayer::renderMidi(const QString &midi, const QString &wav)
     return ok && isWaveFile(wav);
 }
 
+struct SoundPlayer::Render {
+    QString midi;
+    std::unique_ptr<QTemporaryDir> folder = std::make_unique<QTemporaryDir>();
+    QString wav;
+    std::atomic<bool> cancelled{false};
+    bool ok = false;
+};
+
 bool SoundPlayer::open(const QString &path)
 {
     close();
@@ -157,14 +173,42 @@ bool SoundPlayer::open(const QString &path)
     }
     if (ext != u"mid" || !isMidiFile(path))
         return false;
-    m_renders = std::make_unique<QTemporaryDir>();
-    const QString wav = m_renders->filePath(QStringLiteral("midi.wav"));
-    if (!m_renders->isValid() || !renderMidi(path, wav)) {
-        m_renders.reset();
-        return false;
-    }
-    m_source = wav;
+    startRender(path);
     return true;
+}
+
+void SoundPlayer::startRender(const QString &midi)
+{
+    auto render = std::make_shared<Render>();
+    render->midi = midi;
+    render->wav = render->folder->filePath(QStringLiteral("midi.wav"));
+    m_render = render;
+    QThread *thread = QThread::create([render] {
+        render->ok = render->folder->isValid() && renderMidi(render->midi, render->wav, render->cancelled);
+    });
+    // Runs on the GUI thread; the thread object is its context, so a player
+    // that deleted it hears nothing more.
+    QObject::connect(thread, &QThread::finished, thread, [this, render, thread] {
+        if (!render->cancelled)
+            renderFinished(render);
+        thread->deleteLater();
+    });
+    m_threads.removeAll(nullptr);
+    m_threads << thread;
+    thread->start(QThread::LowPriority);
+}
+
+void SoundPlayer::renderFinished(const std::shared_ptr<Render> &render)
+{
+    if (render != m_render)
+        return;
+    m_render.reset();
+    if (render->ok) {
+        m_renders = std::move(render->folder);
+        m_source = render->wav;
+    }
+    if (prepared)
+        prepared(render->ok);
 }
 
 // The PCM samples and their format, from the WAV file that plays.
@@ -233,6 +277,9 @@ void SoundPlayer::close()
     m_samples = nullptr;
     m_source.clear();
     m_renders.reset();
+    if (m_render)
+        m_render->cancelled = true; // its thread ends on its own and removes its files
+    m_render.reset();
 }
 
 } // namespace zk

@@ -91,13 +91,25 @@ public:
 class RecordingMediaPlayer : public MediaPlayer {
 public:
     bool succeed = true;
+    bool prepareLater = false; // as a melody is: ready when finishPreparing() says
+    bool ready = false;
     QStringList calls;
     QString file;
     bool open(const QString &path) override
     {
         calls << QStringLiteral("open ") + path;
         file = succeed ? path : QString();
+        ready = succeed && !prepareLater;
         return succeed;
+    }
+    bool isReady() const override { return ready; }
+    void finishPreparing(bool ok)
+    {
+        ready = ok;
+        if (!ok)
+            file.clear();
+        if (prepared)
+            prepared(ok);
     }
     void play() override { calls << QStringLiteral("play"); }
     void stop() override { calls << QStringLiteral("stop"); }
@@ -105,6 +117,7 @@ public:
     {
         calls << QStringLiteral("close");
         file.clear();
+        ready = false;
     }
     bool isOpen() const override { return !file.isEmpty(); }
 };

@@ -1,7 +1,9 @@
 #include "Isolated.h"
 #include "Kreator.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QStatusBar>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -79,6 +81,54 @@ TEST_F(SoundCommandsTest, UnplayableAndAuFiles)
     EXPECT_TRUE(window->Check_Play->isChecked());
     EXPECT_TRUE(controlsEnabled());
     EXPECT_TRUE(media.calls.filter(QStringLiteral("open")).isEmpty()) << ".au is listed but not opened";
+}
+
+TEST_F(SoundCommandsTest, AnAuFileClosesTheSoundChosenBeforeAndUncheckingStopsIt)
+{
+    prompts.answerOpenFile(QStringLiteral("/muzyka/a.wav"));
+    clickPlayBox();
+    QTest::mouseClick(window->Przycisk_Play, Qt::LeftButton);
+    clickPlayBox(); // off while it plays
+    EXPECT_EQ(media.calls.last(), QStringLiteral("stop"));
+    prompts.answerOpenFile(QStringLiteral("/muzyka/stary.au"));
+    clickPlayBox();
+    EXPECT_FALSE(media.isOpen()) << "Play must not play a.wav for the .au file";
+    QTest::mouseClick(window->Przycisk_Play, Qt::LeftButton);
+    EXPECT_FALSE(media.calls.mid(media.calls.lastIndexOf(QStringLiteral("close"))).contains(QStringLiteral("play")));
+}
+
+TEST_F(SoundCommandsTest, AMelodyBeingPreparedKeepsPlayOffAndTheWindowLive)
+{
+    media.prepareLater = true;
+    prompts.answerOpenFile(QStringLiteral("/muzyka/dluga.mid"));
+    clickPlayBox();
+    EXPECT_TRUE(window->Check_Play->isChecked());
+    EXPECT_FALSE(window->Przycisk_Play->isEnabled()) << "nothing to play yet";
+    EXPECT_TRUE(window->Edit_Src->isEnabled());
+    EXPECT_EQ(window->Panel_Hint->currentMessage(), QStringLiteral(" Przygotowywanie melodii do odtwarzania..."));
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    media.finishPreparing(true);
+    EXPECT_TRUE(window->Przycisk_Play->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(prompts.messages().isEmpty());
+
+    prompts.answerOpenFile(QStringLiteral("/muzyka/zla.mid"));
+    clickPlayBox(); // off
+    clickPlayBox(); // on again, another melody
+    media.finishPreparing(false);
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd podczas próby odtwarzania!"));
+    EXPECT_FALSE(window->Check_Play->isChecked());
+    EXPECT_FALSE(controlsEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    prompts.answerOpenFile(QStringLiteral("/muzyka/trzecia.mid"));
+    clickPlayBox();
+    window->close(); // closing abandons the preparation
+    EXPECT_EQ(media.calls.last(), QStringLiteral("close"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(bool(media.prepared)) << "nothing is told to a closed window";
 }
 
 TEST_F(SoundCommandsTest, RecorderStartsInThePageFolderOrSaysWhy)

@@ -2,6 +2,7 @@
 #include "SoundPlayer.h"
 
 #include <QFile>
+#include <QTest>
 #include <QtEndian>
 
 using namespace zk;
@@ -46,13 +47,51 @@ TEST_F(SoundPlayerTest, OpensGoodWaveAndMidiFilesAndRefusesTheRest)
     EXPECT_TRUE(player.isOpen());
     if (SoundPlayer::soundFont().isEmpty())
         GTEST_SKIP() << "no General MIDI sound font (fluid-soundfont-gm)";
+    int prepared = 0;
+    player.prepared = [&](bool ok) { prepared += ok ? 1 : 100; };
     ASSERT_TRUE(player.open(path(QStringLiteral("MELODIA.MID")))) << "capitals in the extension";
+    QTRY_COMPARE_WITH_TIMEOUT(prepared, 1, 30000);
+    EXPECT_TRUE(player.isReady());
     EXPECT_TRUE(isWaveFile(player.source())) << "the melody was rendered to a WAV file";
     EXPECT_GT(QFile(player.source()).size(), 44 + 8000) << "with sound in it";
     for (const char *bad : {"zly.wav", "zly.mid", "d.au", "brak.wav"}) {
         EXPECT_FALSE(player.open(path(QString::fromLatin1(bad)))) << bad;
         EXPECT_FALSE(player.isOpen());
     }
+}
+
+// Four minutes of notes: long enough that the render is still running.
+QByteArray longMidi()
+{
+    QByteArray track;
+    for (int i = 0; i < 480; ++i)
+        track += QByteArray::fromHex("00903C40") + QByteArray::fromHex("8360803C00"); // a note every half second
+    track += QByteArray::fromHex("00FF2F00");
+    return "MThd" + QByteArray::fromHex("000000060000000101E0") + "MTrk"
+           + QByteArray::fromHex(QByteArray::number(track.size(), 16).rightJustified(8, '0')) + track;
+}
+
+TEST_F(SoundPlayerTest, AMelodyIsPreparedInTheBackgroundAndAnotherChoiceAbandonsIt)
+{
+    if (SoundPlayer::soundFont().isEmpty())
+        GTEST_SKIP() << "no General MIDI sound font (fluid-soundfont-gm)";
+    writeFile(path(QStringLiteral("dluga.mid")), longMidi());
+    writeFile(path(QStringLiteral("a.wav")), wave(800));
+    QStringList told;
+    auto player = std::make_unique<SoundPlayer>();
+    player->prepared = [&](bool ok) { told << (ok ? QStringLiteral("ok") : QStringLiteral("failed")); };
+    ASSERT_TRUE(player->open(path(QStringLiteral("dluga.mid"))));
+    EXPECT_TRUE(player->isOpen());
+    EXPECT_FALSE(player->isReady()) << "open() returned before the melody was rendered";
+    ASSERT_TRUE(player->open(path(QStringLiteral("a.wav")))) << "a new choice while rendering";
+    EXPECT_TRUE(player->isReady());
+    QTest::qWait(300);
+    EXPECT_TRUE(told.isEmpty()) << "the abandoned melody tells nothing";
+    EXPECT_EQ(player->source(), path(QStringLiteral("a.wav")));
+
+    ASSERT_TRUE(player->open(path(QStringLiteral("dluga.mid"))));
+    player.reset(); // the program ends while a melody renders: no hang, no crash
+    EXPECT_TRUE(told.isEmpty());
 }
 
 TEST_F(SoundPlayerTest, PlayAndStopWithoutAnAudioDeviceDoNotFail)
