@@ -55,6 +55,7 @@ TKreatorDlg::TKreatorDlg(const QString &appFolder, QWidget *parent)
     placeCentred();
     FormCreate();
     placeCentred();
+    focusFirstControlOf(Pages->currentWidget()); // typing starts on the page, not on the toolbar
 }
 
 void TKreatorDlg::placeCentred()
@@ -198,6 +199,9 @@ bool TKreatorDlg::switchPageByKey(QKeyEvent *key)
     if (!next && !previous)
         return false;
     const int count = Pages->count();
+    // Hiding a page that holds the focus would pass it along the chain first.
+    if (QWidget *focus = QApplication::focusWidget(); focus && Pages->isAncestorOf(focus))
+        focus->clearFocus();
     Pages->setCurrentIndex((Pages->currentIndex() + (next ? 1 : count - 1)) % count);
     focusFirstControlOf(Pages->currentWidget());
     key->accept(); // a consumed key that stays ignored travels on to the parents, and back here

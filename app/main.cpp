@@ -9,6 +9,7 @@
 #include "Shell.h"
 #include "SoundPlayer.h"
 #include "StartupTrace.h"
+#include "UiTrace.h"
 #include "ZentarekApplication.h"
 
 #include <QFont>
@@ -33,6 +34,7 @@ int main(int argc, char *argv[])
     zk::services().help = &help;
     zk::services().media = &media;
     app.installEventFilter(new zk::HelpController(&app));
+    zk::UiTrace::install(app);
 
     auto *splash = new zk::TRunDlg;
     splash->showNow();

@@ -12,7 +12,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib vsftpd
   chromium
-  xvfb xauth
+  xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data
   fonts-liberation fonts-dejavu-core
 )
 

@@ -2,17 +2,56 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QKeyEvent>
 
 #include <QScreen>
+#include <QWindow>
 
 namespace zk {
 
-void centerOnScreen(QWidget *window)
+namespace {
+void placeInTheMiddle(QWidget *window)
 {
     const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        window->move(screen->availableGeometry().center() - window->rect().center());
+    if (!screen)
+        return;
+    const QRect frame = window->frameGeometry();
+    const QPoint topLeft = screen->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
+    if (window->windowHandle() && window->isVisible())
+        window->windowHandle()->setFramePosition(topLeft);
+    else
+        window->move(topLeft);
+}
+
+// The window manager's frame is known only once the window is shown: the
+// window is centred again then, frame included, once.
+class CentreWithFrame : public QObject {
+public:
+    explicit CentreWithFrame(QWidget *window) : QObject(window)
+    {
+        setObjectName(QStringLiteral("CentreWithFrame"));
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && window->isVisible()
+            && window->frameGeometry().size() != window->size()) {
+            window->removeEventFilter(this);
+            placeInTheMiddle(window);
+            deleteLater();
+        }
+        return false;
+    }
+};
+} // namespace
+
+void centerOnScreen(QWidget *window)
+{
+    placeInTheMiddle(window);
+    if (!window->findChild<CentreWithFrame *>(QStringLiteral("CentreWithFrame"), Qt::FindDirectChildrenOnly))
+        new CentreWithFrame(window);
 }
 
 void orderTabStops(std::initializer_list<QWidget *> controls)

@@ -1,0 +1,455 @@
+#!/usr/bin/env python3
+"""The real program on a real X server with a window manager and a Polish
+keyboard, used by real key presses only (xdotool, through XTEST), as a person
+at the keyboard uses it.
+
+The program is started with ZENTAREK_UI_TRACE set: it then writes every focus
+change, every window shown or hidden and every status bar message to stderr,
+so each check waits for what its keys did, never for a fixed time alone.
+
+Usage: keyboard.py PROGRAM   (prints "N passed, M failed"; exit 1 on failure)
+"""
+import os
+import re
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+SCREEN = (1280, 1024)
+PAGES = ("Sekcje", "Atrybuty", "Glowna")
+DEADLINE = 15.0  # seconds for anything the program is asked to do
+
+
+class Failure(Exception):
+    pass
+
+
+def midi_file(seconds):
+    """A Standard MIDI File with a note every half second for `seconds`."""
+    track = b""
+    for _ in range(seconds * 2):
+        track += bytes.fromhex("00903C40") + bytes.fromhex("8360803C00")
+    track += bytes.fromhex("00FF2F00")
+    return (b"MThd" + bytes.fromhex("000000060000000101E0") + b"MTrk"
+            + len(track).to_bytes(4, "big") + track)
+
+
+class Desktop:
+    """Xvfb, openbox and the Polish layout, on a display of their own."""
+
+    def __init__(self, root):
+        self.procs = []
+        self.env = dict(os.environ)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        read_end, write_end = os.pipe()
+        log = open(os.path.join(root, "xvfb.log"), "wb")
+        self.procs.append(subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp"],
+            pass_fds=[write_end], stdout=log, stderr=log))
+        os.close(write_end)
+        number = b""
+        end = time.monotonic() + DEADLINE
+        while not number.endswith(b"\n"):  # Xvfb writes its display number when it is ready
+            if time.monotonic() > end or self.procs[0].poll() is not None:
+                raise Failure("Xvfb did not start")
+            if select.select([read_end], [], [], 0.1)[0]:
+                number += os.read(read_end, 16)
+        os.close(read_end)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.procs.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        self.wait(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"), "the window manager")
+        self.run("setxkbmap", "pl")
+        if not re.search(r"layout:\s+pl", self.run("setxkbmap", "-query")):
+            raise Failure("the Polish keyboard layout could not be set")
+
+    def run(self, *args):
+        return subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=DEADLINE).stdout
+
+    def wait(self, condition, what, timeout=DEADLINE):
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            if condition():
+                return
+            time.sleep(0.05)
+        raise Failure("waited %.0f s for %s" % (timeout, what))
+
+    def close(self):
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+
+
+class Program:
+    """The program from a copy of its folder, with its own home and settings."""
+
+    def __init__(self, desktop, program, root):
+        self.desktop = desktop
+        self.root = root
+        folder = os.path.join(root, "program")
+        shutil.copytree(os.path.dirname(os.path.abspath(program)), folder,
+                        ignore=lambda d, names: [n for n in names if n.startswith("test_") or n == "temp"])
+        home = os.path.join(root, "home")
+        runtime = os.path.join(root, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        env = dict(desktop.env, HOME=home, XDG_CONFIG_HOME=home + "/.config", XDG_CACHE_HOME=home + "/.cache",
+                   XDG_DATA_HOME=home + "/.local/share", XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb",
+                   ZENTAREK_UI_TRACE="1", LANG="C.UTF-8")
+        self.config = home + "/.config"
+        self.trace_path = os.path.join(root, "trace.txt")
+        self.trace = open(self.trace_path, "wb")
+        self.proc = subprocess.Popen([os.path.join(folder, os.path.basename(program))], env=env, cwd=root,
+                                     stdout=subprocess.DEVNULL, stderr=self.trace)
+
+    def lines(self):
+        with open(self.trace_path, "rb") as f:
+            return [l.decode("utf-8", "replace").rstrip("\n") for l in f if l.startswith(b"zentarek-ui ")]
+
+    def mark(self):
+        return len(self.lines())
+
+    def wait_line(self, pattern, since, timeout=DEADLINE):
+        """The first trace line after `since` that matches; fails after the deadline."""
+        end = time.monotonic() + timeout
+        regex = re.compile(pattern)
+        while True:
+            lines = self.lines()
+            for i in range(since, len(lines)):
+                if regex.search(lines[i]):
+                    return i, lines[i]
+            if self.proc.poll() is not None:
+                raise Failure("the program ended while waiting for /%s/" % pattern)
+            if time.monotonic() > end:
+                raise Failure("no /%s/ within %.0f s; last lines:\n  %s" % (pattern, timeout, "\n  ".join(lines[-8:])))
+            time.sleep(0.02)
+
+    def quiet(self, pattern, since, period=0.4):
+        """No trace line after `since` matches during `period`: a key did not act twice."""
+        time.sleep(period)
+        return [l for l in self.lines()[since:] if re.search(pattern, l)]
+
+    def focus(self):
+        focus = [l for l in self.lines() if l.startswith("zentarek-ui focus ")]
+        return focus[-1][len("zentarek-ui focus "):] if focus else ""
+
+    def key(self, *keys):
+        self.desktop.run("xdotool", "key", "--delay", "15", *keys)
+
+    def type(self, text):
+        self.desktop.run("xdotool", "type", "--delay", "25", text)
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+
+
+def page_of(path):
+    for i, name in enumerate(PAGES):
+        if "/" + name + "/" in path:
+            return i
+    return None
+
+
+def focus_after(app, keys, since=None, page=None):
+    """Presses the keys and returns where the focus lands: the next focus
+    line, or with `page` the next one on that page (a page switch first moves
+    the focus off the page it hides)."""
+    since = app.mark() if since is None else since
+    app.key(*keys)
+    pattern = r"^zentarek-ui focus " + (".*/%s/" % PAGES[page] if page is not None else "")
+    return app.wait_line(pattern, since)[1][len("zentarek-ui focus "):]
+
+
+def go_to_page(app, page):
+    current = page_of(app.focus())
+    if current is None:  # on the toolbar: Ctrl+Tab works from there too
+        since = app.mark()
+        app.key("ctrl+Tab")
+        at, line = app.wait_line(r"^zentarek-ui focus .*/(%s)/" % "|".join(PAGES), since)
+        current = page_of(line)
+    while current != page:
+        current = (current + 1) % 3
+        focus_after(app, ["ctrl+Tab"], page=current)
+
+
+def focus_on(app, mnemonic, control):
+    if not app.focus().endswith("/" + control) and not focus_after(app, [mnemonic]).endswith("/" + control):
+        raise Failure("%s does not reach %s" % (mnemonic, control))
+
+
+# ---------------------------------------------------------------- the checks
+
+def window_geometry(app, title):
+    ids = app.desktop.run("xdotool", "search", "--onlyvisible", "--name", title).split()
+    if not ids:
+        raise Failure("no visible window named %r" % title)
+    info = app.desktop.run("xwininfo", "-id", ids[-1])
+    x, y, w, h = (int(re.search(p + r":\s+(-?\d+)", info).group(1))
+                  for p in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+    extents = re.findall(r"\d+", app.desktop.run("xprop", "-id", ids[-1], "_NET_FRAME_EXTENTS").split("=")[-1])
+    left, right, top, bottom = (int(v) for v in extents) if len(extents) == 4 else (0, 0, 0, 0)
+    return x - left, y - top, w + left + right, h + top + bottom
+
+
+def check_centred(app, title):
+    def centred():
+        x, y, w, h = window_geometry(app, title)
+        return abs(x + w / 2 - SCREEN[0] / 2) <= 2 and abs(y + h / 2 - SCREEN[1] / 2) <= 2
+    try:
+        app.desktop.wait(centred, "%r centred on the screen" % title, timeout=5)
+    except Failure:
+        raise Failure("%r is not centred: frame %s on a %dx%d screen" % ((title, window_geometry(app, title)) + SCREEN))
+
+
+def check_start(app):
+    app.wait_line(r"^zentarek-ui shown zk::TKreatorDlg", 0)
+    app.wait_line(r"^zentarek-ui focus ", 0)
+    check_centred(app, "Generator Stron WWW")
+
+
+def check_ctrl_tab_from_every_control(app):
+    """One press of Ctrl+Tab or Ctrl+Shift+Tab switches exactly one page, from every control of every page."""
+    tried = 0
+    for page in range(3):
+        go_to_page(app, page)
+        first = app.focus()
+        steps = 0
+        while True:
+            here = app.focus()
+            for keys, expected in ((["ctrl+Tab"], (page + 1) % 3), (["ctrl+shift+Tab"], (page + 2) % 3)):
+                since = app.mark()
+                app.key(*keys)
+                at, _ = app.wait_line(r"^zentarek-ui focus .*/(%s)/" % "|".join(PAGES), since)
+                landed = app.lines()[at][len("zentarek-ui focus "):]
+                if page_of(landed) != expected:
+                    raise Failure("%s from %s went to %s" % (keys[0], here, landed))
+                extra = app.quiet(r"^zentarek-ui focus ", at + 1, 0.1)
+                if extra:
+                    raise Failure("%s from %s acted twice: %s" % (keys[0], here, extra))
+                back = ["ctrl+shift+Tab"] if expected == (page + 1) % 3 else ["ctrl+Tab"]
+                if focus_after(app, back, page=page) != first:
+                    raise Failure("the page's first control is not %s after coming back" % first)
+                if steps:
+                    since = app.mark()
+                    app.key(*(["Tab"] * steps))
+                    app.wait_line(r"^zentarek-ui focus ", since + steps - 1)
+                    if app.focus() != here:
+                        raise Failure("Tab x%d from %s reached %s, not %s" % (steps, first, app.focus(), here))
+                tried += 1
+            since = app.mark()
+            app.key("Tab")
+            try:
+                nxt = app.wait_line(r"^zentarek-ui focus ", since, timeout=1)[1][len("zentarek-ui focus "):]
+            except Failure:
+                break  # the control keeps Tab (the editor)
+            steps += 1
+            if page_of(nxt) != page or nxt == first or steps > 40:
+                break
+        go_to_page(app, page)
+    return "%d presses from every control" % tried
+
+
+def check_help_once(app):
+    """F1 shows one pop-up, also in the contact list whose keys are handled by the form."""
+    for page, mnemonic, control in ((0, "alt+u", "Edit_Atrybuty_Tytul"), (1, "alt+e", "Lista_Uklad_Adresy")):
+        go_to_page(app, page)
+        focus_on(app, mnemonic, control)
+        since = app.mark()
+        app.key("F1")
+        app.wait_line(r"^zentarek-ui shown QFrame/HelpPopup", since)
+        twice = app.quiet(r"^zentarek-ui shown QFrame/HelpPopup", app.mark())
+        if twice or len([l for l in app.lines()[since:] if "shown QFrame/HelpPopup" in l]) != 1:
+            raise Failure("F1 in %s showed more than one pop-up" % control)
+        since = app.mark()
+        app.key("Escape")
+        app.wait_line(r"^zentarek-ui hidden QFrame/HelpPopup", since)
+
+
+def open_dialog(app, keys, window, first_control):
+    since = app.mark()
+    app.key(*keys)
+    app.wait_line(r"^zentarek-ui shown " + re.escape(window), since)
+    _, line = app.wait_line(r"^zentarek-ui focus " + re.escape(window), since)
+    if not re.search(first_control, line):
+        raise Failure("%s opened with the focus on %s, not %s" % (window, line.split()[-1], first_control))
+
+
+def close_dialog(app, keys, window):
+    since = app.mark()
+    app.key(*keys)
+    app.wait_line(r"^zentarek-ui hidden " + re.escape(window), since)
+
+
+def check_dialogs_take_typing_at_once(app, out):
+    """Each dialog, opened by its key, takes typed text at once; the result reaches the saved page."""
+    go_to_page(app, 1)
+    focus_on(app, "alt+e", "Lista_Uklad_Adresy")
+    open_dialog(app, ["Insert"], "zk::TDlg_Rename", r"/Edit_Nazwa$")
+    app.type("jan@żółw.pl")
+    close_dialog(app, ["Return"], "zk::TDlg_Rename")
+
+    go_to_page(app, 2)
+    if not app.focus().endswith("/Edytorek"):
+        raise Failure("the third page opens on %s, not the editor" % app.focus())
+    app.type("Witaj! ")
+    open_dialog(app, ["ctrl+a"], "zk::TOdnosnikDlg", r"/Edit_Adres$")
+    check_centred(app, "Wstawianie odnośnika")
+    app.type("http://example.pl/żółw")
+    if not focus_after(app, ["Tab"]).endswith("/Edit_Opis"):
+        raise Failure("Tab in the link dialog does not reach Edit_Opis")
+    app.type("Strona Żółwia")
+    close_dialog(app, ["Return"], "zk::TOdnosnikDlg")
+    app.key("End")  # the link's description stays selected; the picture goes after it
+    open_dialog(app, ["ctrl+shift+i"], "zk::TGrafikaDlg", r"/Edit_Relacja$")
+    app.type("obrazek.gif")
+    close_dialog(app, ["Return"], "zk::TGrafikaDlg")
+    open_dialog(app, ["ctrl+shift+e"], "zk::EditorOptionsDialog", r"/pageOptions/")
+    close_dialog(app, ["Escape"], "zk::EditorOptionsDialog")
+
+    # Ctrl+S: the folder dialog, then the box about the missing picture.
+    since = app.mark()
+    app.key("ctrl+s")
+    app.wait_line(r"^zentarek-ui shown QFileDialog", since)
+    app.wait_line(r"^zentarek-ui focus QFileDialog", since)
+    app.type(out)
+    app.key("Return")
+    app.wait_line(r"^zentarek-ui hidden QFileDialog", since)
+    page = os.path.join(out, "index.html")
+    app.desktop.wait(lambda: os.path.exists(page), "the saved page")
+    boxes = [l for l in app.lines()[since:] if l.startswith("zentarek-ui shown QMessageBox")]
+    if boxes:
+        raise Failure("saving showed a box: %s" % boxes)
+    text = open(page, "rb").read().decode("iso-8859-2")
+    for part in ('Witaj! <A HREF="http://example.pl/żółw">Strona Żółwia</A><IMG SRC="obrazek.gif"',):
+        if part not in text:
+            raise Failure("the saved page lacks %r" % part)
+
+    open_dialog(app, ["alt+b"], "zk::TPubDlg", r"/Tree$")
+    if not focus_after(app, ["Tab"]).endswith("/ED_Serwer"):
+        raise Failure("Tab in the publish dialog does not reach the server field")
+    app.type("ftp.żółw.pl")
+    close_dialog(app, ["Escape"], "zk::TPubDlg")
+
+    go_to_page(app, 0)
+    since = app.mark()
+    app.key("alt+t")
+    app.wait_line(r"^zentarek-ui shown QMenu/PopUp_Atrybuty_Tlo", since)
+    app.key("k")  # "... jako &kolor"
+    app.wait_line(r"^zentarek-ui shown QColorDialog", since)
+    since = app.mark()
+    app.key("alt+p")  # its "&Pomoc"
+    app.wait_line(r"^zentarek-ui shown QFrame/HelpPopup", since)
+    app.key("Escape")
+    app.wait_line(r"^zentarek-ui hidden QFrame/HelpPopup", since)
+    close_dialog(app, ["Escape"], "QColorDialog")
+
+
+def check_melody_keeps_the_window_live(app, melody):
+    """While a long melody is rendered, Ctrl+Tab still switches the page at once."""
+    go_to_page(app, 0)
+    first = app.focus()
+    for _ in range(30):
+        if app.focus().endswith("/Check_Play"):
+            break
+        focus_after(app, ["Tab"])
+    else:
+        raise Failure("Tab from %s never reaches Check_Play" % first)
+    since = app.mark()
+    app.key("space")
+    app.wait_line(r"^zentarek-ui shown QFileDialog", since)
+    app.wait_line(r"^zentarek-ui focus QFileDialog", since)
+    app.type(melody)
+    app.key("Return")
+    preparing, _ = app.wait_line(r"^zentarek-ui status Przygotowywanie melodii", since)
+    started = time.monotonic()
+    app.key("ctrl+Tab")
+    switched, _ = app.wait_line(r"^zentarek-ui focus .*/Atrybuty/", preparing)
+    answer = time.monotonic() - started
+    ready, _ = app.wait_line(r"^zentarek-ui status $", preparing, timeout=120)
+    if switched > ready:
+        raise Failure("Ctrl+Tab waited for the melody (%.1f s)" % answer)
+    focus_after(app, ["ctrl+shift+Tab"], page=0)
+    return "page switched %.2f s after the key while the melody rendered" % answer
+
+
+def check_help_then_quit(app):
+    """Pomoc opens the help window; Koniec then ends the program although it is open."""
+    since = app.mark()
+    app.key("alt+p")
+    app.wait_line(r"^zentarek-ui shown QWidget/HelpWindow", since)
+    main = app.desktop.run("xdotool", "search", "--onlyvisible", "--name", "Generator Stron WWW").split()[-1]
+    app.desktop.run("xdotool", "windowactivate", "--sync", main)
+    app.wait_line(r"^zentarek-ui focus zk::TKreatorDlg", since)
+    app.key("alt+k")
+    started = time.monotonic()
+    app.desktop.wait(lambda: app.proc.poll() is not None, "the program to end after Koniec", timeout=10)
+    stored = open(os.path.join(app.config, "zentarek", "registry.ini"), "rb").read().decode("utf-8", "replace")
+    if "jan@żółw.pl" not in stored:
+        raise Failure("the typed contact address was not stored")
+    return "ended %.2f s after Koniec" % (time.monotonic() - started)
+
+
+def main():
+    program = sys.argv[1]
+    root = tempfile.mkdtemp(prefix="zentarek-e2e-")
+    desktop = app = None
+    passed, failed = 0, 0
+    began = time.monotonic()
+    try:
+        desktop = Desktop(root)
+        out = os.path.join(root, "strona")
+        os.makedirs(out)
+        melody = os.path.join(root, "muzyka", "dluga melodia.mid")
+        os.makedirs(os.path.dirname(melody))
+        with open(melody, "wb") as f:
+            f.write(midi_file(360))
+        app = Program(desktop, program, root)
+        checks = [("start", lambda: check_start(app)),
+                  ("ctrl+tab", lambda: check_ctrl_tab_from_every_control(app)),
+                  ("f1", lambda: check_help_once(app)),
+                  ("dialogs", lambda: check_dialogs_take_typing_at_once(app, out)),
+                  ("melody", lambda: check_melody_keeps_the_window_live(app, melody)),
+                  ("help+quit", lambda: check_help_then_quit(app))]
+        for name, check in checks:
+            t = time.monotonic()
+            try:
+                note = check()
+                passed += 1
+                print("PASS %-10s %5.1f s %s" % (name, time.monotonic() - t, note or ""))
+            except Exception as e:  # one failed check must not hide the others
+                failed += 1
+                print("FAIL %-10s %5.1f s %s" % (name, time.monotonic() - t, e))
+                if not isinstance(e, Failure):
+                    traceback.print_exc()
+                app.key("Escape", "Escape")
+            sys.stdout.flush()
+    except Failure as e:
+        failed += 1
+        print("FAIL setup: %s" % e)
+    finally:
+        if app:
+            app.close()
+        if desktop:
+            desktop.close()
+        if failed and os.environ.get("ZENTAREK_E2E_KEEP"):
+            print("kept", root)
+        else:
+            shutil.rmtree(root, ignore_errors=True)
+    print("%d passed, %d failed in %.0f s" % (passed, failed, time.monotonic() - began))
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
