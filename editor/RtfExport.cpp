@@ -81,14 +81,28 @@ QList<Run> runsOf(const QTextBlock &block, int from, int to)
 
 } // namespace
 
+// Every run of the range in order, and the end of each block that the range
+// goes past.
+template <typename OnRun, typename OnBreak>
+static void forEachRun(const QTextDocument *document, int start, int end, OnRun onRun, OnBreak onBreak)
+{
+    for (QTextBlock b = document->findBlock(start); b.isValid() && b.position() <= end; b = b.next()) {
+        const int from = std::max(0, start - b.position());
+        const int to = std::min(int(b.text().size()), end - b.position());
+        for (const Run &run : runsOf(b, from, to))
+            onRun(run);
+        if (b.position() + b.length() - 1 < end)
+            onBreak();
+    }
+}
+
 QByteArray rtfOfRange(const QTextDocument *document, int start, int end, const QFont &font)
 {
     ColorTable colors;
     QByteArray body;
-    for (QTextBlock b = document->findBlock(start); b.isValid() && b.position() <= end; b = b.next()) {
-        const int from = std::max(0, start - b.position());
-        const int to = std::min(int(b.text().size()), end - b.position());
-        for (const Run &run : runsOf(b, from, to)) {
+    forEachRun(
+        document, start, end,
+        [&](const Run &run) {
             const QTextCharFormat &f = run.format;
             body += "{\\cf" + QByteArray::number(colors.indexOf(f.foreground().color()));
             if (f.background().style() != Qt::NoBrush)
@@ -100,13 +114,38 @@ QByteArray rtfOfRange(const QTextDocument *document, int start, int end, const Q
             if (f.fontUnderline())
                 body += "\\ul";
             body += ' ' + escaped(run.text) + '}';
-        }
-        if (b.position() + b.length() - 1 < end)
-            body += "\\par\n";
-    }
+        },
+        [&] { body += "\\par\n"; });
     const int halfPoints = font.pointSize() > 0 ? font.pointSize() * 2 : 20;
     return "{\\rtf1\\ansi\\ansicpg1250\\deff0{\\fonttbl{\\f0\\fmodern " + escaped(font.family()) + ";}}" + colors.rtf()
            + "\\f0\\fs" + QByteArray::number(halfPoints) + ' ' + body + '}';
+}
+
+QString htmlOfRange(const QTextDocument *document, int start, int end, const QFont &font)
+{
+    QString body;
+    forEachRun(
+        document, start, end,
+        [&](const Run &run) {
+            const QTextCharFormat &f = run.format;
+            QStringList style;
+            if (f.foreground().style() != Qt::NoBrush)
+                style << QStringLiteral("color:") + f.foreground().color().name();
+            if (f.background().style() != Qt::NoBrush)
+                style << QStringLiteral("background-color:") + f.background().color().name();
+            if (f.fontWeight() >= QFont::Bold)
+                style << QStringLiteral("font-weight:bold");
+            if (f.fontItalic())
+                style << QStringLiteral("font-style:italic");
+            if (f.fontUnderline())
+                style << QStringLiteral("text-decoration:underline");
+            const QString text = run.text.toHtmlEscaped();
+            body += style.isEmpty() ? text
+                                    : QStringLiteral("<span style=\"%1\">%2</span>").arg(style.join(u';'), text);
+        },
+        [&] { body += u'\n'; });
+    return QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body><pre style=\"font-family:'%1'\">%2</pre></body></html>")
+        .arg(font.family().toHtmlEscaped(), body);
 }
 
 } // namespace zk

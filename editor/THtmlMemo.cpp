@@ -519,10 +519,14 @@ void THtmlMemo::paintGutter(QPaintEvent *event)
     }
 }
 
+// Our own data, not Qt's: its format list is fixed, so on X11 the clipboard
+// would never offer RTF, and its HTML would lack the highlighting colours.
 QMimeData *THtmlMemo::createMimeDataFromSelection() const
 {
-    QMimeData *data = QPlainTextEdit::createMimeDataFromSelection();
+    auto *data = new QMimeData;
     const QTextCursor c = textCursor();
+    data->setText(c.selectedText().replace(QChar::ParagraphSeparator, u'\n'));
+    data->setHtml(htmlOfRange(document(), c.selectionStart(), c.selectionEnd(), font()));
     const QByteArray rtf = rtfOfRange(document(), c.selectionStart(), c.selectionEnd(), font());
     data->setData(QStringLiteral("text/rtf"), rtf);
     data->setData(QStringLiteral("application/rtf"), rtf);

@@ -12,7 +12,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib vsftpd
   chromium
-  xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data
+  xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data xclip
   fonts-liberation fonts-dejavu-core
 )
 

@@ -315,6 +315,7 @@ def check_dialogs_take_typing_at_once(app, out):
     open_dialog(app, ["ctrl+shift+i"], "zk::TGrafikaDlg", r"/Edit_Relacja$")
     app.type("obrazek.gif")
     close_dialog(app, ["Return"], "zk::TGrafikaDlg")
+    check_clipboard(app)
     open_dialog(app, ["ctrl+shift+e"], "zk::EditorOptionsDialog", r"/pageOptions/")
     close_dialog(app, ["Escape"], "zk::EditorOptionsDialog")
 
@@ -354,6 +355,27 @@ def check_dialogs_take_typing_at_once(app, out):
     app.key("Escape")
     app.wait_line(r"^zentarek-ui hidden QFrame/HelpPopup", since)
     close_dialog(app, ["Escape"], "QColorDialog")
+
+
+def check_clipboard(app):
+    """Copy offers plain text, coloured HTML and coloured RTF to other programs."""
+    app.key("ctrl+Home", "ctrl+shift+End", "ctrl+c")
+
+    def clipboard(target):
+        return subprocess.run(["xclip", "-selection", "clipboard", "-o", "-t", target], env=app.desktop.env,
+                              capture_output=True, timeout=DEADLINE).stdout
+    app.desktop.wait(lambda: b"text/rtf" in clipboard("TARGETS"), "the clipboard to offer text/rtf")
+    targets = clipboard("TARGETS").decode().split()
+    for wanted in ("UTF8_STRING", "text/plain", "text/html", "text/rtf", "application/rtf"):
+        if wanted not in targets:
+            raise Failure("the clipboard does not offer %s: %s" % (wanted, targets))
+    if "Witaj!" not in clipboard("UTF8_STRING").decode("utf-8"):
+        raise Failure("the copied text is not the editor's")
+    if not re.search(rb"<span style=\"color:#[0-9a-f]{6}", clipboard("text/html")):
+        raise Failure("the copied HTML has no colours")
+    if not re.search(rb"\\colortbl;\\red\d+", clipboard("text/rtf")):
+        raise Failure("the copied RTF has no colour table")
+    app.key("End")
 
 
 def check_melody_keeps_the_window_live(app, melody):

@@ -198,6 +198,10 @@ TEST_F(MemoTest, CopyPutsPlainTextAndColouredRtfOnTheClipboard)
     EXPECT_TRUE(rtf.contains("\\red0\\green0\\blue128")) << "the tag colour is in the colour table";
     EXPECT_TRUE(rtf.contains("\\b <B>}")) << rtf.constData();
     EXPECT_TRUE(rtf.contains("Za\\u380?\\u243?\\u322?\\u263?")) << rtf.constData();
+    const QString html = data->html();
+    EXPECT_TRUE(html.contains(QStringLiteral("<span style=\"color:#000080;font-weight:bold\">&lt;B&gt;</span>"))) << qPrintable(html);
+    EXPECT_TRUE(html.contains(QStringLiteral("Zażółć"))) << qPrintable(html);
+    EXPECT_TRUE(data->formats().contains(QStringLiteral("text/rtf"))) << "offered, not only stored";
 }
 
 TEST_F(MemoTest, EditingOneLineReColoursOnlyTheLinesWhoseStateChanges)
