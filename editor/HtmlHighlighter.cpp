@@ -34,9 +34,12 @@ void HtmlHighlighter::highlightBlock(const QString &text)
         setCurrentBlockState(HtmlGrammar::InitialState);
         return;
     }
+    // Each coloured span costs the text layout a format change on every
+    // key press: an over-long line is coloured at its start only, while its
+    // whole text is still read so the lines after it keep their state.
     const int state = m_grammar.highlightLine(text, previousBlockState(), [this](int start, int length, HtmlClass c) {
-        if (!m_plain[size_t(c)])
-            setFormat(start, length, m_formats[size_t(c)]);
+        if (!m_plain[size_t(c)] && start < ColouredPrefix)
+            setFormat(start, std::min(length, ColouredPrefix - start), m_formats[size_t(c)]);
     });
     setCurrentBlockState(state);
 }

@@ -16,6 +16,9 @@ class HtmlHighlighter : public QSyntaxHighlighter {
 public:
     explicit HtmlHighlighter(QTextDocument *document);
 
+    // Characters of a line that get colours; the rest of a longer one stays plain.
+    static constexpr int ColouredPrefix = 10000;
+
     const HighlightScheme &scheme() const { return m_scheme; }
     void setScheme(const HighlightScheme &scheme);
     void setEnabled(bool enabled);

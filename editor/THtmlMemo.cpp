@@ -10,7 +10,10 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QStyleHints>
+#include <QTextLayout>
 #include <QPainter>
 #include <QTextBlock>
 
@@ -82,9 +85,14 @@ THtmlMemo::THtmlMemo(QWidget *parent) : QPlainTextEdit(parent)
                | bit(EditorOption::optShowGutter) | bit(EditorOption::optShowRMargin) | bit(EditorOption::optWordSelect)
                | bit(EditorOption::optBlockOverwriteCursor) | bit(EditorOption::optShowWrapGlyph));
     document()->setModified(false);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &THtmlMemo::updateCaretBlink);
 }
 
-THtmlMemo::~THtmlMemo() = default;
+THtmlMemo::~THtmlMemo()
+{
+    if (m_steadyCaret)
+        QGuiApplication::styleHints()->setCursorFlashTime(m_flashTime);
+}
 
 void THtmlMemo::setOptions(EditorOptions options)
 {
@@ -498,6 +506,49 @@ void THtmlMemo::paintEvent(QPaintEvent *event)
     p.drawLine(QPointF(x, 0), QPointF(x, viewport()->height()));
 }
 
+// The first line of the layout whose bottom is below y (layout coordinates).
+static int firstLineBelow(const QTextLayout &layout, qreal y)
+{
+    int low = 0, high = layout.lineCount();
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (layout.lineAt(mid).rect().bottom() < y)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+// A caret blink repaints its line, and a very long line costs a full layout
+// pass each time: on such a line the caret stays lit instead.
+void THtmlMemo::updateCaretBlink()
+{
+    const bool steady = hasFocus() && textCursor().block().length() > HtmlHighlighter::ColouredPrefix;
+    if (steady == m_steadyCaret)
+        return;
+    QStyleHints *hints = QGuiApplication::styleHints();
+    if (steady) {
+        m_flashTime = hints->cursorFlashTime();
+        hints->setCursorFlashTime(0);
+    } else {
+        hints->setCursorFlashTime(m_flashTime);
+    }
+    m_steadyCaret = steady;
+}
+
+void THtmlMemo::focusInEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    updateCaretBlink();
+}
+
+void THtmlMemo::focusOutEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    updateCaretBlink();
+}
+
 void THtmlMemo::paintGutter(QPaintEvent *event)
 {
     QPainter p(m_gutterWidget);
@@ -512,8 +563,14 @@ void THtmlMemo::paintGutter(QPaintEvent *event)
         if (box.top() > event->rect().bottom())
             break;
         const QTextLayout *layout = b.layout();
-        for (int i = 1; layout && i < layout->lineCount(); ++i) {
+        if (!layout)
+            continue;
+        // Only the lines in the painted band: a long wrapped line has thousands.
+        int i = firstLineBelow(*layout, event->rect().top() - box.top());
+        for (i = std::max(i, 1); i < layout->lineCount(); ++i) {
             const QRectF line = layout->lineAt(i).rect().translated(box.topLeft());
+            if (line.top() > event->rect().bottom())
+                break;
             p.drawText(QRectF(2, line.top(), m_gutter - 4, line.height()), Qt::AlignCenter, QStringLiteral("↳"));
         }
     }

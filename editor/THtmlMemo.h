@@ -101,10 +101,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     QMimeData *createMimeDataFromSelection() const override;
 
 private:
+    void updateCaretBlink();
     friend class MemoGutter;
     bool isInWord(QChar c) const;
     bool startsWord(QChar c) const;
@@ -117,6 +120,8 @@ private:
     void updateCursorShape();
 
     QWidget *m_gutterWidget = nullptr;
+    bool m_steadyCaret = false; // the caret does not blink on a very long line
+    int m_flashTime = 0;        // the blink to give back
     HtmlHighlighter *m_highlighter = nullptr;
     QMenu *m_popup = nullptr;
     Registry *m_registry = nullptr;

@@ -21,6 +21,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QTextLayout>
+#include <QStyleHints>
+#include <QGuiApplication>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -202,6 +205,36 @@ TEST_F(MemoTest, CopyPutsPlainTextAndColouredRtfOnTheClipboard)
     EXPECT_TRUE(html.contains(QStringLiteral("<span style=\"color:#000080;font-weight:bold\">&lt;B&gt;</span>"))) << qPrintable(html);
     EXPECT_TRUE(html.contains(QStringLiteral("Zażółć"))) << qPrintable(html);
     EXPECT_TRUE(data->formats().contains(QStringLiteral("text/rtf"))) << "offered, not only stored";
+}
+
+TEST_F(MemoTest, AnOverLongLineIsColouredAtItsStartAndKeepsTheCaretLit)
+{
+    const int prefix = HtmlHighlighter::ColouredPrefix;
+    const QString longLine = QStringLiteral("<B>x</B>").repeated(prefix / 8 + 100) + QStringLiteral("<!-- otwarty");
+    memo->setPlainText(longLine + QStringLiteral("\n<B>dalej</B>\nkrótki"));
+    memo->highlighter()->rehighlight();
+    const auto formatAt = [&](int blockNumber, int column) {
+        for (const QTextLayout::FormatRange &r : memo->document()->findBlockByNumber(blockNumber).layout()->formats())
+            if (column >= r.start && column < r.start + r.length)
+                return r.format;
+        return QTextCharFormat();
+    };
+    EXPECT_TRUE(formatAt(0, 1).foreground().style() != Qt::NoBrush) << "the start is coloured";
+    EXPECT_EQ(formatAt(0, prefix + 17).foreground().style(), Qt::NoBrush) << "past the prefix: plain";
+    EXPECT_TRUE(formatAt(1, 1).fontItalic()) << "the comment opened far along the long line still colours the next";
+
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    memo->show();
+    memo->activateWindow();
+    memo->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(memo.get()));
+    memo->moveCursor(QTextCursor::Start);
+    EXPECT_EQ(QGuiApplication::styleHints()->cursorFlashTime(), 0) << "no blink on the long line";
+    memo->moveCursor(QTextCursor::End);
+    EXPECT_EQ(QGuiApplication::styleHints()->cursorFlashTime(), flash) << "the short line blinks again";
+    memo->moveCursor(QTextCursor::Start);
+    memo.reset();
+    EXPECT_EQ(QGuiApplication::styleHints()->cursorFlashTime(), flash) << "given back when the editor goes";
 }
 
 TEST_F(MemoTest, EditingOneLineReColoursOnlyTheLinesWhoseStateChanges)
