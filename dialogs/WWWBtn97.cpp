@@ -1,6 +1,6 @@
 #include "WWWBtn97.h"
 
-#include "Encoding.h"
+#include "Bookmarks.h"
 #include "Registry.h"
 #include "Services.h"
 
@@ -73,15 +73,7 @@ QList<TURLrec> scanFavorites(const QString &favoritesPath)
     if (favoritesPath.isEmpty() || !QFileInfo(favoritesPath).isDir())
         return records;
     scanFolder(QDir(favoritesPath).absolutePath(), QDir(favoritesPath).absolutePath(), records);
-    // Byte by byte in Windows-1250, the favourites' own character set: Ś and
-    // Ł before the small letters, ą after them.
-    const auto bytes = [](const QString &s) { return encodeText(s, EncodingWindows); };
-    std::stable_sort(records.begin(), records.end(), [&](const TURLrec &a, const TURLrec &b) {
-        const QByteArray fa = bytes(a.Folder), fb = bytes(b.Folder);
-        if (fa != fb)
-            return fa < fb;
-        return bytes(a.Name) < bytes(b.Name);
-    });
+    sortFavourites(records);
     return records;
 }
 
@@ -245,9 +237,16 @@ void TWWWBtn97::loadFavorites()
     URLList.clear();
     if (const Registry *r = services().registry)
         FavoritesPath = favoritesFolder(*r);
+    if (!FavoritesPath.isEmpty()) {
+        URLList = scanFavorites(FavoritesPath);
+    } else {
+        // No Favorites folder (the usual case on Linux): the browser's bookmarks.
+        const BrowserBookmarks browser = findBrowserBookmarks(QDir::homePath());
+        FavoritesPath = browser.file;
+        URLList = readBrowserBookmarks(browser);
+    }
     if (FavoritesPath.isEmpty())
         return;
-    URLList = scanFavorites(FavoritesPath);
     rebuildMenu(); // an empty list empties the menu: no item may point into a list that is gone
 }
 

@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-translations-l10n
   libfluidsynth-dev fluid-soundfont-gm
-  libjpeg-dev libgif-dev
+  libjpeg-dev libgif-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib vsftpd
   chromium

@@ -1,3 +1,4 @@
+#include "Bookmarks.h"
 #include "Isolated.h"
 #include "Odnosnik.h"
 #include "OpenFileDialog.h"
@@ -12,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QPainter>
+
+#include <sqlite3.h>
 
 using namespace zk;
 using zk::testing::Isolated;
@@ -188,6 +191,126 @@ TEST_F(FavouritesTest, ExtendedItemsAreMeasuredAndDrawnByTheirOptions)
     EXPECT_EQ(shot.pixelColor(b.right() - 3, b.center().y()), QColor(10, 20, 30)) << "the highlighted item's own colour";
     EXPECT_EQ(shot.pixelColor(b.left() + 8, b.center().y()), QColor(Qt::blue)) << "its icon 2 pixels from the left";
     menu->close();
+}
+
+// The browsers' bookmark stores, written by the tests in the browsers' own
+// formats (a JSON file; an SQLite database with Firefox's tables).
+class BrowserBookmarksTest : public Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        home = folder(QStringLiteral("home"));
+        registry->deleteKey(Hive::CurrentUser, QStringLiteral("Software\\Microsoft"));
+    }
+    QString writeChromium()
+    {
+        const QString file = home + QStringLiteral(".config/chromium/Default/Bookmarks");
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        writeFile(file, R"({"roots": {
+            "bookmark_bar": {"type": "folder", "name": "Bookmarks bar", "children": [
+                {"type": "url", "name": "Onet", "url": "http://www.onet.pl/"},
+                {"type": "folder", "name": "Wiadomości", "children": [
+                    {"type": "url", "name": "Onet", "url": "http://wiadomosci.onet.pl/"},
+                    {"type": "url", "name": "Łódź", "url": "http://lodz.pl/"},
+                    {"type": "url", "name": "Śląsk", "url": "http://slask.pl/"},
+                    {"type": "url", "name": "ala", "url": "http://ala.pl/"}]}]},
+            "other": {"type": "folder", "name": "Other", "children": []},
+            "synced": {"type": "folder", "name": "Mobile", "children": [
+                {"type": "url", "name": "", "url": "http://bez-nazwy.pl/"}]}}, "version": 1})");
+        return file;
+    }
+    QString writeFirefox(const char *profilesIni)
+    {
+        const QString firefox = home + QStringLiteral(".mozilla/firefox/");
+        QDir().mkpath(firefox + QStringLiteral("abcd.default-release"));
+        writeFile(firefox + QStringLiteral("profiles.ini"), profilesIni);
+        const QString places = firefox + QStringLiteral("abcd.default-release/places.sqlite");
+        sqlite3 *db = nullptr;
+        EXPECT_EQ(sqlite3_open(QFile::encodeName(places).constData(), &db), SQLITE_OK);
+        const char *sql = R"(
+            CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR);
+            CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER DEFAULT NULL, parent INTEGER,
+                                        position INTEGER, title LONGVARCHAR, guid TEXT);
+            INSERT INTO moz_places VALUES (1, 'http://www.onet.pl/', 'x'), (2, 'http://wiadomosci.onet.pl/', 'x'),
+                                          (3, 'place:sort=8', 'x'), (4, 'http://tag.pl/', 'x'), (5, 'http://bez-nazwy.pl/', 'x');
+            INSERT INTO moz_bookmarks VALUES
+                (1, 2, NULL, 0, 0, '', 'root________'), (2, 2, NULL, 1, 0, 'menu', 'menu________'),
+                (3, 2, NULL, 1, 1, 'toolbar', 'toolbar_____'), (4, 2, NULL, 1, 2, 'tags', 'tags________'),
+                (5, 2, NULL, 1, 3, 'unfiled', 'unfiled_____'),
+                (10, 1, 1, 3, 0, 'Onet', 'a1'), (11, 2, NULL, 3, 1, 'Wiadomości', 'a2'),
+                (12, 1, 2, 11, 0, 'Onet', 'a3'), (13, 1, 3, 3, 2, 'Najczęściej odwiedzane', 'a4'),
+                (14, 2, NULL, 4, 0, 'etykieta', 'a5'), (15, 1, 4, 14, 0, 'Z etykietą', 'a6'),
+                (16, 1, 5, 5, 0, NULL, 'a7');
+        )";
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+        return places;
+    }
+    QString home;
+};
+
+TEST_F(BrowserBookmarksTest, ChromiumBookmarksBecomeFoldersAndItemsInTheFavouritesOrder)
+{
+    const QList<TURLrec> records = readChromiumBookmarks(writeChromium());
+    QStringList shown;
+    for (const TURLrec &r : records)
+        shown << r.Folder + u'|' + r.Name + u'|' + r.URL;
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Pasek zakładek||"), QStringLiteral("Pasek zakładek|Onet|http://www.onet.pl/"),
+                                  QStringLiteral("Pasek zakładek\\Wiadomości||"),
+                                  QStringLiteral("Pasek zakładek\\Wiadomości|Onet|http://wiadomosci.onet.pl/"),
+                                  QStringLiteral("Pasek zakładek\\Wiadomości|ala|http://ala.pl/"),
+                                  QStringLiteral("Pasek zakładek\\Wiadomości|Śląsk|http://slask.pl/"),
+                                  QStringLiteral("Pasek zakładek\\Wiadomości|Łódź|http://lodz.pl/"),
+                                  QStringLiteral("Zakładki z telefonu||"),
+                                  QStringLiteral("Zakładki z telefonu|http://bez-nazwy.pl/|http://bez-nazwy.pl/")}))
+        << "an empty folder is left out; a nameless bookmark shows its address";
+    EXPECT_TRUE(readChromiumBookmarks(home + QStringLiteral("brak")).isEmpty());
+    writeFile(home + QStringLiteral("zepsuty"), "{\"roots\": [1, 2");
+    EXPECT_TRUE(readChromiumBookmarks(home + QStringLiteral("zepsuty")).isEmpty());
+}
+
+TEST_F(BrowserBookmarksTest, FirefoxBookmarksAreReadFromItsDefaultProfileWithoutTagsOrQueries)
+{
+    const QString places = writeFirefox("[Profile0]\nName=default-release\nIsRelative=1\nPath=abcd.default-release\n"
+                                        "[Profile1]\nName=inny\nIsRelative=1\nPath=brak\nDefault=1\n");
+    const BrowserBookmarks found = findBrowserBookmarks(home.chopped(1));
+    EXPECT_EQ(found.kind, BrowserBookmarks::Kind::Firefox);
+    EXPECT_EQ(found.file, places) << "the profile that has a places database";
+    QStringList shown;
+    for (const TURLrec &r : readFirefoxBookmarks(places))
+        shown << r.Folder + u'|' + r.Name + u'|' + r.URL;
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Inne zakładki||"),
+                                  QStringLiteral("Inne zakładki|http://bez-nazwy.pl/|http://bez-nazwy.pl/"),
+                                  QStringLiteral("Pasek zakładek||"), QStringLiteral("Pasek zakładek|Onet|http://www.onet.pl/"),
+                                  QStringLiteral("Pasek zakładek\\Wiadomości||"),
+                                  QStringLiteral("Pasek zakładek\\Wiadomości|Onet|http://wiadomosci.onet.pl/")}));
+    QFile::setPermissions(places, QFile::ReadOwner); // read, never written
+    EXPECT_EQ(readFirefoxBookmarks(places).size(), shown.size());
+}
+
+TEST_F(BrowserBookmarksTest, WithoutAFavoritesFolderTheButtonShowsTheFirstBrowserFound)
+{
+    writeFirefox("[Install4F96D1932A9F858E]\nDefault=abcd.default-release\n");
+    EXPECT_EQ(findBrowserBookmarks(home.chopped(1)).kind, BrowserBookmarks::Kind::Firefox);
+    const QString chromium = writeChromium();
+    EXPECT_EQ(findBrowserBookmarks(home.chopped(1)).kind, BrowserBookmarks::Kind::Chromium) << "Chromium is looked at first";
+
+    OpenFileDialog openDoc;
+    TOdnosnikDlg dialog(&openDoc);
+    EXPECT_EQ(dialog.WWW->FavoritesPath, chromium);
+    QMenu *bar = nullptr;
+    for (QAction *a : dialog.WWW->menu()->actions())
+        if (a->menu() && a->text() == QStringLiteral("Pasek zakładek"))
+            bar = a->menu();
+    ASSERT_NE(bar, nullptr);
+    QMenu *news = nullptr;
+    for (QAction *a : bar->actions())
+        if (a->menu())
+            news = a->menu();
+    ASSERT_NE(news, nullptr);
+    news->actions().first()->trigger(); // Wiadomości › Onet, not the Onet beside the folder
+    EXPECT_EQ(dialog.Edit_Adres->currentText(), QStringLiteral("http://wiadomosci.onet.pl/"));
 }
 
 } // namespace
