@@ -25,6 +25,9 @@ bool isUnder(const QString &path, const QString &key)
 QString escapeName(const QString &name)
 {
     QString out;
+    // A name starting with ";" or "#" would be read back as a comment line.
+    if (name.startsWith(u';') || name.startsWith(u'#'))
+        out += u'\\';
     for (QChar c : name) {
         if (c == u'\\' || c == u'=' || c == u'"' || c == u'[')
             out += u'\\';

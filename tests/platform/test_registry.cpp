@@ -34,6 +34,8 @@ TEST_F(FileRegistryTest, TextAndBytesSurviveARoundTripThroughTheFile)
     const QByteArray raw("\x00\x01\xff" "abc", 6);
     registry->writeText(Hive::CurrentUser, Key, QStringLiteral("E-mail"), QStringLiteral("Adres_0"), awkward);
     registry->writeText(Hive::CurrentUser, Key, QStringLiteral("E-mail"), QStringLiteral("we=ird \"name\""), QStringLiteral("v"));
+    for (const char *comment : {";średnik", "#krzyżyk"}) // found by fuzzing: read back as a comment line
+        registry->writeText(Hive::CurrentUser, Key, QStringLiteral("E-mail"), QString::fromUtf8(comment), QStringLiteral("w"));
     registry->writeBytes(Hive::CurrentUser, Key + QStringLiteral("\\Kolorowanie"),
                          QStringLiteral("Key Assignments - HTML"), raw);
 
@@ -44,6 +46,9 @@ TEST_F(FileRegistryTest, TextAndBytesSurviveARoundTripThroughTheFile)
     EXPECT_EQ(fresh.readBytes(Hive::CurrentUser, Key + QStringLiteral("\\Kolorowanie"),
                               QStringLiteral("Key Assignments - HTML")),
               raw);
+    for (const char *comment : {";średnik", "#krzyżyk"})
+        EXPECT_EQ(fresh.readText(Hive::CurrentUser, Key, QStringLiteral("E-mail"), QString::fromUtf8(comment), {}),
+                  QStringLiteral("w")) << comment;
     EXPECT_FALSE(fresh.readString(Hive::CurrentUser, Key, QStringLiteral("Adres_0")).has_value())
         << "a value belongs to its own key, not to the parent";
 }
