@@ -96,7 +96,8 @@ TEST_F(ImageDialogTest, AChosenGifGivesItsSizeAndTheFieldsStretchThePreview)
 TEST_F(ImageDialogTest, PngAndDamagedFilesAreRefusedWithTheirMessages)
 {
     ASSERT_TRUE(zk::testing::writeGif(path(QStringLiteral("dobry.gif")), 64, 32));
-    zk::testing::writeBytes(path(QStringLiteral("zly.gif")), QByteArray("GIF89a\x10\x00\x10\x00 damaged", 20));
+    static const char damaged[] = "GIF89a\x10\x00\x10\x00 damaged";
+    zk::testing::writeBytes(path(QStringLiteral("zly.gif")), QByteArray(damaged, sizeof damaged - 1));
     QImage jpg(50, 30, QImage::Format_RGB32);
     jpg.fill(Qt::blue);
     ASSERT_TRUE(zk::testing::writeJpeg(path(QStringLiteral("foto.JPEG")), jpg));

@@ -113,6 +113,12 @@ class Program:
         with open(self.trace_path, "rb") as f:
             return [l.decode("utf-8", "replace").rstrip("\n") for l in f if l.startswith(b"zentarek-ui ")]
 
+    def last_words(self):
+        """The end of what the program wrote besides its trace (a sanitizer report, a Qt warning)."""
+        with open(self.trace_path, "rb") as f:
+            other = [l.decode("utf-8", "replace").rstrip() for l in f if not l.startswith(b"zentarek-ui ")]
+        return ("; it said:\n  " + "\n  ".join(other[-12:])) if other else ""
+
     def mark(self):
         return len(self.lines())
 
@@ -126,7 +132,8 @@ class Program:
                 if regex.search(lines[i]):
                     return i, lines[i]
             if self.proc.poll() is not None:
-                raise Failure("the program ended while waiting for /%s/" % pattern)
+                raise Failure("the program ended (status %d) while waiting for /%s/%s"
+                              % (self.proc.returncode, pattern, self.last_words()))
             if time.monotonic() > end:
                 raise Failure("no /%s/ within %.0f s; last lines:\n  %s" % (pattern, timeout, "\n  ".join(lines[-8:])))
             time.sleep(0.02)
@@ -417,6 +424,8 @@ def check_help_then_quit(app):
     app.key("alt+k")
     started = time.monotonic()
     app.desktop.wait(lambda: app.proc.poll() is not None, "the program to end after Koniec", timeout=10)
+    if app.proc.returncode != 0:
+        raise Failure("the program ended with status %d%s" % (app.proc.returncode, app.last_words()))
     stored = open(os.path.join(app.config, "zentarek", "registry.ini"), "rb").read().decode("utf-8", "replace")
     if "jan@żółw.pl" not in stored:
         raise Failure("the typed contact address was not stored")

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 using namespace zk;
 using zk::testing::PyFtpServer;
@@ -378,6 +379,7 @@ protected:
         ftp.DataStream.data = randomBytes(size);
         bool done = false;
         ftp.OnActionComplete = [&](QObject *, t_ftp_mode) { done = true; };
+        const auto forget = qScopeGuard([&] { ftp.OnActionComplete = nullptr; }); // `done` dies here
         ftp.Upload();
         if (ftp.Async)
             spinUntil([&] { return done; });
