@@ -293,6 +293,16 @@ def open_dialog(app, keys, window, first_control):
         raise Failure("%s opened with the focus on %s, not %s" % (window, line.split()[-1], first_control))
 
 
+def choose_in_file_dialog(app, key, path):
+    """The key opens Qt's file dialog; the path is typed into it and Enter pressed."""
+    since = app.mark()
+    app.key(key)
+    app.wait_line(r"^zentarek-ui shown QFileDialog", since)
+    app.wait_line(r"^zentarek-ui focus QFileDialog", since)
+    app.type(path)
+    app.key("Return")
+
+
 def close_dialog(app, keys, window):
     since = app.mark()
     app.key(*keys)
@@ -326,13 +336,9 @@ def check_dialogs_take_typing_at_once(app, out):
     open_dialog(app, ["ctrl+shift+e"], "zk::EditorOptionsDialog", r"/pageOptions/")
     close_dialog(app, ["Escape"], "zk::EditorOptionsDialog")
 
-    # Ctrl+S: the folder dialog, then the box about the missing picture.
+    # Ctrl+S: the folder dialog; the page is written there.
     since = app.mark()
-    app.key("ctrl+s")
-    app.wait_line(r"^zentarek-ui shown QFileDialog", since)
-    app.wait_line(r"^zentarek-ui focus QFileDialog", since)
-    app.type(out)
-    app.key("Return")
+    choose_in_file_dialog(app, "ctrl+s", out)
     app.wait_line(r"^zentarek-ui hidden QFileDialog", since)
     page = os.path.join(out, "index.html")
     app.desktop.wait(lambda: os.path.exists(page), "the saved page")
@@ -396,11 +402,7 @@ def check_melody_keeps_the_window_live(app, melody):
     else:
         raise Failure("Tab from %s never reaches Check_Play" % first)
     since = app.mark()
-    app.key("space")
-    app.wait_line(r"^zentarek-ui shown QFileDialog", since)
-    app.wait_line(r"^zentarek-ui focus QFileDialog", since)
-    app.type(melody)
-    app.key("Return")
+    choose_in_file_dialog(app, "space", melody)
     preparing, _ = app.wait_line(r"^zentarek-ui status Przygotowywanie melodii", since)
     started = time.monotonic()
     app.key("ctrl+Tab")
