@@ -21,7 +21,10 @@ struct LeakCheckPause {
     ~LeakCheckPause() { __lsan_enable(); }
 };
 #else
-struct LeakCheckPause {};
+struct LeakCheckPause {
+    LeakCheckPause() {} // user-provided: an object that does nothing, not an unused one
+    ~LeakCheckPause() {}
+};
 #endif
 
 using MessagesTest = Isolated;

@@ -2,8 +2,7 @@
 #include "Isolated.h"
 #include "Kreator.h"
 #include "Mnemonics.h"
-#include "QtPrompts.h"
-#include "Services.h"
+#include "RealPrompts.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -13,6 +12,8 @@
 #include <QScreen>
 #include <QTest>
 #include <QTranslator>
+
+#include <optional>
 
 using namespace zk;
 using zk::testing::Isolated;
@@ -25,8 +26,7 @@ protected:
     void SetUp() override
     {
         Isolated::SetUp();
-        saved = services().prompts;
-        services().prompts = &real;
+        real.emplace();
         // The captions a user sees: Qt's own dialogs in Polish.
         if (polish.load(QLocale(QLocale::Polish), QStringLiteral("qtbase"), QStringLiteral("_"),
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -35,7 +35,7 @@ protected:
     void TearDown() override
     {
         QCoreApplication::removeTranslator(&polish);
-        services().prompts = saved;
+        real.reset();
         Isolated::TearDown();
     }
     static QLineEdit *htmlField(QWidget *dialog)
@@ -45,8 +45,7 @@ protected:
                 return e;
         return nullptr;
     }
-    QtPrompts real;
-    Prompts *saved = nullptr;
+    std::optional<zk::testing::RealPrompts> real;
     QTranslator polish;
 };
 

@@ -1,7 +1,7 @@
 #include "Isolated.h"
 #include "Kreator.h"
 #include "PublishLogic.h"
-#include "QtPrompts.h"
+#include "RealPrompts.h"
 #include "Services.h"
 #include "Servers.h"
 #include "SettingsKeys.h"
@@ -9,6 +9,7 @@
 #include "THtmlMemo.h"
 #include "publikow.h"
 
+#include <optional>
 #include <QApplication>
 #include <QCheckBox>
 #include <QJsonArray>
@@ -311,12 +312,11 @@ protected:
     void SetUp() override
     {
         PublishTest::SetUp();
-        saved = services().prompts;
-        services().prompts = &real;
+        real.emplace();
     }
     void TearDown() override
     {
-        services().prompts = saved;
+        real.reset();
         PublishTest::TearDown();
     }
     // Presses Enter in the server field; each box that appears is answered
@@ -351,8 +351,7 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
         return dialog;
     }
-    QtPrompts real;
-    Prompts *saved = nullptr;
+    std::optional<zk::testing::RealPrompts> real;
 };
 
 TEST_F(RealBoxesTest, OneEnterOneRunWhateverTheBoxes)
