@@ -8,6 +8,7 @@
 #include "Paths.h"
 #include "Prompts.h"
 #include "Services.h"
+#include "Registry.h"
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "TempFiles.h"
@@ -108,11 +109,24 @@ void TKreatorDlg::FormCreate()
 
 void TKreatorDlg::reportStoreFailure(const QString &text)
 {
+    if (m_storeFailuresShown.contains(text))
+        return; // one settings file that cannot be written is said once
+    m_storeFailuresShown.insert(text);
     showErrorReport(text, this);
+}
+
+// A damaged settings file is said once, with where its copy is kept.
+bool TKreatorDlg::reportReadProblems()
+{
+    const QStringList problems = services().registry->takeReadProblems();
+    if (!problems.isEmpty())
+        BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), problems.join(QStringLiteral("\n\n")), this);
+    return !problems.isEmpty();
 }
 
 void TKreatorDlg::LoadConfig()
 {
+    QString failure;
     try {
         SettingsStore store(*services().registry, m_paths.appFolder);
         const StoredConfig config = store.load();
@@ -121,8 +135,14 @@ void TKreatorDlg::LoadConfig()
         Lista_Uklad_Adresy->addItems(ContactAddresses);
         Lista_Uklad_Adresy->setCurrentIndex(-1);
     } catch (const AppError &e) {
-        reportStoreFailure(e.text()); // the window still opens
+        failure = e.text(); // the window still opens
     }
+    if (failure.isEmpty())
+        reportReadProblems();
+    else if (!reportReadProblems())
+        reportStoreFailure(failure);
+    else
+        m_storeFailuresShown.insert(failure); // the note already says the settings stay unsaved
 }
 
 void TKreatorDlg::SaveConfig()
@@ -132,6 +152,7 @@ void TKreatorDlg::SaveConfig()
     } catch (const AppError &e) {
         reportStoreFailure(e.text()); // closing is always allowed
     }
+    reportReadProblems();
 }
 
 void TKreatorDlg::DeleteDir(const QString &folder)

@@ -6,6 +6,7 @@
 #include "description/PageDescription.h"
 
 #include <QList>
+#include <QSet>
 #include <QMainWindow>
 
 #include <optional>
@@ -272,6 +273,7 @@ private:
     std::optional<LinkFields> askForLink(const QString &description, const QString &address);
     bool runListKey(int key, void (TKreatorDlg::*add)(), void (TKreatorDlg::*remove)(), void (TKreatorDlg::*edit)());
     void reportStoreFailure(const QString &text);
+    bool reportReadProblems();
     bool pageFileNameIsUsable();
     void warnAboutMissingFiles();
     PageOutput pageOutput() const;
@@ -287,6 +289,7 @@ private:
     QButtonGroup *m_subtitleAlign = nullptr;
     QButtonGroup *m_linksAlign = nullptr;
     bool m_closed = false;
+    QSet<QString> m_storeFailuresShown;
     QColor m_colorDialogColor = QColor(0xC0, 0xC0, 0xC0); // the colour last chosen in the dialog
     QList<QColor> m_colorDialogCustom = QList<QColor>(16, QColor(Qt::white));
 };

@@ -2,6 +2,8 @@
 
 #include "EditorOptionsDialog.h"
 #include "HtmlHighlighter.h"
+#include "Messages.h"
+#include "Prompts.h"
 #include "Registry.h"
 #include "RtfExport.h"
 
@@ -300,7 +302,12 @@ bool THtmlMemo::showOptionsDialog()
     setOptions(chosen.options);
     setScheme(chosen.scheme);
     m_optionsKey = chosen.optionsKey;
-    saveSettings();
+    try {
+        saveSettings();
+    } catch (const AppError &e) {
+        // The choices hold for this session; the user hears why they will not outlive it.
+        BladMsg(MB_ICONERROR, QStringLiteral("BŁĄD!"), e.text(), this);
+    }
     return true;
 }
 

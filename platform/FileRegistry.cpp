@@ -1,10 +1,13 @@
 #include "FileRegistry.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 namespace zk {
 
@@ -80,23 +83,86 @@ QString readEscaped(const QString &line, qsizetype &pos, QChar stop)
     return out;
 }
 
-bool parseValueLine(const QString &line, FileRegistry::Value &value)
+bool isHexList(QStringView text)
 {
+    static const QRegularExpression pattern(QStringLiteral("^([0-9a-fA-F]{2}(,[0-9a-fA-F]{2})*,?)?$"));
+    return pattern.match(text.trimmed().toString()).hasMatch();
+}
+
+enum class LineFault { None, Incomplete, TooLong };
+
+LineFault parseValueLine(const QString &line, FileRegistry::Value &value)
+{
+    // Longer than any value of the limit can be written (hex takes three
+    // characters a byte): not worth reading through.
+    if (line.size() > 3 * FileRegistry::MaxValueSize + 1024)
+        return LineFault::TooLong;
     qsizetype pos = 0;
     value.name = readEscaped(line, pos, u'=');
     if (pos >= line.size())
-        return false;
+        return LineFault::Incomplete;
     const QString rest = line.mid(pos + 1);
     if (rest.startsWith(QStringLiteral("hex:"), Qt::CaseInsensitive)) {
+        if (!isHexList(QStringView(rest).mid(4)))
+            return LineFault::Incomplete; // cut inside a byte, or not hex at all
         value.isBytes = true;
         value.bytes = QByteArray::fromHex(rest.mid(4).remove(u',').toLatin1());
     } else if (rest.startsWith(u'"')) {
         qsizetype p = 1;
         value.text = readEscaped(rest, p, u'"');
+        if (p >= rest.size())
+            return LineFault::Incomplete; // no closing quote: the line was cut
     } else {
         value.text = rest; // hand-written plain value
     }
-    return true;
+    if (value.text.size() > FileRegistry::MaxValueSize || value.bytes.size() > FileRegistry::MaxValueSize)
+        return LineFault::TooLong;
+    return LineFault::None;
+}
+
+// Line numbers, at most a few of them, for a message a person reads.
+QString lineList(const QList<int> &lines)
+{
+    QStringList shown;
+    for (int n : lines.first(std::min<qsizetype>(lines.size(), 5)))
+        shown << QString::number(n);
+    QString text = shown.join(QStringLiteral(", "));
+    if (lines.size() > 5)
+        text += QStringLiteral(" i %1 innych").arg(lines.size() - 5);
+    return text;
+}
+
+struct ParseFaults {
+    QList<int> incomplete;
+    QList<int> tooLong;
+    QList<int> repeated;
+
+    QStringList describe() const
+    {
+        QStringList out;
+        if (!incomplete.isEmpty())
+            out << QStringLiteral("niepełne lub nieczytelne wiersze: %1").arg(lineList(incomplete));
+        if (!tooLong.isEmpty())
+            out << QStringLiteral("wartości dłuższe niż 1 MB w wierszach: %1").arg(lineList(tooLong));
+        if (!repeated.isEmpty())
+            out << QStringLiteral("wartości podane ponownie (użyto ostatniej) w wierszach: %1").arg(lineList(repeated));
+        return out;
+    }
+};
+
+// A second value of one name replaces the first one, in its place.
+bool addValue(FileRegistry::Key &key, const FileRegistry::Value &value)
+{
+    for (FileRegistry::Value &v : key.values) {
+        if (sameName(v.name, value.name)) {
+            const QString firstSpelling = v.name;
+            v = value;
+            v.name = firstSpelling;
+            return true;
+        }
+    }
+    key.values.append(value);
+    return false;
 }
 
 } // namespace
@@ -121,25 +187,46 @@ QString FileRegistry::fileOf(Hive hive) const
     return hive == Hive::CurrentUser ? m_files.currentUser : m_files.localMachine;
 }
 
-FileRegistry::Tree FileRegistry::parse(const QString &content)
+FileRegistry::Tree FileRegistry::parse(const QString &content, QStringList *problems)
 {
     Tree tree;
-    Key *current = nullptr;
+    ParseFaults faults;
+    qsizetype current = -1;
+    int number = 0;
     for (QString line : content.split(u'\n')) {
+        ++number;
         if (line.endsWith(u'\r'))
             line.chop(1);
         if (line.trimmed().isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
             continue;
         if (line.startsWith(u'[')) {
             const qsizetype close = line.lastIndexOf(u']');
-            tree.append({normalizedKey(line.mid(1, close > 0 ? close - 1 : -1)), {}});
-            current = &tree.last();
+            current = -1;
+            if (close < 0) {
+                faults.incomplete << number; // its values belong nowhere
+                continue;
+            }
+            const QString path = normalizedKey(line.mid(1, close - 1));
+            for (qsizetype k = 0; k < tree.size() && current < 0; ++k)
+                if (sameName(tree[k].path, path))
+                    current = k; // a key given twice is one key
+            if (current < 0) {
+                tree.append({path, {}});
+                current = tree.size() - 1;
+            }
             continue;
         }
         Value value;
-        if (current && parseValueLine(line, value))
-            current->values.append(value);
+        const LineFault fault = parseValueLine(line, value);
+        if (fault == LineFault::Incomplete || current < 0)
+            faults.incomplete << number;
+        else if (fault == LineFault::TooLong)
+            faults.tooLong << number;
+        else if (addValue(tree[current], value))
+            faults.repeated << number;
     }
+    if (problems)
+        *problems << faults.describe();
     return tree;
 }
 
@@ -161,18 +248,115 @@ QString FileRegistry::format(const Tree &tree)
     return out;
 }
 
+namespace {
+
+// Text the way a person may have saved it: UTF-8, else the Windows-1250
+// of an old editor; either way, said.
+QString decodeSettings(const QByteArray &bytes, QStringList &problems)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder windows("windows-1250");
+    if (windows.isValid()) {
+        problems << QStringLiteral("plik nie jest zapisany w UTF-8 (odczytano go jako Windows-1250)");
+        return windows(bytes);
+    }
+    problems << QStringLiteral("plik zawiera bajty spoza UTF-8 (zastąpiono je znakiem \uFFFD)");
+    return text;
+}
+
+QString fingerprintOf(const QFileInfo &info)
+{
+    return QString::number(info.size()) + u'@' + QString::number(info.lastModified().toMSecsSinceEpoch());
+}
+
+// A name beside the file that no earlier copy holds.
+QString asideName(const QString &path)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString candidate = path + QStringLiteral(".uszkodzony-") + stamp;
+    for (int n = 2; QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink(); ++n)
+        candidate = path + QStringLiteral(".uszkodzony-") + stamp + u'-' + QString::number(n);
+    return candidate;
+}
+
+} // namespace
+
+FileRegistry::Tree FileRegistry::readFile(const QString &path, Damage &damage) const
+{
+    const QFileInfo info(path);
+    const auto unusable = [&](const QString &why) {
+        damage = {why, true};
+        return Tree{};
+    };
+    if (info.isDir())
+        return unusable(QStringLiteral("w miejscu pliku jest folder"));
+    if (info.size() > MaxFileSize)
+        return unusable(QStringLiteral("plik jest za duży (%1 MB)").arg(info.size() / (1024 * 1024)));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return unusable(file.errorString());
+    const QByteArray bytes = file.read(MaxFileSize + 1);
+    if (bytes.trimmed().isEmpty())
+        return unusable(QStringLiteral("plik jest pusty"));
+    if (bytes.contains('\0'))
+        return unusable(QStringLiteral("to nie jest plik tekstowy"));
+    QStringList problems;
+    const QString text = decodeSettings(bytes, problems);
+    const Tree tree = parse(text, &problems);
+    damage = {problems.join(QStringLiteral("; ")), false};
+    return tree;
+}
+
+// The first time a damaged file is met, it is copied aside so that
+// writing the settings again can never destroy what could not be read.
+void FileRegistry::handleDamage(const QString &path, const Damage &damage) const
+{
+    const QFileInfo info(path);
+    const QString fingerprint = fingerprintOf(info);
+    DamageState &state = m_damage[path];
+    if (state.fingerprint == fingerprint)
+        return;
+    state.fingerprint = fingerprint;
+    QString outcome;
+    if (info.isFile() && info.size() == 0) {
+        state.writable = true; // nothing in it to keep
+        outcome = QStringLiteral("Program używa ustawień domyślnych.");
+    } else {
+        const QString copy = asideName(path);
+        state.writable = info.isFile() && QFile::copy(path, copy);
+        outcome = state.writable
+            ? QStringLiteral("Kopię pliku zachowano jako \"%1\".").arg(copy)
+            : QStringLiteral("Zmiany ustawień z tej sesji nie zostaną zapisane, by nie zniszczyć tego pliku.");
+        if (damage.unusable)
+            outcome.prepend(QStringLiteral("Program używa ustawień domyślnych. "));
+    }
+    const QString what = damage.unusable ? QStringLiteral("Nie można odczytać ustawień z pliku \"%1\": %2.")
+                                         : QStringLiteral("Nie można odczytać części ustawień z pliku \"%1\": %2.");
+    m_problems << what.arg(QDir::toNativeSeparators(path), damage.problem) + u' ' + outcome;
+}
+
+QStringList FileRegistry::takeReadProblems()
+{
+    return std::exchange(m_problems, {});
+}
+
 FileRegistry::Tree FileRegistry::load(Hive hive, bool forWriting) const
 {
-    QFile file(fileOf(hive));
-    if (!file.exists())
+    const QString path = fileOf(hive);
+    if (!QFileInfo::exists(path))
         return {};
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (forWriting) // never replace a file we could not read
-            throw RegistryError(QStringLiteral("Nie można odczytać ustawień z pliku \"%1\": %2!")
-                                    .arg(file.fileName(), file.errorString()));
-        return {};
-    }
-    return parse(QString::fromUtf8(file.readAll()));
+    Damage damage;
+    const Tree tree = readFile(path, damage);
+    if (damage.problem.isEmpty())
+        return tree;
+    handleDamage(path, damage);
+    if (forWriting && !m_damage.value(path).writable) // never replace a file we could not read
+        throw RegistryError(QStringLiteral("Nie można zapisać ustawień w pliku \"%1\": %2!")
+                                .arg(QDir::toNativeSeparators(path), damage.problem));
+    return tree;
 }
 
 void FileRegistry::save(Hive hive, const Tree &tree)

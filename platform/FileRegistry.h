@@ -2,6 +2,7 @@
 
 #include "Registry.h"
 
+#include <QHash>
 #include <QList>
 
 namespace zk {
@@ -42,24 +43,49 @@ public:
         bool isBytes = false;
         QString text;
         QByteArray bytes;
+        bool operator==(const Value &) const = default;
     };
     struct Key {
         QString path;
         QList<Value> values;
+        bool operator==(const Key &) const = default;
     };
     using Tree = QList<Key>;
 
-    static Tree parse(const QString &content);
+    // Lines that cannot be read whole (cut short, no "=", no closing quote,
+    // bad hex, a value over MaxValueSize) are skipped and named in
+    // `problems`; a key or value given twice keeps its last value.
+    static Tree parse(const QString &content, QStringList *problems = nullptr);
     static QString format(const Tree &tree);
 
+    static constexpr qint64 MaxFileSize = 32 * 1024 * 1024;
+    static constexpr qsizetype MaxValueSize = 1024 * 1024;
+
+    // What a file could not give, said once per damaged file and run, in
+    // Polish, with where its copy was kept or that settings stay unsaved.
+    QStringList takeReadProblems() override;
+
 private:
+    struct Damage {
+        QString problem;   // empty: the file reads whole
+        bool unusable = false; // nothing could be taken from it
+    };
+    struct DamageState {
+        QString fingerprint;   // size and time of the damaged file handled
+        bool writable = false; // a copy was kept, so it may be replaced
+    };
+
     QString fileOf(Hive hive) const;
+    Tree readFile(const QString &path, Damage &damage) const;
+    void handleDamage(const QString &path, const Damage &damage) const;
     Tree load(Hive hive, bool forWriting) const;
     void save(Hive hive, const Tree &tree);
     void writeValue(Hive hive, const QString &key, Value value);
     const Value *findValue(const Tree &tree, const QString &key, const QString &name) const;
 
     Files m_files;
+    mutable QHash<QString, DamageState> m_damage;
+    mutable QStringList m_problems;
 };
 
 } // namespace zk

@@ -56,6 +56,10 @@ public:
     void writeInteger(Hive hive, const QString &key, const QString &section,
                       const QString &name, int value);
 
+    // What could not be read from the stores since the last call, each
+    // said once, in Polish; stores without such troubles have nothing.
+    virtual QStringList takeReadProblems() { return {}; }
+
     static QString normalizedKey(const QString &key);
     static QString subKey(const QString &key, const QString &section);
 };
