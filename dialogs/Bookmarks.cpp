@@ -16,20 +16,32 @@
 #include <sqlite3.h>
 
 #include <functional>
+#include <vector>
 
 namespace zk {
 
 void sortFavourites(QList<TURLrec> &records)
 {
     // Byte by byte in Windows-1250, the favourites' own character set: Ś and
-    // Ł before the small letters, ą after them.
-    const auto bytes = [](const QString &s) { return encodeText(s, EncodingWindows); };
-    std::stable_sort(records.begin(), records.end(), [&](const TURLrec &a, const TURLrec &b) {
-        const QByteArray fa = bytes(a.Folder), fb = bytes(b.Folder);
-        if (fa != fb)
-            return fa < fb;
-        return bytes(a.Name) < bytes(b.Name);
+    // Ł before the small letters, ą after them. Each key is encoded once.
+    struct Keyed {
+        QByteArray folder;
+        QByteArray name;
+        TURLrec record;
+    };
+    const auto key = [](const QString &s) {
+        const bool ascii = std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
+        return ascii ? s.toLatin1() : encodeText(s, EncodingWindows); // the same bytes, much sooner
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(records.size());
+    for (TURLrec &r : records)
+        keyed.push_back({key(r.Folder), key(r.Name), std::move(r)});
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        return a.folder != b.folder ? a.folder < b.folder : a.name < b.name;
     });
+    for (qsizetype i = 0; i < records.size(); ++i)
+        records[i] = std::move(keyed[size_t(i)].record);
 }
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QLocale>
+#include <QSet>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -28,12 +30,16 @@ QString favoritesFolder(const Registry &registry)
         .value_or(QString());
 }
 
-QString readShortcutUrl(const QString &file)
+namespace {
+
+const QString AbsentUrl = QStringLiteral("non trouvé");
+
+// Nothing when the file cannot be opened.
+std::optional<QString> shortcutUrl(const QString &file)
 {
     QFile f(file);
-    const QString absent = QStringLiteral("non trouvé");
     if (!f.open(QIODevice::ReadOnly))
-        return absent;
+        return std::nullopt;
     bool inSection = false;
     for (QString line : QString::fromLocal8Bit(f.readAll()).split(u'\n')) {
         line = line.trimmed();
@@ -45,36 +51,115 @@ QString readShortcutUrl(const QString &file)
         if (inSection && eq > 0 && line.left(eq).trimmed().compare(QStringLiteral("URL"), Qt::CaseInsensitive) == 0)
             return line.mid(eq + 1).trimmed();
     }
-    return absent;
-}
-
-namespace {
-
-void scanFolder(const QString &root, const QString &folder, QList<TURLrec> &out)
-{
-    const QString relative = folder == root ? QString() : QDir::toNativeSeparators(folder.mid(root.size() + 1)).replace(u'/', u'\\');
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QFileInfo &e : entries) {
-        if (e.isDir() && !e.isSymLink()) {
-            out.append({relative.isEmpty() ? e.fileName() : relative + u'\\' + e.fileName(), {}, {}});
-            scanFolder(root, e.absoluteFilePath(), out);
-        } else if (e.isFile() && e.fileName().size() > 4 && e.fileName().right(4).toUpper() == u".URL") {
-            out.append({relative, e.fileName().chopped(4), readShortcutUrl(e.absoluteFilePath())});
-        }
-    }
+    return AbsentUrl;
 }
 
 } // namespace
 
+QString readShortcutUrl(const QString &file)
+{
+    return shortcutUrl(file).value_or(AbsentUrl);
+}
+
+namespace {
+
+bool isShortcutName(const QString &name)
+{
+    return name.size() > 4 && name.right(4).toUpper() == u".URL";
+}
+
+// While scanning, a shortcut's URL holds its file; only the shortcuts that
+// make it into the menu are read.
+struct FolderScan {
+    QString root;
+    QSet<QString> visited; // canonical folders: a loop of links is walked once
+    FavouritesScan result;
+
+    void scan(const QString &folder)
+    {
+        const QString relative = folder == root ? QString() : folder.mid(root.size() + 1).replace(u'/', u'\\');
+        QDir dir(folder);
+        if (!dir.isReadable()) {
+            ++result.unreadable;
+            return;
+        }
+        // The kind of each entry comes with the listing: no file is opened
+        // or asked about here, which keeps a folder of 100,000 quick.
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        while (it.hasNext()) {
+            it.next();
+            const QFileInfo e = it.fileInfo();
+            const QString name = relative.isEmpty() ? e.fileName() : relative + u'\\' + e.fileName();
+            if (e.isFile() && isShortcutName(e.fileName())) {
+                result.records.append({relative, e.fileName().chopped(4), e.absoluteFilePath()});
+            } else if (e.isDir()) {
+                const QString canonical = e.canonicalFilePath();
+                if (visited.contains(canonical)) {
+                    ++result.loops;
+                    continue;
+                }
+                visited.insert(canonical);
+                result.records.append({name, {}, {}});
+                scan(e.absoluteFilePath());
+            }
+        }
+    }
+};
+
+} // namespace
+
+qsizetype capFavourites(QList<TURLrec> &records, qsizetype max)
+{
+    const qsizetype omitted = std::max<qsizetype>(0, records.size() - max);
+    records.resize(std::min(records.size(), max));
+    return omitted;
+}
+
+QStringList FavouritesScan::notes() const
+{
+    const QLocale polish(QLocale::Polish);
+    QStringList out;
+    if (omitted > 0)
+        out << QStringLiteral("Pokazano pierwsze %1 z %2 pozycji ulubionych")
+                   .arg(polish.toString(records.size()), polish.toString(records.size() + omitted));
+    if (unreadable > 0)
+        out << QStringLiteral("Nieczytelne pliki lub foldery ulubionych: %1").arg(polish.toString(unreadable));
+    if (loops > 0)
+        out << QStringLiteral("Pominięte dowiązania do folderów już odczytanych: %1").arg(polish.toString(loops));
+    return out;
+}
+
+FavouritesScan scanFavourites(const QString &favoritesPath, qsizetype max)
+{
+    if (favoritesPath.isEmpty() || !QFileInfo(favoritesPath).isDir())
+        return {};
+    FolderScan walk;
+    walk.root = QDir(favoritesPath).absolutePath();
+    walk.visited.insert(QFileInfo(walk.root).canonicalFilePath());
+    walk.scan(walk.root);
+    FavouritesScan result = std::move(walk.result);
+    sortFavourites(result.records);
+    result.omitted = capFavourites(result.records, max);
+    QList<TURLrec> readable;
+    readable.reserve(result.records.size());
+    for (TURLrec &r : result.records) {
+        if (!r.Name.isEmpty()) {
+            const std::optional<QString> url = shortcutUrl(r.URL);
+            if (!url) {
+                ++result.unreadable; // an item without its address would put a wrong one in the page
+                continue;
+            }
+            r.URL = *url;
+        }
+        readable.append(std::move(r));
+    }
+    result.records = std::move(readable);
+    return result;
+}
+
 QList<TURLrec> scanFavorites(const QString &favoritesPath)
 {
-    QList<TURLrec> records;
-    if (favoritesPath.isEmpty() || !QFileInfo(favoritesPath).isDir())
-        return records;
-    scanFolder(QDir(favoritesPath).absolutePath(), QDir(favoritesPath).absolutePath(), records);
-    sortFavourites(records);
-    return records;
+    return scanFavourites(favoritesPath).records;
 }
 
 namespace {
@@ -87,7 +172,8 @@ QString menuCaption(const QString &name)
 
 } // namespace
 
-void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixmap &folderIcon, const QPixmap &urlIcon)
+void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixmap &folderIcon, const QPixmap &urlIcon,
+                        const QStringList &notes)
 {
     QHash<QString, QMenu *> submenus;
     for (qsizetype i = 0; i < records.size();) {
@@ -122,6 +208,10 @@ void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixma
     for (qsizetype r = 0; r < records.size(); ++r)
         if (records[r].Folder.isEmpty() && !records[r].Name.isEmpty())
             menu->addAction(QIcon(urlIcon), menuCaption(records[r].Name))->setData(int(r));
+    if (!notes.isEmpty())
+        menu->addSeparator();
+    for (const QString &note : notes) // what the menu could not show, where the user looks
+        menu->addAction(menuCaption(note))->setEnabled(false);
 }
 
 // Draws the favourites menu's items as the extended menu style asks: the
@@ -223,7 +313,7 @@ void TWWWBtn97::rebuildMenu()
     delete m_menu;
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("FavouritesMenu"));
-    buildFavoritesMenu(m_menu, URLList, QPixmap(), QPixmap()); // the extended style draws the icons itself
+    buildFavoritesMenu(m_menu, URLList, QPixmap(), QPixmap(), m_notes); // the extended style draws the icons itself
     m_extended = false;
     connect(m_menu, &QMenu::triggered, this, [this](QAction *a) {
         if (a->data().isValid())
@@ -237,14 +327,18 @@ void TWWWBtn97::loadFavorites()
     URLList.clear();
     if (const Registry *r = services().registry)
         FavoritesPath = favoritesFolder(*r);
+    FavouritesScan scan;
     if (!FavoritesPath.isEmpty()) {
-        URLList = scanFavorites(FavoritesPath);
+        scan = scanFavourites(FavoritesPath);
     } else {
         // No Favorites folder (the usual case on Linux): the browser's bookmarks.
         const BrowserBookmarks browser = findBrowserBookmarks(QDir::homePath());
         FavoritesPath = browser.file;
-        URLList = readBrowserBookmarks(browser);
+        scan.records = readBrowserBookmarks(browser);
+        scan.omitted = capFavourites(scan.records, MaxFavourites);
     }
+    URLList = scan.records;
+    m_notes = scan.notes();
     if (FavoritesPath.isEmpty())
         return;
     rebuildMenu(); // an empty list empties the menu: no item may point into a list that is gone

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -22,14 +23,32 @@ struct TURLrec {
     bool operator==(const TURLrec &) const = default;
 };
 
+// More would make a menu nobody can use, and reading them all a slow start.
+inline constexpr qsizetype MaxFavourites = 2000;
+
+struct FavouritesScan {
+    QList<TURLrec> records;
+    qsizetype omitted = 0;    // left out beyond MaxFavourites
+    qsizetype unreadable = 0; // folders and shortcut files that cannot be read
+    qsizetype loops = 0;      // links to a folder already walked
+    // What the menu says about the entries it does not show, in Polish.
+    QStringList notes() const;
+};
+
 // Every folder and Internet shortcut (".URL") under `favoritesPath`,
-// sorted by folder, then name, byte by byte in Windows-1250.
+// sorted by folder, then name, byte by byte in Windows-1250; links to
+// folders are followed once; only the first `max` entries are kept.
+FavouritesScan scanFavourites(const QString &favoritesPath, qsizetype max = MaxFavourites);
 QList<TURLrec> scanFavorites(const QString &favoritesPath);
+// Keeps the first `max` records; says how many went.
+qsizetype capFavourites(QList<TURLrec> &records, qsizetype max);
 // The "URL" of the "[InternetShortcut]" section, "non trouvé" when absent.
 QString readShortcutUrl(const QString &file);
 // Folders become submenus (nested ones at the top of their parent), empty
-// folders get a disabled "( Empty )", top-level shortcuts come last.
-void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixmap &folderIcon, const QPixmap &urlIcon);
+// folders get a disabled "( Empty )", top-level shortcuts come last, then
+// the notes as disabled items.
+void buildFavoritesMenu(QMenu *menu, const QList<TURLrec> &records, const QPixmap &folderIcon, const QPixmap &urlIcon,
+                        const QStringList &notes = {});
 
 class FavouritesMenuStyle;
 
@@ -98,6 +117,7 @@ private:
     QMenu *m_menu = nullptr;
     std::unique_ptr<FavouritesMenuStyle> m_style;
     bool m_extended = false;
+    QStringList m_notes;
     bool m_hover = false;
     bool m_pressed = false;
     bool m_pressedMain = false;

@@ -15,6 +15,9 @@
 #include <QPainter>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zk;
 using zk::testing::Isolated;
@@ -113,6 +116,85 @@ TEST_F(FavouritesTest, NoFavouritesFolderGivesAnEmptyMenu)
     TWWWBtn97 button;
     EXPECT_TRUE(button.FavoritesPath.isEmpty());
     EXPECT_TRUE(button.menu()->actions().isEmpty());
+}
+
+TEST_F(FavouritesTest, AHundredThousandShortcutsGiveAMenuOfTheFirstTwoThousandAndSaySo)
+{
+    for (int i = 0; i < 100000; ++i) {
+        QFile f(favourites + QStringLiteral("s%1.url").arg(i, 6, 10, QChar(u'0')));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[InternetShortcut]\r\nURL=http://x.pl/" + QByteArray::number(i) + "\r\n");
+    }
+    TWWWBtn97 button;
+    const QList<QAction *> items = button.menu()->actions();
+    ASSERT_EQ(items.size(), int(MaxFavourites) + 2) << "the shortcuts, a separator and one note";
+    EXPECT_EQ(items.first()->text(), QStringLiteral("s000000"));
+    EXPECT_EQ(items.at(int(MaxFavourites) - 1)->text(), QStringLiteral("s001999"));
+    EXPECT_TRUE(items.at(int(MaxFavourites))->isSeparator());
+    const QString note = items.last()->text().replace(QChar(0xA0), u' ');
+    EXPECT_EQ(note, QStringLiteral("Pokazano pierwsze 2000 z 100 000 pozycji ulubionych"));
+    EXPECT_FALSE(items.last()->isEnabled());
+    items.at(1999)->trigger();
+    EXPECT_EQ(button.URLPath, QStringLiteral("http://x.pl/1999")) << "the shortcuts shown are read";
+}
+
+TEST_F(FavouritesTest, ALoopOfLinkedFoldersIsWalkedOnceAndSaid)
+{
+    shortcut(QStringLiteral("Petla/a.url"), QStringLiteral("http://a.pl/"));
+    ASSERT_TRUE(QFile::link(favourites + QStringLiteral("Petla"), favourites + QStringLiteral("Petla/znowu")));
+    shortcut(QStringLiteral("Gdzie indziej/b.url"), QStringLiteral("http://b.pl/"));
+    const QString outside = folder(QStringLiteral("poza"));
+    writeFile(outside + QStringLiteral("c.url"), "[InternetShortcut]\r\nURL=http://c.pl/\r\n");
+    ASSERT_TRUE(QFile::link(outside, favourites + QStringLiteral("Dowiazany")));
+
+    const FavouritesScan scan = scanFavourites(favourites);
+    EXPECT_EQ(scan.records, (QList<TURLrec>{{QStringLiteral("Dowiazany"), {}, {}},
+                                            {QStringLiteral("Dowiazany"), QStringLiteral("c"), QStringLiteral("http://c.pl/")},
+                                            {QStringLiteral("Gdzie indziej"), {}, {}},
+                                            {QStringLiteral("Gdzie indziej"), QStringLiteral("b"), QStringLiteral("http://b.pl/")},
+                                            {QStringLiteral("Petla"), {}, {}},
+                                            {QStringLiteral("Petla"), QStringLiteral("a"), QStringLiteral("http://a.pl/")}}))
+        << "a linked folder outside is shown; the loop is not followed";
+    EXPECT_EQ(scan.loops, 1);
+    TWWWBtn97 button;
+    EXPECT_EQ(button.menu()->actions().last()->text(), QStringLiteral("Pominięte dowiązania do folderów już odczytanych: 1"));
+}
+
+// Root reads every file; the scan is checked as an ordinary user.
+TEST_F(FavouritesTest, UnreadableShortcutsAndFoldersAreLeftOutAndCounted)
+{
+    shortcut(QStringLiteral("dobry.url"), QStringLiteral("http://dobry.pl/"));
+    shortcut(QStringLiteral("zamkniety.url"), QStringLiteral("http://tajny.pl/"));
+    shortcut(QStringLiteral("Prywatne/x.url"), QStringLiteral("http://x.pl/"));
+    QFile::setPermissions(favourites + QStringLiteral("zamkniety.url"), {});
+    QFile::setPermissions(favourites + QStringLiteral("Prywatne"), {});
+    const auto check = [&] {
+        const FavouritesScan scan = scanFavourites(favourites);
+        for (const TURLrec &r : scan.records) // seen in the test's output when it fails
+            fprintf(stderr, "record [%s] [%s] [%s]\n", qPrintable(r.Folder), qPrintable(r.Name), qPrintable(r.URL));
+        fprintf(stderr, "unreadable %d\n", int(scan.unreadable));
+        return scan.unreadable == 2
+            && scan.records == QList<TURLrec>{{{}, QStringLiteral("dobry"), QStringLiteral("http://dobry.pl/")},
+                                              {QStringLiteral("Prywatne"), {}, {}}}
+            && scan.notes() == QStringList{QStringLiteral("Nieczytelne pliki lub foldery ulubionych: 2")};
+    };
+    if (geteuid() != 0) {
+        EXPECT_TRUE(check());
+        return;
+    }
+    for (QString p = favourites; p.size() > 1; p = QFileInfo(p).path()) // let "nobody" reach the folder
+        chmod(QFile::encodeName(p).constData(), 0755);
+    chmod(QFile::encodeName(favourites + QStringLiteral("dobry.url")).constData(), 0644);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the scan as an ordinary user was not as expected; 2: could not become one";
 }
 
 TEST_F(FavouritesTest, TheLinkDialogTakesAChosenFavouriteEvenWithTheStatusFieldOff)
