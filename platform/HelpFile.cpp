@@ -1,6 +1,7 @@
 #include "HelpFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace zk {
 
@@ -83,12 +84,30 @@ HelpFile HelpFile::parse(const QString &text)
     return file;
 }
 
-std::optional<HelpFile> HelpFile::load(const QString &path)
+std::optional<HelpFile> HelpFile::load(const QString &path, QString *error)
 {
+    const auto fail = [&](const QString &why) -> std::optional<HelpFile> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return fail(QStringLiteral("plik nie istnieje"));
+    if (info.isDir())
+        return fail(QStringLiteral("w miejscu pliku jest folder"));
+    if (info.size() > MaxSize)
+        return fail(QStringLiteral("plik jest za duży"));
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return parse(QString::fromUtf8(f.readAll()));
+        return fail(f.errorString());
+    const QByteArray bytes = f.read(MaxSize);
+    if (bytes.contains('\0'))
+        return fail(QStringLiteral("to nie jest plik pomocy, lecz plik binarny"));
+    HelpFile file = parse(QString::fromUtf8(bytes));
+    if (file.topics().isEmpty())
+        return fail(QStringLiteral("plik nie zawiera żadnego tematu pomocy"));
+    return file;
 }
 
 const HelpTopic *HelpFile::topic(int context) const

@@ -20,7 +20,10 @@ struct HelpTopic {
 class HelpFile {
 public:
     static HelpFile parse(const QString &text);
-    static std::optional<HelpFile> load(const QString &path);
+    // Nothing, and why in Polish, for a file that cannot be read or holds
+    // no help: missing, a folder, over MaxSize, binary, or without topics.
+    static std::optional<HelpFile> load(const QString &path, QString *error = nullptr);
+    static constexpr qint64 MaxSize = 16 * 1024 * 1024;
 
     const HelpTopic *topic(int context) const;
     const HelpTopic &contents() const { return m_contents; }

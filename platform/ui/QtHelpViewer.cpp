@@ -45,11 +45,12 @@ void QtHelpViewer::setHelpFile(const QString &path)
 
 const HelpFile *QtHelpViewer::file(QWidget *parent)
 {
+    QString why;
     if (!m_file)
-        m_file = HelpFile::load(m_path);
+        m_file = HelpFile::load(m_path, &why);
     if (!m_file) {
         services().prompts->message(MB_ICONERROR, QStringLiteral("BŁĄD!"),
-                                    QStringLiteral("Nie można otworzyć pliku pomocy \"%1\"!").arg(m_path),
+                                    QStringLiteral("Nie można otworzyć pliku pomocy \"%1\": %2!").arg(m_path, why),
                                     parent);
         return nullptr;
     }
