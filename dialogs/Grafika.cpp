@@ -1,5 +1,7 @@
 #include "Grafika.h"
 
+#include "PictureFile.h"
+
 #include "Decoders.h"
 #include "ControlNames.h"
 #include "DialogKeys.h"
@@ -278,22 +280,25 @@ void TGrafikaDlg::Przycisk_OtworzClick()
     if (path.isEmpty()) {
         resetPreview();
     } else {
-        const qsizetype dot = path.lastIndexOf(u'.');
-        const QString ext = dot < 0 ? QString() : path.mid(dot).toLower();
-        if (ext == u".gif" || ext == u".jpg" || ext == u".jpeg") {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            const QImage picture = ext == u".gif" ? (GifDecoder->LoadFromFile(path) ? GifDecoder->Bitmap() : QImage())
-                                                  : decodeJpeg(path).image;
-            QApplication::restoreOverrideCursor();
-            if (picture.isNull()) {
-                BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), QStringLiteral("Nie potrafię wyświetlić tego pliku!"), this);
-                resetPreview();
-            } else {
-                showPicture(picture);
-            }
-        } else {
-            BladMsg(MB_ICONERROR, QStringLiteral("UWAGA!"), QStringLiteral("Nie potrafię wyświetlać innych plików niż GIF lub JPG!"), this);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const PictureLoad loaded = loadPicture(path); // by what the file holds, not only its name
+        QApplication::restoreOverrideCursor();
+        switch (loaded.outcome) {
+        case PictureLoad::Outcome::Shown:
+            showPicture(loaded.image);
+            break;
+        case PictureLoad::Outcome::ShownWithNote:
+            showPicture(loaded.image);
+            BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), loaded.text, this);
+            break;
+        case PictureLoad::Outcome::Unreadable:
+            BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), loaded.text, this);
             resetPreview();
+            break;
+        case PictureLoad::Outcome::Unsupported:
+            BladMsg(MB_ICONERROR, QStringLiteral("UWAGA!"), loaded.text, this);
+            resetPreview();
+            break;
         }
     }
     Edit_Relacja->setFocus();

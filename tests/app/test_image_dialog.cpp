@@ -123,6 +123,42 @@ TEST_F(ImageDialogTest, PngAndDamagedFilesAreRefusedWithTheirMessages)
     EXPECT_EQ(fragment(), QStringLiteral("<IMG SRC=\"%1\" BORDER=\"0\">").arg(path(QStringLiteral("rys.png"))));
 }
 
+TEST_F(ImageDialogTest, APictureNamedGifIsReadByWhatItHolds)
+{
+    QImage photo(50, 30, QImage::Format_RGB32);
+    photo.fill(Qt::blue);
+    ASSERT_TRUE(zk::testing::writeJpeg(path(QStringLiteral("zdjecie.gif")), photo));
+    ASSERT_TRUE(zk::testing::writeGif(path(QStringLiteral("rysunek.jpg")), 20, 10));
+    ASSERT_TRUE(photo.save(path(QStringLiteral("ekran.gif")), "PNG"));
+    zk::testing::writeBytes(path(QStringLiteral("notatka.gif")), QByteArray("Zażółć gęślą jaźń\nto nie obrazek\n"));
+    const struct {
+        const char *file;
+        int width;     // 0: no picture shown
+        int flags;     // of the one message
+        const char *text;
+    } cases[] = {
+        {"zdjecie.gif", 50, 48, "Ten plik to obraz JPEG, choć jego nazwa kończy się na \".gif\". Przeglądarki go pokażą, "
+                                "ale lepiej nadać mu rozszerzenie \".jpg\"."},
+        {"rysunek.jpg", 20, 48, "Ten plik to obraz GIF, choć jego nazwa kończy się na \".jpg\". Przeglądarki go pokażą, "
+                                "ale lepiej nadać mu rozszerzenie \".gif\"."},
+        {"ekran.gif", 0, 16, "Ten plik to obraz PNG, choć jego nazwa kończy się na \".gif\". "
+                             "Nie potrafię wyświetlać innych plików niż GIF lub JPG!"},
+        {"notatka.gif", 0, 48, "Ten plik nie jest obrazem, lecz plikiem tekstowym. Nie potrafię wyświetlić tego pliku!"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        prompts.clear();
+        chosen << path(QString::fromLatin1(c.file));
+        dialog->Przycisk_OtworzClick();
+        EXPECT_EQ(dialog->Spin_width->value(), c.width);
+        ASSERT_EQ(prompts.messages().size(), 1);
+        EXPECT_EQ(prompts.messages().first().caption, QStringLiteral("UWAGA!"));
+        EXPECT_EQ(prompts.messages().first().flags, c.flags);
+        EXPECT_EQ(prompts.messages().first().text, QString::fromUtf8(c.text));
+        EXPECT_EQ(dialog->Edit_Relacja->text(), path(QString::fromLatin1(c.file))) << "the chosen name stays";
+    }
+}
+
 TEST_F(ImageDialogTest, CancelledChoosersEmptyTheirFieldsAndTheClipOptions)
 {
     ASSERT_TRUE(zk::testing::writeGif(path(QStringLiteral("a.gif")), 10, 10));
