@@ -66,6 +66,8 @@ struct PageDescription {
 
     // Main section: the editor's lines.
     QStringList Edytorek;
+
+    bool operator==(const PageDescription &) const = default;
 };
 
 } // namespace zk

@@ -1,0 +1,414 @@
+#include "ProjectFile.h"
+
+#include "References.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace zk {
+
+namespace {
+
+const QString InProject = QStringLiteral("wProjekcie");
+
+QString alignmentName(Alignment a)
+{
+    switch (a) {
+    case Alignment::Center: return QStringLiteral("srodek");
+    case Alignment::Right: return QStringLiteral("prawo");
+    default: return QStringLiteral("lewo");
+    }
+}
+
+// ---- writing ----
+
+// A local file inside or below the project's folder is kept relative to it;
+// anything else (an address, a relative reference, a file elsewhere) as typed.
+QJsonValue fileValue(const QString &typed, const QString &projectFolder)
+{
+    if (typed.isEmpty() || projectFolder.isEmpty() || classifyReference(typed) != ReferenceKind::LocalPath)
+        return typed;
+    const QString file = QDir::cleanPath(localPathOf(splitReference(typed)));
+    const QString folder = QDir::cleanPath(projectFolder) + u'/';
+    if (!file.startsWith(folder) || typed.contains(u'?') || typed.contains(u'#'))
+        return typed;
+    return QJsonObject{{InProject, file.mid(folder.size())}};
+}
+
+QJsonArray textArray(const QStringList &list)
+{
+    QJsonArray out;
+    for (const QString &s : list)
+        out.append(s);
+    return out;
+}
+
+QJsonObject styledText(const QString &text, Alignment a, const QColor &colour)
+{
+    return {{QStringLiteral("tekst"), text}, {QStringLiteral("wyrownanie"), alignmentName(a)},
+            {QStringLiteral("kolor"), colour.name()}};
+}
+
+QJsonObject switchedFile(bool on, const QString &file, const QString &folder)
+{
+    return {{QStringLiteral("wlaczone"), on}, {QStringLiteral("plik"), fileValue(file, folder)}};
+}
+
+QJsonObject pageObject(const Project &p, const QString &folder)
+{
+    const PageDescription &d = p.page;
+    QJsonArray links;
+    for (const LinkRow &row : d.Grid_Uklad_Odnosniki)
+        links.append(QJsonObject{{QStringLiteral("nazwa"), row.name}, {QStringLiteral("adres"), row.address}});
+    return {
+        {QStringLiteral("sekcje"), QJsonObject{{QStringLiteral("naglowki"), d.Check_Atrybuty_Naglowki},
+                                               {QStringLiteral("odnosniki"), d.Check_Atrybuty_Odnosniki},
+                                               {QStringLiteral("adresy"), d.Check_Atrybuty_Adresy}}},
+        {QStringLiteral("typDokumentu"), d.Lista_Atrybuty_DocType},
+        {QStringLiteral("tlo"), QJsonObject{{QStringLiteral("rodzaj"), d.PopUp_Atrybuty_Tlo_Kolor ? QStringLiteral("kolor")
+                                                                                                    : QStringLiteral("obraz")},
+                                            {QStringLiteral("kolor"), d.Panel_Podglad_Naglowki.name()},
+                                            {QStringLiteral("obraz"), fileValue(d.BackgroundImagePath, folder)}}},
+        {QStringLiteral("kodowanie"), d.PageEncoding},
+        {QStringLiteral("kolory"), QJsonObject{{QStringLiteral("tekst"), d.Przycisk_Atrybuty_Kolor_Tekst.name()},
+                                               {QStringLiteral("odnosniki"), d.Przycisk_Atrybuty_Kolor_Odnosniki.name()},
+                                               {QStringLiteral("aktywne"), d.Przycisk_Atrybuty_Kolor_Aktywne.name()},
+                                               {QStringLiteral("odwiedzone"), d.Przycisk_Atrybuty_Kolor_Odwiedzone.name()}}},
+        {QStringLiteral("dzwiek"), QJsonObject{{QStringLiteral("wlaczony"), d.Check_Play},
+                                               {QStringLiteral("plik"), fileValue(d.Edit_Src, folder)},
+                                               {QStringLiteral("bezKonca"), d.Check_Infinite},
+                                               {QStringLiteral("powtorzenia"), d.Spin_Powtorz}}},
+        {QStringLiteral("slowaKluczowe"), textArray(d.Lista_Atrybuty_Slowa_Kluczowe)},
+        {QStringLiteral("dokumentBazowy"), d.Edit_Atrybuty_Dokument_Bazowy},
+        {QStringLiteral("tytul"), d.Edit_Atrybuty_Tytul},
+        {QStringLiteral("nazwaPliku"), d.Edit_Nazwa},
+        {QStringLiteral("naglowek"), styledText(d.Edit_Uklad_Glowny_Naglowek, d.headerAlignment, d.Przycisk_Uklad_Naglowek_Kolor)},
+        {QStringLiteral("podtytul"), styledText(d.Edit_Uklad_Podtytul, d.subtitleAlignment, d.Przycisk_Uklad_Podtytul_Kolor)},
+        {QStringLiteral("logo"), switchedFile(d.Check_Uklad_Logo, d.Edit_Uklad_Logo, folder)},
+        {QStringLiteral("kreska"), d.Check_Uklad_Naglowek_Kreska},
+        {QStringLiteral("odnosniki"),
+         QJsonObject{{QStringLiteral("naglowek"), styledText(d.Edit_Uklad_Naglowek_Odnosniki, d.linksHeadingAlignment,
+                                                             d.Przycisk_Uklad_Naglowek_Odnosniki_Kolor)},
+                     {QStringLiteral("ikona"), switchedFile(d.Check_Uklad_Odnosniki_Ikona, d.Edit_Uklad_Odnosniki_Ikonka, folder)},
+                     {QStringLiteral("lista"), links}}},
+        {QStringLiteral("adresy"),
+         QJsonObject{{QStringLiteral("lista"), textArray(d.Lista_Uklad_Adresy)},
+                     {QStringLiteral("ikona"), switchedFile(d.Check_Uklad_Adresy_Ikona, d.Edit_Uklad_Adresy_Ikona, folder)}}},
+        {QStringLiteral("tekst"), p.mainText},
+    };
+}
+
+// What the file had that this version does not write stays.
+QJsonObject merged(QJsonObject kept, const QJsonObject &fresh)
+{
+    for (auto it = fresh.begin(); it != fresh.end(); ++it) {
+        const QJsonValue old = kept.value(it.key());
+        kept.insert(it.key(), old.isObject() && it->isObject() ? QJsonValue(merged(old.toObject(), it->toObject())) : QJsonValue(*it));
+    }
+    return kept;
+}
+
+// ---- reading ----
+
+// Reads typed values out of the JSON; the first value of a wrong type is
+// remembered with its place, and the caller gives up.
+class Reader {
+public:
+    explicit Reader(QString folder) : m_folder(std::move(folder)) {}
+
+    QString error;
+
+    QJsonObject object(const QJsonObject &o, const QString &key, const QString &at)
+    {
+        const QJsonValue v = o.value(key);
+        if (v.isUndefined())
+            return {};
+        if (!v.isObject())
+            fail(at + key, QStringLiteral("obiektem"));
+        return v.toObject();
+    }
+    QString text(const QJsonObject &o, const QString &key, const QString &at, const QString &fallback)
+    {
+        const QJsonValue v = o.value(key);
+        if (v.isUndefined())
+            return fallback;
+        if (!v.isString())
+            fail(at + key, QStringLiteral("tekstem"));
+        return v.toString();
+    }
+    bool flag(const QJsonObject &o, const QString &key, const QString &at, bool fallback)
+    {
+        const QJsonValue v = o.value(key);
+        if (v.isUndefined())
+            return fallback;
+        if (!v.isBool())
+            fail(at + key, QStringLiteral("wartością true lub false"));
+        return v.toBool(fallback);
+    }
+    int integer(const QJsonObject &o, const QString &key, const QString &at, int fallback, int low, int high)
+    {
+        const QJsonValue v = o.value(key);
+        if (v.isUndefined())
+            return fallback;
+        const double d = v.toDouble(-1e300);
+        if (!v.isDouble() || d != double(qint64(d)) || d < low || d > high)
+            fail(at + key, QStringLiteral("liczbą całkowitą od %1 do %2").arg(low).arg(high));
+        return v.isDouble() ? int(std::clamp<double>(d, low, high)) : fallback;
+    }
+    QColor colour(const QJsonObject &o, const QString &key, const QString &at, const QColor &fallback)
+    {
+        const QString name = text(o, key, at, fallback.name());
+        const QColor c = QColor::fromString(name);
+        if (!c.isValid() && error.isEmpty())
+            fail(at + key, QStringLiteral("kolorem w postaci #rrggbb"));
+        return c.isValid() ? c : fallback;
+    }
+    Alignment alignment(const QJsonObject &o, const QString &key, const QString &at)
+    {
+        const QString name = text(o, key, at, QStringLiteral("lewo"));
+        for (Alignment a : {Alignment::Left, Alignment::Center, Alignment::Right})
+            if (alignmentName(a) == name)
+                return a;
+        fail(at + key, QStringLiteral("jednym z: \"lewo\", \"srodek\", \"prawo\""));
+        return Alignment::Left;
+    }
+    QStringList texts(const QJsonObject &o, const QString &key, const QString &at)
+    {
+        const QJsonValue v = o.value(key);
+        QStringList out;
+        if (v.isUndefined())
+            return out;
+        if (!v.isArray())
+            fail(at + key, QStringLiteral("listą tekstów"));
+        for (const QJsonValue &item : v.toArray()) {
+            if (!item.isString())
+                fail(at + key, QStringLiteral("listą tekstów"));
+            out << item.toString();
+        }
+        return out;
+    }
+    QString file(const QJsonObject &o, const QString &key, const QString &at)
+    {
+        const QJsonValue v = o.value(key);
+        if (v.isUndefined() || v.isString())
+            return v.toString();
+        const QJsonValue relative = v.toObject().value(InProject);
+        if (!v.isObject() || !relative.isString() || QDir::isAbsolutePath(relative.toString())) {
+            fail(at + key, QStringLiteral("tekstem lub obiektem {\"%1\": \"ścieżka względna\"}").arg(InProject));
+            return {};
+        }
+        return QDir::cleanPath(QDir(m_folder).filePath(relative.toString()));
+    }
+
+private:
+    void fail(const QString &field, const QString &kind)
+    {
+        if (error.isEmpty())
+            error = QStringLiteral("pole \"%1\" powinno być %2").arg(field, kind);
+    }
+    QString m_folder;
+};
+
+void readStyled(Reader &r, const QJsonObject &o, const QString &at, QString &text, Alignment &a, QColor &colour)
+{
+    text = r.text(o, QStringLiteral("tekst"), at, text);
+    a = r.alignment(o, QStringLiteral("wyrownanie"), at);
+    colour = r.colour(o, QStringLiteral("kolor"), at, colour);
+}
+
+void readSwitchedFile(Reader &r, const QJsonObject &o, const QString &at, bool &on, QString &file)
+{
+    on = r.flag(o, QStringLiteral("wlaczone"), at, on);
+    file = r.file(o, QStringLiteral("plik"), at);
+}
+
+void readPage(Reader &r, const QJsonObject &s, Project &p)
+{
+    PageDescription &d = p.page;
+    const QString at = QStringLiteral("strona.");
+    const QJsonObject sections = r.object(s, QStringLiteral("sekcje"), at);
+    const QString atSections = at + QStringLiteral("sekcje.");
+    d.Check_Atrybuty_Naglowki = r.flag(sections, QStringLiteral("naglowki"), atSections, d.Check_Atrybuty_Naglowki);
+    d.Check_Atrybuty_Odnosniki = r.flag(sections, QStringLiteral("odnosniki"), atSections, d.Check_Atrybuty_Odnosniki);
+    d.Check_Atrybuty_Adresy = r.flag(sections, QStringLiteral("adresy"), atSections, d.Check_Atrybuty_Adresy);
+    d.Lista_Atrybuty_DocType = r.text(s, QStringLiteral("typDokumentu"), at, d.Lista_Atrybuty_DocType);
+
+    const QJsonObject background = r.object(s, QStringLiteral("tlo"), at);
+    const QString atBackground = at + QStringLiteral("tlo.");
+    const QString kind = r.text(background, QStringLiteral("rodzaj"), atBackground, QStringLiteral("kolor"));
+    if (kind != u"kolor" && kind != u"obraz" && r.error.isEmpty())
+        r.error = QStringLiteral("pole \"%1rodzaj\" powinno być jednym z: \"kolor\", \"obraz\"").arg(atBackground);
+    d.PopUp_Atrybuty_Tlo_Kolor = kind != u"obraz";
+    d.Panel_Podglad_Naglowki = r.colour(background, QStringLiteral("kolor"), atBackground, d.Panel_Podglad_Naglowki);
+    d.BackgroundImagePath = r.file(background, QStringLiteral("obraz"), atBackground);
+    d.PageEncoding = r.text(s, QStringLiteral("kodowanie"), at, d.PageEncoding);
+    d.PopUp_Atrybuty_Polskie_ISO = d.PageEncoding != u"CP-1250";
+
+    const QJsonObject colours = r.object(s, QStringLiteral("kolory"), at);
+    const QString atColours = at + QStringLiteral("kolory.");
+    d.Przycisk_Atrybuty_Kolor_Tekst = r.colour(colours, QStringLiteral("tekst"), atColours, d.Przycisk_Atrybuty_Kolor_Tekst);
+    d.Przycisk_Atrybuty_Kolor_Odnosniki = r.colour(colours, QStringLiteral("odnosniki"), atColours, d.Przycisk_Atrybuty_Kolor_Odnosniki);
+    d.Przycisk_Atrybuty_Kolor_Aktywne = r.colour(colours, QStringLiteral("aktywne"), atColours, d.Przycisk_Atrybuty_Kolor_Aktywne);
+    d.Przycisk_Atrybuty_Kolor_Odwiedzone = r.colour(colours, QStringLiteral("odwiedzone"), atColours, d.Przycisk_Atrybuty_Kolor_Odwiedzone);
+
+    const QJsonObject sound = r.object(s, QStringLiteral("dzwiek"), at);
+    const QString atSound = at + QStringLiteral("dzwiek.");
+    d.Check_Play = r.flag(sound, QStringLiteral("wlaczony"), atSound, d.Check_Play);
+    d.Edit_Src = r.file(sound, QStringLiteral("plik"), atSound);
+    d.Check_Infinite = r.flag(sound, QStringLiteral("bezKonca"), atSound, d.Check_Infinite);
+    d.Spin_Powtorz = r.integer(sound, QStringLiteral("powtorzenia"), atSound, d.Spin_Powtorz, 0, 999);
+
+    d.Lista_Atrybuty_Slowa_Kluczowe = r.texts(s, QStringLiteral("slowaKluczowe"), at);
+    d.Edit_Atrybuty_Dokument_Bazowy = r.text(s, QStringLiteral("dokumentBazowy"), at, d.Edit_Atrybuty_Dokument_Bazowy);
+    d.Edit_Atrybuty_Tytul = r.text(s, QStringLiteral("tytul"), at, d.Edit_Atrybuty_Tytul);
+    d.Edit_Nazwa = r.text(s, QStringLiteral("nazwaPliku"), at, d.Edit_Nazwa);
+
+    readStyled(r, r.object(s, QStringLiteral("naglowek"), at), at + QStringLiteral("naglowek."), d.Edit_Uklad_Glowny_Naglowek,
+               d.headerAlignment, d.Przycisk_Uklad_Naglowek_Kolor);
+    readStyled(r, r.object(s, QStringLiteral("podtytul"), at), at + QStringLiteral("podtytul."), d.Edit_Uklad_Podtytul,
+               d.subtitleAlignment, d.Przycisk_Uklad_Podtytul_Kolor);
+    readSwitchedFile(r, r.object(s, QStringLiteral("logo"), at), at + QStringLiteral("logo."), d.Check_Uklad_Logo, d.Edit_Uklad_Logo);
+    d.Check_Uklad_Naglowek_Kreska = r.flag(s, QStringLiteral("kreska"), at, d.Check_Uklad_Naglowek_Kreska);
+
+    const QJsonObject links = r.object(s, QStringLiteral("odnosniki"), at);
+    const QString atLinks = at + QStringLiteral("odnosniki.");
+    readStyled(r, r.object(links, QStringLiteral("naglowek"), atLinks), atLinks + QStringLiteral("naglowek."),
+               d.Edit_Uklad_Naglowek_Odnosniki, d.linksHeadingAlignment, d.Przycisk_Uklad_Naglowek_Odnosniki_Kolor);
+    readSwitchedFile(r, r.object(links, QStringLiteral("ikona"), atLinks), atLinks + QStringLiteral("ikona."),
+                     d.Check_Uklad_Odnosniki_Ikona, d.Edit_Uklad_Odnosniki_Ikonka);
+    const QJsonValue list = links.value(QStringLiteral("lista"));
+    if (!list.isUndefined() && !list.isArray() && r.error.isEmpty())
+        r.error = QStringLiteral("pole \"%1lista\" powinno być listą odnośników").arg(atLinks);
+    for (const QJsonValue &row : list.toArray()) {
+        const QString atRow = atLinks + QStringLiteral("lista[].");
+        if (!row.isObject() && r.error.isEmpty())
+            r.error = QStringLiteral("pole \"%1lista\" powinno być listą odnośników").arg(atLinks);
+        d.Grid_Uklad_Odnosniki.append({r.text(row.toObject(), QStringLiteral("nazwa"), atRow, {}),
+                                       r.text(row.toObject(), QStringLiteral("adres"), atRow, {})});
+    }
+
+    const QJsonObject addresses = r.object(s, QStringLiteral("adresy"), at);
+    const QString atAddresses = at + QStringLiteral("adresy.");
+    d.Lista_Uklad_Adresy = r.texts(addresses, QStringLiteral("lista"), atAddresses);
+    readSwitchedFile(r, r.object(addresses, QStringLiteral("ikona"), atAddresses), atAddresses + QStringLiteral("ikona."),
+                     d.Check_Uklad_Adresy_Ikona, d.Edit_Uklad_Adresy_Ikona);
+    p.mainText = r.text(s, QStringLiteral("tekst"), at, {});
+}
+
+QString parseErrorText(const QJsonParseError &e, qsizetype size)
+{
+    switch (e.error) {
+    case QJsonParseError::UnterminatedObject:
+    case QJsonParseError::UnterminatedArray:
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("plik jest niepełny (urywa się w bajcie %1)").arg(e.offset);
+    default:
+        if (e.offset >= size)
+            return QStringLiteral("plik jest niepełny (urywa się w bajcie %1)").arg(e.offset);
+        return QStringLiteral("to nie jest poprawny plik JSON (błąd w bajcie %1)").arg(e.offset);
+    }
+}
+
+} // namespace
+
+QByteArray projectToJson(const Project &project, const QString &projectFolder)
+{
+    const QJsonObject profile{{QStringLiteral("serwer"), project.profile.server},
+                              {QStringLiteral("uzytkownik"), project.profile.user},
+                              {QStringLiteral("folder"), project.profile.folder},
+                              {QStringLiteral("asynchronicznie"), project.profile.async}};
+    const QJsonObject fresh{{QStringLiteral("format"), ProjectFormatName},
+                            {QStringLiteral("wersja"), ProjectFormatVersion},
+                            {QStringLiteral("strona"), pageObject(project, projectFolder)},
+                            {QStringLiteral("zawijanieWierszy"), project.wordWrap},
+                            {QStringLiteral("publikowanie"), profile}};
+    QJsonObject root = merged(project.kept, fresh);
+    root.remove(QStringLiteral("haslo")); // a password never goes into a project
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return {std::nullopt, parseErrorText(parseError, json.size())};
+    if (!doc.isObject())
+        return {std::nullopt, QStringLiteral("to nie jest plik projektu (brak obiektu JSON)")};
+    const QJsonObject root = doc.object();
+    const QJsonValue format = root.value(QStringLiteral("format"));
+    if (format.toString() != ProjectFormatName)
+        return {std::nullopt, format.isString() ? QStringLiteral("to nie jest projekt tego programu (format \"%1\")").arg(format.toString())
+                                                : QStringLiteral("to nie jest projekt tego programu (brak nazwy formatu)")};
+    const QJsonValue version = root.value(QStringLiteral("wersja"));
+    if (!version.isDouble() || version.toDouble() < 1 || version.toDouble() != double(version.toInt()))
+        return {std::nullopt, QStringLiteral("pole \"wersja\" powinno być liczbą całkowitą od 1")};
+    if (version.toInt() > ProjectFormatVersion)
+        return {std::nullopt, QStringLiteral("projekt zapisano w nowszej wersji programu (wersja formatu %1, ta wersja czyta do %2)")
+                                  .arg(version.toInt())
+                                  .arg(ProjectFormatVersion)};
+    Reader r(projectFolder);
+    Project p;
+    p.kept = root;
+    readPage(r, r.object(root, QStringLiteral("strona"), {}), p);
+    p.wordWrap = r.flag(root, QStringLiteral("zawijanieWierszy"), {}, false);
+    const QJsonObject profile = r.object(root, QStringLiteral("publikowanie"), {});
+    const QString atProfile = QStringLiteral("publikowanie.");
+    p.profile.server = r.text(profile, QStringLiteral("serwer"), atProfile, {});
+    p.profile.user = r.text(profile, QStringLiteral("uzytkownik"), atProfile, {});
+    p.profile.folder = r.text(profile, QStringLiteral("folder"), atProfile, {});
+    p.profile.async = r.flag(profile, QStringLiteral("asynchronicznie"), atProfile, false);
+    if (!r.error.isEmpty())
+        return {std::nullopt, r.error};
+    return {std::move(p), {}};
+}
+
+ProjectRead readProjectFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {std::nullopt, QStringLiteral("plik nie istnieje")};
+    if (info.isDir())
+        return {std::nullopt, QStringLiteral("to jest folder, nie plik projektu")};
+    if (info.size() > MaxProjectFileSize)
+        return {std::nullopt, QStringLiteral("plik jest większy niż 10 MB")};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, file.errorString()};
+    return projectFromJson(file.read(MaxProjectFileSize + 1), info.absolutePath());
+}
+
+std::optional<QString> writeProjectFile(const Project &project, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    file.write(projectToJson(project, QFileInfo(path).absolutePath()));
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+QStringList missingProjectFiles(const Project &project)
+{
+    const PageDescription &d = project.page;
+    const QList<std::pair<bool, QString>> used{
+        {!d.PopUp_Atrybuty_Tlo_Kolor, d.BackgroundImagePath}, {d.Check_Play, d.Edit_Src},
+        {d.Check_Uklad_Logo, d.Edit_Uklad_Logo}, {d.Check_Uklad_Odnosniki_Ikona, d.Edit_Uklad_Odnosniki_Ikonka},
+        {d.Check_Uklad_Adresy_Ikona, d.Edit_Uklad_Adresy_Ikona}};
+    QStringList missing;
+    for (const auto &[on, typed] : used) {
+        if (!on || typed.isEmpty() || classifyReference(typed) != ReferenceKind::LocalPath)
+            continue;
+        const QString file = localPathOf(splitReference(typed));
+        if (!QFileInfo(file).isFile() && !missing.contains(file))
+            missing << file;
+    }
+    return missing;
+}
+
+} // namespace zk
