@@ -1,0 +1,218 @@
+#include "Isolated.h"
+#include "ProjectFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace zk;
+using zk::testing::Isolated;
+
+namespace {
+
+// Every field away from its default, with Polish letters and awkward text.
+Project everyFieldSet(const QString &folder)
+{
+    Project p;
+    PageDescription &d = p.page;
+    d.Check_Atrybuty_Naglowki = false;
+    d.Check_Atrybuty_Odnosniki = false;
+    d.Check_Atrybuty_Adresy = false;
+    d.Lista_Atrybuty_DocType = QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0//EN\">");
+    d.PopUp_Atrybuty_Tlo_Kolor = false;
+    d.Panel_Podglad_Naglowki = QColor(0x12, 0x34, 0x56);
+    d.BackgroundImagePath = folder + QStringLiteral("obrazki/tło.gif");
+    d.PopUp_Atrybuty_Polskie_ISO = false;
+    d.PageEncoding = QStringLiteral("CP-1250");
+    d.Przycisk_Atrybuty_Kolor_Tekst = QColor(1, 2, 3);
+    d.Przycisk_Atrybuty_Kolor_Odnosniki = QColor(4, 5, 6);
+    d.Przycisk_Atrybuty_Kolor_Aktywne = QColor(7, 8, 9);
+    d.Przycisk_Atrybuty_Kolor_Odwiedzone = QColor(10, 11, 12);
+    d.Check_Play = true;
+    d.Edit_Src = QStringLiteral("/usr/share/sounds/dzwonek.wav"); // outside the folder: kept whole
+    d.Check_Infinite = false;
+    d.Spin_Powtorz = 7;
+    d.Lista_Atrybuty_Slowa_Kluczowe = {QStringLiteral("żółw"), QString(), QStringLiteral("\"cudzysłów\"")};
+    d.Edit_Atrybuty_Dokument_Bazowy = QStringLiteral("http://www.example.pl/");
+    d.Edit_Atrybuty_Tytul = QStringLiteral("Zażółć gęślą jaźń");
+    d.Edit_Nazwa = QStringLiteral("strona.html");
+    d.Edit_Uklad_Glowny_Naglowek = QString(5000, u'ą');
+    d.headerAlignment = Alignment::Center;
+    d.Przycisk_Uklad_Naglowek_Kolor = QColor(13, 14, 15);
+    d.Edit_Uklad_Podtytul = QString();
+    d.subtitleAlignment = Alignment::Right;
+    d.Przycisk_Uklad_Podtytul_Kolor = QColor(16, 17, 18);
+    d.Check_Uklad_Logo = true;
+    d.Edit_Uklad_Logo = folder + QStringLiteral("logo.jpg");
+    d.Check_Uklad_Naglowek_Kreska = false;
+    for (int i = 0; i < 1000; ++i)
+        d.Grid_Uklad_Odnosniki.append({QStringLiteral("Odnośnik %1").arg(i), QStringLiteral("http://x.pl/%1").arg(i)});
+    d.Edit_Uklad_Naglowek_Odnosniki = QStringLiteral("Moje <ulubione>");
+    d.linksHeadingAlignment = Alignment::Right;
+    d.Przycisk_Uklad_Naglowek_Odnosniki_Kolor = QColor(19, 20, 21);
+    d.Check_Uklad_Odnosniki_Ikona = true;
+    d.Edit_Uklad_Odnosniki_Ikonka = QStringLiteral("ikony/strzalka.gif"); // relative as typed
+    d.Lista_Uklad_Adresy = {QStringLiteral("jan@kowalski.pl"), QStringLiteral("biuro@firma.pl")};
+    d.Check_Uklad_Adresy_Ikona = true;
+    d.Edit_Uklad_Adresy_Ikona = QStringLiteral("http://www.example.pl/koperta.gif");
+    QString text = QStringLiteral("<P>Pierwszy wiersz\r\n\tz tabulatorem i \\ ukośnikiem \u2028 i emoji \U0001F600\n\n");
+    while (text.size() < 5 * 1024 * 1024)
+        text += QStringLiteral("Zażółć gęślą jaźń <B>pogrubione</B> <IMG SRC=\"obrazki/kot.gif\">\n");
+    p.mainText = text;
+    p.wordWrap = true;
+    p.profile = {QStringLiteral("ftp.example.pl"), QStringLiteral("użytkownik"), QStringLiteral("www/żółw"), true};
+    return p;
+}
+
+class ProjectFileTest : public Isolated {
+protected:
+    QString projectFolder() const { return path(QStringLiteral("Moja strona/")); }
+    QString projectPath() const { return projectFolder() + QStringLiteral("strona.zentarek"); }
+    void write(const QByteArray &bytes) { writeFile(projectPath(), bytes); }
+    QJsonObject storedJson() const { return QJsonDocument::fromJson(zk::testing::readFile(projectPath())).object(); }
+};
+
+TEST_F(ProjectFileTest, EveryFieldSurvivesARoundTripThroughTheFile)
+{
+    QDir().mkpath(projectFolder());
+    const Project written = everyFieldSet(projectFolder());
+    ASSERT_EQ(writeProjectFile(written, projectPath()), std::nullopt);
+
+    const ProjectRead read = readProjectFile(projectPath());
+    ASSERT_TRUE(read.project) << read.error.toStdString();
+    EXPECT_EQ(read.project->page, written.page);
+    EXPECT_TRUE(read.project->mainText == written.mainText) << "the main text exactly as typed";
+    EXPECT_EQ(read.project->wordWrap, true);
+    EXPECT_EQ(read.project->profile, written.profile);
+
+    const QJsonObject json = storedJson();
+    EXPECT_EQ(json.value(QStringLiteral("format")).toString(), QStringLiteral("zentarek-projekt"));
+    EXPECT_EQ(json.value(QStringLiteral("wersja")).toInt(), 1);
+    const QJsonObject page = json.value(QStringLiteral("strona")).toObject();
+    EXPECT_EQ(page.value(QStringLiteral("logo")).toObject().value(QStringLiteral("plik")).toObject(),
+              (QJsonObject{{QStringLiteral("wProjekcie"), QStringLiteral("logo.jpg")}}))
+        << "a file inside the project's folder is kept relative to it";
+    EXPECT_EQ(page.value(QStringLiteral("dzwiek")).toObject().value(QStringLiteral("plik")).toString(),
+              QStringLiteral("/usr/share/sounds/dzwonek.wav"));
+    EXPECT_FALSE(zk::testing::readFile(projectPath()).contains("haslo")) << "no password ever";
+}
+
+TEST_F(ProjectFileTest, AMovedProjectFolderOpensWithItsPicturesAtTheirNewPlace)
+{
+    QDir().mkpath(projectFolder() + QStringLiteral("obrazki"));
+    ASSERT_EQ(writeProjectFile(everyFieldSet(projectFolder()), projectPath()), std::nullopt);
+    ASSERT_TRUE(QDir().rename(projectFolder(), path(QStringLiteral("gdzie indziej"))));
+
+    const ProjectRead read = readProjectFile(path(QStringLiteral("gdzie indziej/strona.zentarek")));
+    ASSERT_TRUE(read.project) << read.error.toStdString();
+    EXPECT_EQ(read.project->page.BackgroundImagePath, path(QStringLiteral("gdzie indziej/obrazki/tło.gif")));
+    EXPECT_EQ(read.project->page.Edit_Uklad_Logo, path(QStringLiteral("gdzie indziej/logo.jpg")));
+    EXPECT_EQ(read.project->page.Edit_Uklad_Odnosniki_Ikonka, QStringLiteral("ikony/strzalka.gif")) << "typed relative: as typed";
+}
+
+TEST_F(ProjectFileTest, KeysOfALaterVersionSurviveOpeningAndSavingAgain)
+{
+    write(R"({"format": "zentarek-projekt", "wersja": 1, "przyszlosc": {"a": [1, 2]},
+              "strona": {"tytul": "Stary", "nowePole": "zostaje", "naglowek": {"tekst": "N", "cien": true}}})");
+    ProjectRead read = readProjectFile(projectPath());
+    ASSERT_TRUE(read.project) << read.error.toStdString();
+    EXPECT_EQ(read.project->page.Edit_Atrybuty_Tytul, QStringLiteral("Stary"));
+    read.project->page.Edit_Atrybuty_Tytul = QStringLiteral("Nowy");
+    ASSERT_EQ(writeProjectFile(*read.project, projectPath()), std::nullopt);
+
+    const QJsonObject json = storedJson();
+    EXPECT_EQ(json.value(QStringLiteral("przyszlosc")).toObject().value(QStringLiteral("a")).toArray().size(), 2);
+    const QJsonObject page = json.value(QStringLiteral("strona")).toObject();
+    EXPECT_EQ(page.value(QStringLiteral("tytul")).toString(), QStringLiteral("Nowy"));
+    EXPECT_EQ(page.value(QStringLiteral("nowePole")).toString(), QStringLiteral("zostaje"));
+    EXPECT_TRUE(page.value(QStringLiteral("naglowek")).toObject().value(QStringLiteral("cien")).toBool());
+}
+
+// A project of the first version, as it was written then: it must keep
+// opening, with the same values, in every later version.
+TEST_F(ProjectFileTest, TheGoldenFirstVersionFileStillOpens)
+{
+    const QString golden = QStringLiteral(ZK_SOURCE_DIR "/tests/project/golden-v1.zentarek");
+    const ProjectRead read = readProjectFile(golden);
+    ASSERT_TRUE(read.project) << read.error.toStdString();
+    const PageDescription &d = read.project->page;
+    EXPECT_FALSE(d.Check_Atrybuty_Adresy);
+    EXPECT_EQ(d.Lista_Atrybuty_DocType, QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">"));
+    EXPECT_FALSE(d.PopUp_Atrybuty_Tlo_Kolor);
+    EXPECT_EQ(d.BackgroundImagePath, QFileInfo(golden).absolutePath() + QStringLiteral("/obrazki/tlo.gif"));
+    EXPECT_EQ(d.PageEncoding, QStringLiteral("CP-1250"));
+    EXPECT_FALSE(d.PopUp_Atrybuty_Polskie_ISO);
+    EXPECT_EQ(d.Przycisk_Atrybuty_Kolor_Odnosniki, QColor(0x00, 0x80, 0x00));
+    EXPECT_TRUE(d.Check_Play);
+    EXPECT_EQ(d.Spin_Powtorz, 3);
+    EXPECT_EQ(d.Edit_Atrybuty_Tytul, QStringLiteral("Jan Kowalski - Strona Domowa - Firmowa"));
+    EXPECT_EQ(d.headerAlignment, Alignment::Center);
+    EXPECT_EQ(d.Grid_Uklad_Odnosniki, (QList<LinkRow>{{QStringLiteral("Onet"), QStringLiteral("http://www.onet.pl/")},
+                                                     {QStringLiteral("Wirtualna Polska"), QStringLiteral("http://www.wp.pl/")}}));
+    EXPECT_EQ(d.Lista_Uklad_Adresy, QStringList{QStringLiteral("jan@kowalski.pl")});
+    EXPECT_EQ(read.project->mainText, QStringLiteral("<P>Witajcie na mojej stronie!\n<IMG SRC=\"obrazki/kot.gif\">\n"));
+    EXPECT_TRUE(read.project->wordWrap);
+    EXPECT_EQ(read.project->profile, (PublishProfile{QStringLiteral("ftp.kowalski.pl"), QStringLiteral("jan"),
+                                                     QStringLiteral("www"), false}));
+}
+
+TEST_F(ProjectFileTest, EveryBadFileIsNamedWithWhatIsWrongAndNeverWritten)
+{
+    const QByteArray good = projectToJson(everyFieldSet(projectFolder()), projectFolder());
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        const char *said;
+    } cases[] = {
+        {"not JSON", "<html>strona</html>", "to nie jest poprawny plik JSON"},
+        {"cut short", good.left(good.size() / 2), "plik jest niepełny"},
+        {"an array", "[1, 2]", "brak obiektu JSON"},
+        {"another format", R"({"format": "inny", "wersja": 1})", "to nie jest projekt tego programu (format \"inny\")"},
+        {"no format", R"({"wersja": 1})", "brak nazwy formatu"},
+        {"newer version", R"({"format": "zentarek-projekt", "wersja": 2})", "nowszej wersji programu (wersja formatu 2"},
+        {"version as text", R"({"format": "zentarek-projekt", "wersja": "1"})", "pole \"wersja\""},
+        {"title a number", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"tytul": 5}})",
+         "pole \"strona.tytul\" powinno być tekstem"},
+        {"colour", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"kolory": {"tekst": "zielony?"}}})",
+         "pole \"strona.kolory.tekst\" powinno być kolorem"},
+        {"alignment", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"naglowek": {"wyrownanie": "góra"}}})",
+         "pole \"strona.naglowek.wyrownanie\""},
+        {"links", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"odnosniki": {"lista": ["a"]}}})",
+         "pole \"strona.odnosniki.lista\" powinno być listą odnośników"},
+        {"repeats", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"dzwiek": {"powtorzenia": 2.5}}})",
+         "pole \"strona.dzwiek.powtorzenia\" powinno być liczbą całkowitą"},
+        {"page a list", R"({"format": "zentarek-projekt", "wersja": 1, "strona": []})", "pole \"strona\" powinno być obiektem"},
+        {"file", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"logo": {"plik": {"wProjekcie": "/etc/passwd"}}}})",
+         "pole \"strona.logo.plik\""},
+        {"over 10 MB", "{\"format\": \"zentarek-projekt\", \"wersja\": 1, \"x\": \"" + QByteArray(11 << 20, 'x') + "\"}",
+         "plik jest większy niż 10 MB"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        write(c.bytes);
+        const QDateTime before = QFileInfo(projectPath()).lastModified();
+        const ProjectRead read = readProjectFile(projectPath());
+        EXPECT_FALSE(read.project);
+        EXPECT_TRUE(read.error.contains(QString::fromUtf8(c.said))) << read.error.toStdString();
+        EXPECT_EQ(zk::testing::readFile(projectPath()), c.bytes);
+        EXPECT_EQ(QFileInfo(projectPath()).lastModified(), before);
+    }
+    EXPECT_EQ(readProjectFile(path(QStringLiteral("brak.zentarek"))).error, QStringLiteral("plik nie istnieje"));
+}
+
+TEST_F(ProjectFileTest, MissingPicturesAreListedOnceEach)
+{
+    Project p = everyFieldSet(projectFolder());
+    p.page.Edit_Src = projectFolder() + QStringLiteral("logo.jpg"); // the same file twice
+    writeFile(p.page.BackgroundImagePath);
+    EXPECT_EQ(missingProjectFiles(p), QStringList{projectFolder() + QStringLiteral("logo.jpg")})
+        << "addresses and relative references are not checked here";
+    p.page.Check_Uklad_Logo = false;
+    p.page.Check_Play = false;
+    EXPECT_TRUE(missingProjectFiles(p).isEmpty()) << "a file that is switched off is not used";
+}
+
+} // namespace
