@@ -10,6 +10,7 @@
 #include "Services.h"
 #include "Registry.h"
 #include "SettingsStore.h"
+#include "Session.h"
 #include "Shell.h"
 #include "TempFiles.h"
 #include "description/Product.h"
@@ -55,6 +56,10 @@ TKreatorDlg::TKreatorDlg(const QString &appFolder, QWidget *parent)
     // Placed before FormCreate, whose error boxes centre over the window.
     placeCentred();
     FormCreate();
+    m_recovery = std::make_unique<RecoveryWriter>(SessionFiles::standard().recovery);
+    m_startProject = currentProject(true);
+    watchForChanges();
+    markSaved();
     placeCentred();
     focusFirstControlOf(Pages->currentWidget()); // typing starts on the page, not on the toolbar
 }
@@ -79,7 +84,6 @@ void TKreatorDlg::FormCreate()
     m_paths.helpFile = m_paths.appFolder + QStringLiteral("stronarz.hlp");
     if (services().help)
         services().help->setHelpFile(m_paths.helpFile);
-    setWindowTitle(AppTitle);
 
     const TempFolderChoice temp =
         chooseTempFolder(m_paths.appFolder, QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
@@ -170,6 +174,10 @@ void TKreatorDlg::DeleteDir(const QString &folder)
 void TKreatorDlg::closeEvent(QCloseEvent *event)
 {
     if (!m_closed) {
+        if (!keepPageForNextStart()) {
+            event->ignore(); // "Anuluj": the user goes on working
+            return;
+        }
         m_closed = true;
         closeSound(); // also ends a melody still being prepared
         DeleteDir(m_paths.tempFolder);

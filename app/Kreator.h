@@ -4,6 +4,10 @@
 #include "Assets.h"
 #include "OpenFileDialog.h"
 #include "description/PageDescription.h"
+#include "ProjectFile.h"
+
+#include <QJsonObject>
+#include <memory>
 
 #include <QList>
 #include <QSet>
@@ -26,6 +30,7 @@ class QStatusBar;
 class QTabWidget;
 class QToolBar;
 class QToolButton;
+class QTimer;
 
 namespace zk {
 
@@ -34,6 +39,7 @@ class ColorPickerButton;
 class SpinEdit;
 class StringGrid;
 struct LinkFields;
+class RecoveryWriter;
 class THtmlMemo;
 
 // The wizard window: toolbar, the three tab pages that hold the page
@@ -54,6 +60,26 @@ public:
 
     // The page description as the controls hold it now.
     PageDescription description() const;
+    PageDescription descriptionWithoutText() const;
+
+    // Projects: the whole page in one file (see ProjectFile.h).
+    Project currentProject(bool withText) const;
+    void applyProject(const Project &project);
+    const QString &projectPath() const { return m_projectPath; }
+    bool isPageModified() const;
+    // With their messages; false when nothing was opened or saved.
+    bool openProject(const QString &path);
+    bool saveProjectTo(const QString &path);
+    // At the start: the page of a run that did not end properly, else the last one.
+    void restoreLastPage();
+    void Projekt_NowyClick();
+    void Projekt_OtworzClick();
+    void Projekt_ZapiszClick();
+    void Projekt_ZapiszJakoClick();
+    // A change is looked at this long after it, then the title and the recovery file follow.
+    static constexpr int ChangeCheckDelay = 2000;
+    void checkForChanges();
+    RecoveryWriter &recoveryWriter() const { return *m_recovery; }
     QStringList editorLines() const;
 
     // Output commands.
@@ -134,6 +160,12 @@ public:
 
     // Toolbar.
     QToolBar *ToolBar = nullptr;
+    QToolButton *Przycisk_Projekt = nullptr;
+    QMenu *PopUp_Projekt = nullptr;
+    QAction *Projekt_Nowy = nullptr;
+    QAction *Projekt_Otworz = nullptr;
+    QAction *Projekt_Zapisz = nullptr;
+    QAction *Projekt_ZapiszJako = nullptr;
     QToolButton *Przycisk_Podglad = nullptr;
     QToolButton *Przycisk_Punliku = nullptr;
     QToolButton *BTN_Zapisz = nullptr;
@@ -263,6 +295,20 @@ private:
     bool handleSectionEvent(QObject *watched, QEvent *event);
     void setEncoding(bool iso);
     void setSoundControlsEnabled(bool on);
+    void loadSound(const QString &path);
+    void applySound(const PageDescription &d);
+    void buildProjectButton();
+    QStringList recentProjects() const;
+    void rememberRecent(const QString &path);
+    void rebuildRecentMenu();
+    bool askProjectPathAndSave();
+    bool confirmLeavingPage();
+    bool confirmLeavingPageOnClose();
+    bool keepPageForNextStart();
+    QByteArray fieldsSnapshot() const;
+    void markSaved();
+    void updateTitle();
+    void watchForChanges();
     void placeCentred();
     void soundFailed();
     void showSoundPreparing(bool preparing);
@@ -290,6 +336,18 @@ private:
     QButtonGroup *m_linksAlign = nullptr;
     bool m_closed = false;
     QSet<QString> m_storeFailuresShown;
+    QString m_projectPath;
+    PublishProfile m_profile;
+    QJsonObject m_keptJson;       // keys of the opened project this version does not know
+    Project m_startProject;        // what "Nowy" starts from
+    QByteArray m_savedFields;      // the fields as last saved or opened, without the main text
+    bool m_restoredUnsaved = false;
+    QTimer *m_changeTimer = nullptr;
+    QByteArray m_recoveryFields;
+    int m_recoveryRevision = -1;
+    std::unique_ptr<RecoveryWriter> m_recovery;
+    QAction *m_recentSeparator = nullptr;
+    QList<QAction *> m_recentActions;
     QColor m_colorDialogColor = QColor(0xC0, 0xC0, 0xC0); // the colour last chosen in the dialog
     QList<QColor> m_colorDialogCustom = QList<QColor>(16, QColor(Qt::white));
 };

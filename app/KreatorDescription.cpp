@@ -67,6 +67,13 @@ QStringList TKreatorDlg::editorLines() const
 
 PageDescription TKreatorDlg::description() const
 {
+    PageDescription d = descriptionWithoutText();
+    d.Edytorek = editorLines();
+    return d;
+}
+
+PageDescription TKreatorDlg::descriptionWithoutText() const
+{
     PageDescription d;
     d.Check_Atrybuty_Naglowki = Check_Atrybuty_Naglowki->isChecked();
     d.Check_Atrybuty_Odnosniki = Check_Atrybuty_Odnosniki->isChecked();
@@ -111,7 +118,6 @@ PageDescription TKreatorDlg::description() const
     d.Lista_Uklad_Adresy = items(Lista_Uklad_Adresy);
     d.Check_Uklad_Adresy_Ikona = Check_Uklad_Adresy_Ikona->isChecked();
     d.Edit_Uklad_Adresy_Ikona = Edit_Uklad_Adresy_Ikona->text();
-    d.Edytorek = editorLines();
     return d;
 }
 

@@ -167,6 +167,7 @@ void TKreatorDlg::buildToolBar()
     connect(Przycisk_Pomoc, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_PomocClick);
     connect(BTN_OnLine, &QToolButton::clicked, this, &TKreatorDlg::BTN_OnLineClick);
     connect(Przycisk_Anuluj, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_AnulujClick);
+    buildProjectButton();
 }
 
 QWidget *TKreatorDlg::buildSekcjePage()
@@ -544,6 +545,7 @@ void TKreatorDlg::setHelpContexts()
         {1081, {Check_Infinite}},
         {1100, {Pages}},
         {1106, {ToolBar}},
+        {1107, {Przycisk_Projekt, PopUp_Projekt, Projekt_Nowy, Projekt_Otworz, Projekt_Zapisz, Projekt_ZapiszJako}},
     };
     for (const auto &[context, objects] : table)
         for (QObject *o : objects)

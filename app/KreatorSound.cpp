@@ -69,7 +69,13 @@ void TKreatorDlg::Check_PlayClick()
     Edit_Src->setText(OpenDoc.FileName);
     if (Edit_Src->text().isEmpty())
         return;
-    const QString ext = QFileInfo(Edit_Src->text()).suffix().toLower();
+    loadSound(Edit_Src->text());
+}
+
+void TKreatorDlg::loadSound(const QString &path)
+{
+    MediaPlayer *player = services().media;
+    const QString ext = QFileInfo(path).suffix().toLower();
     if (ext != u"wav" && ext != u"mid") { // ".au": listed, not played here
         if (player)
             player->close(); // Play must not play the sound chosen before
@@ -78,7 +84,7 @@ void TKreatorDlg::Check_PlayClick()
     }
     if (player) {
         player->prepared = [this](bool ok) { soundPrepared(ok); };
-        if (player->open(Edit_Src->text())) {
+        if (player->open(path)) {
             setSoundControlsEnabled(true);
             if (!player->isReady())
                 showSoundPreparing(true);

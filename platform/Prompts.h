@@ -34,6 +34,8 @@ struct ColorRequest {
     int helpContext = 0; // the topic of the help button and of F1
 };
 
+enum class YesNoCancel { Yes, No, Cancel };
+
 // Every message box and common dialog of the program goes through this
 // seam, so tests answer them without a person.
 class Prompts {
@@ -43,8 +45,13 @@ public:
     virtual void message(int flags, const QString &caption, const QString &text, QWidget *owner) = 0;
     // Question-mark icon, Yes and No; true for Yes.
     virtual bool question(const QString &caption, const QString &text, QWidget *owner) = 0;
+    // Question-mark icon, Yes, No and Cancel (Escape and closing cancel).
+    virtual YesNoCancel questionWithCancel(const QString &caption, const QString &text, QWidget *owner) = 0;
     // The chosen file's full path, or "" when cancelled.
     virtual QString openFile(const OpenFileRequest &request, QWidget *owner) = 0;
+    // The file name chosen to save under (full path, the default suffix
+    // added to a name typed without one), or "" when cancelled.
+    virtual QString saveFile(const OpenFileRequest &request, QWidget *owner) = 0;
     // The chosen colour, or nothing when cancelled; updates the custom slots.
     virtual std::optional<QColor> chooseColor(ColorRequest &request, QWidget *owner) = 0;
     // The chosen folder, or "" when cancelled.

@@ -39,6 +39,18 @@ bool ScriptedPrompts::question(const QString &caption, const QString &text, QWid
     return next<bool>("question", false);
 }
 
+YesNoCancel ScriptedPrompts::questionWithCancel(const QString &caption, const QString &text, QWidget *)
+{
+    m_calls.append({Kind::Question, 0, caption, text, {}, {}});
+    return next<YesNoCancel>("question with cancel", YesNoCancel::Cancel);
+}
+
+QString ScriptedPrompts::saveFile(const OpenFileRequest &request, QWidget *)
+{
+    m_calls.append({Kind::SaveFile, 0, {}, request.title, request.filter, {}});
+    return next<QString>("save file", QString());
+}
+
 QString ScriptedPrompts::openFile(const OpenFileRequest &request, QWidget *)
 {
     m_calls.append({Kind::OpenFile, 0, {}, request.title, request.filter, {}});

@@ -42,6 +42,36 @@ bool QtPrompts::question(const QString &caption, const QString &text, QWidget *o
     return box.exec() == QMessageBox::Yes;
 }
 
+YesNoCancel QtPrompts::questionWithCancel(const QString &caption, const QString &text, QWidget *owner)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    windowOf(owner));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return YesNoCancel::Yes;
+    case QMessageBox::No: return YesNoCancel::No;
+    default: return YesNoCancel::Cancel;
+    }
+}
+
+QString QtPrompts::saveFile(const OpenFileRequest &request, QWidget *owner)
+{
+    QFileDialog dialog(windowOf(owner), request.title, request.initialDir);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = nameFiltersFromPipeFilter(request.filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
 QString QtPrompts::openFile(const OpenFileRequest &request, QWidget *owner)
 {
     QFileDialog dialog(windowOf(owner), request.title, request.initialDir);

@@ -80,7 +80,8 @@ protected:
 TEST_F(KreatorTest, StartsWithTheDescriptionDefaultsAndTheOwnerName)
 {
     TKreatorDlg *w = open();
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Zentarek Light - Generator Stron WWW"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Bez nazwy[*] - Zentarek Light - Generator Stron WWW"));
+    EXPECT_FALSE(w->isWindowModified());
     EXPECT_EQ(w->Pages->currentIndex(), 0);
     EXPECT_EQ(w->Pages->tabText(0), QStringLiteral("Ustawienia sekcji"));
     EXPECT_EQ(w->Pages->tabText(1), QStringLiteral("Atrybuty sekcji"));
@@ -203,7 +204,7 @@ TEST_F(KreatorTest, MnemonicsAreUniqueOnEveryPageWithTheToolbar)
             ADD_FAILURE() << "page " << page << ": " << clash.join(QStringLiteral(" | ")).toStdString();
 }
 
-TEST_F(KreatorTest, ToolbarHasItsSixButtonsInOrderWithTheSeparator)
+TEST_F(KreatorTest, ToolbarHasItsSevenButtonsInOrderWithTheSeparator)
 {
     open();
     const QList<QAction *> actions = window->ToolBar->actions();
@@ -211,7 +212,7 @@ TEST_F(KreatorTest, ToolbarHasItsSixButtonsInOrderWithTheSeparator)
     for (QAction *a : actions)
         captions << (a->isSeparator() ? QStringLiteral("|")
                                       : qobject_cast<QToolButton *>(window->ToolBar->widgetForAction(a))->text());
-    EXPECT_EQ(captions, (QStringList{QStringLiteral("P&odgląd"), QStringLiteral("Pu&blikuj"), QStringLiteral("&Zapisz"),
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("Pro&jekt"), QStringLiteral("P&odgląd"), QStringLiteral("Pu&blikuj"), QStringLiteral("&Zapisz"),
                                      QStringLiteral("|"), QStringLiteral("&Pomoc"), QStringLiteral("On-&Line"),
                                      QStringLiteral("&Koniec")}));
     EXPECT_EQ(window->ToolBar->width(), 61);

@@ -1,0 +1,481 @@
+// The page as a project: new, open, save, save as, the last five projects,
+// the window title, the page kept at every close and the recovery file.
+#include "Kreator.h"
+
+#include "ColorPickerButton.h"
+#include "Glyphs.h"
+#include "Messages.h"
+#include "Prompts.h"
+#include "Registry.h"
+#include "Services.h"
+#include "Session.h"
+#include "SettingsKeys.h"
+#include "SpinEdit.h"
+#include "StringGrid.h"
+#include "THtmlMemo.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace zk {
+
+namespace {
+
+const QString ProfileSection = QStringLiteral("Profile");
+const QString RecentSection = QStringLiteral("Projekty");
+constexpr int RecentCount = 5;
+const QString ProjectFilter = QStringLiteral("Projekty stron (*.zentarek)|*.zentarek");
+
+void setItems(QComboBox *list, const QStringList &items)
+{
+    list->clear();
+    list->addItems(items);
+    list->setCurrentIndex(-1);
+}
+
+void setAlignment(QButtonGroup *group, Alignment a)
+{
+    const QList<QAbstractButton *> buttons = group->buttons(); // left, centre, right
+    buttons.value(a == Alignment::Left ? 0 : a == Alignment::Center ? 1 : 2)->setChecked(true);
+}
+
+QString projectName(const QString &path)
+{
+    return path.isEmpty() ? QStringLiteral("Bez nazwy") : QFileInfo(path).completeBaseName();
+}
+
+PublishProfile storedProfile()
+{
+    const Registry &r = *services().registry;
+    const auto read = [&](const char *name) {
+        return r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QString::fromLatin1(name), {});
+    };
+    return {read("Serwer"), read("Uzytkownik"), read("Folder"), read("Async") == u"1"};
+}
+
+void storeProfile(const PublishProfile &p)
+{
+    Registry &r = *services().registry;
+    const auto write = [&](const char *name, const QString &value) {
+        r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QString::fromLatin1(name), value);
+    };
+    write("Serwer", p.server);
+    write("Uzytkownik", p.user);
+    write("Folder", p.folder);
+    write("Async", p.async ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+} // namespace
+
+Project TKreatorDlg::currentProject(bool withText) const
+{
+    Project p;
+    p.page = descriptionWithoutText();
+    if (withText)
+        p.mainText = Edytorek->toPlainText();
+    p.wordWrap = CHK_WordWrap->isChecked();
+    p.profile = m_profile;
+    p.kept = m_keptJson;
+    return p;
+}
+
+void TKreatorDlg::applyProject(const Project &project)
+{
+    const PageDescription &d = project.page;
+    Check_Atrybuty_Naglowki->setChecked(d.Check_Atrybuty_Naglowki);
+    Check_Atrybuty_Odnosniki->setChecked(d.Check_Atrybuty_Odnosniki);
+    Check_Atrybuty_Adresy->setChecked(d.Check_Atrybuty_Adresy);
+    Lista_Atrybuty_DocType->setEditText(d.Lista_Atrybuty_DocType);
+    PopUp_Atrybuty_Tlo_Kolor->setChecked(d.PopUp_Atrybuty_Tlo_Kolor);
+    PopUp_Atrybuty_Tlo_Podklad->setChecked(!d.PopUp_Atrybuty_Tlo_Kolor);
+    setBackgroundColor(d.Panel_Podglad_Naglowki);
+    BackgroundImagePath = d.BackgroundImagePath;
+    setEncoding(d.PageEncoding != u"CP-1250");
+    // The text colour is handed on to the headers: theirs are set after it.
+    Przycisk_Atrybuty_Kolor_Tekst->setColor(d.Przycisk_Atrybuty_Kolor_Tekst);
+    Przycisk_Atrybuty_Kolor_Odnosniki->setColor(d.Przycisk_Atrybuty_Kolor_Odnosniki);
+    Przycisk_Atrybuty_Kolor_Aktywne->setColor(d.Przycisk_Atrybuty_Kolor_Aktywne);
+    Przycisk_Atrybuty_Kolor_Odwiedzone->setColor(d.Przycisk_Atrybuty_Kolor_Odwiedzone);
+    applySound(d);
+    setItems(Lista_Atrybuty_Slowa_Kluczowe, d.Lista_Atrybuty_Slowa_Kluczowe);
+    Edit_Atrybuty_Dokument_Bazowy->setText(d.Edit_Atrybuty_Dokument_Bazowy);
+    // The title is copied into the subtitle as it changes: the subtitle comes after.
+    Edit_Atrybuty_Tytul->setText(d.Edit_Atrybuty_Tytul);
+    Edit_Nazwa->setText(d.Edit_Nazwa);
+
+    Edit_Uklad_Glowny_Naglowek->setText(d.Edit_Uklad_Glowny_Naglowek);
+    setAlignment(m_headerAlign, d.headerAlignment);
+    Przycisk_Uklad_Naglowek_Kolor->setColor(d.Przycisk_Uklad_Naglowek_Kolor);
+    Edit_Uklad_Podtytul->setText(d.Edit_Uklad_Podtytul);
+    setAlignment(m_subtitleAlign, d.subtitleAlignment);
+    Przycisk_Uklad_Podtytul_Kolor->setColor(d.Przycisk_Uklad_Podtytul_Kolor);
+    Check_Uklad_Logo->setChecked(d.Check_Uklad_Logo);
+    Edit_Uklad_Logo->setText(d.Edit_Uklad_Logo);
+    Check_Uklad_Naglowek_Kreska->setChecked(d.Check_Uklad_Naglowek_Kreska);
+    Grid_Uklad_Odnosniki->setGridRowCount(std::max<int>(2, int(d.Grid_Uklad_Odnosniki.size()) + 1));
+    for (int r = 1; r < Grid_Uklad_Odnosniki->gridRowCount(); ++r) {
+        Grid_Uklad_Odnosniki->setCell(0, r, d.Grid_Uklad_Odnosniki.value(r - 1).name);
+        Grid_Uklad_Odnosniki->setCell(1, r, d.Grid_Uklad_Odnosniki.value(r - 1).address);
+    }
+    Edit_Uklad_Naglowek_Odnosniki->setText(d.Edit_Uklad_Naglowek_Odnosniki);
+    setAlignment(m_linksAlign, d.linksHeadingAlignment);
+    Przycisk_Uklad_Naglowek_Odnosniki_Kolor->setColor(d.Przycisk_Uklad_Naglowek_Odnosniki_Kolor);
+    Check_Uklad_Odnosniki_Ikona->setChecked(d.Check_Uklad_Odnosniki_Ikona);
+    Edit_Uklad_Odnosniki_Ikonka->setText(d.Edit_Uklad_Odnosniki_Ikonka);
+    ContactAddresses = d.Lista_Uklad_Adresy;
+    setItems(Lista_Uklad_Adresy, d.Lista_Uklad_Adresy);
+    Check_Uklad_Adresy_Ikona->setChecked(d.Check_Uklad_Adresy_Ikona);
+    Edit_Uklad_Adresy_Ikona->setText(d.Edit_Uklad_Adresy_Ikona);
+
+    // Which controls are usable follows the switches, as after a click.
+    Edit_Uklad_Logo->setEnabled(d.Check_Uklad_Logo);
+    Edit_Uklad_Odnosniki_Ikonka->setEnabled(d.Check_Uklad_Odnosniki_Ikona);
+    Edit_Uklad_Adresy_Ikona->setEnabled(d.Check_Uklad_Adresy_Ikona);
+    Check_Atrybuty_NaglowkiClick();
+    Check_Atrybuty_OdnosnikiClick();
+    Check_Atrybuty_AdresyClick();
+
+    Edytorek->setPlainText(project.mainText);
+    CHK_WordWrap->setChecked(project.wordWrap);
+    CHK_WordWrapClick();
+    m_profile = project.profile;
+    m_keptJson = project.kept;
+    m_keptJson.remove(SessionProjectKey);
+}
+
+void TKreatorDlg::applySound(const PageDescription &d)
+{
+    closeSound();
+    Check_Play->setChecked(d.Check_Play);
+    Edit_Src->setText(d.Edit_Src);
+    Check_Infinite->setChecked(d.Check_Infinite);
+    Spin_Powtorz->setValue(d.Spin_Powtorz);
+    setSoundControlsEnabled(d.Check_Play);
+    if (d.Check_Play && QFileInfo(d.Edit_Src).isFile())
+        loadSound(d.Edit_Src); // Play plays the project's sound
+}
+
+// ---- the commands ----
+
+void TKreatorDlg::buildProjectButton()
+{
+    Przycisk_Projekt = makeGlyphButton(QStringLiteral("Przycisk_Projekt"), QStringLiteral("Pro&jekt"), QStringLiteral("PROJEKT"),
+                                       ToolBar);
+    Przycisk_Projekt->setStatusTip(QStringLiteral("Nowy projekt strony, otwarcie i zapisanie projektu"));
+    Przycisk_Projekt->setFixedWidth(57);
+    Przycisk_Projekt->setPopupMode(QToolButton::InstantPopup);
+    PopUp_Projekt = new QMenu(Przycisk_Projekt);
+    PopUp_Projekt->setObjectName(QStringLiteral("PopUp_Projekt"));
+    const auto item = [this](const char *name, const QString &caption, const QKeySequence &key, const QString &hint,
+                             void (TKreatorDlg::*handler)()) {
+        QAction *a = PopUp_Projekt->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        a->setStatusTip(hint);
+        addAction(a); // the keys work with the menu closed
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    Projekt_Nowy = item("Projekt_Nowy", QStringLiteral("&Nowy"), QKeySequence(Qt::CTRL | Qt::Key_N),
+                        QStringLiteral("Nowa strona z wartościami początkowymi"), &TKreatorDlg::Projekt_NowyClick);
+    Projekt_Otworz = item("Projekt_Otworz", QStringLiteral("&Otwórz…"), QKeySequence(Qt::CTRL | Qt::Key_O),
+                          QStringLiteral("Otwarcie zapisanego projektu strony"), &TKreatorDlg::Projekt_OtworzClick);
+    Projekt_Zapisz = item("Projekt_Zapisz", QStringLiteral("&Zapisz"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                          QStringLiteral("Zapisanie projektu strony"), &TKreatorDlg::Projekt_ZapiszClick);
+    Projekt_ZapiszJako = item("Projekt_ZapiszJako", QStringLiteral("Zapisz &jako…"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S),
+                              QStringLiteral("Zapisanie projektu strony pod nową nazwą"), &TKreatorDlg::Projekt_ZapiszJakoClick);
+    m_recentSeparator = PopUp_Projekt->addSeparator();
+    Przycisk_Projekt->setMenu(PopUp_Projekt);
+    ToolBar->insertWidget(ToolBar->actions().value(0), Przycisk_Projekt);
+    rebuildRecentMenu();
+}
+
+QStringList TKreatorDlg::recentProjects() const
+{
+    QStringList out;
+    for (int n = 0; n < RecentCount; ++n) {
+        const QString path = services().registry->readText(Hive::CurrentUser, SettingsRootKey, RecentSection,
+                                                           QStringLiteral("Projekt_%1").arg(n), {});
+        if (!path.isEmpty())
+            out << path;
+    }
+    return out;
+}
+
+void TKreatorDlg::rememberRecent(const QString &path)
+{
+    QStringList recent = recentProjects();
+    recent.removeAll(path);
+    recent.prepend(path);
+    try {
+        for (int n = 0; n < RecentCount; ++n)
+            services().registry->writeText(Hive::CurrentUser, SettingsRootKey, RecentSection,
+                                           QStringLiteral("Projekt_%1").arg(n), recent.value(n));
+    } catch (const AppError &e) {
+        reportStoreFailure(e.text()); // the project itself is saved
+    }
+    rebuildRecentMenu();
+}
+
+void TKreatorDlg::rebuildRecentMenu()
+{
+    qDeleteAll(m_recentActions);
+    m_recentActions.clear();
+    const QStringList recent = recentProjects();
+    m_recentSeparator->setVisible(!recent.isEmpty());
+    for (qsizetype n = 0; n < recent.size(); ++n) {
+        QAction *a = PopUp_Projekt->addAction(QStringLiteral("&%1 %2").arg(n + 1).arg(QString(recent[n]).replace(u'&', QStringLiteral("&&"))));
+        a->setObjectName(QStringLiteral("Projekt_Ostatni_%1").arg(n + 1));
+        a->setStatusTip(QStringLiteral("Otwarcie projektu ") + recent[n]);
+        const QString path = recent[n];
+        connect(a, &QAction::triggered, this, [this, path] {
+            if (confirmLeavingPage())
+                openProject(path);
+        });
+        m_recentActions << a;
+    }
+}
+
+void TKreatorDlg::Projekt_NowyClick()
+{
+    if (!confirmLeavingPage())
+        return;
+    applyProject(m_startProject);
+    m_projectPath.clear();
+    setBaseFolder(QString());
+    markSaved();
+}
+
+void TKreatorDlg::Projekt_OtworzClick()
+{
+    if (!confirmLeavingPage())
+        return;
+    OpenFileRequest request{QStringLiteral("Otwórz projekt strony"), ProjectFilter, {},
+                            m_projectPath.isEmpty() ? QString() : QFileInfo(m_projectPath).absolutePath(), {}};
+    const QString path = services().prompts->openFile(request, this);
+    if (!path.isEmpty())
+        openProject(path);
+}
+
+void TKreatorDlg::Projekt_ZapiszClick()
+{
+    if (m_projectPath.isEmpty())
+        Projekt_ZapiszJakoClick();
+    else
+        saveProjectTo(m_projectPath);
+}
+
+void TKreatorDlg::Projekt_ZapiszJakoClick()
+{
+    askProjectPathAndSave();
+}
+
+bool TKreatorDlg::askProjectPathAndSave()
+{
+    const QString suggested = m_projectPath.isEmpty() ? QFileInfo(normalizedPageFileName()).completeBaseName() + ProjectExtension
+                                                      : m_projectPath;
+    OpenFileRequest request{QStringLiteral("Zapisz projekt strony"), ProjectFilter, suggested, {},
+                            ProjectExtension.mid(1)};
+    QString path = services().prompts->saveFile(request, this);
+    if (path.isEmpty())
+        return false;
+    if (!path.endsWith(ProjectExtension, Qt::CaseInsensitive))
+        path += ProjectExtension;
+    return saveProjectTo(path);
+}
+
+bool TKreatorDlg::openProject(const QString &path)
+{
+    const ProjectRead read = readProjectFile(path);
+    if (!read.project) {
+        BladMsg(MB_ICONERROR, ErrorCaption,
+                QStringLiteral("Nie można otworzyć projektu \"%1\": %2!").arg(QDir::toNativeSeparators(path), read.error), this);
+        return false;
+    }
+    applyProject(*read.project);
+    m_projectPath = QFileInfo(path).absoluteFilePath();
+    setBaseFolder(QFileInfo(path).absolutePath() + u'/');
+    markSaved();
+    rememberRecent(m_projectPath);
+    try {
+        storeProfile(m_profile); // the publish dialog opens on the project's server
+    } catch (const AppError &e) {
+        reportStoreFailure(e.text());
+    }
+    const QStringList missing = missingProjectFiles(*read.project);
+    if (!missing.isEmpty())
+        BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"),
+                QStringLiteral("Tych plików projektu nie ma na dysku:\n") + missing.join(u'\n'), this);
+    return true;
+}
+
+bool TKreatorDlg::saveProjectTo(const QString &path)
+{
+    m_profile = storedProfile(); // what the publish dialog last kept
+    const std::optional<QString> error = writeProjectFile(currentProject(true), path);
+    if (error) {
+        BladMsg(MB_ICONERROR, ErrorCaption,
+                QStringLiteral("Nie można zapisać projektu \"%1\": %2!").arg(QDir::toNativeSeparators(path), *error), this);
+        return false;
+    }
+    m_projectPath = QFileInfo(path).absoluteFilePath();
+    setBaseFolder(QFileInfo(path).absolutePath() + u'/');
+    markSaved();
+    rememberRecent(m_projectPath);
+    m_recovery->discard(); // the project holds it now
+    return true;
+}
+
+// "Tak" saves first, "Nie" lets the changes go, "Anuluj" keeps the page.
+bool TKreatorDlg::confirmLeavingPage()
+{
+    if (!isPageModified())
+        return true;
+    const QString text = m_projectPath.isEmpty()
+        ? QStringLiteral("Strona ma niezapisane zmiany. Czy zapisać ją jako projekt?")
+        : QStringLiteral("Czy zapisać zmiany w projekcie \"%1\"?").arg(projectName(m_projectPath));
+    switch (services().prompts->questionWithCancel(QStringLiteral("Potwierdzenie"), text, this)) {
+    case YesNoCancel::Yes:
+        return m_projectPath.isEmpty() ? askProjectPathAndSave() : saveProjectTo(m_projectPath);
+    case YesNoCancel::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- changes, title, recovery ----
+
+QByteArray TKreatorDlg::fieldsSnapshot() const
+{
+    return projectToJson(currentProject(false), {});
+}
+
+bool TKreatorDlg::isPageModified() const
+{
+    return m_restoredUnsaved || Edytorek->document()->isModified() || fieldsSnapshot() != m_savedFields;
+}
+
+void TKreatorDlg::markSaved()
+{
+    m_restoredUnsaved = false;
+    Edytorek->document()->setModified(false);
+    m_savedFields = fieldsSnapshot();
+    updateTitle();
+}
+
+void TKreatorDlg::updateTitle()
+{
+    setWindowTitle(projectName(m_projectPath) + QStringLiteral("[*] - ") + AppTitle);
+    setWindowModified(isPageModified());
+}
+
+void TKreatorDlg::watchForChanges()
+{
+    m_changeTimer = new QTimer(this);
+    m_changeTimer->setSingleShot(true);
+    m_changeTimer->setInterval(ChangeCheckDelay);
+    connect(m_changeTimer, &QTimer::timeout, this, &TKreatorDlg::checkForChanges);
+    const auto changed = [this] {
+        if (!m_changeTimer->isActive()) // not restarted: a long burst of typing is still saved every few seconds
+            m_changeTimer->start();
+    };
+    for (QLineEdit *e : findChildren<QLineEdit *>())
+        connect(e, &QLineEdit::textChanged, this, changed);
+    for (QAbstractButton *b : findChildren<QAbstractButton *>())
+        connect(b, &QAbstractButton::toggled, this, changed);
+    for (QComboBox *c : findChildren<QComboBox *>()) {
+        connect(c, &QComboBox::currentTextChanged, this, changed);
+        connect(c->model(), &QAbstractItemModel::rowsInserted, this, changed);
+        connect(c->model(), &QAbstractItemModel::rowsRemoved, this, changed);
+        connect(c->model(), &QAbstractItemModel::dataChanged, this, changed);
+    }
+    for (ColorPickerButton *b : findChildren<ColorPickerButton *>())
+        connect(b, &ColorPickerButton::colorChanged, this, changed);
+    for (QAction *a : {PopUp_Atrybuty_Tlo_Kolor, PopUp_Atrybuty_Tlo_Podklad, PopUp_Atrybuty_Polskie_ISO, PopUp_Atrybuty_Polskie_Windows})
+        connect(a, &QAction::toggled, this, changed);
+    connect(Grid_Uklad_Odnosniki, &QTableWidget::cellChanged, this, changed);
+    connect(Grid_Uklad_Odnosniki->model(), &QAbstractItemModel::rowsInserted, this, changed);
+    connect(Grid_Uklad_Odnosniki->model(), &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(Spin_Powtorz, &SpinEdit::valueChanged, this, changed);
+    connect(Edytorek->document(), &QTextDocument::contentsChanged, this, changed);
+}
+
+void TKreatorDlg::checkForChanges()
+{
+    updateTitle();
+    if (!isPageModified())
+        return;
+    const QByteArray fields = fieldsSnapshot();
+    const int revision = Edytorek->document()->revision();
+    if (fields == m_recoveryFields && revision == m_recoveryRevision)
+        return;
+    m_recoveryFields = fields;
+    m_recoveryRevision = revision;
+    m_recovery->write(currentProject(true), m_projectPath); // written on another thread
+}
+
+// At the start: the page of a run that did not end properly, else the page
+// the last run closed with.
+void TKreatorDlg::restoreLastPage()
+{
+    const SessionFiles files = SessionFiles::standard();
+    const ProjectRead recovered = readProjectFile(files.recovery);
+    if (recovered.project) {
+        const QString belongsTo = recovered.project->kept.value(SessionProjectKey).toString();
+        applyProject(*recovered.project);
+        m_projectPath = belongsTo;
+        setBaseFolder(belongsTo.isEmpty() ? QString() : QFileInfo(belongsTo).absolutePath() + u'/');
+        markSaved();
+        m_restoredUnsaved = true; // not yet in any project
+        updateTitle();
+        Panel_Hint->showMessage(QStringLiteral(" Przywrócono stronę sprzed nieoczekiwanego zamknięcia programu."));
+        return;
+    }
+    const ProjectRead last = readProjectFile(files.lastPage);
+    if (!last.project)
+        return; // a first start, or nothing to bring back
+    const QString belongsTo = last.project->kept.value(SessionProjectKey).toString();
+    if (!belongsTo.isEmpty()) {
+        openProject(belongsTo);
+        return;
+    }
+    applyProject(*last.project);
+    markSaved();
+}
+
+// At the close: the page is kept for the next start; the recovery file goes.
+bool TKreatorDlg::keepPageForNextStart()
+{
+    if (!confirmLeavingPageOnClose())
+        return false;
+    const SessionFiles files = SessionFiles::standard();
+    const std::optional<QString> error = writeSessionFile(currentProject(true), m_projectPath, files.lastPage);
+    if (error) {
+        BladMsg(MB_ICONERROR, ErrorCaption,
+                QStringLiteral("Nie można zachować strony w pliku \"%1\": %2!").arg(files.lastPage, *error), this);
+        return true; // the recovery file stays: the next start still brings the page back
+    }
+    m_recovery->discard();
+    return true;
+}
+
+bool TKreatorDlg::confirmLeavingPageOnClose()
+{
+    return m_projectPath.isEmpty() || confirmLeavingPage(); // an untitled page is kept without a question
+}
+
+} // namespace zk
