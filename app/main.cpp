@@ -1,4 +1,7 @@
+#include "AppPaths.h"
+#include "CommandLine.h"
 #include "FileRegistry.h"
+#include "Paths.h"
 #include "HelpController.h"
 #include "Kreator.h"
 #include "Messages.h"
@@ -6,16 +9,69 @@
 #include "QtPrompts.h"
 #include "Run.h"
 #include "Services.h"
+#include "SettingsStore.h"
 #include "Shell.h"
 #include "SoundPlayer.h"
 #include "StartupTrace.h"
 #include "UiTrace.h"
 #include "ZentarekApplication.h"
 
+#include <QFileInfo>
 #include <QFont>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+void printError(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fputc('\n', stderr);
+}
+
+// The work done without a window; the exit status says how it went.
+int runWithoutWindow(const zk::CommandLine &line, zk::Registry &registry)
+{
+    switch (line.mode) {
+    case zk::CommandLine::Mode::Help:
+        std::fputs(zk::commandLineHelp().toLocal8Bit().constData(), stdout);
+        return 0;
+    case zk::CommandLine::Mode::Version:
+        std::printf("Zentarek Light %s\n", qPrintable(zk::ProgramVersion));
+        return 0;
+    case zk::CommandLine::Mode::Build: {
+        zk::BuildContext context;
+        context.ownerName = zk::GetWinUserName(registry, zk::services().accountFullName);
+        context.badgeSourcePath = zk::makeAppPaths(zk::withTrailingSeparator(QApplication::applicationDirPath()), {}).badgeSourcePath;
+        context.report = printError;
+        return zk::buildProject(line.project, line.output, context) ? 0 : 1;
+    }
+    case zk::CommandLine::Mode::Publish:
+        printError(QStringLiteral("Publikowanie z wiersza poleceń nie jest jeszcze dostępne; użyj okna programu."));
+        return 2;
+    default:
+        printError(line.error);
+        return 2;
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const zk::CommandLine line = zk::parseCommandLine(arguments);
+    if (line.mode != zk::CommandLine::Mode::Window) {
+        // No window, so no display is needed: a script on a server can build a page.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        zk::FileRegistry registry(zk::FileRegistry::defaultFiles());
+        zk::services().registry = &registry;
+        return runWithoutWindow(line, registry);
+    }
     zk::ZentarekApplication app(argc, argv);
     zk::StartupTrace::mark("qapplication");
     app.installPolishTranslation();
@@ -45,6 +101,10 @@ int main(int argc, char *argv[])
         zk::StartupTrace::mark("formcreate");
         zk::StartupTrace::watchFirstPaint(&window);
         delete splash;
+        if (line.project.isEmpty())
+            window.restoreLastPage();
+        else
+            window.openProject(QFileInfo(line.project).absoluteFilePath());
         window.show();
         result = app.exec();
     }

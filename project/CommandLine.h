@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ProjectFile.h"
+
+#include <QStringList>
+#include <functional>
+
+namespace zk {
+
+inline const QString ProgramVersion = QStringLiteral("3.1.0");
+
+// What the program was asked to do by its arguments.
+struct CommandLine {
+    enum class Mode { Window, Build, Publish, Help, Version, Error };
+    Mode mode = Mode::Window;
+    QString project; // the project to open, build or publish
+    QString output;  // --output
+    QString error;   // Polish, for Mode::Error
+};
+CommandLine parseCommandLine(const QStringList &arguments);
+QString commandLineHelp();
+
+// The main text as the editor holds it: one line per block.
+QStringList linesOfText(const QString &text);
+
+struct BuildContext {
+    QString ownerName;
+    QString badgeSourcePath;
+    std::function<void(const QString &)> report; // Polish messages, one per call
+};
+// Writes the project's page and every file that travels with it into
+// `outputFolder`, as Save does from the window. True on success.
+bool buildProject(const QString &projectPath, const QString &outputFolder, const BuildContext &context);
+
+} // namespace zk
