@@ -129,7 +129,8 @@ void TKreatorDlg::save()
                               .arg(folder, replaced.join(u'\n')),
                           this))
         return;
-    if (writePageWithAssets(page, folder, name, errorBoxesOf(this)))
+    // A project's references are relative to its own folder, wherever its page goes.
+    if (writePageWithAssets(page, folder, name, errorBoxesOf(this)) && m_projectPath.isEmpty())
         m_baseFolder = folder;
     warnAboutMissingFiles();
 }

@@ -36,6 +36,7 @@ void Isolated::SetUp()
     qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toLocal8Bit());
     qputenv("XDG_CONFIG_DIRS", path(QStringLiteral("system")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", path(QStringLiteral("cache")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit()); // the last page and the recovery file
     qputenv("HOME", folder(QStringLiteral("home")).chopped(1).toLocal8Bit()); // no real browser bookmarks
     registry = std::make_unique<FileRegistry>(FileRegistry::defaultFiles());
     Services &s = services();

@@ -1,0 +1,264 @@
+// Projects from the window: save, open, the title, the question before a
+// page is left, the page kept at the close and the recovery file.
+#include "CommandLine.h"
+#include "Isolated.h"
+#include "Kreator.h"
+#include "Services.h"
+#include "Session.h"
+#include "SettingsStore.h"
+#include "THtmlMemo.h"
+
+#include "../imaging/TestPictures.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextDocument>
+#include <QToolButton>
+
+using namespace zk;
+using zk::testing::Isolated;
+
+namespace {
+
+class ProjectWindowTest : public Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        appFolder = programFolderWithBadge();
+        accountName = QStringLiteral("Jan Kowalski");
+    }
+    void TearDown() override
+    {
+        window.reset();
+        Isolated::TearDown();
+    }
+    TKreatorDlg *open()
+    {
+        window = std::make_unique<TKreatorDlg>(appFolder);
+        return window.get();
+    }
+    // What a user changes: a title, a link, a line of text.
+    void editPage(TKreatorDlg *w, const QString &title)
+    {
+        w->Edit_Atrybuty_Tytul->setText(title);
+        w->Edytorek->setPlainText(QStringLiteral("<P>Zażółć gęślą jaźń\n<IMG SRC=\"obrazki/kot.gif\">\n"));
+    }
+    QString shownTitle(const TKreatorDlg *w) const
+    {
+        return QString(w->windowTitle()).replace(QStringLiteral("[*]"), w->isWindowModified() ? QStringLiteral("*") : QString());
+    }
+
+    QString appFolder;
+    std::unique_ptr<TKreatorDlg> window;
+};
+
+TEST_F(ProjectWindowTest, SaveAsThenOpenGivesBackThePageAndTheTitleFollowsChanges)
+{
+    const QString project = folder(QStringLiteral("Strona Jana")) + QStringLiteral("jan.zentarek");
+    TKreatorDlg *w = open();
+    editPage(w, QStringLiteral("Strona Jana"));
+    w->checkForChanges();
+    EXPECT_EQ(shownTitle(w), QStringLiteral("Bez nazwy* - Zentarek Light - Generator Stron WWW"));
+
+    prompts.answerSaveFile(project.chopped(9)); // typed without the extension
+    w->Projekt_ZapiszJako->trigger();
+    EXPECT_TRUE(QFileInfo::exists(project));
+    EXPECT_EQ(w->projectPath(), project);
+    EXPECT_EQ(shownTitle(w), QStringLiteral("jan - Zentarek Light - Generator Stron WWW"));
+    EXPECT_EQ(w->baseFolder(), QFileInfo(project).absolutePath() + u'/') << "relative references are the project's";
+
+    QTest::keyClicks(w->Edytorek, QStringLiteral("x"));
+    w->checkForChanges();
+    EXPECT_EQ(shownTitle(w), QStringLiteral("jan* - Zentarek Light - Generator Stron WWW"));
+    QTest::keyClick(w->Edytorek, Qt::Key_Z, Qt::ControlModifier); // undone: as saved again
+    w->checkForChanges();
+    EXPECT_EQ(shownTitle(w), QStringLiteral("jan - Zentarek Light - Generator Stron WWW"));
+    const PageDescription saved = w->description();
+    window.reset();
+
+    TKreatorDlg *again = open();
+    ASSERT_TRUE(again->openProject(project));
+    EXPECT_EQ(again->description(), saved);
+    EXPECT_FALSE(again->isPageModified());
+    EXPECT_TRUE(prompts.messages().isEmpty());
+    // The most recent project is offered in the menu.
+    const QAction *recent = again->PopUp_Projekt->findChild<QAction *>(QStringLiteral("Projekt_Ostatni_1"));
+    ASSERT_NE(recent, nullptr);
+    EXPECT_TRUE(recent->text().endsWith(project));
+}
+
+TEST_F(ProjectWindowTest, LeavingAChangedProjectAsksYesNoOrCancel)
+{
+    const QString project = folder(QStringLiteral("p")) + QStringLiteral("a.zentarek");
+    TKreatorDlg *w = open();
+    ASSERT_TRUE(w->saveProjectTo(project));
+    const QByteArray savedBytes = zk::testing::readFile(project);
+
+    editPage(w, QStringLiteral("Nowy tytuł"));
+    prompts.answerWithCancel(YesNoCancel::Cancel);
+    EXPECT_FALSE(w->close()) << "Anuluj: the window stays";
+    EXPECT_EQ(prompts.calls().last().text, QStringLiteral("Czy zapisać zmiany w projekcie \"a\"?"));
+    EXPECT_EQ(w->Edit_Atrybuty_Tytul->text(), QStringLiteral("Nowy tytuł"));
+
+    prompts.answerWithCancel(YesNoCancel::No);
+    w->Projekt_Nowy->trigger();
+    EXPECT_EQ(zk::testing::readFile(project), savedBytes) << "Nie: the project stays as saved";
+    EXPECT_TRUE(w->projectPath().isEmpty());
+    EXPECT_EQ(w->Edit_Atrybuty_Tytul->text(), QStringLiteral("Jan Kowalski - Strona Domowa - Firmowa"));
+
+    ASSERT_TRUE(w->openProject(project));
+    editPage(w, QStringLiteral("Tak zapisany"));
+    prompts.answerWithCancel(YesNoCancel::Yes);
+    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(readProjectFile(project).project->page.Edit_Atrybuty_Tytul == QStringLiteral("Tak zapisany"));
+    EXPECT_TRUE(prompts.allAnswersUsed());
+}
+
+TEST_F(ProjectWindowTest, AnUntitledPageIsKeptAtTheCloseWithoutAQuestionAndComesBack)
+{
+    TKreatorDlg *w = open();
+    editPage(w, QStringLiteral("Bez nazwy, ale moja"));
+    w->CHK_WordWrap->click();
+    const PageDescription before = w->description();
+    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(prompts.calls().isEmpty()) << "no question";
+    window.reset();
+
+    TKreatorDlg *next = open();
+    next->restoreLastPage();
+    EXPECT_EQ(next->description(), before);
+    EXPECT_TRUE(next->CHK_WordWrap->isChecked());
+    EXPECT_FALSE(next->isPageModified());
+    EXPECT_TRUE(next->projectPath().isEmpty());
+}
+
+TEST_F(ProjectWindowTest, ANamedProjectIsOpenedAgainAtTheNextStart)
+{
+    const QString project = folder(QStringLiteral("p")) + QStringLiteral("b.zentarek");
+    TKreatorDlg *w = open();
+    editPage(w, QStringLiteral("Projekt B"));
+    ASSERT_TRUE(w->saveProjectTo(project));
+    EXPECT_TRUE(w->close());
+    window.reset();
+
+    TKreatorDlg *next = open();
+    next->restoreLastPage();
+    EXPECT_EQ(next->projectPath(), project);
+    EXPECT_EQ(next->Edit_Atrybuty_Tytul->text(), QStringLiteral("Projekt B"));
+}
+
+TEST_F(ProjectWindowTest, ARunThatEndsWithoutClosingLeavesARecoveryFileTheNextStartRestores)
+{
+    const SessionFiles files = SessionFiles::standard();
+    TKreatorDlg *w = open();
+    editPage(w, QStringLiteral("Przed awarią"));
+    EXPECT_FALSE(QFileInfo::exists(files.recovery));
+    w->checkForChanges();
+    ASSERT_TRUE(w->recoveryWriter().waitForDone(5000));
+    EXPECT_TRUE(QFileInfo::exists(files.recovery));
+    EXPECT_EQ(QFileInfo(files.recovery).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
+    const PageDescription before = w->description();
+    window->hide();
+    window.reset(); // no close: as if the process died
+
+    TKreatorDlg *next = open();
+    next->restoreLastPage();
+    EXPECT_EQ(next->description(), before);
+    EXPECT_TRUE(next->isPageModified()) << "the restored page is in no file yet";
+    EXPECT_EQ(next->Panel_Hint->currentMessage(), QStringLiteral(" Przywrócono stronę sprzed nieoczekiwanego zamknięcia programu."));
+    EXPECT_TRUE(next->close());
+    EXPECT_FALSE(QFileInfo::exists(files.recovery)) << "a proper close removes it";
+    EXPECT_TRUE(QFileInfo::exists(files.lastPage));
+}
+
+TEST_F(ProjectWindowTest, AProjectThatCannotBeOpenedLeavesThePageAsItWas)
+{
+    const QString project = path(QStringLiteral("zepsuty.zentarek"));
+    writeFile(project, "{\"format\": \"zentarek-projekt\", \"wersja\": 1, \"strona\": {\"tytul\": ");
+    TKreatorDlg *w = open();
+    editPage(w, QStringLiteral("Moja praca"));
+    EXPECT_FALSE(w->openProject(project));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages().first().caption, QStringLiteral("BŁĄD!"));
+    EXPECT_TRUE(prompts.messages().first().text.startsWith(QStringLiteral("Nie można otworzyć projektu \"%1\": plik jest niepełny").arg(project)))
+        << prompts.messages().first().text.toStdString();
+    EXPECT_EQ(w->Edit_Atrybuty_Tytul->text(), QStringLiteral("Moja praca"));
+    EXPECT_TRUE(w->projectPath().isEmpty());
+}
+
+TEST_F(ProjectWindowTest, AProjectWithMissingPicturesOpensAndListsThemOnce)
+{
+    const QString folderPath = folder(QStringLiteral("z obrazkami"));
+    TKreatorDlg *w = open();
+    ASSERT_TRUE(zk::testing::writeGif(folderPath + QStringLiteral("logo.gif"), 10, 10));
+    w->Check_Uklad_Logo->setChecked(true);
+    w->Edit_Uklad_Logo->setText(folderPath + QStringLiteral("logo.gif"));
+    ASSERT_TRUE(w->saveProjectTo(folderPath + QStringLiteral("s.zentarek")));
+    QFile::remove(folderPath + QStringLiteral("logo.gif"));
+    window.reset();
+
+    TKreatorDlg *next = open();
+    EXPECT_TRUE(next->openProject(folderPath + QStringLiteral("s.zentarek")));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages().first().caption, QStringLiteral("UWAGA!"));
+    EXPECT_TRUE(prompts.messages().first().text.contains(folderPath + QStringLiteral("logo.gif")));
+    EXPECT_EQ(next->Edit_Uklad_Logo->text(), folderPath + QStringLiteral("logo.gif"));
+}
+
+// The page --build writes is the page Save writes from the window.
+TEST_F(ProjectWindowTest, BuildWritesWhatSaveWritesFromTheWindow)
+{
+    const QString projectFolder = folder(QStringLiteral("projekt"));
+    folder(QStringLiteral("projekt/obrazki"));
+    ASSERT_TRUE(zk::testing::writeGif(projectFolder + QStringLiteral("obrazki/kot.gif"), 20, 10));
+    ASSERT_TRUE(zk::testing::writeGif(projectFolder + QStringLiteral("logo.gif"), 30, 10));
+    TKreatorDlg *w = open();
+    editPage(w, QStringLiteral("Zbudowana"));
+    w->Check_Uklad_Logo->setChecked(true);
+    w->Edit_Uklad_Logo->setText(projectFolder + QStringLiteral("logo.gif"));
+    ASSERT_TRUE(w->saveProjectTo(projectFolder + QStringLiteral("s.zentarek")));
+    window.reset();
+
+    TKreatorDlg *fresh = open();
+    ASSERT_TRUE(fresh->openProject(projectFolder + QStringLiteral("s.zentarek")));
+    const QString fromWindow = folder(QStringLiteral("z okna"));
+    prompts.answerFolder(fromWindow);
+    fresh->BTN_ZapiszClick();
+
+    const QString fromBuild = path(QStringLiteral("z wiersza"));
+    QStringList reports;
+    BuildContext context{GetWinUserName(*registry, services().accountFullName), fresh->paths().badgeSourcePath,
+                         [&](const QString &text) { reports << text; }};
+    ASSERT_TRUE(buildProject(projectFolder + QStringLiteral("s.zentarek"), fromBuild, context)) << reports.join(u'\n').toStdString();
+    EXPECT_TRUE(reports.isEmpty());
+
+    const auto listing = [](const QString &root) {
+        QStringList out;
+        QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            out << it.next().mid(root.size());
+        out.sort();
+        return out;
+    };
+    const QStringList files = listing(fromWindow);
+    ASSERT_EQ(listing(fromBuild + u'/'), files);
+    EXPECT_TRUE(files.contains(QStringLiteral("obrazki/kot.gif")));
+    for (const QString &f : files) {
+        QList<QByteArray> a = zk::testing::readFile(fromWindow + f).split('\n');
+        QList<QByteArray> b = zk::testing::readFile(fromBuild + u'/' + f).split('\n');
+        const auto dated = [](const QByteArray &line) { return line.contains("Creation-date") || line.contains("Strona utworzona dnia"); };
+        a.removeIf(dated);
+        b.removeIf(dated);
+        EXPECT_EQ(a, b) << f.toStdString();
+    }
+}
+
+} // namespace
