@@ -14,6 +14,7 @@ PACKAGES=(
   chromium
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data xclip
   fonts-liberation fonts-dejavu-core
+  desktop-file-utils appstream shared-mime-info
 )
 
 missing=()
