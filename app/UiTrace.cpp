@@ -47,6 +47,8 @@ public:
                 if (!bar->property("zkTraced").toBool()) {
                     bar->setProperty("zkTraced", true);
                     connect(bar, &QStatusBar::messageChanged, this, [](const QString &m) { write("status", m); });
+                    if (!bar->currentMessage().isEmpty()) // said before the window was shown
+                        write("status", bar->currentMessage());
                 }
         return false;
     }

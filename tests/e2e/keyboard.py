@@ -91,22 +91,27 @@ class Desktop:
 class Program:
     """The program from a copy of its folder, with its own home and settings."""
 
-    def __init__(self, desktop, program, root):
+    def __init__(self, desktop, program, root, copy=True, args=()):
+        """`copy`: run a copy of the program's folder in `root` (made once, so a
+        second start finds the first one's files); else `program` itself."""
         self.desktop = desktop
         self.root = root
         folder = os.path.join(root, "program")
-        shutil.copytree(os.path.dirname(os.path.abspath(program)), folder,
-                        ignore=lambda d, names: [n for n in names if n.startswith("test_") or n == "temp"])
+        if copy and not os.path.isdir(folder):
+            shutil.copytree(os.path.dirname(os.path.abspath(program)), folder,
+                            ignore=lambda d, names: [n for n in names if n.startswith("test_") or n == "temp"])
+        executable = os.path.join(folder, os.path.basename(program)) if copy else program
         home = os.path.join(root, "home")
         runtime = os.path.join(root, "runtime")
-        os.makedirs(runtime, mode=0o700)
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
         env = dict(desktop.env, HOME=home, XDG_CONFIG_HOME=home + "/.config", XDG_CACHE_HOME=home + "/.cache",
                    XDG_DATA_HOME=home + "/.local/share", XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb",
                    ZENTAREK_UI_TRACE="1", LANG="C.UTF-8")
         self.config = home + "/.config"
         self.trace_path = os.path.join(root, "trace.txt")
+        self.data = home + "/.local/share"
         self.trace = open(self.trace_path, "wb")
-        self.proc = subprocess.Popen([os.path.join(folder, os.path.basename(program))], env=env, cwd=root,
+        self.proc = subprocess.Popen([executable, *args], env=env, cwd=root,
                                      stdout=subprocess.DEVNULL, stderr=self.trace)
 
     def lines(self):
