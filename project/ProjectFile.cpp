@@ -299,6 +299,25 @@ void readPage(Reader &r, const QJsonObject &s, Project &p)
     p.mainText = r.text(s, QStringLiteral("tekst"), at, {});
 }
 
+// Every key this version writes, as the file of an empty page has them.
+const QJsonObject &knownKeys()
+{
+    static const QJsonObject skeleton = QJsonDocument::fromJson(projectToJson(Project{}, {})).object();
+    return skeleton;
+}
+
+bool hasUnknownKeys(const QJsonObject &object, const QJsonObject &known)
+{
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QJsonValue mine = known.value(it.key());
+        if (mine.isUndefined())
+            return true;
+        if (it->isObject() && mine.isObject() && hasUnknownKeys(it->toObject(), mine.toObject()))
+            return true;
+    }
+    return false;
+}
+
 QString parseErrorText(const QJsonParseError &e, qsizetype size)
 {
     switch (e.error) {
@@ -315,20 +334,64 @@ QString parseErrorText(const QJsonParseError &e, qsizetype size)
 
 } // namespace
 
+namespace {
+
+// Qt's writer takes longer over a text of megabytes than everything else
+// together; the main text is escaped here and put in place of a marker.
+const QString TextMarker = QStringLiteral("@@zentarek-tekst-4d1c9b@@");
+
+QByteArray jsonString(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + utf8.size() / 8 + 2);
+    out += '"';
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20)
+                out += "\\u00" + QByteArray::number(c, 16).rightJustified(2, '0');
+            else
+                out += ch;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace
+
 QByteArray projectToJson(const Project &project, const QString &projectFolder)
 {
+    Project shell = project;
+    shell.mainText = TextMarker;
     const QJsonObject profile{{QStringLiteral("serwer"), project.profile.server},
                               {QStringLiteral("uzytkownik"), project.profile.user},
                               {QStringLiteral("folder"), project.profile.folder},
                               {QStringLiteral("asynchronicznie"), project.profile.async}};
     const QJsonObject fresh{{QStringLiteral("format"), ProjectFormatName},
                             {QStringLiteral("wersja"), ProjectFormatVersion},
-                            {QStringLiteral("strona"), pageObject(project, projectFolder)},
+                            {QStringLiteral("strona"), pageObject(shell, projectFolder)},
                             {QStringLiteral("zawijanieWierszy"), project.wordWrap},
                             {QStringLiteral("publikowanie"), profile}};
     QJsonObject root = merged(project.kept, fresh);
     root.remove(QStringLiteral("haslo")); // a password never goes into a project
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    const QByteArray marker = '"' + TextMarker.toUtf8() + '"';
+    const qsizetype at = json.indexOf(marker);
+    if (at < 0 || json.indexOf(marker, at + 1) >= 0) { // the marker typed into a field: the slow way
+        QJsonObject page = root.value(QStringLiteral("strona")).toObject();
+        page.insert(QStringLiteral("tekst"), project.mainText);
+        root.insert(QStringLiteral("strona"), page);
+        return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    }
+    return json.replace(at, marker.size(), jsonString(project.mainText));
 }
 
 ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder)
@@ -353,7 +416,14 @@ ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder
                                   .arg(ProjectFormatVersion)};
     Reader r(projectFolder);
     Project p;
-    p.kept = root;
+    if (hasUnknownKeys(root, knownKeys())) {
+        p.kept = root;
+        // The main text is known and large: held once, in `mainText`.
+        QJsonObject keptPage = p.kept.value(QStringLiteral("strona")).toObject();
+        keptPage.remove(QStringLiteral("tekst"));
+        if (p.kept.value(QStringLiteral("strona")).isObject())
+            p.kept.insert(QStringLiteral("strona"), keptPage);
+    }
     readPage(r, r.object(root, QStringLiteral("strona"), {}), p);
     p.wordWrap = r.flag(root, QStringLiteral("zawijanieWierszy"), {}, false);
     const QJsonObject profile = r.object(root, QStringLiteral("publikowanie"), {});
@@ -379,7 +449,10 @@ ProjectRead readProjectFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, file.errorString()};
-    return projectFromJson(file.read(MaxProjectFileSize + 1), info.absolutePath());
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() > MaxProjectFileSize) // grew since it was looked at
+        return {std::nullopt, QStringLiteral("plik jest większy niż 10 MB")};
+    return projectFromJson(bytes, info.absolutePath());
 }
 
 std::optional<QString> writeProjectFile(const Project &project, const QString &path)

@@ -58,7 +58,8 @@ Project everyFieldSet(const QString &folder)
     d.Lista_Uklad_Adresy = {QStringLiteral("jan@kowalski.pl"), QStringLiteral("biuro@firma.pl")};
     d.Check_Uklad_Adresy_Ikona = true;
     d.Edit_Uklad_Adresy_Ikona = QStringLiteral("http://www.example.pl/koperta.gif");
-    QString text = QStringLiteral("<P>Pierwszy wiersz\r\n\tz tabulatorem i \\ ukośnikiem \u2028 i emoji \U0001F600\n\n");
+    QString text = QStringLiteral("<P>Pierwszy wiersz\r\n\tz tabulatorem i \\ ukośnikiem \u2028 i emoji \U0001F600\n\n")
+        + QChar(0x01) + QChar(0x1F) + QStringLiteral("\b\f\"cudzysłów\"/\n");
     while (text.size() < 5 * 1024 * 1024)
         text += QStringLiteral("Zażółć gęślą jaźń <B>pogrubione</B> <IMG SRC=\"obrazki/kot.gif\">\n");
     p.mainText = text;
@@ -125,6 +126,15 @@ TEST_F(ProjectFileTest, KeysOfALaterVersionSurviveOpeningAndSavingAgain)
 
     const QJsonObject json = storedJson();
     EXPECT_EQ(json.value(QStringLiteral("przyszlosc")).toObject().value(QStringLiteral("a")).toArray().size(), 2);
+
+    // Whatever a field holds, the main text stays in its own place.
+    Project odd;
+    odd.page.Edit_Atrybuty_Tytul = QStringLiteral("@@zentarek-tekst-4d1c9b@@");
+    odd.mainText = QStringLiteral("tekst \"główny\"");
+    const ProjectRead back = projectFromJson(projectToJson(odd, {}), {});
+    ASSERT_TRUE(back.project) << back.error.toStdString();
+    EXPECT_EQ(back.project->page.Edit_Atrybuty_Tytul, odd.page.Edit_Atrybuty_Tytul);
+    EXPECT_EQ(back.project->mainText, odd.mainText);
     const QJsonObject page = json.value(QStringLiteral("strona")).toObject();
     EXPECT_EQ(page.value(QStringLiteral("tytul")).toString(), QStringLiteral("Nowy"));
     EXPECT_EQ(page.value(QStringLiteral("nowePole")).toString(), QStringLiteral("zostaje"));
