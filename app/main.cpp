@@ -8,7 +8,9 @@
 #include "QtHelpViewer.h"
 #include "QtPrompts.h"
 #include "Run.h"
+#include "Registry.h"
 #include "Services.h"
+#include "SettingsKeys.h"
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "SoundPlayer.h"
@@ -19,8 +21,10 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +32,58 @@ void printError(const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stderr);
     std::fputc('\n', stderr);
+}
+
+// One line per file; on a terminal a bar redrawn in place.
+void printProgress(qint64 sent, qint64 total, const QString &file)
+{
+    const int percent = total > 0 ? int(sent * 100 / total) : 100;
+    const QByteArray name = QFileInfo(file).fileName().toLocal8Bit();
+    if (isatty(fileno(stderr))) {
+        const int filled = percent / 5;
+        std::fprintf(stderr, "\r[%s%s] %3d%%  %-40.40s", QByteArray(filled, '#').constData(),
+                     QByteArray(20 - filled, '.').constData(), percent, name.constData());
+        if (sent >= total)
+            std::fputc('\n', stderr);
+    } else {
+        std::fprintf(stderr, "%3d%%  %s\n", percent, name.constData());
+    }
+    std::fflush(stderr);
+}
+
+// The password: ZENTAREK_PASSWORD, else the one the publish dialog keeps for
+// the same server and user.
+QString passwordFor(const zk::Project &project, const zk::Registry &registry)
+{
+    if (qEnvironmentVariableIsSet("ZENTAREK_PASSWORD"))
+        return qEnvironmentVariable("ZENTAREK_PASSWORD");
+    const auto stored = [&](const char *name) {
+        return registry.readText(zk::Hive::CurrentUser, zk::SettingsRootKey, QStringLiteral("Profile"), QString::fromLatin1(name), {});
+    };
+    if (stored("Serwer") == project.profile.server && stored("Uzytkownik") == project.profile.user)
+        return stored("Haslo");
+    return {};
+}
+
+int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
+{
+    const zk::ProjectRead read = zk::readProjectFile(line.project);
+    QTemporaryDir work;
+    zk::PublishContext context;
+    context.ownerName = zk::GetWinUserName(registry, zk::services().accountFullName);
+    context.badgeSourcePath = zk::makeAppPaths(zk::withTrailingSeparator(QApplication::applicationDirPath()), {}).badgeSourcePath;
+    context.report = printError;
+    context.password = read.project ? passwordFor(*read.project, registry) : QString();
+    context.workFolder = work.path();
+    context.progress = printProgress;
+    if (!work.isValid()) {
+        printError(QStringLiteral("Nie można utworzyć folderu tymczasowego!"));
+        return 1;
+    }
+    if (!zk::publishProject(line.project, context))
+        return 1;
+    printError(QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"));
+    return 0;
 }
 
 // The work done without a window; the exit status says how it went.
@@ -48,8 +104,7 @@ int runWithoutWindow(const zk::CommandLine &line, zk::Registry &registry)
         return zk::buildProject(line.project, line.output, context) ? 0 : 1;
     }
     case zk::CommandLine::Mode::Publish:
-        printError(QStringLiteral("Publikowanie z wiersza poleceń nie jest jeszcze dostępne; użyj okna programu."));
-        return 2;
+        return publishFromCommandLine(line, registry);
     default:
         printError(line.error);
         return 2;

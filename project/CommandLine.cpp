@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "PageGenerator.h"
 #include "PageOutput.h"
+#include "PublishRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,50 +84,121 @@ QStringList linesOfText(const QString &text)
     return lines;
 }
 
-bool buildProject(const QString &projectPath, const QString &outputFolder, const BuildContext &context)
+namespace {
+
+struct GeneratedProject {
+    Project project;
+    PageDescription page; // with the editor's lines
+    QString pageName;
+    AssetPlan plan;
+    QStringList lines;
+};
+
+std::optional<GeneratedProject> generateProject(const QString &projectPath, const BuildContext &context)
 {
     const ProjectRead read = readProjectFile(projectPath);
     if (!read.project) {
         context.report(QStringLiteral("Nie można otworzyć projektu \"%1\": %2!").arg(projectPath, read.error));
-        return false;
+        return std::nullopt;
     }
-    PageDescription d = read.project->page;
-    d.Edytorek = linesOfText(read.project->mainText);
-    const QString problem = pageFileNameProblem(d.Edit_Nazwa);
+    GeneratedProject g{*read.project, read.project->page, {}, {}, {}};
+    g.page.Edytorek = linesOfText(g.project.mainText);
+    const QString problem = pageFileNameProblem(g.page.Edit_Nazwa);
     if (!problem.isEmpty()) {
         context.report(problem);
-        return false;
+        return std::nullopt;
     }
-    const QString name = normalizePageFileName(d.Edit_Nazwa);
-    if (!QDir().mkpath(outputFolder)) {
-        context.report(QStringLiteral("Nie można utworzyć folderu \"%1\"!").arg(outputFolder));
-        return false;
-    }
+    g.pageName = normalizePageFileName(g.page.Edit_Nazwa);
     AssetContext assets;
     assets.baseFolder = QFileInfo(projectPath).absolutePath() + u'/';
-    assets.reservedNames = {name, BadgeName};
-    const AssetPlan plan = Gen_List(d, assets);
+    assets.reservedNames = {g.pageName, BadgeName};
+    g.plan = Gen_List(g.page, assets);
     GeneratorContext generator;
     generator.ownerName = context.ownerName;
     generator.badgeExists = QFile::exists(context.badgeSourcePath);
     generator.nowUtc = QDateTime::currentDateTimeUtc();
     generator.today = QDate::currentDate();
     generator.locale = QLocale::system();
-    generator.pageNames = plan.pageNames;
-    const GeneratedPage page = Generuj_Strone(d, generator);
+    generator.pageNames = g.plan.pageNames;
+    g.lines = Generuj_Strone(g.page, generator).pageLines;
+    return g;
+}
+
+void reportMissing(const AssetPlan &plan, const BuildContext &context)
+{
+    const QString note = missingFilesNote(plan.missing);
+    if (!note.isEmpty())
+        context.report(note);
+}
+
+} // namespace
+
+bool buildProject(const QString &projectPath, const QString &outputFolder, const BuildContext &context)
+{
+    const std::optional<GeneratedProject> g = generateProject(projectPath, context);
+    if (!g)
+        return false;
+    if (!QDir().mkpath(outputFolder)) {
+        context.report(QStringLiteral("Nie można utworzyć folderu \"%1\"!").arg(outputFolder));
+        return false;
+    }
     const QString folder = QDir(outputFolder).absolutePath() + u'/';
     const MessageSink sink = [&](const QString &, const QString &text) { context.report(text); };
     try {
-        if (!writePageWithAssets(PageOutput{page.pageLines, plan.files, d.PageEncoding, context.badgeSourcePath}, folder, name, sink))
+        if (!writePageWithAssets(PageOutput{g->lines, g->plan.files, g->page.PageEncoding, context.badgeSourcePath},
+                                 folder, g->pageName, sink))
             return false;
     } catch (const AppError &e) {
         context.report(e.text());
         return false;
     }
-    const QString note = missingFilesNote(plan.missing);
-    if (!note.isEmpty())
-        context.report(note);
+    reportMissing(g->plan, context);
     return true;
+}
+
+bool publishProject(const QString &projectPath, const PublishContext &context)
+{
+    const std::optional<GeneratedProject> g = generateProject(projectPath, context);
+    if (!g)
+        return false;
+    const QString pagePath = QDir(context.workFolder).absolutePath() + u'/' + g->pageName;
+    const MessageSink sink = [&](const QString &, const QString &text) { context.report(text); };
+    if (!SaveEncoded(g->lines, pagePath, g->page.PageEncoding, sink)) {
+        context.report(QStringLiteral("Nie można zapisać pliku \"%1\"!").arg(pagePath));
+        return false;
+    }
+    reportMissing(g->plan, context);
+    const QStringList files = publicationFiles(g->plan, pagePath);
+    QHash<QString, QString> remoteNames;
+    for (const TravellingFile &f : g->plan.files)
+        remoteNames.insert(f.source, f.target);
+
+    qint64 total = QFileInfo(context.badgeSourcePath).size();
+    for (const QString &f : files)
+        total += QFileInfo(f).size();
+    qint64 sent = 0;
+    QString current;
+    T_FTP ftp;
+    PublishRun run(ftp, {context.report,
+                         [&](const QString &question) {
+                             context.report(question + QStringLiteral(" Tak (wiersz poleceń tworzy brakujące foldery)."));
+                             return true;
+                         },
+                         [&](const QString &file) { current = file; }});
+    ftp.OnActionComplete = [&](QObject *, t_ftp_mode) {
+        const bool badge = ftp.URI == PublishRun::BadgeRemoteName; // the one file the run does not announce
+        const QString done = badge ? context.badgeSourcePath : current;
+        sent += QFileInfo(done).size();
+        if (context.progress)
+            context.progress(std::min(sent, total), total, badge ? PublishRun::BadgeRemoteName : done);
+    };
+    ftp.OnAsyncError = [&](const ETcpIpError &) { run.asyncFailed(); };
+    const PublishProfile &profile = g->project.profile;
+    PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async};
+    const bool done = run.run(settings, files, remoteNames, context.badgeSourcePath);
+    if (done)
+        run.closeQuietly();
+    return done;
 }
 
 } // namespace zk

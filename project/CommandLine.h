@@ -32,4 +32,14 @@ struct BuildContext {
 // `outputFolder`, as Save does from the window. True on success.
 bool buildProject(const QString &projectPath, const QString &outputFolder, const BuildContext &context);
 
+struct PublishContext : BuildContext {
+    QString password;
+    QString workFolder; // where the page is written before it is sent
+    // Bytes sent of the total so far, after each file has arrived.
+    std::function<void(qint64 sent, qint64 total, const QString &file)> progress;
+};
+// Publishes the project's page and its files with the project's profile,
+// as "Wyślij" does from the window; a folder missing on the server is made.
+bool publishProject(const QString &projectPath, const PublishContext &context);
+
 } // namespace zk

@@ -28,7 +28,6 @@ namespace zk {
 
 namespace {
 const QString ProfileSection = QStringLiteral("Profile");
-const QString BadgeRemoteName = QStringLiteral("zenanim.gif");
 
 QLineEdit *field(QWidget *parent, const char *name, int help, const QString &hint)
 {
@@ -43,7 +42,10 @@ QLineEdit *field(QWidget *parent, const char *name, int help, const QString &hin
 TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::WindowContextHelpButtonHint),
-      m_files(publishFiles), m_badge(badgeSourcePath)
+      m_files(publishFiles), m_badge(badgeSourcePath),
+      m_run(ftp, {[this](const QString &text) { error(text); },
+                  [this](const QString &text) { return Potwierdzenie(QString(), text, this); },
+                  [this](const QString &path) { ProgressFile = path; }})
 {
     setObjectName(QStringLiteral("TPubDlg"));
     setWindowTitle(QStringLiteral("Publikowanie"));
@@ -52,10 +54,7 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     ftp.Username = QStringLiteral("ftp");
     ftp.Password = QStringLiteral("ftp@quorvel");
     ftp.OnActionComplete = [this](QObject *, t_ftp_mode) { ftpActionComplete(); };
-    ftp.OnAsyncError = [this](const ETcpIpError &) {
-        m_asyncFailed = true; // the wait ends and the run reports the file under way
-        ftp.Busy = false;
-    };
+    ftp.OnAsyncError = [this](const ETcpIpError &) { m_run.asyncFailed(); };
 
     auto *panel = new QFrame(this);
     panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -179,13 +178,9 @@ void TPubDlg::error(const QString &text)
     BladMsg(MB_ICONERROR, QStringLiteral("BŁĄD!"), text, this);
 }
 
-// The server may already be gone; its failure must not bring a second box.
 void TPubDlg::closeQuietly()
 {
-    try {
-        ftp.CloseSession();
-    } catch (const std::exception &) {
-    }
+    m_run.closeQuietly();
 }
 
 void TPubDlg::Przycisk_OKClick()
@@ -193,165 +188,22 @@ void TPubDlg::Przycisk_OKClick()
     if (m_running)
         return; // a run is under way: Enter and the button start nothing
     m_running = true;
-    m_cancelled = false;
-    m_asyncFailed = false;
-    m_remoteFoldersMade.clear();
     runReportingErrors(this, [this] { run(); });
     m_running = false;
 }
 
-// Nothing is sent when a name would break a command line in two.
-bool TPubDlg::namesCanBeSent()
-{
-    QStringList names = {Ed_User->text(), Ed_Folder->text()};
-    for (const QString &path : std::as_const(m_files))
-        names << m_remoteNames.value(path, fileNameOf(path));
-    const QString bad = firstUnsendableName(names);
-    if (!bad.isEmpty()) {
-        error(QStringLiteral("Nazwa \"%1\" zawiera znak końca wiersza, którego nie można wysłać na serwer!")
-                  .arg(QString(bad).replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0))));
-        return false;
-    }
-    if (!firstUnsendableName({ED_Haslo->text()}).isEmpty()) {
-        error(QStringLiteral("Hasło dla \"%1\" zawiera znak końca wiersza, którego nie można wysłać na serwer!")
-                  .arg(ED_Serwer->text()));
-        return false;
-    }
-    return true;
-}
-
 void TPubDlg::run()
 {
-    if (!namesCanBeSent())
+    PublishSettings settings{ED_Serwer->text(), Ed_User->text(), ED_Haslo->text(), Ed_Folder->text(), CHK_Async->isChecked()};
+    const bool sent = m_run.run(settings, m_files, m_remoteNames, m_badge);
+    if (settings.folder != Ed_Folder->text())
+        Ed_Folder->setText(settings.folder); // as the run used it
+    if (!sent)
         return;
-    ftp.Async = CHK_Async->isChecked();
-    ftp.Hostname = ED_Serwer->text();
-    ftp.Username = Ed_User->text();
-    ftp.Password = ED_Haslo->text();
-    try {
-        ftp.OpenSession();
-    } catch (const ETcpIpError &) {
-        error(loginFailureText(ftp.ReplyCode, ED_Serwer->text(), Ed_User->text(), Ed_Folder->text()));
-        closeQuietly();
-        return;
-    }
-    Ed_Folder->setText(normalizedTargetFolder(Ed_Folder->text()));
-    if (!enterFolders())
-        return;
-    const auto failed = [this](const QString &path) {
-        if (!m_cancelled)
-            error(QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(path));
-        closeQuietly();
-    };
-    for (const QString &path : std::as_const(m_files)) {
-        // An asynchronous upload finishes while the next one waits: a failure
-        // reported then belongs to the file under way, not to this one.
-        if (!waitWhileBusy())
-            return failed(ProgressFile);
-        const QString remoteName = m_remoteNames.value(path, fileNameOf(path));
-        makeRemoteFoldersFor(remoteName);
-        if (!uploadFile(path, remoteName))
-            return failed(path);
-    }
-    if (!waitWhileBusy())
-        return failed(ProgressFile);
-    // A program folder without the badge is no error; a badge that could
-    // not be sent is, like any other file.
-    if (QFile::exists(m_badge) && (!uploadFile(m_badge, BadgeRemoteName) || !waitWhileBusy()))
-        return failed(m_badge);
     BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
             QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"), this);
     Progress->setValue(0);
     ProgressFile.clear();
-}
-
-QString TPubDlg::folderFailureText(const QString &piece, const ETcpIpError &e) const
-{
-    if (T_FTP::isSessionFailure(e))
-        return QStringLiteral("Połączenie z serwerem \"%1\" zostało przerwane!").arg(ED_Serwer->text());
-    return QStringLiteral("Nie można przejść do foldera \"%1\" na serwerze!").arg(piece);
-}
-
-// Every folder of the path must be entered: a file sent from anywhere else
-// would not be where the user asked for it.
-bool TPubDlg::enterFolders()
-{
-    QStringList pieces;
-    Token(Ed_Folder->text(), u'/', pieces);
-    for (const QString &piece : pieces) {
-        try {
-            ftp.ChangeDir(piece);
-            continue;
-        } catch (const ETcpIpError &e) {
-            if (ftp.ReplyCode != 550 || T_FTP::isSessionFailure(e)) {
-                error(folderFailureText(piece, e));
-                closeQuietly();
-                return false;
-            }
-        }
-        if (!Potwierdzenie(QString(), QStringLiteral("Folder \"%1\" nie istnieje na serwerze. Utworzyć?").arg(piece), this)) {
-            closeQuietly(); // declined: the files have nowhere to go
-            return false;
-        }
-        try {
-            ftp.MakeDir(piece);
-            ftp.ChangeDir(piece);
-        } catch (const ETcpIpError &) {
-            error(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece));
-            closeQuietly();
-            return false;
-        }
-    }
-    return true;
-}
-
-// A file that travels to "img/a.gif" needs the folder "img" below the
-// target folder; one that is already there refuses MKD, which is fine: a
-// folder that really is missing makes the upload itself fail with its message.
-void TPubDlg::makeRemoteFoldersFor(const QString &remoteName)
-{
-    const QStringList pieces = remoteName.split(u'/');
-    QString folder;
-    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
-        folder += (folder.isEmpty() ? QString() : QStringLiteral("/")) + pieces[i];
-        if (m_remoteFoldersMade.contains(folder))
-            continue;
-        m_remoteFoldersMade.insert(folder);
-        try {
-            ftp.MakeDir(folder);
-        } catch (const ETcpIpError &) {
-        }
-    }
-}
-
-bool TPubDlg::waitWhileBusy()
-{
-    // The client ends a transfer that stalls (its own deadline), so this
-    // wait always ends.
-    while (ftp.Busy && !m_cancelled && !m_asyncFailed)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return !m_cancelled && !m_asyncFailed;
-}
-
-// The file is read from disk while it is sent, never held whole in memory.
-bool TPubDlg::uploadFile(const QString &path, const QString &remoteName)
-{
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly))
-        return false;
-    ftp.DataStream.clear();
-    m_uploading = std::move(file); // lives until the transfer has ended
-    try {
-        ftp.URI = remoteName;
-        ftp.DataStream.device = m_uploading.get();
-        if (path != m_badge)
-            ProgressFile = path;
-        ftp.Mode = tftp_upload;
-        ftp.Upload();
-    } catch (const ETcpIpError &) {
-        return false;
-    }
-    return !m_asyncFailed;
 }
 
 void TPubDlg::ftpActionComplete()
@@ -369,7 +221,7 @@ bool TPubDlg::mayClose()
     if (!Potwierdzenie(QString(), QStringLiteral("Czy przerwać przesyłanie plików na serwer?"), this))
         return false;
     m_closeApproved = true;
-    m_cancelled = true;
+    m_run.cancel();
     closeQuietly(); // ABOR, QUIT and the sockets closed, each within a short limit
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PublishRun.h"
 #include "ftp.h"
 
 #include <QDialog>
@@ -61,25 +62,16 @@ protected:
 private:
     void buildTree();
     void run();
-    bool enterFolders();
-    bool namesCanBeSent();
-    QString folderFailureText(const QString &piece, const ETcpIpError &e) const;
-    bool uploadFile(const QString &path, const QString &remoteName);
-    void makeRemoteFoldersFor(const QString &remoteName);
-    bool waitWhileBusy();
     void error(const QString &text);
     void closeQuietly();
     bool mayClose();
 
     QStringList m_files;
     QHash<QString, QString> m_remoteNames;
-    QSet<QString> m_remoteFoldersMade;
     QString m_badge;
+    PublishRun m_run;
     bool m_running = false;
-    bool m_cancelled = false;
-    bool m_asyncFailed = false;
     bool m_closeApproved = false;
-    std::unique_ptr<QFile> m_uploading; // the file the client reads while it sends
 };
 
 } // namespace zk

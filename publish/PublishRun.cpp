@@ -1,0 +1,196 @@
+#include "PublishRun.h"
+
+#include "Paths.h"
+#include "PublishLogic.h"
+
+#include <QCoreApplication>
+
+namespace zk {
+
+PublishRun::PublishRun(T_FTP &ftp, Hooks hooks) : m_ftp(ftp), m_hooks(std::move(hooks)) {}
+
+PublishRun::~PublishRun()
+{
+    if (m_ftp.DataStream.device == m_uploading.get())
+        m_ftp.DataStream.device = nullptr; // the file goes before the client
+}
+
+void PublishRun::cancel()
+{
+    m_cancelled = true;
+}
+
+void PublishRun::asyncFailed()
+{
+    m_asyncFailed = true; // the wait ends and the run reports the file under way
+    m_ftp.Busy = false;
+}
+
+// The server may already be gone; its failure must not bring a second message.
+void PublishRun::closeQuietly()
+{
+    try {
+        m_ftp.CloseSession();
+    } catch (const std::exception &) {
+    }
+}
+
+bool PublishRun::fail(const QString &text)
+{
+    if (!m_cancelled)
+        m_hooks.error(text);
+    closeQuietly();
+    return false;
+}
+
+// Nothing is sent when a name would break a command line in two.
+bool PublishRun::namesCanBeSent(const PublishSettings &settings, const QStringList &files,
+                                const QHash<QString, QString> &remoteNames)
+{
+    QStringList names = {settings.user, settings.folder};
+    for (const QString &path : files)
+        names << remoteNames.value(path, fileNameOf(path));
+    const QString bad = firstUnsendableName(names);
+    if (!bad.isEmpty()) {
+        m_hooks.error(QStringLiteral("Nazwa \"%1\" zawiera znak końca wiersza, którego nie można wysłać na serwer!")
+                          .arg(QString(bad).replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0))));
+        return false;
+    }
+    if (!firstUnsendableName({settings.password}).isEmpty()) {
+        m_hooks.error(QStringLiteral("Hasło dla \"%1\" zawiera znak końca wiersza, którego nie można wysłać na serwer!")
+                          .arg(settings.server));
+        return false;
+    }
+    return true;
+}
+
+bool PublishRun::run(PublishSettings &settings, const QStringList &files, const QHash<QString, QString> &remoteNames,
+                     const QString &badge)
+{
+    m_cancelled = false;
+    m_asyncFailed = false;
+    m_remoteFoldersMade.clear();
+    if (!namesCanBeSent(settings, files, remoteNames))
+        return false;
+    m_ftp.Async = settings.async;
+    m_ftp.Hostname = settings.server;
+    m_ftp.Username = settings.user;
+    m_ftp.Password = settings.password;
+    try {
+        m_ftp.OpenSession();
+    } catch (const ETcpIpError &) {
+        return fail(loginFailureText(m_ftp.ReplyCode, settings.server, settings.user, settings.folder));
+    }
+    settings.folder = normalizedTargetFolder(settings.folder);
+    if (!enterFolders(settings))
+        return false;
+    const auto failed = [this](const QString &path) {
+        return fail(QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(path));
+    };
+    for (const QString &path : files) {
+        // An asynchronous upload finishes while the next one waits: a failure
+        // reported then belongs to the file under way, not to this one.
+        if (!waitWhileBusy())
+            return failed(m_current);
+        const QString remoteName = remoteNames.value(path, fileNameOf(path));
+        makeRemoteFoldersFor(remoteName);
+        if (!uploadFile(path, remoteName, false))
+            return failed(path);
+    }
+    if (!waitWhileBusy())
+        return failed(m_current);
+    // A program folder without the badge is no error; a badge that could
+    // not be sent is, like any other file.
+    if (QFile::exists(badge) && (!uploadFile(badge, BadgeRemoteName, true) || !waitWhileBusy()))
+        return failed(badge);
+    return true;
+}
+
+QString PublishRun::folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const
+{
+    if (T_FTP::isSessionFailure(e))
+        return QStringLiteral("Połączenie z serwerem \"%1\" zostało przerwane!").arg(settings.server);
+    return QStringLiteral("Nie można przejść do foldera \"%1\" na serwerze!").arg(piece);
+}
+
+// Every folder of the path must be entered: a file sent from anywhere else
+// would not be where the user asked for it.
+bool PublishRun::enterFolders(const PublishSettings &settings)
+{
+    QStringList pieces;
+    Token(settings.folder, u'/', pieces);
+    for (const QString &piece : pieces) {
+        try {
+            m_ftp.ChangeDir(piece);
+            continue;
+        } catch (const ETcpIpError &e) {
+            if (m_ftp.ReplyCode != 550 || T_FTP::isSessionFailure(e))
+                return fail(folderFailureText(settings, piece, e));
+        }
+        if (!m_hooks.confirm(QStringLiteral("Folder \"%1\" nie istnieje na serwerze. Utworzyć?").arg(piece))) {
+            closeQuietly(); // declined: the files have nowhere to go
+            return false;
+        }
+        try {
+            m_ftp.MakeDir(piece);
+            m_ftp.ChangeDir(piece);
+        } catch (const ETcpIpError &) {
+            return fail(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece));
+        }
+    }
+    return true;
+}
+
+// A file that travels to "img/a.gif" needs the folder "img" below the
+// target folder; one that is already there refuses MKD, which is fine: a
+// folder that really is missing makes the upload itself fail with its message.
+void PublishRun::makeRemoteFoldersFor(const QString &remoteName)
+{
+    const QStringList pieces = remoteName.split(u'/');
+    QString folder;
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        folder += (folder.isEmpty() ? QString() : QStringLiteral("/")) + pieces[i];
+        if (m_remoteFoldersMade.contains(folder))
+            continue;
+        m_remoteFoldersMade.insert(folder);
+        try {
+            m_ftp.MakeDir(folder);
+        } catch (const ETcpIpError &) {
+        }
+    }
+}
+
+bool PublishRun::waitWhileBusy()
+{
+    // The client ends a transfer that stalls (its own deadline), so this
+    // wait always ends.
+    while (m_ftp.Busy && !m_cancelled && !m_asyncFailed)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return !m_cancelled && !m_asyncFailed;
+}
+
+// The file is read from disk while it is sent, never held whole in memory.
+bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool isBadge)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly))
+        return false;
+    m_ftp.DataStream.clear();
+    m_uploading = std::move(file); // lives until the transfer has ended
+    try {
+        m_ftp.URI = remoteName;
+        m_ftp.DataStream.device = m_uploading.get();
+        if (!isBadge) {
+            m_current = path;
+            if (m_hooks.sending)
+                m_hooks.sending(path);
+        }
+        m_ftp.Mode = tftp_upload;
+        m_ftp.Upload();
+    } catch (const ETcpIpError &) {
+        return false;
+    }
+    return !m_asyncFailed;
+}
+
+} // namespace zk

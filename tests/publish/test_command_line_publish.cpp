@@ -1,0 +1,141 @@
+// The program run from a script: --publish against pyftpdlib, --build,
+// --help and the command line's mistakes, through the real executable.
+#include "CommandLine.h"
+#include "Isolated.h"
+#include "ProjectFile.h"
+#include "Servers.h"
+
+#include <QDir>
+#include <QProcess>
+
+using namespace zk;
+using zk::testing::Isolated;
+using zk::testing::PyFtpServer;
+
+namespace {
+
+struct Ran {
+    int status = -1;
+    QString err;
+    QString out;
+};
+
+class CommandLineTest : public Isolated {
+protected:
+    Ran runProgram(const QStringList &arguments, const QString &password = {})
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+        env.remove(QStringLiteral("DISPLAY")); // no window, so no display is needed
+        if (!password.isNull())
+            env.insert(QStringLiteral("ZENTAREK_PASSWORD"), password);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ZK_APP_DIR "/zentarek"), arguments);
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return {};
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError()),
+                QString::fromLocal8Bit(p.readAllStandardOutput())};
+    }
+    // A project in its own folder with a logo beside it and a picture below it.
+    QString writeProject(quint16 port, const QString &folderOnServer)
+    {
+        const QString projectFolder = folder(QStringLiteral("Moja strona"));
+        writeFile(projectFolder + QStringLiteral("logo.gif"), QByteArray(4000, 'L'));
+        QDir().mkpath(projectFolder + QStringLiteral("zdjęcia"));
+        writeFile(projectFolder + QStringLiteral("zdjęcia/kot.jpg"), QByteArray(90000, 'K'));
+        Project p;
+        p.page.Edit_Nazwa = QStringLiteral("index.html");
+        p.page.Check_Uklad_Logo = true;
+        p.page.Edit_Uklad_Logo = projectFolder + QStringLiteral("logo.gif");
+        p.mainText = QStringLiteral("<P>Kot: <IMG SRC=\"zdjęcia/kot.jpg\">\n");
+        p.profile = {QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("jan"), folderOnServer, false};
+        const QString file = projectFolder + QStringLiteral("strona.zentarek");
+        EXPECT_EQ(writeProjectFile(p, file), std::nullopt);
+        return file;
+    }
+};
+
+TEST_F(CommandLineTest, PublishSendsThePageAndItsFilesWithTheProjectsProfile)
+{
+    const QString root = folder(QStringLiteral("ftproot"));
+    PyFtpServer server(root, QStringLiteral("jan"), QStringLiteral("tajne hasło"));
+    if (!server.isUp())
+        GTEST_SKIP() << "pyftpdlib could not be started";
+    const QString project = writeProject(server.port(), QStringLiteral("www/żółw"));
+
+    const Ran ran = runProgram({QStringLiteral("--publish"), project}, QStringLiteral("tajne hasło"));
+    EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
+    EXPECT_TRUE(ran.err.contains(QStringLiteral("Folder \"www\" nie istnieje na serwerze. Utworzyć?"))) << ran.err.toStdString();
+    EXPECT_TRUE(ran.err.contains(QStringLiteral("100%  zenanim.gif"))) << ran.err.toStdString();
+    EXPECT_TRUE(ran.err.trimmed().endsWith(QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!")));
+    const QString target = root + QStringLiteral("www/żółw/");
+    EXPECT_TRUE(zk::testing::readFile(target + QStringLiteral("index.html")).contains("SRC=\"zdj\xEA" "cia/kot.jpg\""))
+        << "the page in ISO-8859-2, its reference as typed";
+    EXPECT_EQ(zk::testing::readFile(target + QStringLiteral("logo.gif")), QByteArray(4000, 'L'));
+    EXPECT_EQ(zk::testing::readFile(target + QStringLiteral("zdjęcia/kot.jpg")), QByteArray(90000, 'K'));
+    EXPECT_TRUE(QFileInfo::exists(target + QStringLiteral("zenanim.gif")));
+}
+
+TEST_F(CommandLineTest, APublishThatFailsSaysWhyAndEndsWithAnErrorStatus)
+{
+    const QString root = folder(QStringLiteral("ftproot"));
+    PyFtpServer server(root, QStringLiteral("jan"), QStringLiteral("tajne"));
+    if (!server.isUp())
+        GTEST_SKIP() << "pyftpdlib could not be started";
+    const QString project = writeProject(server.port(), QStringLiteral("www"));
+
+    const Ran wrong = runProgram({QStringLiteral("--publish"), project}, QStringLiteral("złe"));
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_TRUE(wrong.err.contains(QStringLiteral("jan"))) << "the login failure names the user: " << wrong.err.toStdString();
+    EXPECT_FALSE(wrong.err.contains(QStringLiteral("prawidłowo przesłane")));
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("www/index.html")));
+
+    const Ran missing = runProgram({QStringLiteral("--publish"), path(QStringLiteral("brak.zentarek"))}, QStringLiteral("tajne"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("plik nie istnieje"))) << missing.err.toStdString();
+}
+
+TEST_F(CommandLineTest, HelpVersionAndMistakes)
+{
+    const Ran help = runProgram({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("zentarek --build PLIK.zentarek --output KATALOG")));
+    const Ran version = runProgram({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("Zentarek Light ") + ProgramVersion));
+    for (const QStringList &args : {QStringList{QStringLiteral("--bzdura")}, QStringList{QStringLiteral("--build"), QStringLiteral("a.zentarek")},
+                                    QStringList{QStringLiteral("--publish")}, QStringList{QStringLiteral("a"), QStringLiteral("b")}}) {
+        const Ran ran = runProgram(args);
+        EXPECT_EQ(ran.status, 2) << args.join(u' ').toStdString();
+        EXPECT_FALSE(ran.err.trimmed().isEmpty()) << args.join(u' ').toStdString();
+    }
+}
+
+TEST(CommandLineParse, EachFormGivesItsMode)
+{
+    const auto parse = [](std::initializer_list<const char *> args) {
+        QStringList list{QStringLiteral("zentarek")};
+        for (const char *a : args)
+            list << QString::fromUtf8(a);
+        return parseCommandLine(list);
+    };
+    EXPECT_EQ(parse({}).mode, CommandLine::Mode::Window);
+    const CommandLine open = parse({"strona.zentarek"});
+    EXPECT_EQ(open.mode, CommandLine::Mode::Window);
+    EXPECT_EQ(open.project, QStringLiteral("strona.zentarek"));
+    const CommandLine build = parse({"--build", "s.zentarek", "--output", "wynik"});
+    EXPECT_EQ(build.mode, CommandLine::Mode::Build);
+    EXPECT_EQ(build.output, QStringLiteral("wynik"));
+    EXPECT_EQ(parse({"--output", "wynik", "--build", "s.zentarek"}).mode, CommandLine::Mode::Build) << "in any order";
+    EXPECT_EQ(parse({"--publish", "s.zentarek"}).mode, CommandLine::Mode::Publish);
+    EXPECT_EQ(parse({"--publish", "s.zentarek", "--output", "x"}).error, QStringLiteral("Opcja --output działa tylko z --build."));
+    EXPECT_EQ(parse({"--build", "s.zentarek"}).error, QStringLiteral("Do --build podaj folder: --output KATALOG."));
+}
+
+} // namespace
