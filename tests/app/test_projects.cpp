@@ -18,12 +18,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolButton>
 
 using namespace zk;
 using zk::testing::Isolated;
+using zk::testing::ScriptedPrompts;
 
 namespace {
 
@@ -93,6 +95,33 @@ TEST_F(ProjectWindowTest, SaveAsThenOpenGivesBackThePageAndTheTitleFollowsChange
     const QAction *recent = again->PopUp_Projekt->findChild<QAction *>(QStringLiteral("Projekt_Ostatni_1"));
     ASSERT_NE(recent, nullptr);
     EXPECT_TRUE(recent->text().endsWith(project));
+}
+
+TEST_F(ProjectWindowTest, TheProjectKeysAreTheirOwnAndWorkFromTheEditor)
+{
+    TKreatorDlg *w = open();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    QList<QKeySequence> others;
+    for (const QAction *a : w->findChildren<QAction *>())
+        if (!a->shortcut().isEmpty() && !a->objectName().startsWith(QStringLiteral("Projekt_")))
+            others << a->shortcut();
+    others << w->Edytorek->optionsKey() << QKeySequence(Qt::CTRL | Qt::Key_Tab) << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab);
+    for (const QAction *a : {w->Projekt_Nowy, w->Projekt_Otworz, w->Projekt_Zapisz, w->Projekt_ZapiszJako}) {
+        EXPECT_FALSE(a->shortcut().isEmpty()) << a->objectName().toStdString();
+        EXPECT_FALSE(others.contains(a->shortcut())) << a->shortcut().toString().toStdString();
+    }
+    EXPECT_NE(w->Projekt_Zapisz->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S))
+        << "Ctrl+S stays the page's Save";
+
+    w->Pages->setCurrentIndex(2);
+    w->Edytorek->setFocus();
+    prompts.answerOpenFile(QString()); // cancelled
+    QTest::keyClick(w->Edytorek, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(prompts.calls().size(), 1) << "Ctrl+O in the editor opens a project, once";
+    EXPECT_EQ(prompts.calls().first().kind, ScriptedPrompts::Kind::OpenFile);
+    EXPECT_EQ(prompts.calls().first().filter, QStringLiteral("Projekty stron (*.zentarek)|*.zentarek"));
+    w->hide();
 }
 
 TEST_F(ProjectWindowTest, LeavingAChangedProjectAsksYesNoOrCancel)
