@@ -109,6 +109,7 @@ public:
     void PopUp_Atrybuty_Tlo_PodkladClick();
     void PopUp_Atrybuty_Polskie_ISOClick();
     void PopUp_Atrybuty_Polskie_WindowsClick();
+    void PopUp_Atrybuty_Polskie_UTF8Click();
     void Przycisk_Atrybuty_Kolor_TekstColorChange();
     void Check_Atrybuty_NaglowkiClick();
     void Check_Atrybuty_OdnosnikiClick();
@@ -193,6 +194,7 @@ public:
     QMenu *PopUp_Atrybuty_Polskie = nullptr;
     QAction *PopUp_Atrybuty_Polskie_ISO = nullptr;
     QAction *PopUp_Atrybuty_Polskie_Windows = nullptr;
+    QAction *PopUp_Atrybuty_Polskie_UTF8 = nullptr;
     ColorPickerButton *Przycisk_Atrybuty_Kolor_Tekst = nullptr;
     ColorPickerButton *Przycisk_Atrybuty_Kolor_Odnosniki = nullptr;
     ColorPickerButton *Przycisk_Atrybuty_Kolor_Aktywne = nullptr;
@@ -293,7 +295,7 @@ private:
     void focusFirstControlOf(QWidget *page);
     void connectSectionCommands();
     bool handleSectionEvent(QObject *watched, QEvent *event);
-    void setEncoding(bool iso);
+    void setEncoding(const QString &encoding);
     void setSoundControlsEnabled(bool on);
     void loadSound(const QString &path);
     void applySound(const PageDescription &d);

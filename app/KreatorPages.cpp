@@ -1,6 +1,8 @@
 // The controls of the wizard window, laid out page by page, with their
 // design-time captions, hints and values.
 #include "Kreator.h"
+
+#include "PageGenerator.h"
 #include "DialogKeys.h"
 
 #include "HelpViewer.h"
@@ -133,6 +135,7 @@ const QStringList DocTypes = {
     QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML//EN//3.2\">"),
     QStringLiteral("<!DOCTYPE HTML PUBLIC  \"-//IETF//DTD HTML 2.0//EN\">"),
     QStringLiteral("<!DOCTYPE HTML PUBLIC  \"-//IETF//DTD HTML Level 1//EN\">"),
+    Html5DocType, // today's browsers and phones
 };
 
 } // namespace
@@ -230,6 +233,9 @@ QWidget *TKreatorDlg::buildSekcjePage()
     PopUp_Atrybuty_Polskie_Windows = menuItem(PopUp_Atrybuty_Polskie, QStringLiteral("PopUp_Atrybuty_Polskie_Windows"),
                                               QStringLiteral("Windows CP-1250"),
                                               QStringLiteral("Strona kodowa Windows CP-1250"), false);
+    PopUp_Atrybuty_Polskie_UTF8 = menuItem(PopUp_Atrybuty_Polskie, QStringLiteral("PopUp_Atrybuty_Polskie_UTF8"),
+                                           QStringLiteral("&UTF-8"),
+                                           QStringLiteral("Unicode UTF-8: każdy znak, także spoza polskiego alfabetu"), false);
     Przycisk_Atrybuty_Polskie->setMenu(PopUp_Atrybuty_Polskie);
     left->addWidget(Przycisk_Atrybuty_Tlo, 0, 0);
     left->addWidget(Panel_Podglad_Naglowki, 1, 0);
@@ -538,6 +544,7 @@ void TKreatorDlg::setHelpContexts()
         {1021, {Lista_Uklad_Adresy}},
         {1023, {Check_Uklad_Adresy_Ikona, Edit_Uklad_Adresy_Ikona}},
         {1026, {Przycisk_Atrybuty_Polskie, PopUp_Atrybuty_Polskie_ISO, PopUp_Atrybuty_Polskie_Windows}},
+        {1029, {PopUp_Atrybuty_Polskie_UTF8}},
         {1027, {CHK_WordWrap}},
         {1028, {Edit_Nazwa}},
         {1045, {Edytorek}},

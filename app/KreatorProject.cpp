@@ -102,7 +102,7 @@ void TKreatorDlg::applyProject(const Project &project)
     PopUp_Atrybuty_Tlo_Podklad->setChecked(!d.PopUp_Atrybuty_Tlo_Kolor);
     setBackgroundColor(d.Panel_Podglad_Naglowki);
     BackgroundImagePath = d.BackgroundImagePath;
-    setEncoding(d.PageEncoding != u"CP-1250");
+    setEncoding(d.PageEncoding);
     // The text colour is handed on to the headers: theirs are set after it.
     Przycisk_Atrybuty_Kolor_Tekst->setColor(d.Przycisk_Atrybuty_Kolor_Tekst);
     Przycisk_Atrybuty_Kolor_Odnosniki->setColor(d.Przycisk_Atrybuty_Kolor_Odnosniki);
@@ -405,7 +405,8 @@ void TKreatorDlg::watchForChanges()
     }
     for (ColorPickerButton *b : findChildren<ColorPickerButton *>())
         connect(b, &ColorPickerButton::colorChanged, this, changed);
-    for (QAction *a : {PopUp_Atrybuty_Tlo_Kolor, PopUp_Atrybuty_Tlo_Podklad, PopUp_Atrybuty_Polskie_ISO, PopUp_Atrybuty_Polskie_Windows})
+    for (QAction *a : {PopUp_Atrybuty_Tlo_Kolor, PopUp_Atrybuty_Tlo_Podklad, PopUp_Atrybuty_Polskie_ISO, PopUp_Atrybuty_Polskie_Windows,
+                       PopUp_Atrybuty_Polskie_UTF8})
         connect(a, &QAction::toggled, this, changed);
     connect(Grid_Uklad_Odnosniki, &QTableWidget::cellChanged, this, changed);
     connect(Grid_Uklad_Odnosniki->model(), &QAbstractItemModel::rowsInserted, this, changed);

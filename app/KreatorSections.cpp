@@ -3,6 +3,8 @@
 // contact addresses, the keywords and the alignment buttons.
 #include "Kreator.h"
 
+#include "Encoding.h"
+
 #include "Odnosnik.h"
 #include "Prompts.h"
 #include "Rename.h"
@@ -43,6 +45,7 @@ void TKreatorDlg::connectSectionCommands()
     connect(PopUp_Atrybuty_Tlo_Podklad, &QAction::triggered, this, &TKreatorDlg::PopUp_Atrybuty_Tlo_PodkladClick);
     connect(PopUp_Atrybuty_Polskie_ISO, &QAction::triggered, this, &TKreatorDlg::PopUp_Atrybuty_Polskie_ISOClick);
     connect(PopUp_Atrybuty_Polskie_Windows, &QAction::triggered, this, &TKreatorDlg::PopUp_Atrybuty_Polskie_WindowsClick);
+    connect(PopUp_Atrybuty_Polskie_UTF8, &QAction::triggered, this, &TKreatorDlg::PopUp_Atrybuty_Polskie_UTF8Click);
     connect(Przycisk_Atrybuty_Kolor_Tekst, &ColorPickerButton::colorChanged, this,
             &TKreatorDlg::Przycisk_Atrybuty_Kolor_TekstColorChange);
     connect(Check_Atrybuty_Naglowki, &QCheckBox::clicked, this, &TKreatorDlg::Check_Atrybuty_NaglowkiClick);
@@ -104,22 +107,32 @@ void TKreatorDlg::PopUp_Atrybuty_Tlo_PodkladClick()
     PopUp_Atrybuty_Tlo_Kolor->setChecked(false);
 }
 
-void TKreatorDlg::setEncoding(bool iso)
+void TKreatorDlg::setEncoding(const QString &encoding)
 {
+    const bool utf8 = encoding == EncodingUtf8;
+    const bool iso = !utf8 && encoding != EncodingWindows;
     PopUp_Atrybuty_Polskie_ISO->setChecked(iso);
-    PopUp_Atrybuty_Polskie_Windows->setChecked(!iso);
-    Przycisk_Atrybuty_Polskie->setText(iso ? QStringLiteral(" &ISO 8859-2") : QStringLiteral(" W&indows 1250"));
-    PageEncoding = iso ? QStringLiteral("ISO-8859-2") : QStringLiteral("CP-1250");
+    PopUp_Atrybuty_Polskie_Windows->setChecked(!iso && !utf8);
+    PopUp_Atrybuty_Polskie_UTF8->setChecked(utf8);
+    Przycisk_Atrybuty_Polskie->setText(utf8  ? QStringLiteral(" UTF-&8")
+                                       : iso ? QStringLiteral(" &ISO 8859-2")
+                                             : QStringLiteral(" W&indows 1250"));
+    PageEncoding = utf8 ? EncodingUtf8 : iso ? EncodingIso : EncodingWindows;
 }
 
 void TKreatorDlg::PopUp_Atrybuty_Polskie_ISOClick()
 {
-    setEncoding(true);
+    setEncoding(EncodingIso);
 }
 
 void TKreatorDlg::PopUp_Atrybuty_Polskie_WindowsClick()
 {
-    setEncoding(false);
+    setEncoding(EncodingWindows);
+}
+
+void TKreatorDlg::PopUp_Atrybuty_Polskie_UTF8Click()
+{
+    setEncoding(EncodingUtf8);
 }
 
 void TKreatorDlg::Przycisk_Atrybuty_Kolor_TekstColorChange()

@@ -102,10 +102,14 @@ const QString ErrorCaption = QStringLiteral("BŁĄD!");
 template <typename Sink> bool encodeLinesInto(const QStringList &lines, const QString &encoding, qsizetype chunk, Sink sink)
 {
     const ReverseTable &table = tableFor(encoding);
+    const bool utf8 = encoding == EncodingUtf8;
     QByteArray buffer;
     buffer.reserve(std::min<qsizetype>(chunk, 1 << 20) + 8192);
     for (const QString &line : lines) {
-        encodeInto(line, table, buffer);
+        if (utf8)
+            buffer += line.toUtf8();
+        else
+            encodeInto(line, table, buffer);
         buffer += "\r\n";
         if (buffer.size() >= chunk) {
             if (!sink(buffer))
@@ -120,7 +124,9 @@ template <typename Sink> bool encodeLinesInto(const QStringList &lines, const QS
 
 void KodujZnak(char32_t character, const QString &encoding, QByteArray &out)
 {
-    if (character < 0x10000) {
+    if (encoding == EncodingUtf8) {
+        out += QString::fromUcs4(&character, 1).toUtf8();
+    } else if (character < 0x10000) {
         const char16_t c = static_cast<char16_t>(character);
         encodeInto(QStringView(&c, 1), tableFor(encoding), out);
     } else {
@@ -130,6 +136,8 @@ void KodujZnak(char32_t character, const QString &encoding, QByteArray &out)
 
 QByteArray encodeText(QStringView text, const QString &encoding)
 {
+    if (encoding == EncodingUtf8)
+        return text.toUtf8();
     QByteArray out;
     out.reserve(text.size());
     encodeInto(text, tableFor(encoding), out);

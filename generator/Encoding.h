@@ -9,10 +9,12 @@ namespace zk {
 
 inline const QString EncodingIso = QStringLiteral("ISO-8859-2");
 inline const QString EncodingWindows = QStringLiteral("CP-1250");
+inline const QString EncodingUtf8 = QStringLiteral("UTF-8");
 
 // Writes one character in the page's character set: its byte when the set
 // holds it, else a decimal character reference "&#NNNN;" so the browser
-// still shows it. `encoding` is "ISO-8859-2" or "CP-1250".
+// still shows it. `encoding` is "ISO-8859-2" or "CP-1250"; in "UTF-8" every
+// character is written as itself.
 void KodujZnak(char32_t character, const QString &encoding, QByteArray &out);
 
 // The whole text in the page's character set.

@@ -1,5 +1,6 @@
 #include "PageGenerator.h"
 
+#include "Encoding.h"
 #include "Paths.h"
 #include "References.h"
 #include "description/Product.h"
@@ -59,9 +60,17 @@ void addHead(QStringList &out, const PageDescription &d, const GeneratorContext 
     if (!d.Lista_Atrybuty_DocType.isEmpty())
         out << d.Lista_Atrybuty_DocType;
     out << QStringLiteral("<HTML>") << QStringLiteral("<HEAD>");
-    out << (d.PopUp_Atrybuty_Polskie_ISO
-                ? QStringLiteral("<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=iso-8859-2\">")
-                : QStringLiteral("<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=windows-1250\">"));
+    const QString charset = d.PageEncoding == EncodingUtf8 ? QStringLiteral("utf-8")
+                          : d.PopUp_Atrybuty_Polskie_ISO   ? QStringLiteral("iso-8859-2")
+                                                           : QStringLiteral("windows-1250");
+    if (isHtml5(d.Lista_Atrybuty_DocType)) {
+        // The charset first, as HTML5 wants it; it replaces the Content-type line,
+        // which HTML5 does not allow beside it. The viewport makes phones use their width.
+        out << QStringLiteral("<meta charset=\"%1\">").arg(charset);
+        out << QStringLiteral("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">");
+    } else {
+        out << QStringLiteral("<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=%1\">").arg(charset);
+    }
     out << QStringLiteral("<META HTTP-EQUIV=\"Creation-date\" CONTENT=\"") + creationStamp(c.nowUtc, c.locale)
                + QStringLiteral(" GMT\">");
     const bool contact = d.Check_Atrybuty_Adresy && !d.Lista_Uklad_Adresy.isEmpty();
@@ -232,6 +241,11 @@ QString shortenAssetPaths(const QString &line, const QHash<QString, QString> &pa
         return line;
     result += QStringView(line).mid(from);
     return result;
+}
+
+bool isHtml5(const QString &docType)
+{
+    return docType.trimmed().compare(Html5DocType, Qt::CaseInsensitive) == 0;
 }
 
 GeneratedPage Generuj_Strone(const PageDescription &d, const GeneratorContext &c)

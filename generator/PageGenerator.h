@@ -13,6 +13,10 @@ namespace zk {
 
 // What the generator needs besides the description, passed in so that a
 // test can fix the owner, the clock and the regional settings.
+inline const QString Html5DocType = QStringLiteral("<!DOCTYPE html>");
+// The document type is HTML5's (in any letter case).
+bool isHtml5(const QString &docType);
+
 struct GeneratorContext {
     QString ownerName;
     bool badgeExists = false;

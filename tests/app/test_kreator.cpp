@@ -159,7 +159,7 @@ TEST_F(KreatorTest, EveryControlOfTheDescriptionCarriesItsName)
         "Check_Atrybuty_Odnosniki", "Check_Atrybuty_Adresy", "Lista_Atrybuty_DocType", "Przycisk_Atrybuty_Tlo",
         "PopUp_Atrybuty_Tlo", "PopUp_Atrybuty_Tlo_Kolor", "PopUp_Atrybuty_Tlo_Podklad", "Panel_Podglad_Naglowki",
         "Przycisk_Atrybuty_Polskie", "PopUp_Atrybuty_Polskie", "PopUp_Atrybuty_Polskie_ISO",
-        "PopUp_Atrybuty_Polskie_Windows", "Przycisk_Atrybuty_Kolor_Tekst", "Przycisk_Atrybuty_Kolor_Odnosniki",
+        "PopUp_Atrybuty_Polskie_Windows", "PopUp_Atrybuty_Polskie_UTF8", "Przycisk_Atrybuty_Kolor_Tekst", "Przycisk_Atrybuty_Kolor_Odnosniki",
         "Przycisk_Atrybuty_Kolor_Aktywne", "Przycisk_Atrybuty_Kolor_Odwiedzone", "Check_Play", "Edit_Src",
         "Przycisk_Play", "Przycisk_Stop", "Przycisk_Nagrywaj", "Check_Infinite", "Spin_Powtorz", "Edit1",
         "Lista_Atrybuty_Slowa_Kluczowe", "Przycisk_Atrybuty_Slowa_Kluczowe_Dodaj",

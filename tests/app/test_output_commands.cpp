@@ -285,6 +285,20 @@ TEST_F(OutputCommandsTest, WindowsEncodingWritesWindowsBytes)
     EXPECT_TRUE(page.contains("\x8Cl\xB9sk"));
 }
 
+TEST_F(OutputCommandsTest, Utf8AndHtml5WriteAPageForPhones)
+{
+    window->PopUp_Atrybuty_Polskie_UTF8->trigger();
+    window->Lista_Atrybuty_DocType->setCurrentIndex(window->Lista_Atrybuty_DocType->count() - 1);
+    window->Edytorek->setPlainText(QStringLiteral("Śląsk € \U0001F600"));
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    const QByteArray page = readFile(window->paths().tempFolder + QStringLiteral("index.html"));
+    EXPECT_TRUE(page.startsWith("<!DOCTYPE html>\r\n<HTML>\r\n<HEAD>\r\n<meta charset=\"utf-8\">\r\n"
+                                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n"))
+        << page.left(200).toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("Śląsk € \U0001F600").toUtf8())) << "every character as itself";
+    EXPECT_FALSE(page.contains("Content-type"));
+}
+
 } // namespace
 
 namespace {

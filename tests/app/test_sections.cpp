@@ -117,6 +117,16 @@ TEST_F(SectionsTest, EncodingMenuMovesChecksCaptionAndEncodingTogether)
     EXPECT_TRUE(w->PopUp_Atrybuty_Polskie_ISO->isChecked()) << "clicking the checked item keeps it checked";
     EXPECT_EQ(w->Przycisk_Atrybuty_Polskie->text(), QStringLiteral(" &ISO 8859-2"));
     EXPECT_EQ(w->PageEncoding, QStringLiteral("ISO-8859-2"));
+    w->PopUp_Atrybuty_Polskie_UTF8->trigger();
+    EXPECT_TRUE(w->PopUp_Atrybuty_Polskie_UTF8->isChecked());
+    EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_ISO->isChecked());
+    EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_Windows->isChecked());
+    EXPECT_EQ(w->Przycisk_Atrybuty_Polskie->text(), QStringLiteral(" UTF-&8"));
+    EXPECT_EQ(w->PageEncoding, QStringLiteral("UTF-8"));
+    EXPECT_EQ(w->PopUp_Atrybuty_Polskie->actions().last(), w->PopUp_Atrybuty_Polskie_UTF8) << "after the two 8-bit sets";
+    EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_UTF8->statusTip().isEmpty());
+    EXPECT_EQ(w->Lista_Atrybuty_DocType->itemText(w->Lista_Atrybuty_DocType->count() - 1), QStringLiteral("<!DOCTYPE html>"));
+    EXPECT_EQ(w->Lista_Atrybuty_DocType->currentIndex(), 0) << "a new page keeps its first document type";
 }
 
 TEST_F(SectionsTest, TextColourPropagatesAndAlignmentGroupsStayExclusive)

@@ -62,6 +62,19 @@ protected:
     QStringList messages;
 };
 
+TEST(Encoding, Utf8WritesEveryCharacterAsItselfWithoutAByteOrderMark)
+{
+    const QString text = QStringLiteral("Zażółć € \U0001F600 \u2028 &");
+    EXPECT_EQ(encodeText(text, EncodingUtf8), text.toUtf8());
+    QByteArray one;
+    KodujZnak(U'\U0001F600', EncodingUtf8, one);
+    EXPECT_EQ(one, QByteArray("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(encodeLines({QStringLiteral("ą"), QStringLiteral("€")}, EncodingUtf8), QByteArray("\xC4\x85\r\n\xE2\x82\xAC\r\n"));
+    QByteArray iso;
+    KodujZnak(U'\U0001F600', EncodingIso, iso);
+    EXPECT_EQ(iso, QByteArray("&#128512;")) << "the 8-bit sets keep their references";
+}
+
 TEST_F(SaveEncodedTest, WritesByteExactFilesWithCrLfAfterEveryLine)
 {
     const QStringList lines = {QStringLiteral("<TITLE>Zażółć gęślą jaźń</TITLE>"), QString(),
@@ -75,6 +88,8 @@ TEST_F(SaveEncodedTest, WritesByteExactFilesWithCrLfAfterEveryLine)
     ASSERT_TRUE(save(lines, target, EncodingWindows));
     EXPECT_EQ(readFile(target).mid(9, 4), bytes({0xBF, 0xF3, 0xB3, 0xE6}));
     EXPECT_EQ(readFile(target).count("\r\n"), 5) << "an embedded CR LF makes two lines";
+    ASSERT_TRUE(save(lines, target, EncodingUtf8));
+    EXPECT_TRUE(readFile(target).startsWith("<TITLE>Za\xC5\xBC\xC3\xB3")) << "UTF-8 without a byte-order mark";
     EXPECT_TRUE(messages.isEmpty());
 }
 

@@ -26,6 +26,48 @@ TEST(Generator, FreshStartGivesTheDefaultDocument)
                                     QStringLiteral("08/12/2026")));
 }
 
+// The new choices change only their own lines: the head's first line for
+// HTML5 (charset first, then the viewport), the charset's name for UTF-8.
+TEST(Generator, Html5AndUtf8ChangeOnlyTheirOwnLines)
+{
+    const QStringList classic = Generuj_Strone(freshDescription(QStringLiteral("Jan Kowalski")), fixedContext()).pageLines;
+    const qsizetype typeLine = classic.indexOf(QStringLiteral("<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=iso-8859-2\">"));
+    ASSERT_GE(typeLine, 0);
+
+    const struct {
+        const char *docType;
+        const char *encoding;
+        bool iso;
+        QStringList wanted; // in place of the Content-type line
+    } cases[] = {
+        {"<!DOCTYPE html>", "ISO-8859-2", true,
+         {QStringLiteral("<meta charset=\"iso-8859-2\">"),
+          QStringLiteral("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">")}},
+        {"<!doctype HTML>", "CP-1250", false,
+         {QStringLiteral("<meta charset=\"windows-1250\">"),
+          QStringLiteral("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">")}},
+        {"<!DOCTYPE html>", "UTF-8", false,
+         {QStringLiteral("<meta charset=\"utf-8\">"),
+          QStringLiteral("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">")}},
+        {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Final//EN\">", "UTF-8", false,
+         {QStringLiteral("<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=utf-8\">")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.docType + std::string(" ") + c.encoding);
+        PageDescription d = freshDescription(QStringLiteral("Jan Kowalski"));
+        d.Lista_Atrybuty_DocType = QString::fromLatin1(c.docType);
+        d.PageEncoding = QString::fromLatin1(c.encoding);
+        d.PopUp_Atrybuty_Polskie_ISO = c.iso;
+        QStringList expected = classic;
+        expected[0] = d.Lista_Atrybuty_DocType;
+        expected.remove(typeLine);
+        for (qsizetype i = 0; i < c.wanted.size(); ++i)
+            expected.insert(typeLine + i, c.wanted[i]);
+        expectSameLines(Generuj_Strone(d, fixedContext()).pageLines, expected);
+    }
+    EXPECT_EQ(classic[typeLine - 1], QStringLiteral("<HEAD>")) << "the charset begins the head";
+}
+
 TEST(Generator, FullyLoadedDescription)
 {
     PageDescription d = freshDescription(QStringLiteral("Jan Kowalski"));

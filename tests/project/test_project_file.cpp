@@ -127,6 +127,15 @@ TEST_F(ProjectFileTest, KeysOfALaterVersionSurviveOpeningAndSavingAgain)
     const QJsonObject json = storedJson();
     EXPECT_EQ(json.value(QStringLiteral("przyszlosc")).toObject().value(QStringLiteral("a")).toArray().size(), 2);
 
+    // UTF-8 is kept like the two 8-bit sets.
+    Project utf8;
+    utf8.page.PageEncoding = QStringLiteral("UTF-8");
+    utf8.page.PopUp_Atrybuty_Polskie_ISO = false;
+    const ProjectRead utf8Back = projectFromJson(projectToJson(utf8, {}), {});
+    ASSERT_TRUE(utf8Back.project) << utf8Back.error.toStdString();
+    EXPECT_EQ(utf8Back.project->page.PageEncoding, QStringLiteral("UTF-8"));
+    EXPECT_FALSE(utf8Back.project->page.PopUp_Atrybuty_Polskie_ISO);
+
     // Whatever a field holds, the main text stays in its own place.
     Project odd;
     odd.page.Edit_Atrybuty_Tytul = QStringLiteral("@@zentarek-tekst-4d1c9b@@");
@@ -195,6 +204,8 @@ TEST_F(ProjectFileTest, EveryBadFileIsNamedWithWhatIsWrongAndNeverWritten)
         {"repeats", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"dzwiek": {"powtorzenia": 2.5}}})",
          "pole \"strona.dzwiek.powtorzenia\" powinno być liczbą całkowitą"},
         {"page a list", R"({"format": "zentarek-projekt", "wersja": 1, "strona": []})", "pole \"strona\" powinno być obiektem"},
+        {"encoding", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"kodowanie": "UTF-16"}})",
+         "pole \"strona.kodowanie\" powinno być jednym z"},
         {"file", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"logo": {"plik": {"wProjekcie": "/etc/passwd"}}}})",
          "pole \"strona.logo.plik\""},
         {"over 10 MB", "{\"format\": \"zentarek-projekt\", \"wersja\": 1, \"x\": \"" + QByteArray(11 << 20, 'x') + "\"}",
