@@ -55,11 +55,13 @@ YesNoCancel QtPrompts::questionWithCancel(const QString &caption, const QString 
     }
 }
 
-QString QtPrompts::saveFile(const OpenFileRequest &request, QWidget *owner)
+// Qt's file dialog for opening or saving, set up from the request.
+static QString runFileDialog(const OpenFileRequest &request, QWidget *owner, bool saving)
 {
-    QFileDialog dialog(windowOf(owner), request.title, request.initialDir);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    QFileDialog dialog(owner, request.title, request.initialDir);
+    if (saving)
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = nameFiltersFromPipeFilter(request.filter);
     if (!filters.isEmpty())
@@ -72,20 +74,14 @@ QString QtPrompts::saveFile(const OpenFileRequest &request, QWidget *owner)
     return dialog.selectedFiles().first();
 }
 
+QString QtPrompts::saveFile(const OpenFileRequest &request, QWidget *owner)
+{
+    return runFileDialog(request, windowOf(owner), true);
+}
+
 QString QtPrompts::openFile(const OpenFileRequest &request, QWidget *owner)
 {
-    QFileDialog dialog(windowOf(owner), request.title, request.initialDir);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    const QStringList filters = nameFiltersFromPipeFilter(request.filter);
-    if (!filters.isEmpty())
-        dialog.setNameFilters(filters);
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    if (!request.fileName.isEmpty())
-        dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().first();
+    return runFileDialog(request, windowOf(owner), false);
 }
 
 // A "Pomoc" button beside OK and Cancel, and F1 anywhere in the dialog,
