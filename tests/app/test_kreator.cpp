@@ -96,7 +96,7 @@ TEST_F(KreatorTest, StartsWithTheDescriptionDefaultsAndTheOwnerName)
     EXPECT_EQ(d.Edit_Uklad_Podtytul, QStringLiteral("Strona Domowa - Firmowa")) << "set after the title, so it wins";
     EXPECT_EQ(d.Edit_Uklad_Naglowek_Odnosniki, QStringLiteral("Moje ulubione odnośniki"));
     EXPECT_EQ(d.Lista_Atrybuty_DocType, QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Final//EN\">"));
-    EXPECT_EQ(w->Lista_Atrybuty_DocType->count(), 7);
+    EXPECT_EQ(w->Lista_Atrybuty_DocType->count(), 8) << "the seven of 1998 and HTML5";
     EXPECT_EQ(w->Lista_Atrybuty_DocType->itemText(5), QStringLiteral("<!DOCTYPE HTML PUBLIC  \"-//IETF//DTD HTML 2.0//EN\">"));
     EXPECT_TRUE(d.Check_Atrybuty_Naglowki && d.Check_Atrybuty_Odnosniki && d.Check_Atrybuty_Adresy);
     EXPECT_TRUE(d.PopUp_Atrybuty_Tlo_Kolor);
