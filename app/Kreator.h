@@ -72,6 +72,8 @@ public:
     bool saveProjectTo(const QString &path);
     // At the start: the page of a run that did not end properly, else the last one.
     void restoreLastPage();
+    // Opens a project after asking, as "Otwórz…" does, whether to save the page shown.
+    bool openProjectAsked(const QString &path);
     void Projekt_NowyClick();
     void Projekt_OtworzClick();
     void Projekt_ZapiszClick();

@@ -241,10 +241,7 @@ void TKreatorDlg::rebuildRecentMenu()
         a->setObjectName(QStringLiteral("Projekt_Ostatni_%1").arg(n + 1));
         a->setStatusTip(QStringLiteral("Otwarcie projektu ") + recent[n]);
         const QString path = recent[n];
-        connect(a, &QAction::triggered, this, [this, path] {
-            if (confirmLeavingPage())
-                openProject(path);
-        });
+        connect(a, &QAction::triggered, this, [this, path] { openProjectAsked(path); });
         m_recentActions << a;
     }
 }
@@ -454,8 +451,17 @@ void TKreatorDlg::restoreLastPage()
         openProject(belongsTo);
         return;
     }
+    const QByteArray startFields = projectToJson(m_startProject, {});
     applyProject(*last.project);
     markSaved();
+    // An untitled page lives in no project: leaving it asks, unless it is a fresh page.
+    m_restoredUnsaved = projectToJson(currentProject(true), {}) != startFields;
+    updateTitle();
+}
+
+bool TKreatorDlg::openProjectAsked(const QString &path)
+{
+    return confirmLeavingPage() && openProject(path);
 }
 
 // At the close: the page is kept for the next start; the recovery file goes.

@@ -156,10 +156,11 @@ int main(int argc, char *argv[])
         zk::StartupTrace::mark("formcreate");
         zk::StartupTrace::watchFirstPaint(&window);
         delete splash;
-        if (line.project.isEmpty())
-            window.restoreLastPage();
-        else
-            window.openProject(QFileInfo(line.project).absoluteFilePath());
+        // The last page first, so that a project opened from the file manager
+        // cannot push an untitled page out unasked.
+        window.restoreLastPage();
+        if (!line.project.isEmpty())
+            window.openProjectAsked(QFileInfo(line.project).absoluteFilePath());
         window.show();
         result = app.exec();
     }

@@ -165,8 +165,29 @@ TEST_F(ProjectWindowTest, AnUntitledPageIsKeptAtTheCloseWithoutAQuestionAndComes
     next->restoreLastPage();
     EXPECT_EQ(next->description(), before);
     EXPECT_TRUE(next->CHK_WordWrap->isChecked());
-    EXPECT_FALSE(next->isPageModified());
     EXPECT_TRUE(next->projectPath().isEmpty());
+
+    // Opening a project (as from the file manager) must not push it out unasked.
+    const QString project = folder(QStringLiteral("inny")) + QStringLiteral("inny.zentarek");
+    ASSERT_EQ(writeProjectFile(Project{}, project), std::nullopt);
+    prompts.answerWithCancel(YesNoCancel::Cancel);
+    EXPECT_FALSE(next->openProjectAsked(project));
+    EXPECT_EQ(prompts.calls().last().text, QStringLiteral("Strona ma niezapisane zmiany. Czy zapisać ją jako projekt?"));
+    EXPECT_EQ(next->description(), before) << "Anuluj keeps it";
+    EXPECT_TRUE(prompts.allAnswersUsed());
+}
+
+TEST_F(ProjectWindowTest, AFreshPageKeptAtTheCloseIsLeftWithoutAQuestion)
+{
+    EXPECT_TRUE(open()->close());
+    window.reset();
+    TKreatorDlg *next = open();
+    next->restoreLastPage();
+    EXPECT_FALSE(next->isPageModified());
+    const QString project = folder(QStringLiteral("p")) + QStringLiteral("c.zentarek");
+    ASSERT_EQ(writeProjectFile(Project{}, project), std::nullopt);
+    EXPECT_TRUE(next->openProjectAsked(project));
+    EXPECT_TRUE(prompts.calls().isEmpty());
 }
 
 TEST_F(ProjectWindowTest, ANamedProjectIsOpenedAgainAtTheNextStart)
