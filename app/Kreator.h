@@ -326,6 +326,7 @@ private:
     bool reportReadProblems();
     bool pageFileNameIsUsable();
     void warnAboutMissingFiles();
+    bool recordMelodyIfNeeded();
     PageOutput pageOutput() const;
 
     AppPaths m_paths;

@@ -102,6 +102,8 @@ void TKreatorDlg::preview()
     if (!pageFileNameIsUsable())
         return;
     Generuj_Strone(); // collects the page's files on the way
+    if (!recordMelodyIfNeeded())
+        return;
     const QString name = normalizedPageFileName();
     if (!writePageWithAssets(pageOutput(), m_paths.tempFolder, name, errorBoxesOf(this), &m_madeTempFolders))
         return;
@@ -121,6 +123,8 @@ void TKreatorDlg::save()
         return;
     const QString folder = withTrailingSeparator(QDir::toNativeSeparators(chosen));
     Generuj_Strone();
+    if (!recordMelodyIfNeeded())
+        return;
     const PageOutput page = pageOutput();
     const QStringList replaced = filesThatWouldChange(page, folder, name);
     if (!replaced.isEmpty()
@@ -149,6 +153,8 @@ void TKreatorDlg::publish()
     if (!pageFileNameIsUsable())
         return;
     Generuj_Strone(); // collects the page's files on the way
+    if (!recordMelodyIfNeeded())
+        return;
     const QString name = normalizedPageFileName();
     m_paths.pageFilePath = m_paths.tempFolder + name;
     // A page that could not be written must not be replaced on the server

@@ -3,6 +3,7 @@
 #include "Kreator.h"
 
 #include "MediaPlayer.h"
+#include "MidiRecording.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "Prompts.h"
@@ -10,6 +11,10 @@
 #include "Shell.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -153,6 +158,56 @@ void TKreatorDlg::Przycisk_NagrywajClick()
         if (services().shell->startProgram(recorder, {}, workingFolder, this))
             return;
     BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można uruchomić nagrywania!"), this);
+}
+
+} // namespace zk
+
+namespace zk {
+
+// The recording an HTML5 page needs for its MIDI sound, made once per melody
+// on a thread of its own while a progress window says how far it got. False
+// when it was cancelled or failed (and the user was told why).
+bool TKreatorDlg::recordMelodyIfNeeded()
+{
+    const QString target = m_assets.melodyRecording;
+    if (target.isEmpty() || QFileInfo::exists(target))
+        return true;
+    QProgressDialog progress(QStringLiteral("Nagrywanie melodii \"%1\" dla przeglądarek...").arg(fileNameOf(m_assets.melody)),
+                             QStringLiteral("Anuluj"), 0, 100, this);
+    progress.setObjectName(QStringLiteral("Postep_Nagrania"));
+    progress.setWindowTitle(AppTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+
+    std::atomic<bool> cancelled{false};
+    std::atomic<int> percent{0};
+    RecordingResult result;
+    const QString melody = m_assets.melody;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        result = recordMidi(melody, target, cancelled, [&](double share) { percent = int(share * 100); });
+    }));
+    QEventLoop loop;
+    connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    connect(&progress, &QProgressDialog::canceled, &loop, [&] { cancelled = true; });
+    connect(&progress, &QDialog::rejected, &loop, [&] { cancelled = true; }); // Escape only hides the window
+    QTimer shown;
+    connect(&shown, &QTimer::timeout, &progress, [&] { progress.setValue(percent); });
+    shown.start(100);
+    thread->start(QThread::LowPriority);
+    loop.exec(); // ends with the thread: a recording stops within 10 minutes of sound, or one block after Anuluj
+    thread->wait();
+    progress.close();
+    if (result.cancelled) {
+        Panel_Hint->showMessage(QStringLiteral(" Anulowano nagrywanie melodii."));
+        return false;
+    }
+    if (!result.error.isEmpty()) {
+        BladMsg(MB_ICONERROR, ErrorCaption, result.error, this);
+        return false;
+    }
+    return true;
 }
 
 } // namespace zk

@@ -51,6 +51,23 @@ void printProgress(qint64 sent, qint64 total, const QString &file)
     std::fflush(stderr);
 }
 
+// The recording of a MIDI melody for the page: on a terminal a percentage
+// redrawn in place, otherwise a line at every tenth.
+void printRecordingProgress(double share)
+{
+    static int shown = -1;
+    const int percent = int(share * 100);
+    const bool terminal = isatty(fileno(stderr));
+    if (percent == shown || (!terminal && percent / 10 == shown / 10))
+        return;
+    shown = percent;
+    const QString line = QStringLiteral("Nagrywanie melodii dla przeglądarek: %1%").arg(percent, 3);
+    std::fputs(((terminal ? QStringLiteral("\r") : QString()) + line).toLocal8Bit().constData(), stderr);
+    if (!terminal || percent >= 100)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
 // The password: ZENTAREK_PASSWORD, else the one the publish dialog keeps for
 // the same server and user.
 QString passwordFor(const zk::Project &project, const zk::Registry &registry)
@@ -73,6 +90,7 @@ int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
     context.ownerName = zk::GetWinUserName(registry, zk::services().accountFullName);
     context.badgeSourcePath = zk::makeAppPaths(zk::withTrailingSeparator(QApplication::applicationDirPath()), {}).badgeSourcePath;
     context.report = printError;
+    context.recordingProgress = printRecordingProgress;
     context.password = read.project ? passwordFor(*read.project, registry) : QString();
     context.workFolder = work.path();
     context.progress = printProgress;
@@ -101,6 +119,7 @@ int runWithoutWindow(const zk::CommandLine &line, zk::Registry &registry)
         context.ownerName = zk::GetWinUserName(registry, zk::services().accountFullName);
         context.badgeSourcePath = zk::makeAppPaths(zk::withTrailingSeparator(QApplication::applicationDirPath()), {}).badgeSourcePath;
         context.report = printError;
+        context.recordingProgress = printRecordingProgress;
         return zk::buildProject(line.project, line.output, context) ? 0 : 1;
     }
     case zk::CommandLine::Mode::Publish:

@@ -107,8 +107,24 @@ QString bodyLine(const PageDescription &d, const QHash<QString, QString> &names)
            + KolorNaHex(d.Przycisk_Atrybuty_Kolor_Odwiedzone) + u'>';
 }
 
+// Browsers of today play no BGSOUND and start no sound by themselves: an
+// HTML5 page gets a player with controls, repeating as BGSOUND's LOOP said
+// (a count plays the sound that many times).
+QString audioLine(const PageDescription &d, const QHash<QString, QString> &names)
+{
+    QString repeat;
+    if (d.Check_Infinite)
+        repeat = QStringLiteral(" LOOP");
+    else if (d.Spin_Powtorz > 1)
+        repeat = QStringLiteral(" DATA-RAZY=\"%1\" ONENDED=\"if (--this.dataset.razy > 0) this.play()\"").arg(d.Spin_Powtorz);
+    return QStringLiteral("<AUDIO SRC=\"") + escapeAttribute(pageReference(d.Edit_Src, names)) + QStringLiteral("\" CONTROLS")
+           + repeat + QStringLiteral("></AUDIO>");
+}
+
 QString soundLine(const PageDescription &d, const QHash<QString, QString> &names)
 {
+    if (isHtml5(d.Lista_Atrybuty_DocType))
+        return audioLine(d, names);
     const QString loop = d.Check_Infinite ? QStringLiteral(" LOOP=\"INFINITE\"")
                                           : QStringLiteral(" LOOP=\"%1\"").arg(d.Spin_Powtorz);
     return QStringLiteral("<BGSOUND SRC=\"") + pageReference(d.Edit_Src, names) + u'"' + loop + u'>';

@@ -1,6 +1,9 @@
 #include "Assets.h"
 
 #include "AppError.h"
+#include "MidiRecording.h"
+#include "PageGenerator.h"
+#include "SoundFiles.h"
 #include "Paths.h"
 #include "References.h"
 
@@ -98,13 +101,11 @@ public:
     // "img/a.gif" stays "img/a.gif" in the page; the file goes there too.
     void addRelative(const QString &ref)
     {
-        if (m_context.baseFolder.isEmpty())
+        if (m_recorded.contains(ref))
             return;
-        QString path = splitReference(ref).path;
-        path.replace(u'\\', u'/');
-        const QString target = QDir::cleanPath(QUrl::fromPercentEncoding(path.toUtf8()));
-        if (target.isEmpty() || target == u"." || target == u".." || target.startsWith(QStringLiteral("../")))
-            return; // outside the page's folder: it is already where the page expects it
+        const QString target = relativeTarget(ref);
+        if (target.isEmpty())
+            return;
         const QString source = withTrailingSeparator(m_context.baseFolder) + target;
         const QFileInfo file(source);
         if (!file.isFile())
@@ -117,9 +118,9 @@ public:
     // "/home/jan/logo.gif" becomes "logo.gif", or "logo-2.gif" when that name is taken.
     void addLocal(const QString &ref)
     {
-        ReferenceParts parts{ref, QString()};
-        if (!QFileInfo(ref).isFile() || ref.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
-            parts = splitReference(ref);
+        if (m_recorded.contains(ref))
+            return;
+        const ReferenceParts parts = localParts(ref);
         const QString path = localPathOf(parts);
         const QFileInfo file(path);
         const QString id = identityOf(file, path);
@@ -140,6 +141,35 @@ public:
         m_plan.pageNames.insert(ref, name + parts.suffix);
     }
 
+    // The page's MIDI sound: its recording travels in its place, under the
+    // same name (and folder, for a relative reference) with ".opus".
+    void addMelody(const QString &ref)
+    {
+        const ReferenceKind kind = classifyReference(ref);
+        QString target = kind == ReferenceKind::Relative ? relativeTarget(ref) : QString();
+        const QString path = kind == ReferenceKind::LocalPath ? localPathOf(localParts(ref))
+                             : target.isEmpty()                ? QString()
+                                                               : withTrailingSeparator(m_context.baseFolder) + target;
+        if (path.isEmpty() || !isMidiFile(path))
+            return;
+        const QString recording = cachedRecordingPath(path);
+        if (recording.isEmpty())
+            return;
+        const QString suffix = u'.' + RecordingSuffix;
+        if (target.isEmpty()) {
+            target = uniqueName(QFileInfo(path).completeBaseName() + suffix);
+            m_taken.insert(target.toLower());
+        } else {
+            target = target.left(target.size() - QFileInfo(target).suffix().size() - 1) + suffix;
+            m_taken.insert(target.section(u'/', 0, 0).toLower());
+        }
+        addFile(recording, target);
+        m_plan.pageNames.insert(ref, target);
+        m_plan.melody = path;
+        m_plan.melodyRecording = recording;
+        m_recorded.insert(ref);
+    }
+
     AssetPlan result()
     {
         const QCollator collator = caseInsensitive(m_context.locale);
@@ -150,6 +180,26 @@ public:
     }
 
 private:
+    // The cleaned path of a relative reference below the base folder, or "".
+    QString relativeTarget(const QString &ref) const
+    {
+        if (m_context.baseFolder.isEmpty())
+            return {};
+        QString path = splitReference(ref).path;
+        path.replace(u'\\', u'/');
+        const QString target = QDir::cleanPath(QUrl::fromPercentEncoding(path.toUtf8()));
+        if (target.isEmpty() || target == u"." || target == u".." || target.startsWith(QStringLiteral("../")))
+            return {}; // outside the page's folder: it is already where the page expects it
+        return target;
+    }
+
+    static ReferenceParts localParts(const QString &ref)
+    {
+        if (!QFileInfo(ref).isFile() || ref.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
+            return splitReference(ref);
+        return ReferenceParts{ref, QString()};
+    }
+
     void addFile(const QString &source, const QString &target)
     {
         if (m_targetsInUse.contains(target))
@@ -177,6 +227,7 @@ private:
     QHash<QString, QString> m_targets; // file identity -> target
     QSet<QString> m_taken;             // names in the page's folder, lower case
     QSet<QString> m_targetsInUse;
+    QSet<QString> m_recorded; // references that travel as a recording
 };
 
 } // namespace
@@ -185,6 +236,8 @@ AssetPlan Gen_List(const PageDescription &d, const AssetContext &context)
 {
     const QStringList refs = pageReferences(d);
     Planner planner(context);
+    if (d.Check_Play && isHtml5(d.Lista_Atrybuty_DocType) && !d.Edit_Src.trimmed().isEmpty())
+        planner.addMelody(d.Edit_Src.trimmed()); // before the others: its name must not be taken by the MIDI file
     // Relative references first: their names cannot change, the others can.
     for (const QString &ref : refs)
         if (classifyReference(ref) == ReferenceKind::Relative)

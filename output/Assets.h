@@ -29,6 +29,10 @@ struct AssetPlan {
     QList<TravellingFile> files;       // sorted by source, as the publication lists them
     QHash<QString, QString> pageNames; // local path reference (trimmed) -> the name the page uses
     QStringList missing;               // local paths named by the page that are no file here
+    // A MIDI melody chosen as the sound of an HTML5 page travels as its
+    // recording, which browsers play; both empty when there is none.
+    QString melody;
+    QString melodyRecording; // where the recording is kept; made by recordMidi
     QStringList sources() const;
 };
 
@@ -36,7 +40,8 @@ struct AssetPlan {
 // form (each by its own switch) and from every reference in the editor's
 // lines: absolute paths travel under a name unique in the page's folder,
 // relative references that name a file below the base folder travel to
-// the same relative place, addresses stay where they are.
+// the same relative place, addresses stay where they are. On an HTML5 page
+// a MIDI sound travels as its recording, under its name with ".opus".
 AssetPlan Gen_List(const PageDescription &description, const AssetContext &context);
 
 // The sources of the plan's files and the page file, sorted by the

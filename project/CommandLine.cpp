@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "AppError.h"
+#include "MidiRecording.h"
 #include "PageGenerator.h"
 #include "PageOutput.h"
 #include "PublishRun.h"
@@ -94,6 +95,20 @@ struct GeneratedProject {
     QStringList lines;
 };
 
+// A MIDI sound on an HTML5 page travels as its recording: made here, once
+// per melody (the cache keeps it for the window and later builds).
+bool recordMelody(const AssetPlan &plan, const BuildContext &context)
+{
+    if (plan.melodyRecording.isEmpty() || QFileInfo::exists(plan.melodyRecording))
+        return true;
+    const std::atomic<bool> never{false};
+    const RecordingResult result = recordMidi(plan.melody, plan.melodyRecording, never, context.recordingProgress);
+    if (result.error.isEmpty())
+        return true;
+    context.report(result.error);
+    return false;
+}
+
 std::optional<GeneratedProject> generateProject(const QString &projectPath, const BuildContext &context)
 {
     const ProjectRead read = readProjectFile(projectPath);
@@ -113,6 +128,8 @@ std::optional<GeneratedProject> generateProject(const QString &projectPath, cons
     assets.baseFolder = QFileInfo(projectPath).absolutePath() + u'/';
     assets.reservedNames = {g.pageName, BadgeName};
     g.plan = Gen_List(g.page, assets);
+    if (!recordMelody(g.plan, context))
+        return std::nullopt;
     GeneratorContext generator;
     generator.ownerName = context.ownerName;
     generator.badgeExists = QFile::exists(context.badgeSourcePath);

@@ -27,6 +27,8 @@ struct BuildContext {
     QString ownerName;
     QString badgeSourcePath;
     std::function<void(const QString &)> report; // Polish messages, one per call
+    // The share recorded of a MIDI melody that the page needs as a recording.
+    std::function<void(double)> recordingProgress;
 };
 // Writes the project's page and every file that travels with it into
 // `outputFolder`, as Save does from the window. True on success.

@@ -5,62 +5,18 @@
 #include <QAudioSink>
 #include <QBuffer>
 #include <QFile>
+#include <QtEndian>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QMediaDevices>
 #include <QThread>
 
-#include <fluidsynth.h>
+#include "FluidSynthLibrary.h"
 
 namespace zk {
 
-namespace {
-quint32 le32(const QByteArray &b, qsizetype at)
-{
-    return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16
-           | quint32(uchar(b[at + 3])) << 24;
-}
-} // namespace
-
-bool isWaveFile(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = f.read(12);
-    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
-        return false;
-    bool format = false;
-    while (!f.atEnd()) { // walk the chunks: "fmt " must come, then "data"
-        const QByteArray chunk = f.read(8);
-        if (chunk.size() < 8)
-            return false;
-        const quint32 size = le32(chunk, 4);
-        if (chunk.startsWith("fmt "))
-            format = size >= 16;
-        if (chunk.startsWith("data"))
-            return format && size > 0;
-        if (!f.seek(f.pos() + size + (size & 1)))
-            return false;
-    }
-    return false;
-}
-
-bool isMidiFile(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = f.read(22);
-    return head.size() >= 22 && head.startsWith("MThd") && head.mid(14, 4) == "MTrk";
-}
-
 QString SoundPlayer::soundFont()
 {
-    for (const char *candidate : {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/default-GM.sf2"})
-        if (QFileInfo::exists(QString::fromLatin1(candidate)))
-            return QString::fromLatin1(candidate);
-    return {};
+    return generalMidiSoundFont();
 }
 
 SoundPlayer::SoundPlayer() = default;
@@ -76,57 +32,11 @@ SoundPlayer::~SoundPlayer()
     }
 }
 
-namespace {
-
-// FluidSynth is loaded when the first melody is rendered, not at start-up:
-// it brings some forty libraries of its own.
-struct FluidSynth {
-#define ZK_FLUID(name) decltype(&::name) name = nullptr;
-    ZK_FLUID(new_fluid_settings) ZK_FLUID(fluid_settings_setstr) ZK_FLUID(fluid_settings_setint)
-    ZK_FLUID(new_fluid_synth) ZK_FLUID(fluid_synth_sfload) ZK_FLUID(new_fluid_player) ZK_FLUID(fluid_player_add)
-    ZK_FLUID(fluid_player_play) ZK_FLUID(fluid_player_get_status) ZK_FLUID(new_fluid_file_renderer)
-    ZK_FLUID(fluid_file_renderer_process_block) ZK_FLUID(delete_fluid_file_renderer) ZK_FLUID(delete_fluid_player)
-    ZK_FLUID(delete_fluid_synth) ZK_FLUID(delete_fluid_settings)
-#undef ZK_FLUID
-    bool loaded = false;
-
-    static const FluidSynth &get()
-    {
-        static const FluidSynth instance = load();
-        return instance;
-    }
-
-private:
-    static FluidSynth load()
-    {
-        FluidSynth f;
-        QLibrary lib(QStringLiteral("fluidsynth"), 3);
-        if (!lib.load())
-            return f;
-        bool all = true;
-        const auto resolve = [&](auto &fn, const char *name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(lib.resolve(name));
-            all = all && fn;
-        };
-#define ZK_RESOLVE(name) resolve(f.name, #name);
-        ZK_RESOLVE(new_fluid_settings) ZK_RESOLVE(fluid_settings_setstr) ZK_RESOLVE(fluid_settings_setint)
-        ZK_RESOLVE(new_fluid_synth) ZK_RESOLVE(fluid_synth_sfload) ZK_RESOLVE(new_fluid_player) ZK_RESOLVE(fluid_player_add)
-        ZK_RESOLVE(fluid_player_play) ZK_RESOLVE(fluid_player_get_status) ZK_RESOLVE(new_fluid_file_renderer)
-        ZK_RESOLVE(fluid_file_renderer_process_block) ZK_RESOLVE(delete_fluid_file_renderer) ZK_RESOLVE(delete_fluid_player)
-        ZK_RESOLVE(delete_fluid_synth) ZK_RESOLVE(delete_fluid_settings)
-#undef ZK_RESOLVE
-        f.loaded = all;
-        return f;
-    }
-};
-
-} // namespace
-
 // Renders until the melody ends, it is cancelled, or ten minutes of sound
 // were made (a broken file must not render for ever).
 static bool renderMidi(const QString &midi, const QString &wav, const std::atomic<bool> &cancelled)
 {
-    const QString font = SoundPlayer::soundFont();
+    const QString font = generalMidiSoundFont();
     const FluidSynth &fl = FluidSynth::get();
     if (font.isEmpty() || !fl.loaded)
         return false;
@@ -135,6 +45,7 @@ static bool renderMidi(const QString &midi, const QString &wav, const std::atomi
     fl.fluid_settings_setstr(settings, "audio.file.type", "wav");
     fl.fluid_settings_setstr(settings, "player.timing-source", "sample");
     fl.fluid_settings_setint(settings, "synth.lock-memory", 0);
+    fl.fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1); // not all of the 140 MB font
     fluid_synth_t *synth = fl.new_fluid_synth(settings);
     bool ok = synth && !cancelled && fl.fluid_synth_sfload(synth, QFile::encodeName(font).constData(), 1) != FLUID_FAILED;
     fluid_player_t *player = ok ? fl.new_fluid_player(synth) : nullptr;
@@ -221,11 +132,11 @@ bool SoundPlayer::loadSamples()
     QAudioFormat format;
     QByteArray data;
     for (qsizetype at = 12; at + 8 <= wav.size();) {
-        const quint32 size = le32(wav, at + 4);
+        const quint32 size = qFromLittleEndian<quint32>(wav.constData() + at + 4);
         const QByteArray id = wav.mid(at, 4);
         if (id == "fmt " && at + 24 <= wav.size()) {
             format.setChannelCount(int(uchar(wav[at + 10]) | uchar(wav[at + 11]) << 8));
-            format.setSampleRate(int(le32(wav, at + 12)));
+            format.setSampleRate(int(qFromLittleEndian<quint32>(wav.constData() + at + 12)));
             const int bits = int(uchar(wav[at + 22]) | uchar(wav[at + 23]) << 8);
             format.setSampleFormat(bits == 8 ? QAudioFormat::UInt8 : bits == 32 ? QAudioFormat::Int32 : QAudioFormat::Int16);
         } else if (id == "data") {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MediaPlayer.h"
+#include "SoundFiles.h"
 
 #include <QList>
 #include <QPointer>
@@ -49,10 +50,5 @@ private:
     QAudioSink *m_sink = nullptr;
     QBuffer *m_samples = nullptr;
 };
-
-// A RIFF/WAVE file with a format and a data chunk.
-bool isWaveFile(const QString &path);
-// A Standard MIDI File with its header and at least one track.
-bool isMidiFile(const QString &path);
 
 } // namespace zk

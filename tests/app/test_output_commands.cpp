@@ -1,6 +1,9 @@
 #include "Isolated.h"
 #include "Encoding.h"
 #include "Kreator.h"
+#include "MidiRecording.h"
+#include "MidiSong.h"
+#include "SoundFiles.h"
 #include "THtmlMemo.h"
 #include "PageGenerator.h"
 #include "QtPrompts.h"
@@ -17,6 +20,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -321,6 +326,99 @@ TEST_F(OutputCommandsTest, AnAssetThatCannotBeCopiedEndsTheCommandWithTheErrorRe
     QDir(temp + QStringLiteral("Kot.JPG")).removeRecursively();
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
     EXPECT_EQ(shell.calls.size(), 1) << "the next command runs normally";
+}
+
+} // namespace
+
+namespace {
+
+class MelodyOutputTest : public OutputCommandsTest {
+protected:
+    QString chooseMelody(int seconds)
+    {
+        const QString melody = folder(QStringLiteral("Muzyka")) + QStringLiteral("Melodia.mid");
+        writeFile(melody, zk::testing::midiSong(seconds));
+        prompts.answerOpenFile(melody);
+        QTest::mouseClick(window->Check_Play, Qt::LeftButton, {}, QPoint(5, window->Check_Play->height() / 2));
+        window->Lista_Atrybuty_DocType->setCurrentIndex(window->Lista_Atrybuty_DocType->count() - 1);
+        return melody;
+    }
+    void SetUp() override
+    {
+        OutputCommandsTest::SetUp();
+        if (generalMidiSoundFont().isEmpty())
+            GTEST_SKIP() << "no General MIDI sound font (fluid-soundfont-gm)";
+    }
+};
+
+// Browsers play no MIDI: an HTML5 page's melody travels as its recording,
+// made once and kept for the next commands.
+TEST_F(MelodyOutputTest, AnHtml5PageTakesItsMelodyAsARecordingMadeOnce)
+{
+    const QString melody = chooseMelody(4);
+    ASSERT_TRUE(window->Check_Play->isChecked());
+    const QString target = folder(QStringLiteral("Strona"));
+    prompts.answerFolder(target.chopped(1));
+    QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
+    EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().value(0).text.toStdString();
+    EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("index.html"), QStringLiteral("Melodia.opus"), QStringLiteral("zenanim.gif")}))
+        << "the recording travels, the MIDI file does not";
+    const QByteArray page = readFile(target + QStringLiteral("index.html"));
+    EXPECT_TRUE(page.contains("\r\n<AUDIO SRC=\"Melodia.opus\" CONTROLS LOOP></AUDIO>\r\n")) << page.toStdString();
+    const QString cached = cachedRecordingPath(melody);
+    const QByteArray recording = readFile(cached);
+    EXPECT_TRUE(recording.startsWith("OggS"));
+    EXPECT_EQ(readFile(target + QStringLiteral("Melodia.opus")), recording);
+
+    const QDateTime made = QFileInfo(cached).lastModified();
+    {
+        QFile f(cached);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(made.addSecs(-60), QFileDevice::FileModificationTime));
+    }
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    EXPECT_EQ(readFile(window->paths().tempFolder + QStringLiteral("Melodia.opus")), recording);
+    EXPECT_EQ(QFileInfo(cached).lastModified(), made.addSecs(-60)) << "an unchanged melody is not recorded again";
+}
+
+// The progress window of a long recording answers Escape: nothing is written.
+// A recording that cannot be made says why, and the page is not written
+// without its sound.
+TEST_F(MelodyOutputTest, ALongRecordingShowsItsProgressAndEscapeCancelsIt)
+{
+    const QString melody = chooseMelody(300);
+    int percentSeen = -1;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *dialog = window->findChild<QProgressDialog *>(QStringLiteral("Postep_Nagrania"));
+        if (!dialog || !dialog->isVisible())
+            return;
+        EXPECT_EQ(dialog->labelText(), QStringLiteral("Nagrywanie melodii \"Melodia.mid\" dla przeglądarek..."));
+        if (dialog->value() > 0 && percentSeen < 0) {
+            percentSeen = dialog->value();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        }
+    });
+    watch.start();
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    watch.stop();
+    EXPECT_GT(percentSeen, 0) << "the window showed how far the recording got";
+    EXPECT_LT(percentSeen, 100);
+    EXPECT_EQ(window->statusBar()->currentMessage(), QStringLiteral(" Anulowano nagrywanie melodii."));
+    EXPECT_FALSE(QFile::exists(cachedRecordingPath(melody)));
+    EXPECT_EQ(fileNames(window->paths().tempFolder), QStringList{}) << "no page without its sound";
+    EXPECT_TRUE(shell.calls.isEmpty());
+    EXPECT_TRUE(prompts.messages().isEmpty());
+
+    QDir(path(QStringLiteral("cache"))).removeRecursively();
+    writeFile(path(QStringLiteral("cache/zentarek")), "a file where the cache folder should be");
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("BŁĄD!"));
+    EXPECT_TRUE(prompts.messages()[0].text.startsWith(QStringLiteral("Nie można nagrać melodii \"%1\" dla przeglądarek: nie można utworzyć pliku")
+                                                          .arg(melody)))
+        << prompts.messages()[0].text.toStdString();
+    EXPECT_TRUE(shell.calls.isEmpty());
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // page is left, the page kept at the close and the recovery file.
 #include "CommandLine.h"
 #include "Isolated.h"
+#include "MidiSong.h"
+#include "SoundFiles.h"
 #include "Kreator.h"
 #include "Services.h"
 #include "Session.h"
@@ -274,6 +276,13 @@ TEST_F(ProjectWindowTest, BuildWritesWhatSaveWritesFromTheWindow)
     editPage(w, QStringLiteral("Zbudowana"));
     w->Check_Uklad_Logo->setChecked(true);
     w->Edit_Uklad_Logo->setText(projectFolder + QStringLiteral("logo.gif"));
+    const bool melody = !generalMidiSoundFont().isEmpty(); // an HTML5 page whose melody travels as a recording
+    if (melody) {
+        writeFile(projectFolder + QStringLiteral("muzyka/tło.mid"), zk::testing::midiSong(3));
+        w->Check_Play->setChecked(true);
+        w->Edit_Src->setText(projectFolder + QStringLiteral("muzyka/tło.mid"));
+        w->Lista_Atrybuty_DocType->setCurrentIndex(w->Lista_Atrybuty_DocType->count() - 1);
+    }
     ASSERT_TRUE(w->saveProjectTo(projectFolder + QStringLiteral("s.zentarek")));
     window.reset();
 
@@ -285,8 +294,10 @@ TEST_F(ProjectWindowTest, BuildWritesWhatSaveWritesFromTheWindow)
 
     const QString fromBuild = path(QStringLiteral("z wiersza"));
     QStringList reports;
+    QList<double> recorded;
     BuildContext context{GetWinUserName(*registry, services().accountFullName), fresh->paths().badgeSourcePath,
-                         [&](const QString &text) { reports << text; }};
+                         [&](const QString &text) { reports << text; }, [&](double share) { recorded << share; }};
+    QDir(path(QStringLiteral("cache"))).removeRecursively(); // the command line records the melody itself
     ASSERT_TRUE(buildProject(projectFolder + QStringLiteral("s.zentarek"), fromBuild, context)) << reports.join(u'\n').toStdString();
     EXPECT_TRUE(reports.isEmpty());
 
@@ -301,6 +312,12 @@ TEST_F(ProjectWindowTest, BuildWritesWhatSaveWritesFromTheWindow)
     const QStringList files = listing(fromWindow);
     ASSERT_EQ(listing(fromBuild + u'/'), files);
     EXPECT_TRUE(files.contains(QStringLiteral("obrazki/kot.gif")));
+    if (melody) {
+        EXPECT_TRUE(files.contains(QStringLiteral("tło.opus"))) << files.join(u' ').toStdString();
+        EXPECT_FALSE(files.contains(QStringLiteral("tło.mid")));
+        ASSERT_FALSE(recorded.isEmpty());
+        EXPECT_DOUBLE_EQ(recorded.last(), 1.0);
+    }
     for (const QString &f : files) {
         QList<QByteArray> a = zk::testing::readFile(fromWindow + f).split('\n');
         QList<QByteArray> b = zk::testing::readFile(fromBuild + u'/' + f).split('\n');

@@ -68,6 +68,34 @@ TEST(Generator, Html5AndUtf8ChangeOnlyTheirOwnLines)
     EXPECT_EQ(classic[typeLine - 1], QStringLiteral("<HEAD>")) << "the charset begins the head";
 }
 
+// Today's browsers ignore BGSOUND and start no sound on their own: an HTML5
+// page gets a player with controls that repeats as the form says.
+TEST(Generator, TheSoundOfAnHtml5PageIsAnAudioPlayerThatRepeatsAsChosen)
+{
+    PageDescription d = freshDescription(QStringLiteral("Jan Kowalski"));
+    d.Check_Play = true;
+    d.Edit_Src = QStringLiteral("/home/jan/Muzyka/Melodia & Co.mid");
+    GeneratorContext c = fixedContext();
+    c.pageNames.insert(d.Edit_Src, QStringLiteral("Melodia & Co.opus"));
+    const auto soundLineOf = [&](const PageDescription &page) {
+        const QStringList lines = Generuj_Strone(page, c).pageLines;
+        const qsizetype body = lines.indexOf(QRegularExpression(QStringLiteral("^<BODY.*")));
+        return body >= 0 && body + 1 < lines.size() ? lines[body + 1] : QString();
+    };
+    d.Check_Infinite = true;
+    EXPECT_EQ(soundLineOf(d), QStringLiteral("<BGSOUND SRC=\"Melodia & Co.opus\" LOOP=\"INFINITE\">")) << "as before";
+    d.Lista_Atrybuty_DocType = Html5DocType;
+    EXPECT_EQ(soundLineOf(d), QStringLiteral("<AUDIO SRC=\"Melodia &amp; Co.opus\" CONTROLS LOOP></AUDIO>"));
+    d.Check_Infinite = false;
+    d.Spin_Powtorz = 3;
+    EXPECT_EQ(soundLineOf(d), QStringLiteral("<AUDIO SRC=\"Melodia &amp; Co.opus\" CONTROLS DATA-RAZY=\"3\" "
+                                             "ONENDED=\"if (--this.dataset.razy > 0) this.play()\"></AUDIO>"));
+    for (int once : {0, 1}) {
+        d.Spin_Powtorz = once;
+        EXPECT_EQ(soundLineOf(d), QStringLiteral("<AUDIO SRC=\"Melodia &amp; Co.opus\" CONTROLS></AUDIO>")) << once;
+    }
+}
+
 TEST(Generator, FullyLoadedDescription)
 {
     PageDescription d = freshDescription(QStringLiteral("Jan Kowalski"));

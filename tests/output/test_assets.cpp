@@ -1,6 +1,9 @@
 #include "AppError.h"
 #include "Assets.h"
 #include "Isolated.h"
+#include "MidiRecording.h"
+#include "MidiSong.h"
+#include "Paths.h"
 #include "PageGenerator.h"
 #include "PageOutput.h"
 #include "../generator/Pages.h"
@@ -188,6 +191,55 @@ TEST_F(AssetPlanTest, FormFilesFollowTheirOwnSwitchesAndTheirPagesNamesAreUnique
     EXPECT_EQ(p.pageNames.value(path(QStringLiteral("Foto/Logo.GIF"))), QStringLiteral("Logo.GIF"));
     EXPECT_EQ(p.pageNames.value(path(QStringLiteral("ikony/logo.gif"))), QStringLiteral("logo-2.gif"));
     EXPECT_EQ(planFor(d).files, p.files) << "running it again gives the same plan";
+}
+
+// Browsers play no MIDI: on an HTML5 page the melody travels as its
+// recording, under its own name (and folder) with ".opus"; other sounds and
+// other document types take the sound file as it is.
+TEST_F(AssetPlanTest, AMidiSoundOfAnHtml5PageTravelsAsItsRecording)
+{
+    const QString base = folder(QStringLiteral("projekt"));
+    writeFile(path(QStringLiteral("Muzyka/Melodia.MID")), zk::testing::midiSong(2));
+    writeFile(base + QStringLiteral("dzwieki/tlo.mid"), zk::testing::midiSong(3));
+    writeFile(path(QStringLiteral("Muzyka/szum.wav")), "RIFF....WAVE");
+    writeFile(path(QStringLiteral("Muzyka/udawana.mid")), "not a melody");
+    PageDescription d;
+    d.PopUp_Atrybuty_Tlo_Kolor = true;
+    d.Check_Uklad_Logo = d.Check_Uklad_Odnosniki_Ikona = d.Check_Uklad_Adresy_Ikona = false;
+    d.Check_Play = true;
+    d.Lista_Atrybuty_DocType = Html5DocType;
+    const QString melody = path(QStringLiteral("Muzyka/Melodia.MID"));
+    d.Edit_Src = melody;
+    d.Edytorek = {QStringLiteral("<A HREF=\"%1\">melodia</A> <IMG SRC=\"%2\">").arg(melody, path(QStringLiteral("Muzyka/Melodia.gif")))};
+    writeFile(path(QStringLiteral("Muzyka/Melodia.gif")), "gif");
+
+    AssetPlan p = planFor(d, base);
+    ASSERT_EQ(p.melody, melody);
+    EXPECT_EQ(p.melodyRecording, cachedRecordingPath(melody));
+    EXPECT_TRUE(p.melodyRecording.startsWith(path(QStringLiteral("cache/")))) << p.melodyRecording.toStdString();
+    EXPECT_EQ(p.pageNames.value(melody), QStringLiteral("Melodia.opus")) << "the page and the link name the recording";
+    EXPECT_EQ(p.files, (QList<TravellingFile>{{p.melodyRecording, QStringLiteral("Melodia.opus")},
+                                              {path(QStringLiteral("Muzyka/Melodia.gif")), QStringLiteral("Melodia.gif")}}))
+        << "the MIDI file itself does not travel";
+
+    d.Edit_Src = QStringLiteral("dzwieki/tlo.mid"); // relative to the project
+    p = planFor(d, base);
+    EXPECT_EQ(p.melody, base + QStringLiteral("dzwieki/tlo.mid"));
+    EXPECT_EQ(p.pageNames.value(QStringLiteral("dzwieki/tlo.mid")), QStringLiteral("dzwieki/tlo.opus"));
+    EXPECT_TRUE(p.files.contains(TravellingFile{p.melodyRecording, QStringLiteral("dzwieki/tlo.opus")}));
+    EXPECT_NE(p.melodyRecording, cachedRecordingPath(melody)) << "another melody, another recording";
+
+    for (const QString &other : {path(QStringLiteral("Muzyka/szum.wav")), path(QStringLiteral("Muzyka/udawana.mid"))}) {
+        d.Edit_Src = other;
+        p = planFor(d, base);
+        EXPECT_TRUE(p.melody.isEmpty()) << other.toStdString();
+        EXPECT_TRUE(p.files.contains(TravellingFile{other, fileNameOf(other)})) << "travels as it is: " << other.toStdString();
+    }
+    d.Edit_Src = melody;
+    d.Lista_Atrybuty_DocType = QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Final//EN\">");
+    p = planFor(d, base);
+    EXPECT_TRUE(p.melody.isEmpty()) << "BGSOUND plays MIDI in the browsers it was made for";
+    EXPECT_TRUE(p.files.contains(TravellingFile{melody, QStringLiteral("Melodia.MID")}));
 }
 
 // The main text of a common home page, generated with the names the plan
