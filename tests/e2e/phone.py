@@ -4,9 +4,11 @@ type are built by the real program (zentarek --build) in each of the three
 encodings and loaded into headless Chromium emulating a phone (390 x 844 CSS
 px, device scale 3, through its remote debugging protocol on 127.0.0.1). The
 page must not scroll sideways, its body text must be at least 16 CSS px, and
-every Polish letter, the euro sign and an emoji must show as typed. The same
-page with a 1998 document type is loaded too: it must be laid out 980 px wide,
-which shows the check can fail.
+every Polish letter, the euro sign and an emoji must show as typed. Each page
+has a background sound (a MIDI melody, which the program records as Ogg
+Opus, or a WAV file): its AUDIO element must load the media and know its
+length. The same page with a 1998 document type is loaded too: it must be
+laid out 980 px wide, which shows the check can fail, and keep its BGSOUND.
 
 Usage: phone.py PROGRAM   (prints "N passed, M failed"; exit 1 on failure)
 """
@@ -21,6 +23,7 @@ import sys
 import tempfile
 import time
 import urllib.request
+import wave
 
 CHROMIUM = "/usr/bin/chromium"
 DEADLINE = 30.0
@@ -30,6 +33,26 @@ PHONE = {"width": 390, "height": 844, "deviceScaleFactor": 3, "mobile": True}
 
 class Failure(Exception):
     pass
+
+
+def midi_melody(path, seconds):
+    """A Standard MIDI File: one piano note and a chord every half second."""
+    events = b"\x00\xc0\x00"
+    for beat in range(seconds * 2):
+        key = (60, 64, 67, 72)[beat % 4]
+        events += b"\x00\x90" + bytes([key, 90]) + b"\x00\x90" + bytes([key - 12, 70])
+        events += b"\x83\x60\x80" + bytes([key, 0]) + b"\x00\x80" + bytes([key - 12, 0])  # 480 ticks later
+    events += b"\x00\xff\x2f\x00"
+    with open(path, "wb") as f:
+        f.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk" + struct.pack(">I", len(events)) + events)
+
+
+def wave_sound(path, seconds):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(8000)
+        w.writeframes(b"\x00\x10" * (8000 * seconds))
 
 
 class DevTools:
@@ -122,23 +145,45 @@ class Browser:
         self.tools.wait_event("Page.loadEventFired")
         script = ("JSON.stringify({inner: window.innerWidth, scroll: document.documentElement.scrollWidth,"
                   " font: parseFloat(getComputedStyle(document.getElementById('tresc')).fontSize),"
-                  " text: document.getElementById('tresc').textContent})")
-        return json.loads(self.tools.call("Runtime.evaluate", expression=script, returnByValue=True)["result"]["value"])
+                  " text: document.getElementById('tresc').textContent,"
+                  " bgsound: document.getElementsByTagName('bgsound').length})")
+        m = json.loads(self.tools.call("Runtime.evaluate", expression=script, returnByValue=True)["result"]["value"])
+        m["audio"] = self.audio()
+        return m
+
+    def audio(self):
+        """What the page's AUDIO element knows once its media is loaded (or failed)."""
+        script = ("new Promise(done => { const a = document.querySelector('audio'); if (!a) return done(null);"
+                  " const tell = () => done({src: a.currentSrc.split('/').pop(), duration: a.duration,"
+                  " state: a.readyState, error: a.error && a.error.code, loop: a.loop, controls: a.controls});"
+                  " if (a.readyState >= 1 || a.error) return tell();"
+                  " a.addEventListener('loadedmetadata', tell); a.addEventListener('error', tell);"
+                  " setTimeout(tell, %d); })" % int(DEADLINE * 1000 / 2))
+        result = self.tools.call("Runtime.evaluate", expression=script, awaitPromise=True, returnByValue=True)
+        return result["result"].get("value")
 
     def close(self):
         self.proc.kill()
         self.proc.wait(10)
 
 
-def build(program, root, name, doctype, encoding):
+def build(program, root, name, doctype, encoding, sound):
     folder = os.path.join(root, name)
     os.makedirs(folder)
+    if sound.endswith(".mid"):
+        midi_melody(os.path.join(folder, sound), 5)
+    else:
+        wave_sound(os.path.join(folder, sound), 2)
     project = os.path.join(folder, "strona.zentarek")
     with open(project, "w", encoding="utf-8") as f:
         json.dump({"format": "zentarek-projekt", "wersja": 1,
                    "strona": {"typDokumentu": doctype, "kodowanie": encoding, "nazwaPliku": "index.html",
-                              "tytul": TEXT, "tekst": '<P id="tresc">%s</P>\n' % TEXT}}, f, ensure_ascii=False)
-    env = dict(os.environ, HOME=os.path.join(root, "home"), XDG_CONFIG_HOME=os.path.join(root, "home", ".config"))
+                              "tytul": TEXT, "tekst": '<P id="tresc">%s</P>\n' % TEXT,
+                              "dzwiek": {"wlaczony": True, "plik": {"wProjekcie": sound}, "bezKonca": False,
+                                         "powtorzenia": 3}}}, f, ensure_ascii=False)
+    home = os.path.join(root, "home")
+    env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+               XDG_CACHE_HOME=os.path.join(home, ".cache"), XDG_DATA_HOME=os.path.join(home, ".local", "share"))
     done = subprocess.run([program, "--build", project, "--output", os.path.join(folder, "www")],
                           capture_output=True, text=True, timeout=60, env=env)
     if done.returncode != 0:
@@ -156,25 +201,38 @@ def main():
     passed, failed = 0, 0
     try:
         browser = Browser(root)
+        sounds = {"UTF-8": ("melodia.mid", "melodia.opus", 6.0), "ISO-8859-2": ("szum.wav", "szum.wav", 2.0),
+                  "CP-1250": ("dzwięk.mid", "dzwi%C4%99k.opus", 6.0)}
         for encoding in ("UTF-8", "ISO-8859-2", "CP-1250"):
+            chosen, travels, length = sounds[encoding]
             try:
-                m = browser.measure(build(program, root, "html5-" + encoding, "<!DOCTYPE html>", encoding))
+                page = build(program, root, "html5-" + encoding, "<!DOCTYPE html>", encoding, chosen)
+                m = browser.measure(page)
                 if m["inner"] != PHONE["width"] or m["scroll"] > m["inner"]:
                     raise Failure("laid out %d px wide in a %d px window" % (m["scroll"], m["inner"]))
                 if m["font"] < 16:
                     raise Failure("body text of %.1f CSS px" % m["font"])
                 if m["text"] != TEXT:
                     raise Failure("shows %r" % m["text"])
+                a = m["audio"]
+                if not a or a["error"] or a["state"] < 1 or a["src"] != travels or not a["controls"]:
+                    raise Failure("the sound does not load: %s" % a)
+                if not length <= a["duration"] <= length + 4:
+                    raise Failure("the sound lasts %s s, not about %s s" % (a["duration"], length))
+                if chosen.endswith(".mid") and os.path.exists(os.path.join(os.path.dirname(page), chosen)):
+                    raise Failure("the MIDI file travelled with the page")
                 passed += 1
                 print("PASS html5 %-10s %s" % (encoding, m))
             except Failure as e:
                 failed += 1
                 print("FAIL html5 %-10s %s" % (encoding, e))
-        m = browser.measure(build(program, root, "classic", '<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.0 Final//EN">',
-                                  "ISO-8859-2"))
-        if m["scroll"] == 980 and m["text"] == TEXT:
+        page = build(program, root, "classic", '<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.0 Final//EN">',
+                     "ISO-8859-2", "melodia.mid")
+        m = browser.measure(page)
+        if m["scroll"] == 980 and m["text"] == TEXT and m["bgsound"] == 1 and m["audio"] is None \
+                and os.path.exists(os.path.join(os.path.dirname(page), "melodia.mid")):
             passed += 1
-            print("PASS classic   laid out 980 px wide, as a 1998 page is on a phone")
+            print("PASS classic   laid out 980 px wide, as a 1998 page is on a phone, with BGSOUND and its MIDI file")
         else:
             failed += 1
             print("FAIL classic   %s" % m)
