@@ -170,6 +170,9 @@ void TKreatorDlg::publish()
     PublishFiles = publicationFiles(m_assets, m_paths.pageFilePath);
     TPubDlg dialog(PublishFiles, m_paths.badgeSourcePath, this);
     dialog.setRemoteNames(remoteNames);
+    if (!m_assets.melody.isEmpty())
+        dialog.setShownNames({{m_assets.melodyRecording, QStringLiteral("%1 (nagranie melodii %2)")
+                                                             .arg(remoteNames.value(m_assets.melodyRecording), m_assets.melody)}});
     dialog.exec();
 }
 

@@ -152,6 +152,13 @@ void TPubDlg::buildTree()
     Tree->setUpdatesEnabled(true);
 }
 
+void TPubDlg::setShownNames(const QHash<QString, QString> &names)
+{
+    QTreeWidgetItem *publication = Tree->topLevelItem(1);
+    for (int i = 0; publication && i < publication->childCount() && i < m_files.size(); ++i)
+        publication->child(i)->setText(0, names.value(m_files[i], m_files[i]));
+}
+
 void TPubDlg::LadujProfile()
 {
     const Registry &r = *services().registry;

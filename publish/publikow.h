@@ -45,6 +45,9 @@ public:
     // Where each file goes on the server, relative to the target folder
     // ("img/a.gif"); a file not named here goes under its own file name.
     void setRemoteNames(const QHash<QString, QString> &names) { m_remoteNames = names; }
+    // How the list shows a file that is not sent from where the user chose
+    // it (the recording of a melody, kept in the cache): file -> text.
+    void setShownNames(const QHash<QString, QString> &names);
 
     void LadujProfile();
     void SaveProfile();

@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 using namespace zk;
 using zk::testing::Isolated;
@@ -378,6 +379,19 @@ TEST_F(MelodyOutputTest, AnHtml5PageTakesItsMelodyAsARecordingMadeOnce)
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
     EXPECT_EQ(readFile(window->paths().tempFolder + QStringLiteral("Melodia.opus")), recording);
     EXPECT_EQ(QFileInfo(cached).lastModified(), made.addSecs(-60)) << "an unchanged melody is not recorded again";
+
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog && dialog->objectName() == QStringLiteral("TPubDlg"));
+        auto *tree = dialog->findChild<QTreeWidget *>(QStringLiteral("Tree"));
+        for (int i = 0; i < tree->topLevelItem(1)->childCount(); ++i)
+            listed << tree->topLevelItem(1)->child(i)->text(0);
+        dialog->reject();
+    });
+    QTest::mouseClick(window->Przycisk_Punliku, Qt::LeftButton);
+    EXPECT_TRUE(listed.contains(QStringLiteral("Melodia.opus (nagranie melodii %1)").arg(melody))) << listed.join(u'\n').toStdString();
+    EXPECT_FALSE(listed.contains(cached)) << "not the cache's name for it";
 }
 
 // The progress window of a long recording answers Escape: nothing is written.
