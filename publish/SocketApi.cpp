@@ -1,7 +1,17 @@
 #include "SocketApi.h"
 
+#include <QDeadlineTimer>
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <mutex>
+#include <unordered_map>
+
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -21,7 +31,7 @@ sockaddr_in ipv4(quint32 address, quint16 port)
     return a;
 }
 
-Wait waitFor(SocketHandle s, short events, int timeoutMs)
+Wait pollFor(SocketHandle s, short events, int timeoutMs)
 {
     pollfd p{s, events, 0};
     for (;;) {
@@ -34,6 +44,245 @@ Wait waitFor(SocketHandle s, short events, int timeoutMs)
             return Wait::Failed;
     }
 }
+
+// ------------------------------------------------------------------- TLS
+
+struct TlsSocket {
+    SSL *ssl = nullptr;
+    bool broken = false; // a fatal error: no close_notify may follow
+};
+
+std::mutex tlsMutex;
+std::unordered_map<SocketHandle, TlsSocket> tlsSockets;
+
+SSL *tlsOf(SocketHandle s)
+{
+    std::lock_guard lock(tlsMutex);
+    const auto it = tlsSockets.find(s);
+    return it == tlsSockets.end() ? nullptr : it->second.ssl;
+}
+
+void markBroken(SocketHandle s)
+{
+    std::lock_guard lock(tlsMutex);
+    const auto it = tlsSockets.find(s);
+    if (it != tlsSockets.end())
+        it->second.broken = true;
+}
+
+SSL_CTX *clientContext()
+{
+    static SSL_CTX *const context = [] {
+        SSL_CTX *c = SSL_CTX_new(TLS_client_method());
+        if (!c)
+            return c;
+        SSL_CTX_set_min_proto_version(c, TLS1_2_VERSION);
+        SSL_CTX_set_default_verify_paths(c);
+        SSL_CTX_set_verify(c, SSL_VERIFY_NONE, nullptr); // verified, then judged by the caller
+        SSL_CTX_set_mode(c, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+        return c;
+    }();
+    return context;
+}
+
+// The result of an SSL call as the plain socket calls give it: a count,
+// 0 at the end of the stream, or -1 with errno (EAGAIN: not yet).
+long tlsResult(SocketHandle s, SSL *ssl, int r)
+{
+    if (r > 0)
+        return r;
+    switch (SSL_get_error(ssl, r)) {
+    case SSL_ERROR_WANT_READ:
+    case SSL_ERROR_WANT_WRITE:
+        errno = EAGAIN;
+        return -1;
+    case SSL_ERROR_ZERO_RETURN: // close_notify
+        return 0;
+    case SSL_ERROR_SYSCALL:
+        ERR_clear_error();
+        markBroken(s);
+        if (errno == 0 || errno == EAGAIN)
+            return 0; // the peer closed without close_notify: an end all the same
+        return -1;
+    default:
+        ERR_clear_error();
+        markBroken(s);
+        errno = ECONNRESET;
+        return -1;
+    }
+}
+
+void sendCloseNotify(SocketHandle s)
+{
+    SSL *ssl = nullptr;
+    {
+        std::lock_guard lock(tlsMutex);
+        const auto it = tlsSockets.find(s);
+        if (it == tlsSockets.end() || it->second.broken)
+            return;
+        ssl = it->second.ssl;
+        it->second.broken = true; // once
+    }
+    if (SSL_is_init_finished(ssl))
+        SSL_shutdown(ssl); // non-blocking: the alert goes out or is dropped, the close never waits
+    ERR_clear_error();
+}
+
+QString certificateProblem(long result)
+{
+    switch (result) {
+    case X509_V_OK:
+        return {};
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return QStringLiteral("certyfikat serwera wygasł");
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return QStringLiteral("certyfikat serwera nie jest jeszcze ważny");
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return QStringLiteral("certyfikat wystawiono dla innej nazwy serwera");
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        return QStringLiteral("certyfikat podpisał sam serwer, a nie zaufany urząd certyfikacji");
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        return QStringLiteral("certyfikat wystawił nieznany urząd certyfikacji");
+    case X509_V_ERR_CERT_REVOKED:
+        return QStringLiteral("certyfikat serwera został unieważniony");
+    default:
+        return QStringLiteral("certyfikatu nie można zweryfikować (%1)")
+            .arg(QString::fromLatin1(X509_verify_cert_error_string(result)));
+    }
+}
+
+void describePeer(SSL *ssl, TlsDetails &details)
+{
+    details.version = QString::fromLatin1(SSL_get_version(ssl));
+    details.cipher = QString::fromLatin1(SSL_get_cipher_name(ssl));
+    details.resumed = SSL_session_reused(ssl) == 1;
+    X509 *certificate = SSL_get1_peer_certificate(ssl);
+    if (!certificate) {
+        details.problem = QStringLiteral("serwer nie przedstawił certyfikatu");
+        return;
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha256(), digest, &length) == 1)
+        details.fingerprint = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), length).toHex(':').toUpper());
+    X509_free(certificate);
+    details.problem = certificateProblem(SSL_get_verify_result(ssl));
+    details.verified = details.problem.isEmpty();
+}
+
+} // namespace
+
+TlsStart startTls(SocketHandle s, const QString &host, SocketHandle resumeFrom, int timeoutMs, TlsDetails &details,
+                  QString &error)
+{
+    SSL_CTX *context = clientContext();
+    SSL *ssl = context ? SSL_new(context) : nullptr;
+    if (!ssl) {
+        error = QStringLiteral("nie można przygotować biblioteki OpenSSL");
+        return TlsStart::Failed;
+    }
+    const QByteArray name = host.toUtf8();
+    if (parseDotted(host) != NoAddress) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.constData());
+    } else {
+        SSL_set_tlsext_host_name(ssl, name.constData());
+        SSL_set1_host(ssl, name.constData());
+    }
+    if (SSL *control = tlsOf(resumeFrom)) {
+        if (SSL_SESSION *session = SSL_get1_session(control)) {
+            SSL_set_session(ssl, session);
+            SSL_SESSION_free(session);
+        }
+    }
+    ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL, 0) | O_NONBLOCK); // for good: the waits below keep the time
+    SSL_set_fd(ssl, s);
+    SSL_set_connect_state(ssl);
+    {
+        std::lock_guard lock(tlsMutex);
+        tlsSockets[s] = TlsSocket{ssl, false};
+    }
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const int r = SSL_do_handshake(ssl);
+        if (r == 1)
+            break;
+        const int why = SSL_get_error(ssl, r);
+        if (why != SSL_ERROR_WANT_READ && why != SSL_ERROR_WANT_WRITE) {
+            const unsigned long code = ERR_get_error();
+            ERR_clear_error();
+            markBroken(s);
+            error = code ? QString::fromLatin1(ERR_reason_error_string(code))
+                         : QStringLiteral("serwer zamknął połączenie w trakcie uzgadniania szyfrowania");
+            return TlsStart::Failed;
+        }
+        const int left = int(std::max<qint64>(0, deadline.remainingTime()));
+        const Wait w = pollFor(s, why == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, left);
+        if (w != Wait::Ready) {
+            markBroken(s);
+            error = QStringLiteral("serwer nie dokończył uzgadniania szyfrowania w ciągu %1 s").arg(timeoutMs / 1000.0);
+            return w == Wait::TimedOut ? TlsStart::TimedOut : TlsStart::Failed;
+        }
+    }
+    describePeer(ssl, details);
+    return TlsStart::Done;
+}
+
+bool hasTls(SocketHandle s)
+{
+    return tlsOf(s) != nullptr;
+}
+
+void finishTls(SocketHandle s, int timeoutMs)
+{
+    if (!hasTls(s))
+        return;
+    sendCloseNotify(s);
+    ::shutdown(s, SHUT_WR);
+    const QDeadlineTimer deadline(timeoutMs);
+    char discard[4096];
+    for (;;) { // what comes after our close is of no interest: read raw
+        const ssize_t n = ::recv(s, discard, sizeof discard, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            return;
+        if (n < 0 && pollFor(s, POLLIN, int(std::max<qint64>(0, deadline.remainingTime()))) != Wait::Ready)
+            return;
+    }
+}
+
+bool hasBufferedTlsData(SocketHandle s)
+{
+    SSL *ssl = tlsOf(s);
+    return ssl && SSL_pending(ssl) > 0;
+}
+
+namespace {
+
+// Readable for a TLS socket means a byte of data (or the end) is there,
+// not only a record of TLS's own, such as a session ticket.
+Wait waitFor(SocketHandle s, short events, int timeoutMs)
+{
+    SSL *ssl = events == POLLIN ? tlsOf(s) : nullptr;
+    if (!ssl)
+        return pollFor(s, events, timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(timeoutMs));
+    for (;;) {
+        if (SSL_pending(ssl) > 0)
+            return Wait::Ready;
+        const Wait w = pollFor(s, POLLIN, timeoutMs < 0 ? -1 : int(std::max<qint64>(0, deadline.remainingTime())));
+        if (w != Wait::Ready)
+            return w;
+        char byte;
+        if (tlsResult(s, ssl, SSL_peek(ssl, &byte, 1)) >= 0 || errno != EAGAIN)
+            return Wait::Ready;
+        if (deadline.hasExpired())
+            return Wait::TimedOut;
+    }
+}
+
 } // namespace
 
 const int TimedOutError = ETIMEDOUT;
@@ -60,6 +309,8 @@ SocketHandle createTcpSocket()
 
 bool setNonBlocking(SocketHandle s, bool on)
 {
+    if (hasTls(s))
+        return true; // always non-blocking underneath; the waits keep the time
     const int flags = ::fcntl(s, F_GETFL, 0);
     return flags >= 0 && ::fcntl(s, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
 }
@@ -143,6 +394,8 @@ int peerName(SocketHandle s)
 
 long receiveSome(SocketHandle s, char *buffer, std::size_t size)
 {
+    if (SSL *ssl = tlsOf(s))
+        return tlsResult(s, ssl, SSL_read(ssl, buffer, int(std::min<std::size_t>(size, INT_MAX))));
     ssize_t r;
     do
         r = ::recv(s, buffer, size, 0);
@@ -152,6 +405,8 @@ long receiveSome(SocketHandle s, char *buffer, std::size_t size)
 
 long peekSome(SocketHandle s, char *buffer, std::size_t size)
 {
+    if (SSL *ssl = tlsOf(s))
+        return tlsResult(s, ssl, SSL_peek(ssl, buffer, int(std::min<std::size_t>(size, INT_MAX))));
     ssize_t r;
     do
         r = ::recv(s, buffer, size, MSG_PEEK | MSG_DONTWAIT);
@@ -161,6 +416,8 @@ long peekSome(SocketHandle s, char *buffer, std::size_t size)
 
 long sendSomeNow(SocketHandle s, const char *data, std::size_t size)
 {
+    if (SSL *ssl = tlsOf(s))
+        return size == 0 ? 0 : tlsResult(s, ssl, SSL_write(ssl, data, int(std::min<std::size_t>(size, INT_MAX))));
     ssize_t r;
     do
         r = ::send(s, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -170,6 +427,8 @@ long sendSomeNow(SocketHandle s, const char *data, std::size_t size)
 
 long receiveSomeNow(SocketHandle s, char *buffer, std::size_t size)
 {
+    if (SSL *ssl = tlsOf(s))
+        return tlsResult(s, ssl, SSL_read(ssl, buffer, int(std::min<std::size_t>(size, INT_MAX))));
     ssize_t r;
     do
         r = ::recv(s, buffer, size, MSG_DONTWAIT);
@@ -179,11 +438,31 @@ long receiveSomeNow(SocketHandle s, char *buffer, std::size_t size)
 
 void shutdownSending(SocketHandle s)
 {
+    sendCloseNotify(s);
     ::shutdown(s, SHUT_WR);
 }
 
 void closeHandle(SocketHandle s)
 {
+    sendCloseNotify(s);
+    SSL *ssl = nullptr;
+    {
+        std::lock_guard lock(tlsMutex);
+        const auto it = tlsSockets.find(s);
+        if (it != tlsSockets.end()) {
+            ssl = it->second.ssl;
+            tlsSockets.erase(it);
+        }
+    }
+    if (ssl) {
+        SSL_free(ssl);
+        // Bytes left unread (TLS's session tickets on an upload's data
+        // connection) would make close() reset the connection, and the
+        // server could lose the end of the file still in its buffers.
+        char discard[4096];
+        for (int i = 0; i < 256 && ::recv(s, discard, sizeof discard, MSG_DONTWAIT) > 0; ++i) {
+        }
+    }
     ::close(s);
 }
 

@@ -42,6 +42,34 @@ enum class Wait { Ready, TimedOut, Failed };
 Wait waitReadable(SocketHandle s, int timeoutMs);
 Wait waitWritable(SocketHandle s, int timeoutMs);
 
+// TLS (OpenSSL) on a connected socket, as the client. After startTls the
+// receive, peek, send and wait functions above speak TLS on that socket,
+// which stays non-blocking underneath (the waits keep the deadlines);
+// shutdownSending and closeHandle send TLS's close_notify first.
+struct TlsDetails {
+    QString version;     // "TLSv1.3"
+    QString cipher;      // "TLS_AES_256_GCM_SHA384"
+    bool resumed = false; // the session of `resumeFrom` was taken up
+    bool verified = false; // trusted authority, valid dates, the host's name
+    QString problem;     // why not, in Polish ("" when verified)
+    QString fingerprint; // SHA-256 of the server's certificate, "AB:CD:..."
+};
+enum class TlsStart { Done, TimedOut, Failed };
+// The handshake within timeoutMs; the certificate is checked against the
+// system's authorities (SSL_CERT_FILE and SSL_CERT_DIR are honoured) and
+// `host`, and the result reported, not enforced: the caller decides.
+// `resumeFrom`: a TLS socket whose session this connection takes up.
+TlsStart startTls(SocketHandle s, const QString &host, SocketHandle resumeFrom, int timeoutMs, TlsDetails &details,
+                  QString &error);
+bool hasTls(SocketHandle s);
+// The end of what a TLS socket sends: close_notify, then the wait (within
+// timeoutMs) for the peer to close its side. Closing at once would let a
+// late record of the peer's (a session ticket) reset the connection, and
+// the peer lose the end of what it had not read yet.
+void finishTls(SocketHandle s, int timeoutMs);
+// Decrypted bytes waiting in TLS's buffer, which no socket notifier sees.
+bool hasBufferedTlsData(SocketHandle s);
+
 quint32 parseDotted(const QString &text);
 quint32 lookupHost(const QString &name);
 QString localHostName();

@@ -161,14 +161,92 @@ void T_FTP::OpenSession()
     ControlSocket = Socket;
     m_serverAddress = HostAddress;
     m_sessionLost = false;
+    m_tls = {};
     ReadReply();
+    if (Security == FtpSecurity::ExplicitTls)
+        secureControlConnection(); // before the user name and password go out
     SendCommand(QStringLiteral("USER ") + Username);
     ReadReply();
     sendLine(QByteArray("PASS ") + Password.toUtf8(), QStringLiteral("PASS ******"));
     ReadReply();
+    if (Security == FtpSecurity::ExplicitTls) {
+        SendCommand(QStringLiteral("PBSZ 0"));
+        ReadReply();
+        SendCommand(QStringLiteral("PROT P")); // the files travel encrypted too
+        ReadReply();
+    }
     negotiateUtf8();
     SendCommand(QStringLiteral("TYPE I"));
     ReadReply();
+}
+
+// Never a silent fall back to clear text: a server that refuses AUTH TLS
+// ends the session before the password is sent.
+void T_FTP::secureControlConnection()
+{
+    SendCommand(QStringLiteral("AUTH TLS"));
+    try {
+        ReadReply();
+    } catch (const EProtocolError &e) {
+        if (isSessionFailure(e))
+            throw;
+    }
+    if (ReplyCode != 234) {
+        ETlsError refused(ETlsError::Kind::Refused,
+                          QStringLiteral("Host %1 refused AUTH TLS: %2 %3").arg(Hostname).arg(ReplyCode).arg(ReplyText));
+        refused.problem = QStringLiteral("%1 %2").arg(ReplyCode).arg(ReplyText);
+        dropSession();
+        throw refused;
+    }
+    secureConnection(ControlSocket, true);
+}
+
+// The handshake, its trace line, and the judgement of the certificate: a
+// verified one, or the very one the user trusted for this server; a data
+// connection must show the control connection's certificate.
+void T_FTP::secureConnection(SocketHandle socket, bool control)
+{
+    QString host = Hostname;
+    const qsizetype colon = host.lastIndexOf(u':');
+    if (colon > 0 && host.mid(colon + 1).toUInt() > 0)
+        host.truncate(colon);
+    TlsDetails details;
+    QString why;
+    if (startTls(socket, host, control ? NoSocket : ControlSocket, TimeoutMs, details, why) != TlsStart::Done) {
+        ETlsError failed(ETlsError::Kind::Handshake, QStringLiteral("TLS handshake with host %1 failed: %2").arg(Hostname, why));
+        failed.problem = why;
+        dropSession();
+        throw failed;
+    }
+    trace(QStringLiteral("%1 %2 on socket ID %3%4")
+              .arg(details.version, details.cipher)
+              .arg(socket)
+              .arg(details.resumed ? QStringLiteral(", session resumed") : QString()));
+    QString problem;
+    if (control) {
+        m_tls = details;
+        if (!details.verified && (details.fingerprint.isEmpty() || details.fingerprint != TrustedFingerprint))
+            problem = details.problem;
+        else if (!details.verified)
+            trace(QStringLiteral("Certificate not verified (%1), trusted by the user: %2").arg(details.problem, details.fingerprint));
+    } else if (details.fingerprint != m_tls.fingerprint) {
+        problem = QStringLiteral("połączenie danych przedstawiło inny certyfikat niż połączenie sterujące");
+    }
+    if (problem.isEmpty())
+        return;
+    ETlsError untrusted(ETlsError::Kind::Certificate, QStringLiteral("Certificate of host %1 not trusted").arg(Hostname));
+    untrusted.problem = problem;
+    untrusted.fingerprint = details.fingerprint;
+    untrusted.changed = !TrustedFingerprint.isEmpty() && TrustedFingerprint != details.fingerprint;
+    dropSession();
+    throw untrusted;
+}
+
+void T_FTP::secureDataConnection()
+{
+    if (Security == FtpSecurity::ExplicitTls && Socket != NoSocket && Socket != ControlSocket && !m_awaitingAccept
+        && !hasTls(Socket))
+        secureConnection(Socket, false);
 }
 
 // A server that lists UTF8 among its features is asked to use it for
@@ -444,6 +522,7 @@ void T_FTP::Upload()
         ReadReply();
         if (!Async)
             acceptDataConnection();
+        secureDataConnection();
         TransferMode = tftp_upload;
         Busy = true;
         TransferSize = DataStream.size();
@@ -467,6 +546,7 @@ bool T_FTP::SendChunk()
     if (read < 0)
         throw ETcpIpError(QStringLiteral("Cannot read the data of %1").arg(URI));
     if (read == 0) {
+        finishTls(Socket, TimeoutMs);
         CloseSocket(Socket);
         if (Async)
             NotifyWindow->post(WM_SOCKET_DATA, 0, FD_CLOSE);
@@ -547,6 +627,7 @@ void T_FTP::Download()
         ReadReply();
         if (!Async)
             acceptDataConnection();
+        secureDataConnection();
         TransferMode = tftp_download;
         Busy = true;
         DataStream.clear();
@@ -566,6 +647,8 @@ bool T_FTP::ReceiveChunk()
         if (WaitForData)
             setReceiveDeadline(QDeadlineTimer(TimeoutMs)); // data is moving: the final reply may take its time
     }
+    if (count <= 0 && EndOfData && hasTls(Socket))
+        shutdownSending(Socket); // vsftpd sends its final reply only once TLS's close is answered
     if (OnDataReceived)
         OnDataReceived(this, TransferMode, qint32(count));
     return count > 0;
@@ -576,6 +659,7 @@ void T_FTP::FinishDownload()
     // The server may have connected, sent everything and answered before the
     // accept notification was handled: take its connection now.
     acceptDataConnection();
+    secureDataConnection();
     while (ReceiveChunk()) {
     }
     EndOfData = false;
@@ -599,6 +683,7 @@ void T_FTP::ListDir(const QString &path)
         ReadReply();
         if (!Async)
             acceptDataConnection();
+        secureDataConnection();
         TransferMode = tftp_getdir;
         Busy = true;
         ListingStream.clear();
@@ -611,6 +696,7 @@ void T_FTP::FinishListing()
 {
     EndOfData = false;
     acceptDataConnection(); // as in FinishDownload
+    secureDataConnection();
     while (ReceiveChunk()) {
     }
     EndOfData = false;
@@ -694,6 +780,7 @@ void T_FTP::HandleSocketMessage(SocketMessage &message)
             SocketHandle listening = Socket;
             const SocketHandle accepted = AcceptConnection(listening, peer);
             if (accepted != NoSocket && takeDataConnection(listening, accepted, peer)) {
+                secureDataConnection();
                 AsyncSelect(Socket, WM_SOCKET_DATA, DataMask);
                 startStallTimer();
             } else {
@@ -704,6 +791,8 @@ void T_FTP::HandleSocketMessage(SocketMessage &message)
         case FD_CLOSE:
             if (TransferMode == tftp_upload && Busy)
                 FinishUpload();
+            else if (Busy && hasTls(Socket))
+                shutdownSending(Socket); // TLS's close answered: vsftpd sends its final reply only then
             break;
         default:
             break;

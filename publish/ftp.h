@@ -14,6 +14,23 @@ using TDataTransferProc = std::function<void(QObject *sender, t_ftp_mode mode, q
 // operation); without one the failure goes on to the application.
 using TFTPErrorProc = std::function<void(const ETcpIpError &error)>;
 
+// How the client speaks to the server: in clear text, or explicit FTP over
+// TLS (RFC 4217: AUTH TLS before the login, PBSZ 0 and PROT P after it, and
+// every data connection secured with the control connection's session).
+enum class FtpSecurity { Plain, ExplicitTls };
+
+// TLS could not be had: the server refused AUTH TLS, the handshake failed,
+// or the certificate could not be verified and the user has not trusted it.
+class ETlsError : public ETcpIpError {
+public:
+    enum class Kind { Refused, Handshake, Certificate };
+    ETlsError(Kind kind, const QString &message) : ETcpIpError(message), kind(kind) {}
+    Kind kind;
+    QString problem;     // Polish: why the certificate or the handshake failed
+    QString fingerprint; // SHA-256 of the server's certificate
+    bool changed = false; // another certificate than the one trusted before
+};
+
 // The client side of FTP over the TCP layer: log in, change and make
 // folders, upload DataStream as a file, download into it, list a folder;
 // passive (PASV) or active (PORT) data connections, synchronous or driven
@@ -42,6 +59,12 @@ public:
     MemoryStream ListingStream;
     bool Async = false;
     qint32 ReplyCode = 0;
+    FtpSecurity Security = FtpSecurity::Plain;
+    // The SHA-256 fingerprint of a certificate the user chose to trust for
+    // this server although it could not be verified.
+    QString TrustedFingerprint;
+    // The control connection's TLS, once secured.
+    const net::TlsDetails &tls() const { return m_tls; }
 
     void ReadReply();
     void SendCommand(const QString &line) override;
@@ -79,6 +102,9 @@ private:
     void dropSession();
     void closeDataSocket();
     void negotiateUtf8();
+    void secureControlConnection();
+    void secureConnection(net::SocketHandle socket, bool control);
+    void secureDataConnection();
     void startStallTimer();
     void stallTimedOut();
     bool takeDataConnection(net::SocketHandle listening, net::SocketHandle accepted, quint32 peer);
@@ -100,6 +126,7 @@ private:
     QDeadlineTimer m_closingBy = QDeadlineTimer::Forever; // while closing: a short limit for ABOR and QUIT
     QTimer *m_stallTimer = nullptr;   // asynchronous transfers: no byte moved for TimeoutMs
     bool m_awaitingAccept = false; // Socket listens for the server's data connection
+    net::TlsDetails m_tls;
 };
 
 } // namespace zk

@@ -183,7 +183,11 @@ void SocketNotifyWindow::writeReady(SocketHandle socket)
 void SocketNotifyWindow::rearmRead(SocketHandle socket)
 {
     const auto it = m_registrations.find(socket);
-    if (it != m_registrations.end() && it->read)
+    if (it == m_registrations.end() || !it->read)
+        return;
+    if (hasBufferedTlsData(socket) && it->mask & FD_READ)
+        post(it->message, socket, FD_READ); // already decrypted: the socket itself may stay quiet
+    else
         it->read->setEnabled(true);
 }
 

@@ -112,7 +112,10 @@ private:
 // 127.0.0.1, anonymous uploads into <root>/upload.
 class VsFtpServer {
 public:
-    VsFtpServer() : m_port(freePort())
+    // With a certificate (the path of NAME.pem, its key beside it as
+    // NAME.key), TLS is required for the login and every transfer, and each
+    // data connection must take up the control connection's TLS session.
+    explicit VsFtpServer(const QString &certificate = {}) : m_port(freePort())
     {
         const QString root = m_dir.filePath(QStringLiteral("root"));
         QDir().mkpath(root + QStringLiteral("/upload"));
@@ -130,6 +133,12 @@ public:
                        "connect_from_port_20=NO\nallow_writeable_chroot=YES\nanon_umask=022\nutf8_filesystem=YES\n")
                        .arg(m_port).arg(root).arg(pasv).arg(pasv + 50).arg(m_dir.filePath(QStringLiteral("empty")))
                        .toLatin1());
+        if (!certificate.isEmpty())
+            conf.write(QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                                      "force_anon_data_ssl=YES\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\n"
+                                      "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\n")
+                           .arg(certificate, certificate.chopped(4) + QStringLiteral(".key"))
+                           .toLatin1());
         conf.close();
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(QProcess::nullDevice());
@@ -152,6 +161,48 @@ private:
     QProcess m_process;
     QString m_root;
     bool m_up = false;
+};
+
+// The test authority and its certificates (tls_ftp.py), made once per test
+// program; SSL_CERT_FILE points the client at the authority.
+inline QString testCertificates()
+{
+    static QTemporaryDir folder;
+    static const bool made = QProcess::execute(DebianPython, {QStringLiteral(ZK_SOURCE_DIR "/tests/publish/tls_ftp.py"),
+                                                              QStringLiteral("certificates"), folder.path()}) == 0;
+    if (!made)
+        return {};
+    qputenv("SSL_CERT_FILE", QFile::encodeName(folder.filePath(QStringLiteral("ca.pem"))));
+    return folder.path() + u'/';
+}
+
+// A helper server of tls_ftp.py ("serve", "drop" or "silent") on a free port of 127.0.0.1.
+class TlsHelperServer {
+public:
+    explicit TlsHelperServer(const QStringList &arguments)
+    {
+        const QString portFile = m_dir.filePath(QStringLiteral("port"));
+        QStringList args{QStringLiteral(ZK_SOURCE_DIR "/tests/publish/tls_ftp.py"), arguments.first(), portFile};
+        args += arguments.mid(1);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(DebianPython, args);
+        for (int i = 0; i < 500 && !QFile::exists(portFile); ++i)
+            QThread::msleep(20);
+        QFile p(portFile);
+        if (p.open(QIODevice::ReadOnly))
+            m_port = quint16(p.readAll().toInt());
+    }
+    ~TlsHelperServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
 };
 
 } // namespace zk::testing

@@ -1,0 +1,230 @@
+#include "Isolated.h"
+#include "Servers.h"
+#include "ftp.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRandomGenerator>
+
+using namespace zk;
+using namespace zk::testing;
+
+namespace {
+
+QByteArray randomBytes(qsizetype n)
+{
+    QByteArray b(n, Qt::Uninitialized);
+    QRandomGenerator random{quint32(n) + 7};
+    for (char &c : b)
+        c = char(random.generate());
+    return b;
+}
+
+// "AB:CD:..." of the certificate in a PEM file, as a browser shows it.
+QString fingerprintOf(const QString &pem)
+{
+    QByteArray text = readFile(pem);
+    text = text.mid(text.indexOf('\n') + 1);
+    text.truncate(text.indexOf("-----END"));
+    return QString::fromLatin1(QCryptographicHash::hash(QByteArray::fromBase64(text), QCryptographicHash::Sha256).toHex(':').toUpper());
+}
+
+class Ftps : public Isolated {
+protected:
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        certificates = testCertificates();
+        if (certificates.isEmpty())
+            GTEST_SKIP() << "no certificates (python3-cryptography)";
+    }
+    void configure(T_FTP &ftp, quint16 port, const QString &user = QStringLiteral("anonymous"))
+    {
+        ftp.Hostname = QStringLiteral("127.0.0.1");
+        ftp.Port = port;
+        ftp.Username = user;
+        ftp.Password = QStringLiteral("tajne hasło");
+        ftp.Security = FtpSecurity::ExplicitTls;
+        ftp.TimeoutMs = 5000;
+        ftp.OnTrace = [this](const QString &s, TTraceLevel level) {
+            if (qEnvironmentVariableIsSet("ZK_FTP_TRACE"))
+                fprintf(stderr, "%s\n", qPrintable(s));
+            trace << s;
+            if (level == tt_command)
+                commands << s.section(u' ', 0, 0);
+        };
+    }
+    void upload(T_FTP &ftp, const QString &name, const QByteArray &data)
+    {
+        ftp.URI = name;
+        ftp.DataStream.clear();
+        ftp.DataStream.data = data;
+        bool done = false;
+        ftp.OnActionComplete = [&](QObject *, t_ftp_mode) { done = true; };
+        ftp.Upload();
+        const QDeadlineTimer deadline(30000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ftp.OnActionComplete = nullptr;
+        ASSERT_TRUE(done) << name.toStdString() << "\n" << trace.join(u'\n').toStdString();
+    }
+    ETlsError loginFailure(T_FTP &ftp)
+    {
+        try {
+            ftp.OpenSession();
+        } catch (const ETlsError &e) {
+            return e;
+        }
+        ADD_FAILURE() << "logged in\n" << trace.join(u'\n').toStdString();
+        return ETlsError(ETlsError::Kind::Refused, {});
+    }
+    QString certificates;
+    QStringList trace;
+    QStringList commands;
+};
+
+// vsftpd requiring TLS for the login and the data, and the control
+// connection's session on every data connection: both modes, both ways
+// of connecting for data; every file lands byte for byte and reads back.
+TEST_F(Ftps, VsftpdWithTlsRequiredTakesEveryUploadInEveryMode)
+{
+    VsFtpServer server(certificates + QStringLiteral("good.pem"));
+    if (!server.isUp())
+        GTEST_SKIP() << "vsftpd could not be started";
+    for (int variant = 0; variant < 4; ++variant) {
+        SCOPED_TRACE(variant);
+        trace.clear();
+        commands.clear();
+        T_FTP ftp;
+        ftp.Passive = variant % 2 == 0;
+        ftp.Async = variant >= 2;
+        configure(ftp, server.port());
+        ftp.OpenSession();
+        EXPECT_TRUE(ftp.tls().verified) << ftp.tls().problem.toStdString();
+        EXPECT_TRUE(ftp.tls().version.startsWith(QStringLiteral("TLSv1."))) << ftp.tls().version.toStdString();
+        EXPECT_EQ(commands.mid(0, 5), (QStringList{QStringLiteral("AUTH"), QStringLiteral("USER"), QStringLiteral("PASS"),
+                                                   QStringLiteral("PBSZ"), QStringLiteral("PROT")}));
+        ftp.ChangeDir(QStringLiteral("upload"));
+        for (qsizetype size : {0, 1, 70000, 3000000}) {
+            const QString name = QStringLiteral("t%1_%2.bin").arg(variant).arg(size);
+            const QByteArray data = randomBytes(size);
+            upload(ftp, name, data);
+            EXPECT_EQ(readFile(server.uploadFolder() + name), data) << name.toStdString();
+        }
+        ftp.URI = QStringLiteral("t%1_70000.bin").arg(variant);
+        ftp.Download();
+        EXPECT_EQ(ftp.DataStream.data, readFile(server.uploadFolder() + ftp.URI));
+        ftp.ListDir(QStringLiteral("."));
+        EXPECT_TRUE(ftp.Listing.join(u'\n').contains(QStringLiteral("t%1_3000000.bin").arg(variant)));
+        ftp.CloseSession();
+        EXPECT_EQ(trace.filter(QStringLiteral(", session resumed")).size(), 6)
+            << "four uploads, a download and a listing, each resuming the control session\n"
+            << trace.join(u'\n').toStdString();
+        EXPECT_EQ(trace.filter(QStringLiteral("PASS ******")).size(), 1);
+    }
+}
+
+TEST_F(Ftps, PyftpdlibTlsHandlerTakesUploadsSynchronousAndAsynchronous)
+{
+    const QString root = folder(QStringLiteral("serwer"));
+    TlsHelperServer server({QStringLiteral("serve"), root, certificates + QStringLiteral("good.pem"),
+                            certificates + QStringLiteral("good.key"), QStringLiteral("jan"), QStringLiteral("tajne hasło")});
+    ASSERT_NE(server.port(), 0);
+    for (int variant = 0; variant < 4; ++variant) {
+        SCOPED_TRACE(variant);
+        T_FTP ftp;
+        ftp.Passive = variant % 2 == 0;
+        ftp.Async = variant >= 2;
+        configure(ftp, server.port(), QStringLiteral("jan"));
+        ftp.OpenSession();
+        const QString name = QStringLiteral("zdjęcie_%1.gif").arg(variant);
+        const QByteArray data = randomBytes(200000);
+        upload(ftp, name, data);
+        EXPECT_EQ(readFile(root + name).size(), data.size());
+        EXPECT_TRUE(readFile(root + name) == data) << trace.join(u'\n').toStdString();
+        ftp.CloseSession();
+    }
+}
+
+// A certificate that cannot be verified stops the login before the user's
+// name and password go out; the one the user trusted lets it through, and
+// another one in its place is told apart.
+TEST_F(Ftps, AnUnverifiedCertificateStopsTheLoginUntilTheUserTrustsThatVeryOne)
+{
+    const struct {
+        const char *name;
+        const char *problem;
+    } cases[] = {
+        {"self", "certyfikat podpisał sam serwer, a nie zaufany urząd certyfikacji"},
+        {"expired", "certyfikat serwera wygasł"},
+        {"wronghost", "certyfikat wystawiono dla innej nazwy serwera"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString pem = certificates + QString::fromLatin1(c.name) + QStringLiteral(".pem");
+        VsFtpServer server(pem);
+        if (!server.isUp())
+            GTEST_SKIP() << "vsftpd could not be started";
+        commands.clear();
+        T_FTP ftp;
+        configure(ftp, server.port());
+        const ETlsError e = loginFailure(ftp);
+        EXPECT_EQ(e.kind, ETlsError::Kind::Certificate);
+        EXPECT_EQ(e.problem, QString::fromUtf8(c.problem));
+        EXPECT_EQ(e.fingerprint, fingerprintOf(pem));
+        EXPECT_FALSE(e.changed);
+        EXPECT_EQ(commands, QStringList{QStringLiteral("AUTH")}) << "no name, no password";
+        EXPECT_FALSE(ftp.Connected);
+
+        ftp.TrustedFingerprint = e.fingerprint;
+        ftp.OpenSession();
+        ftp.ChangeDir(QStringLiteral("upload"));
+        upload(ftp, QStringLiteral("zaufany.bin"), "trusted");
+        EXPECT_EQ(readFile(server.uploadFolder() + QStringLiteral("zaufany.bin")), QByteArray("trusted"));
+        ftp.CloseSession();
+
+        ftp.TrustedFingerprint = fingerprintOf(certificates + QStringLiteral("good.pem"));
+        const ETlsError changed = loginFailure(ftp);
+        EXPECT_TRUE(changed.changed) << "a different certificate than the one trusted before";
+    }
+}
+
+TEST_F(Ftps, AServerWithoutTlsIsNeverSentTheNameOrPassword)
+{
+    const QString root = folder(QStringLiteral("jawny"));
+    PyFtpServer server(root, QStringLiteral("jan"), QStringLiteral("tajne hasło"));
+    ASSERT_TRUE(server.isUp());
+    T_FTP ftp;
+    configure(ftp, server.port(), QStringLiteral("jan"));
+    const ETlsError e = loginFailure(ftp);
+    EXPECT_EQ(e.kind, ETlsError::Kind::Refused);
+    EXPECT_TRUE(e.problem.startsWith(QStringLiteral("5"))) << e.problem.toStdString();
+    EXPECT_EQ(commands, QStringList{QStringLiteral("AUTH")});
+    EXPECT_FALSE(ftp.Connected);
+}
+
+// A server that drops the connection in the handshake, and one that never
+// answers it: both end in a message, the second by the deadline.
+TEST_F(Ftps, AHandshakeThatIsDroppedOrNeverAnsweredEnds)
+{
+    for (const char *mode : {"drop", "silent"}) {
+        SCOPED_TRACE(mode);
+        commands.clear();
+        TlsHelperServer server({QString::fromLatin1(mode)});
+        ASSERT_NE(server.port(), 0);
+        T_FTP ftp;
+        configure(ftp, server.port());
+        ftp.TimeoutMs = 1500;
+        const ETlsError e = loginFailure(ftp);
+        EXPECT_EQ(e.kind, ETlsError::Kind::Handshake);
+        if (QByteArray(mode) == "silent") {
+            EXPECT_EQ(e.problem, QStringLiteral("serwer nie dokończył uzgadniania szyfrowania w ciągu 1.5 s"));
+        }
+        EXPECT_EQ(commands, QStringList{QStringLiteral("AUTH")});
+        EXPECT_FALSE(ftp.Connected);
+    }
+}
+
+} // namespace
