@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "FileRegistry.h"
 #include "Paths.h"
+#include "PublishLogic.h"
 #include "HelpController.h"
 #include "Kreator.h"
 #include "Messages.h"
@@ -92,6 +93,7 @@ int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
     context.report = printError;
     context.recordingProgress = printRecordingProgress;
     context.password = read.project ? passwordFor(*read.project, registry) : QString();
+    context.trustedFingerprint = read.project ? zk::trustedFingerprint(registry, read.project->profile.server) : QString();
     context.workFolder = work.path();
     context.progress = printProgress;
     if (!work.isValid()) {

@@ -201,7 +201,9 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
                              context.report(question + QStringLiteral(" Tak (wiersz poleceń tworzy brakujące foldery)."));
                              return true;
                          },
-                         [&](const QString &file) { current = file; }});
+                         [&](const QString &file) { current = file; },
+                         nullptr, // no one to ask: an unverified certificate is reported with its fingerprint
+                         nullptr});
     ftp.OnActionComplete = [&](QObject *, t_ftp_mode) {
         const bool badge = ftp.URI == PublishRun::BadgeRemoteName; // the one file the run does not announce
         const QString done = badge ? context.badgeSourcePath : current;
@@ -211,7 +213,8 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
     };
     ftp.OnAsyncError = [&](const ETcpIpError &) { run.asyncFailed(); };
     const PublishProfile &profile = g->project.profile;
-    PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async};
+    PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async,
+                             profile.tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain, context.trustedFingerprint};
     const bool done = run.run(settings, files, remoteNames, context.badgeSourcePath);
     if (done)
         run.closeQuietly();

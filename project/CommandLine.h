@@ -36,6 +36,7 @@ bool buildProject(const QString &projectPath, const QString &outputFolder, const
 
 struct PublishContext : BuildContext {
     QString password;
+    QString trustedFingerprint; // a certificate trusted from the window for the project's server
     QString workFolder; // where the page is written before it is sent
     // Bytes sent of the total so far, after each file has arrived.
     std::function<void(qint64 sent, qint64 total, const QString &file)> progress;

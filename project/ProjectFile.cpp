@@ -376,7 +376,8 @@ QByteArray projectToJson(const Project &project, const QString &projectFolder)
     const QJsonObject profile{{QStringLiteral("serwer"), project.profile.server},
                               {QStringLiteral("uzytkownik"), project.profile.user},
                               {QStringLiteral("folder"), project.profile.folder},
-                              {QStringLiteral("asynchronicznie"), project.profile.async}};
+                              {QStringLiteral("asynchronicznie"), project.profile.async},
+                              {QStringLiteral("szyfrowanie"), project.profile.tls}};
     const QJsonObject fresh{{QStringLiteral("format"), ProjectFormatName},
                             {QStringLiteral("wersja"), ProjectFormatVersion},
                             {QStringLiteral("strona"), pageObject(shell, projectFolder)},
@@ -434,6 +435,7 @@ ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder
     p.profile.user = r.text(profile, QStringLiteral("uzytkownik"), atProfile, {});
     p.profile.folder = r.text(profile, QStringLiteral("folder"), atProfile, {});
     p.profile.async = r.flag(profile, QStringLiteral("asynchronicznie"), atProfile, false);
+    p.profile.tls = r.flag(profile, QStringLiteral("szyfrowanie"), atProfile, false);
     if (!r.error.isEmpty())
         return {std::nullopt, r.error};
     return {std::move(p), {}};

@@ -16,6 +16,7 @@ struct PublishProfile {
     QString user;
     QString folder;
     bool async = false;
+    bool tls = true; // FTP over TLS; a project from before TLS says nothing and goes on in clear text
     bool operator==(const PublishProfile &) const = default;
 };
 

@@ -1,5 +1,8 @@
 #include "PublishLogic.h"
 
+#include "Registry.h"
+#include "SettingsKeys.h"
+
 #include <QFileInfo>
 
 #include <cfenv>
@@ -83,6 +86,20 @@ QString loginFailureText(int replyCode, const QString &server, const QString &us
     case 550: return QStringLiteral("Folder \"%1\" nie istnieje na serwerze!").arg(folder);
     default: return QStringLiteral("Błąd przy próbie połączenia z \"%1\"!").arg(server);
     }
+}
+
+namespace {
+const QString CertificatesSection = QStringLiteral("Certyfikaty");
+}
+
+QString trustedFingerprint(const Registry &registry, const QString &server)
+{
+    return registry.readText(Hive::CurrentUser, SettingsRootKey, CertificatesSection, server.trimmed().toLower(), {});
+}
+
+void rememberTrustedFingerprint(Registry &registry, const QString &server, const QString &fingerprint)
+{
+    registry.writeText(Hive::CurrentUser, SettingsRootKey, CertificatesSection, server.trimmed().toLower(), fingerprint);
 }
 
 } // namespace zk

@@ -5,6 +5,8 @@
 
 namespace zk {
 
+class Registry;
+
 // The size of the file at `path` in bytes; -1 when there is no such file.
 qint64 GetFileSize(const QString &path);
 
@@ -30,5 +32,14 @@ QString firstUnsendableName(const QStringList &names);
 
 // The message for a failed login, chosen by the last reply code.
 QString loginFailureText(int replyCode, const QString &server, const QString &user, const QString &folder);
+
+// Certificates the user trusted although they could not be verified: their
+// SHA-256 fingerprints, one per server (as typed, with its port).
+QString trustedFingerprint(const Registry &registry, const QString &server);
+void rememberTrustedFingerprint(Registry &registry, const QString &server, const QString &fingerprint);
+
+// The profile's "Polaczenie" value: "FTPS" (FTP over TLS) or "FTP".
+inline const QString ConnectionTls = QStringLiteral("FTPS");
+inline const QString ConnectionPlain = QStringLiteral("FTP");
 
 } // namespace zk

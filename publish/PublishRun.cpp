@@ -37,7 +37,7 @@ void PublishRun::closeQuietly()
 
 bool PublishRun::fail(const QString &text)
 {
-    if (!m_cancelled)
+    if (!m_cancelled && !text.isEmpty())
         m_hooks.error(text);
     closeQuietly();
     return false;
@@ -76,11 +76,10 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     m_ftp.Hostname = settings.server;
     m_ftp.Username = settings.user;
     m_ftp.Password = settings.password;
-    try {
-        m_ftp.OpenSession();
-    } catch (const ETcpIpError &) {
-        return fail(loginFailureText(m_ftp.ReplyCode, settings.server, settings.user, settings.folder));
-    }
+    m_ftp.Security = settings.security;
+    m_ftp.TrustedFingerprint = settings.trustedFingerprint;
+    if (!logIn(settings))
+        return false;
     settings.folder = normalizedTargetFolder(settings.folder);
     if (!enterFolders(settings))
         return false;
@@ -103,6 +102,54 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     // not be sent is, like any other file.
     if (QFile::exists(badge) && (!uploadFile(badge, BadgeRemoteName, true) || !waitWhileBusy()))
         return failed(badge);
+    return true;
+}
+
+// The login, and with TLS what stands in its way: a server without TLS
+// (never a fall back to clear text), a failed handshake, or a certificate
+// that the user is asked to trust (then the login is tried once more).
+bool PublishRun::logIn(PublishSettings &settings)
+{
+    for (int attempt = 0;; ++attempt) {
+        try {
+            m_ftp.OpenSession();
+            return true;
+        } catch (const ETlsError &e) {
+            if (e.kind == ETlsError::Kind::Refused)
+                return fail(QStringLiteral("Serwer \"%1\" nie przyjął polecenia AUTH TLS (odpowiedź: %2), więc nie można "
+                                           "połączyć się z nim z szyfrowaniem. Nic nie zostało wysłane, także hasło. Aby "
+                                           "publikować bez szyfrowania, wybierz w polu \"Połączenie:\" zwykłe FTP.")
+                                .arg(settings.server, e.problem));
+            if (e.kind == ETlsError::Kind::Handshake)
+                return fail(QStringLiteral("Nie można nawiązać szyfrowanego połączenia z serwerem \"%1\": %2.")
+                                .arg(settings.server, e.problem));
+            if (attempt > 0 || !askToTrust(settings.server, e))
+                return fail(QString());
+            settings.trustedFingerprint = e.fingerprint;
+            m_ftp.TrustedFingerprint = e.fingerprint;
+        } catch (const ETcpIpError &) {
+            return fail(loginFailureText(m_ftp.ReplyCode, settings.server, settings.user, settings.folder));
+        }
+    }
+}
+
+bool PublishRun::askToTrust(const QString &server, const ETlsError &e)
+{
+    QString text = e.changed ? QStringLiteral("UWAGA! Serwer \"%1\" przedstawił inny certyfikat niż ten, któremu "
+                                              "zaufano poprzednio.\n\n").arg(server)
+                             : QString();
+    text += QStringLiteral("Nie można zweryfikować certyfikatu serwera \"%1\": %2.\n\nOdcisk SHA-256 certyfikatu:\n%3\n\n"
+                           "Jeśli ten odcisk zgadza się z podanym przez firmę hostingową, możesz zaufać temu "
+                           "certyfikatowi dla tego serwera. Zaufać mu?")
+                .arg(server, e.problem, e.fingerprint);
+    if (!m_hooks.trustCertificate) { // no one to ask: the reason and the fingerprint are said
+        m_hooks.error(text.left(text.lastIndexOf(QStringLiteral("\n\n"))));
+        return false;
+    }
+    if (!m_hooks.trustCertificate(text))
+        return false;
+    if (m_hooks.trusted)
+        m_hooks.trusted(server, e.fingerprint);
     return true;
 }
 

@@ -18,6 +18,10 @@ struct PublishSettings {
     QString password;
     QString folder;
     bool async = false;
+    FtpSecurity security = FtpSecurity::ExplicitTls;
+    // A certificate the user trusted for this server although it could not
+    // be verified (its SHA-256 fingerprint); "" for none.
+    QString trustedFingerprint;
 };
 
 // One publication: log in, enter (and, when the user agrees, make) the
@@ -30,6 +34,11 @@ public:
         std::function<void(const QString &)> error;   // a failure, in Polish; the run ends
         std::function<bool(const QString &)> confirm; // a yes/no question
         std::function<void(const QString &)> sending; // the file now being sent (not the badge)
+        // The server's certificate could not be verified: the question to
+        // trust that very certificate for the server (a "BŁĄD!" box with Yes
+        // and No). Yes: `trusted` keeps the fingerprint and the run goes on.
+        std::function<bool(const QString &)> trustCertificate;
+        std::function<void(const QString &server, const QString &fingerprint)> trusted;
     };
     static inline const QString BadgeRemoteName = QStringLiteral("zenanim.gif");
 
@@ -50,6 +59,8 @@ public:
     void closeQuietly();
 
 private:
+    bool logIn(PublishSettings &settings);
+    bool askToTrust(const QString &server, const ETlsError &e);
     bool namesCanBeSent(const PublishSettings &settings, const QStringList &files, const QHash<QString, QString> &remoteNames);
     bool enterFolders(const PublishSettings &settings);
     QString folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const;

@@ -12,6 +12,7 @@
 #include "SettingsKeys.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -45,7 +46,11 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
       m_files(publishFiles), m_badge(badgeSourcePath),
       m_run(ftp, {[this](const QString &text) { error(text); },
                   [this](const QString &text) { return Potwierdzenie(QString(), text, this); },
-                  [this](const QString &path) { ProgressFile = path; }})
+                  [this](const QString &path) { ProgressFile = path; },
+                  [this](const QString &text) { return services().prompts->question(QStringLiteral("BŁĄD!"), text, this); },
+                  [](const QString &server, const QString &fingerprint) {
+                      rememberTrustedFingerprint(*services().registry, server, fingerprint);
+                  }})
 {
     setObjectName(QStringLiteral("TPubDlg"));
     setWindowTitle(QStringLiteral("Publikowanie"));
@@ -76,6 +81,11 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     CHK_Async = new QCheckBox(QStringLiteral("Połączenie asynchroniczne"), this);
     CHK_Async->setObjectName(QStringLiteral("CHK_Async"));
     setHelpContext(CHK_Async, 1095);
+    CB_Polaczenie = new QComboBox(this);
+    CB_Polaczenie->setObjectName(QStringLiteral("CB_Polaczenie"));
+    CB_Polaczenie->addItems({QStringLiteral("FTP"), QStringLiteral("FTP z szyfrowaniem TLS (zalecane)")});
+    CB_Polaczenie->setStatusTip(QStringLiteral("Szyfrowanie chroni hasło i pliki w drodze na serwer"));
+    setHelpContext(CB_Polaczenie, 1096);
     Progress = new QProgressBar(this);
     Progress->setObjectName(QStringLiteral("Progress"));
     Progress->setRange(0, 100);
@@ -115,10 +125,14 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
         fields->addWidget(label, r, 0);
         fields->addWidget(edit, r++, 1);
     }
+    auto *connection = new QLabel(QStringLiteral("P&ołączenie:"), this);
+    connection->setBuddy(CB_Polaczenie);
+    fields->addWidget(connection, r, 0);
+    fields->addWidget(CB_Polaczenie, r++, 1);
     fields->addWidget(CHK_Async, r, 1);
     grid->addLayout(fields, 1, 0, 1, 2);
     grid->addWidget(Progress, 2, 0, 1, 3);
-    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CHK_Async});
+    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CB_Polaczenie, CHK_Async});
 
     PublishTotal = 0;
     for (const QString &f : m_files)
@@ -167,6 +181,10 @@ void TPubDlg::LadujProfile()
     ED_Haslo->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Haslo"), {}));
     Ed_Folder->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), {}));
     CHK_Async->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"), 0) != 0);
+    // A new profile encrypts; one kept from before TLS goes on as it did.
+    const QString connection = r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenie"),
+                                          ED_Serwer->text().isEmpty() ? ConnectionTls : ConnectionPlain);
+    CB_Polaczenie->setCurrentIndex(connection == ConnectionPlain ? 0 : 1);
 }
 
 void TPubDlg::SaveProfile()
@@ -178,6 +196,8 @@ void TPubDlg::SaveProfile()
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), Ed_Folder->text());
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"),
                 CHK_Async->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenie"),
+                CB_Polaczenie->currentIndex() == 0 ? ConnectionPlain : ConnectionTls);
 }
 
 void TPubDlg::error(const QString &text)
@@ -201,7 +221,13 @@ void TPubDlg::Przycisk_OKClick()
 
 void TPubDlg::run()
 {
-    PublishSettings settings{ED_Serwer->text(), Ed_User->text(), ED_Haslo->text(), Ed_Folder->text(), CHK_Async->isChecked()};
+    PublishSettings settings{ED_Serwer->text(),
+                             Ed_User->text(),
+                             ED_Haslo->text(),
+                             Ed_Folder->text(),
+                             CHK_Async->isChecked(),
+                             CB_Polaczenie->currentIndex() == 0 ? FtpSecurity::Plain : FtpSecurity::ExplicitTls,
+                             trustedFingerprint(*services().registry, ED_Serwer->text())};
     const bool sent = m_run.run(settings, m_files, m_remoteNames, m_badge);
     if (settings.folder != Ed_Folder->text())
         Ed_Folder->setText(settings.folder); // as the run used it

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QProgressBar;
 class QToolButton;
@@ -33,6 +34,7 @@ public:
     QLineEdit *ED_Haslo = nullptr;
     QLineEdit *Ed_Folder = nullptr;
     QCheckBox *CHK_Async = nullptr;
+    QComboBox *CB_Polaczenie = nullptr;
     QProgressBar *Progress = nullptr;
     QToolButton *Przycisk_OK = nullptr;
     QToolButton *Przycisk_Anuluj = nullptr;

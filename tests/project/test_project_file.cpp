@@ -175,7 +175,8 @@ TEST_F(ProjectFileTest, TheGoldenFirstVersionFileStillOpens)
     EXPECT_EQ(read.project->mainText, QStringLiteral("<P>Witajcie na mojej stronie!\n<IMG SRC=\"obrazki/kot.gif\">\n"));
     EXPECT_TRUE(read.project->wordWrap);
     EXPECT_EQ(read.project->profile, (PublishProfile{QStringLiteral("ftp.kowalski.pl"), QStringLiteral("jan"),
-                                                     QStringLiteral("www"), false}));
+                                                     QStringLiteral("www"), false, false}))
+        << "a project from before TLS goes on in clear text, as it was published";
 }
 
 TEST_F(ProjectFileTest, EveryBadFileIsNamedWithWhatIsWrongAndNeverWritten)

@@ -43,7 +43,7 @@ protected:
                 QString::fromLocal8Bit(p.readAllStandardOutput())};
     }
     // A project in its own folder with a logo beside it and a picture below it.
-    QString writeProject(quint16 port, const QString &folderOnServer)
+    QString writeProject(quint16 port, const QString &folderOnServer, bool tls = false)
     {
         const QString projectFolder = folder(QStringLiteral("Moja strona"));
         writeFile(projectFolder + QStringLiteral("logo.gif"), QByteArray(4000, 'L'));
@@ -54,7 +54,7 @@ protected:
         p.page.Check_Uklad_Logo = true;
         p.page.Edit_Uklad_Logo = projectFolder + QStringLiteral("logo.gif");
         p.mainText = QStringLiteral("<P>Kot: <IMG SRC=\"zdjęcia/kot.jpg\">\n");
-        p.profile = {QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("jan"), folderOnServer, false};
+        p.profile = {QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("jan"), folderOnServer, false, tls};
         const QString file = projectFolder + QStringLiteral("strona.zentarek");
         EXPECT_EQ(writeProjectFile(p, file), std::nullopt);
         return file;
@@ -99,6 +99,35 @@ TEST_F(CommandLineTest, APublishThatFailsSaysWhyAndEndsWithAnErrorStatus)
     const Ran missing = runProgram({QStringLiteral("--publish"), path(QStringLiteral("brak.zentarek"))}, QStringLiteral("tajne"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains(QStringLiteral("plik nie istnieje"))) << missing.err.toStdString();
+}
+
+// A project whose profile says TLS publishes to a server that requires it;
+// a certificate that cannot be verified is named with its fingerprint and
+// nothing is sent.
+TEST_F(CommandLineTest, PublishOverTlsAndAnUnverifiedCertificateIsRefusedWithItsFingerprint)
+{
+    const QString certificates = zk::testing::testCertificates();
+    if (certificates.isEmpty())
+        GTEST_SKIP() << "no certificates (python3-cryptography)";
+    for (const char *name : {"good", "self"}) {
+        const QString root = folder(QStringLiteral("tls-") + QString::fromLatin1(name));
+        zk::testing::TlsHelperServer server({QStringLiteral("serve"), root, certificates + QString::fromLatin1(name) + QStringLiteral(".pem"),
+                                             certificates + QString::fromLatin1(name) + QStringLiteral(".key"),
+                                             QStringLiteral("jan"), QStringLiteral("tajne hasło")});
+        ASSERT_NE(server.port(), 0);
+        const QString project = writeProject(server.port(), QStringLiteral("www"), true);
+        const Ran ran = runProgram({QStringLiteral("--publish"), project}, QStringLiteral("tajne hasło"));
+        if (QByteArray(name) == "good") {
+            EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
+            EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("www/zdjęcia/kot.jpg")), QByteArray(90000, 'K'));
+        } else {
+            EXPECT_EQ(ran.status, 1);
+            EXPECT_TRUE(ran.err.contains(QStringLiteral("certyfikat podpisał sam serwer"))) << ran.err.toStdString();
+            EXPECT_TRUE(ran.err.contains(QStringLiteral("Odcisk SHA-256 certyfikatu:\n"))) << ran.err.toStdString();
+            EXPECT_FALSE(ran.err.contains(QStringLiteral("Zaufać mu?"))) << "no one to answer on the command line";
+            EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("www")));
+        }
+    }
 }
 
 TEST_F(CommandLineTest, HelpVersionAndMistakes)

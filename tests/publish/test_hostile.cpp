@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QLineEdit>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QProgressBar>
 
 using namespace zk;
@@ -62,6 +63,7 @@ protected:
     {
         auto dialog = std::make_unique<TPubDlg>(QStringList{file}, path(QStringLiteral("brak.gif")));
         dialog->ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+        dialog->CB_Polaczenie->setCurrentIndex(0); // the hostile servers speak no TLS
         dialog->Ed_User->setText(QStringLiteral("jan"));
         dialog->ED_Haslo->setText(QStringLiteral("tajne"));
         dialog->CHK_Async->setChecked(mode.async);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QJsonArray>
 #include <QDir>
 #include <QFile>
@@ -302,7 +303,8 @@ TEST_F(PublishDialogTest, ASettingsFileThatCannotBeWrittenDoesNotKeepTheDialogOp
 TEST_F(PublishDialogTest, OpensOnTheTreeAndTabWalksTheFieldsInOrder)
 {
     TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
-    EXPECT_EQ(zk::testing::tabWalk(&dialog, 6), QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CHK_Async Tree").split(u' '));
+    EXPECT_EQ(zk::testing::tabWalk(&dialog, 7),
+              QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Async Tree").split(u' '));
 }
 
 // The real message boxes, answered by real key presses: each key acts on
@@ -344,6 +346,7 @@ protected:
         const QString file = pictures + QStringLiteral("kot.jpg");
         auto dialog = std::make_unique<TPubDlg>(QStringList{file}, path(QStringLiteral("brak.gif")));
         dialog->ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server->port()));
+        dialog->CB_Polaczenie->setCurrentIndex(0); // the scripted server speaks no TLS
         dialog->Ed_User->setText(QStringLiteral("jan"));
         dialog->ED_Haslo->setText(password);
         dialog->Ed_Folder->setText(folderText);
@@ -405,6 +408,7 @@ TEST_F(PublishDialogTest, AnAsynchronousUploadRefusedAtTheEndStopsTheRunWithOneB
     writeFile(file, QByteArray(70000, 'x'));
     TPubDlg dialog({file}, path(QStringLiteral("brak.gif")));
     dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    dialog.CB_Polaczenie->setCurrentIndex(0); // the scripted server speaks no TLS
     dialog.Ed_User->setText(QStringLiteral("jan"));
     dialog.ED_Haslo->setText(QStringLiteral("tajne"));
     dialog.CHK_Async->setChecked(true);

@@ -1,8 +1,18 @@
 #include "Isolated.h"
+#include "PublishLogic.h"
+#include "RealPrompts.h"
 #include "Servers.h"
+#include "SettingsKeys.h"
 #include "ftp.h"
+#include "publikow.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -225,6 +235,67 @@ TEST_F(Ftps, AHandshakeThatIsDroppedOrNeverAnsweredEnds)
         EXPECT_EQ(commands, QStringList{QStringLiteral("AUTH")});
         EXPECT_FALSE(ftp.Connected);
     }
+}
+
+// The publish dialog on a server whose certificate the system does not
+// trust, through the real message boxes and real keys: the "BŁĄD!" box says
+// why and shows the fingerprint; Escape (No) sends nothing, Enter (Yes)
+// trusts that certificate for that server and the files go; the next run
+// asks nothing.
+TEST_F(Ftps, ThePublishDialogAsksOnceToTrustAnUnverifiedCertificate)
+{
+    const QString pem = certificates + QStringLiteral("self.pem");
+    VsFtpServer server(pem);
+    if (!server.isUp())
+        GTEST_SKIP() << "vsftpd could not be started";
+    RealPrompts real;
+    const QString page = path(QStringLiteral("strona.html"));
+    writeFile(page, "<HTML></HTML>");
+    TPubDlg dialog({page}, path(QStringLiteral("brak.gif")));
+    EXPECT_EQ(dialog.CB_Polaczenie->currentText(), QStringLiteral("FTP z szyfrowaniem TLS (zalecane)")) << "a new profile encrypts";
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(server.port());
+    dialog.ED_Serwer->setText(address);
+    dialog.Ed_User->setText(QStringLiteral("anonymous"));
+    dialog.Ed_Folder->setText(QStringLiteral("upload"));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+
+    const auto runWithKeys = [&](QList<Qt::Key> keys) {
+        QStringList seen;
+        QTimer answer;
+        answer.setInterval(20);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || seen.size() > 5)
+                return;
+            seen << box->windowTitle() + u'|' + box->text();
+            QTest::keyClick(box, keys.isEmpty() ? Qt::Key_Escape : keys.takeFirst());
+        });
+        answer.start();
+        dialog.ED_Serwer->setFocus();
+        QTest::keyClick(dialog.ED_Serwer, Qt::Key_Return);
+        return seen;
+    };
+    QStringList seen = runWithKeys({Qt::Key_Escape});
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(seen[0].startsWith(QStringLiteral("BŁĄD!|Nie można zweryfikować certyfikatu serwera \"%1\": certyfikat podpisał sam serwer")
+                                       .arg(address)))
+        << seen[0].toStdString();
+    EXPECT_TRUE(seen[0].contains(fingerprintOf(pem)));
+    EXPECT_FALSE(QFile::exists(server.uploadFolder() + QStringLiteral("strona.html"))) << "No: nothing sent";
+
+    seen = runWithKeys({Qt::Key_Return, Qt::Key_Return});
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[1], QStringLiteral("Informacja!|Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"));
+    EXPECT_EQ(readFile(server.uploadFolder() + QStringLiteral("strona.html")), QByteArray("<HTML></HTML>"));
+    EXPECT_EQ(trustedFingerprint(*registry, address), fingerprintOf(pem));
+
+    seen = runWithKeys({Qt::Key_Return});
+    ASSERT_EQ(seen.size(), 1) << "trusted once, asked once";
+    EXPECT_TRUE(seen[0].startsWith(QStringLiteral("Informacja!|")));
+    dialog.done(QDialog::Accepted);
+    EXPECT_EQ(registry->readText(Hive::CurrentUser, SettingsRootKey, QStringLiteral("Profile"), QStringLiteral("Polaczenie"), {}),
+              QStringLiteral("FTPS"));
 }
 
 } // namespace
