@@ -1,6 +1,7 @@
 #include "AppPaths.h"
 #include "CommandLine.h"
 #include "FileRegistry.h"
+#include "PasswordStore.h"
 #include "Paths.h"
 #include "PublishLogic.h"
 #include "HelpController.h"
@@ -78,8 +79,10 @@ QString passwordFor(const zk::Project &project, const zk::Registry &registry)
     const auto stored = [&](const char *name) {
         return registry.readText(zk::Hive::CurrentUser, zk::SettingsRootKey, QStringLiteral("Profile"), QString::fromLatin1(name), {});
     };
-    if (stored("Serwer") == project.profile.server && stored("Uzytkownik") == project.profile.user)
-        return stored("Haslo");
+    if (stored("Serwer") == project.profile.server && stored("Uzytkownik") == project.profile.user) {
+        zk::KeyringPasswordStore keyring;
+        return zk::storedPassword(registry, &keyring, project.profile.server, project.profile.user);
+    }
     return {};
 }
 
@@ -165,6 +168,8 @@ int main(int argc, char *argv[])
     zk::services().shell = &shell;
     zk::services().help = &help;
     zk::services().media = &media;
+    zk::KeyringPasswordStore keyring;
+    zk::services().passwords = &keyring;
     app.installEventFilter(new zk::HelpController(&app));
     zk::UiTrace::install(app);
 

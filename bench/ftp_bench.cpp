@@ -40,6 +40,8 @@ int main(int argc, char *argv[])
     ftp.Password = QString::fromLocal8Bit(argv[3]);
     ftp.Passive = qstrcmp(argv[4], "pasv") == 0;
     ftp.Async = qstrcmp(argv[5], "async") == 0;
+    if (qEnvironmentVariableIsSet("ZK_BENCH_TLS")) // FTP over TLS; SSL_CERT_FILE names the test authority
+        ftp.Security = FtpSecurity::ExplicitTls;
     bool done = false;
     ftp.OnActionComplete = [&](QObject *, t_ftp_mode) { done = true; };
     QElapsedTimer t;

@@ -9,7 +9,10 @@ import time
 
 BUILD, RUNS = sys.argv[1], int(sys.argv[2])
 ONLY = sys.argv[3].split(",") if len(sys.argv) > 3 else None  # e.g. "20MB,500x4KB"
+SERVERS = sys.argv[4].split(",") if len(sys.argv) > 4 else None  # e.g. "vsftpd-TLS"
 BENCH = os.path.join(BUILD, "bench", "bench_ftp")
+TLS_HELPER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "publish", "tls_ftp.py")
+CA = None  # the test authority's certificate while the FTPS rows run
 
 
 def free_port():
@@ -38,7 +41,9 @@ def start_pyftpdlib(root):
     return p, port, "jan", "tajne", "."
 
 
-def start_vsftpd(base):
+def start_vsftpd(base, certificates=None):
+    """vsftpd; with certificates, TLS required for the login and the data."""
+    base = os.path.join(base, "tls" if certificates else "plain")
     root = os.path.join(base, "vsroot")
     os.makedirs(os.path.join(root, "upload"))
     os.chmod(os.path.join(root, "upload"), 0o777)
@@ -54,14 +59,29 @@ def start_vsftpd(base):
                 "pasv_min_port=%d\npasv_max_port=%d\nsecure_chroot_dir=%s\nseccomp_sandbox=NO\nisolate=NO\n"
                 "isolate_network=NO\nxferlog_enable=NO\nconnect_from_port_20=NO\nanon_umask=022\n"
                 % (port, root, pasv, pasv + 12000, os.path.join(base, "empty")))
+        if certificates:
+            # require_ssl_reuse=NO: this curl does not take up the control
+            # session on later data connections ("522 ... session reuse
+            # required" for every file after the first); T_FTP does either way.
+            f.write("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
+                    "require_ssl_reuse=NO\nrsa_cert_file=%s\nrsa_private_key_file=%s\n"
+                    % (os.path.join(certificates, "good.pem"), os.path.join(certificates, "good.key")))
     p = subprocess.Popen(["/usr/sbin/vsftpd", conf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_up(port)
     return p, port, "anonymous", "x", "upload"
 
 
+def environment():
+    env = dict(os.environ)
+    if CA:
+        env.update(ZK_BENCH_TLS="1", SSL_CERT_FILE=CA)
+    return env
+
+
 def ours(port, user, password, folder, files, passive, asynchronous):
     run = subprocess.run([BENCH, "127.0.0.1:%d" % port, user, password, "pasv" if passive else "port",
-                          "async" if asynchronous else "sync", folder] + files, capture_output=True, text=True)
+                          "async" if asynchronous else "sync", folder] + files, capture_output=True, text=True,
+                         env=environment())
     if run.returncode != 0:
         raise RuntimeError("bench_ftp failed: " + run.stderr.strip())
     out = run.stdout
@@ -73,7 +93,9 @@ def curl(port, user, password, folder, files, passive, asynchronous):
     url = "ftp://127.0.0.1:%d/%s/" % (port, "" if folder == "." else folder)
     args = ["curl", "-s", "-S", "--user", "%s:%s" % (user, password), "-T", "{%s}" % ",".join(files), url]
     if not passive:
-        args[1:1] = ["-P", "-"]
+        args[1:1] = ["-P", "127.0.0.1"]  # "-" fails over TLS in this curl (inet_ntop, errno 97)
+    if CA:
+        args[1:1] = ["--ssl-reqd", "--cacert", CA]
     t = time.perf_counter()
     subprocess.run(args, check=True)
     return time.perf_counter() - t, 0.0, 0
@@ -161,19 +183,32 @@ def main():
         p = start_pyftpdlib(pyroot)
         servers.append(("pyftpdlib", p, pyroot))
         v = start_vsftpd(base)
-        servers.append(("vsftpd", v, os.path.join(base, "vsroot", "upload")))
+        servers.append(("vsftpd", v, os.path.join(base, "plain", "vsroot", "upload")))
+        certificates = os.path.join(base, "certificates")
+        os.makedirs(certificates)
+        subprocess.run(["/usr/bin/python3", TLS_HELPER, "certificates", certificates], check=True)
+        t = start_vsftpd(base, certificates)
+        servers.append(("vsftpd-TLS", t, os.path.join(base, "tls", "vsroot", "upload")))
         print("median of %d runs (min..max), the tools taking turns; bytes compared after every run" % RUNS)
+        global CA
         for sname, (proc, port, user, password, folder), landed in servers:
+            if SERVERS and sname not in SERVERS:
+                continue
             server = (port, user, password, folder)
+            tls = sname.endswith("TLS")
+            CA = os.path.join(certificates, "ca.pem") if tls else None
             for label, files in sets.items():
                 if ONLY and label not in ONLY:
                     continue
                 total = sum(os.path.getsize(f) for f in files)
-                for passive in (True, False):
+                # curl's active mode fails over TLS here ("(55) sa_addr inet_ntop() failed
+                # with errno 97"), so the FTPS rows are passive only.
+                for passive in ((True,) if tls else (True, False)):
                     mode = "PASV" if passive else "PORT"
-                    results = measure_all((("T_FTP sync", ours, False), ("T_FTP async", ours, True),
-                                           ("curl", curl, False), ("ftplib", pyftp, False)),
-                                          server, files, landed, passive)
+                    tools = (("T_FTP sync", ours, False), ("T_FTP async", ours, True), ("curl", curl, False))
+                    if not tls:
+                        tools += (("ftplib", pyftp, False),)
+                    results = measure_all(tools, server, files, landed, passive)
                     line = []
                     for tool, (med, lo, hi, login, peak) in results.items():
                         rate = ("%.0f MB/s" % (total / med / 1e6)) if len(files) == 1 else ("%.0f files/s" % (len(files) / med))
@@ -184,8 +219,8 @@ def main():
                     print("%-9s %-8s %s" % (sname, label, mode))
                     for entry in line:
                         print("    " + entry)
-                    print("    ratios: vs curl %.2fx, vs ftplib %.2fx (speed); async/sync time %.2f"
-                          % (results["curl"][0] / s, results["ftplib"][0] / s, a / s))
+                    ftplib = (", vs ftplib %.2fx" % (results["ftplib"][0] / s)) if "ftplib" in results else ""
+                    print("    ratios: vs curl %.2fx%s (speed); async/sync time %.2f" % (results["curl"][0] / s, ftplib, a / s))
     finally:
         for _, (proc, *rest), _ in servers:
             proc.kill()

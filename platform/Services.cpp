@@ -9,7 +9,7 @@ namespace zk {
 
 Services &services()
 {
-    static Services instance{nullptr, nullptr, nullptr, nullptr, nullptr, systemAccountFullName};
+    static Services instance{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, systemAccountFullName};
     return instance;
 }
 

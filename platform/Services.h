@@ -10,6 +10,7 @@ class Prompts;
 class Shell;
 class HelpViewer;
 class MediaPlayer;
+class PasswordStore;
 
 // The platform services the program talks to. main() installs the real
 // ones; tests install doubles. None is owned here.
@@ -19,6 +20,7 @@ struct Services {
     Shell *shell = nullptr;
     HelpViewer *help = nullptr;
     MediaPlayer *media = nullptr;
+    PasswordStore *passwords = nullptr; // none: the password stays in the settings file
     // Full name of the user account, "" when not set.
     std::function<QString()> accountFullName;
 };

@@ -196,7 +196,8 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
     qint64 sent = 0;
     QString current;
     T_FTP ftp;
-    PublishRun run(ftp, {context.report,
+    FtpPublishClient client(ftp);
+    PublishRun run(client, {context.report,
                          [&](const QString &question) {
                              context.report(question + QStringLiteral(" Tak (wiersz poleceń tworzy brakujące foldery)."));
                              return true;

@@ -1,5 +1,6 @@
 #include "PublishLogic.h"
 
+#include "PasswordStore.h"
 #include "Registry.h"
 #include "SettingsKeys.h"
 
@@ -100,6 +101,38 @@ QString trustedFingerprint(const Registry &registry, const QString &server)
 void rememberTrustedFingerprint(Registry &registry, const QString &server, const QString &fingerprint)
 {
     registry.writeText(Hive::CurrentUser, SettingsRootKey, CertificatesSection, server.trimmed().toLower(), fingerprint);
+}
+
+namespace {
+const QString ProfileSection = QStringLiteral("Profile");
+const QString PasswordName = QStringLiteral("Haslo");
+}
+
+QString storedPassword(const Registry &registry, PasswordStore *keyring, const QString &server, const QString &user)
+{
+    const QString inFile = registry.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, PasswordName, {});
+    QString inKeyring;
+    if (inFile.isEmpty() && keyring && !server.isEmpty())
+        keyring->read(passwordKey(server, user), inKeyring);
+    return inFile.isEmpty() ? inKeyring : inFile;
+}
+
+PasswordKept keepPassword(Registry &registry, PasswordStore *keyring, const QString &server, const QString &user,
+                          const QString &password, bool remember)
+{
+    const QString key = passwordKey(server, user);
+    if (!remember || password.isEmpty()) {
+        if (keyring && !server.isEmpty())
+            keyring->remove(key);
+        registry.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, PasswordName, {});
+        return PasswordKept::Forgotten;
+    }
+    if (keyring && !server.isEmpty() && keyring->write(key, password) == PasswordStore::Result::Done) {
+        registry.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, PasswordName, {});
+        return PasswordKept::Keyring;
+    }
+    registry.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, PasswordName, password);
+    return PasswordKept::SettingsFile;
 }
 
 } // namespace zk

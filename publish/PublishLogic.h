@@ -6,6 +6,7 @@
 namespace zk {
 
 class Registry;
+class PasswordStore;
 
 // The size of the file at `path` in bytes; -1 when there is no such file.
 qint64 GetFileSize(const QString &path);
@@ -41,5 +42,16 @@ void rememberTrustedFingerprint(Registry &registry, const QString &server, const
 // The profile's "Polaczenie" value: "FTPS" (FTP over TLS) or "FTP".
 inline const QString ConnectionTls = QStringLiteral("FTPS");
 inline const QString ConnectionPlain = QStringLiteral("FTP");
+
+// The profile's password: the one in the settings file (kept there before
+// the keyring, or where no keyring answers), else the keyring's.
+QString storedPassword(const Registry &registry, PasswordStore *keyring, const QString &server, const QString &user);
+
+enum class PasswordKept { Keyring, SettingsFile, Forgotten };
+// Keeps the password as the user chose: in the keyring, the settings
+// file's copy then emptied; in the settings file (0600) where no keyring
+// answers; or nowhere when it is not to be remembered.
+PasswordKept keepPassword(Registry &registry, PasswordStore *keyring, const QString &server, const QString &user,
+                          const QString &password, bool remember);
 
 } // namespace zk

@@ -7,12 +7,11 @@
 
 namespace zk {
 
-PublishRun::PublishRun(T_FTP &ftp, Hooks hooks) : m_ftp(ftp), m_hooks(std::move(hooks)) {}
+PublishRun::PublishRun(PublishClient &client, Hooks hooks) : m_client(client), m_hooks(std::move(hooks)) {}
 
 PublishRun::~PublishRun()
 {
-    if (m_ftp.DataStream.device == m_uploading.get())
-        m_ftp.DataStream.device = nullptr; // the file goes before the client
+    m_client.forgetFile(m_uploading.get()); // the file goes before the client
 }
 
 void PublishRun::cancel()
@@ -23,14 +22,14 @@ void PublishRun::cancel()
 void PublishRun::asyncFailed()
 {
     m_asyncFailed = true; // the wait ends and the run reports the file under way
-    m_ftp.Busy = false;
+    m_client.stopWaiting();
 }
 
 // The server may already be gone; its failure must not bring a second message.
 void PublishRun::closeQuietly()
 {
     try {
-        m_ftp.CloseSession();
+        m_client.close();
     } catch (const std::exception &) {
     }
 }
@@ -72,12 +71,6 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     m_remoteFoldersMade.clear();
     if (!namesCanBeSent(settings, files, remoteNames))
         return false;
-    m_ftp.Async = settings.async;
-    m_ftp.Hostname = settings.server;
-    m_ftp.Username = settings.user;
-    m_ftp.Password = settings.password;
-    m_ftp.Security = settings.security;
-    m_ftp.TrustedFingerprint = settings.trustedFingerprint;
     if (!logIn(settings))
         return false;
     settings.folder = normalizedTargetFolder(settings.folder);
@@ -112,7 +105,7 @@ bool PublishRun::logIn(PublishSettings &settings)
 {
     for (int attempt = 0;; ++attempt) {
         try {
-            m_ftp.OpenSession();
+            m_client.logIn(settings);
             return true;
         } catch (const ETlsError &e) {
             if (e.kind == ETlsError::Kind::Refused)
@@ -126,9 +119,9 @@ bool PublishRun::logIn(PublishSettings &settings)
             if (attempt > 0 || !askToTrust(settings.server, e))
                 return fail(QString());
             settings.trustedFingerprint = e.fingerprint;
-            m_ftp.TrustedFingerprint = e.fingerprint;
+            m_client.trustCertificate(e.fingerprint);
         } catch (const ETcpIpError &) {
-            return fail(loginFailureText(m_ftp.ReplyCode, settings.server, settings.user, settings.folder));
+            return fail(loginFailureText(m_client.lastReplyCode(), settings.server, settings.user, settings.folder));
         }
     }
 }
@@ -155,7 +148,7 @@ bool PublishRun::askToTrust(const QString &server, const ETlsError &e)
 
 QString PublishRun::folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const
 {
-    if (T_FTP::isSessionFailure(e))
+    if (m_client.isConnectionLost(e))
         return QStringLiteral("Połączenie z serwerem \"%1\" zostało przerwane!").arg(settings.server);
     return QStringLiteral("Nie można przejść do foldera \"%1\" na serwerze!").arg(piece);
 }
@@ -168,10 +161,10 @@ bool PublishRun::enterFolders(const PublishSettings &settings)
     Token(settings.folder, u'/', pieces);
     for (const QString &piece : pieces) {
         try {
-            m_ftp.ChangeDir(piece);
+            m_client.enterFolder(piece);
             continue;
         } catch (const ETcpIpError &e) {
-            if (m_ftp.ReplyCode != 550 || T_FTP::isSessionFailure(e))
+            if (!m_client.isMissingFolder(e))
                 return fail(folderFailureText(settings, piece, e));
         }
         if (!m_hooks.confirm(QStringLiteral("Folder \"%1\" nie istnieje na serwerze. Utworzyć?").arg(piece))) {
@@ -179,8 +172,8 @@ bool PublishRun::enterFolders(const PublishSettings &settings)
             return false;
         }
         try {
-            m_ftp.MakeDir(piece);
-            m_ftp.ChangeDir(piece);
+            m_client.makeFolder(piece);
+            m_client.enterFolder(piece);
         } catch (const ETcpIpError &) {
             return fail(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece));
         }
@@ -201,7 +194,7 @@ void PublishRun::makeRemoteFoldersFor(const QString &remoteName)
             continue;
         m_remoteFoldersMade.insert(folder);
         try {
-            m_ftp.MakeDir(folder);
+            m_client.makeFolder(folder);
         } catch (const ETcpIpError &) {
         }
     }
@@ -211,7 +204,7 @@ bool PublishRun::waitWhileBusy()
 {
     // The client ends a transfer that stalls (its own deadline), so this
     // wait always ends.
-    while (m_ftp.Busy && !m_cancelled && !m_asyncFailed)
+    while (m_client.isSending() && !m_cancelled && !m_asyncFailed)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return !m_cancelled && !m_asyncFailed;
 }
@@ -222,18 +215,15 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly))
         return false;
-    m_ftp.DataStream.clear();
+    m_client.forgetFile(m_uploading.get());
     m_uploading = std::move(file); // lives until the transfer has ended
     try {
-        m_ftp.URI = remoteName;
-        m_ftp.DataStream.device = m_uploading.get();
         if (!isBadge) {
             m_current = path;
             if (m_hooks.sending)
                 m_hooks.sending(path);
         }
-        m_ftp.Mode = tftp_upload;
-        m_ftp.Upload();
+        m_client.send(m_uploading.get(), remoteName);
     } catch (const ETcpIpError &) {
         return false;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ftp.h"
+#include "PublishClient.h"
 
 #include <QFile>
 #include <QHash>
@@ -12,17 +12,6 @@
 
 namespace zk {
 
-struct PublishSettings {
-    QString server;
-    QString user;
-    QString password;
-    QString folder;
-    bool async = false;
-    FtpSecurity security = FtpSecurity::ExplicitTls;
-    // A certificate the user trusted for this server although it could not
-    // be verified (its SHA-256 fingerprint); "" for none.
-    QString trustedFingerprint;
-};
 
 // One publication: log in, enter (and, when the user agrees, make) the
 // target folder, send every file to its place and then the badge. The
@@ -42,7 +31,7 @@ public:
     };
     static inline const QString BadgeRemoteName = QStringLiteral("zenanim.gif");
 
-    PublishRun(T_FTP &ftp, Hooks hooks);
+    PublishRun(PublishClient &client, Hooks hooks);
     ~PublishRun();
 
     // True when every file and the badge arrived; a failure has been said
@@ -69,7 +58,7 @@ private:
     bool uploadFile(const QString &path, const QString &remoteName, bool isBadge);
     bool fail(const QString &text);
 
-    T_FTP &m_ftp;
+    PublishClient &m_client;
     Hooks m_hooks;
     QSet<QString> m_remoteFoldersMade;
     QString m_current; // the file under way, for the failure message

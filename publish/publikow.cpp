@@ -4,6 +4,7 @@
 #include "Glyphs.h"
 #include "HelpViewer.h"
 #include "Messages.h"
+#include "PasswordStore.h"
 #include "Paths.h"
 #include "Prompts.h"
 #include "PublishLogic.h"
@@ -43,8 +44,8 @@ QLineEdit *field(QWidget *parent, const char *name, int help, const QString &hin
 TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::WindowContextHelpButtonHint),
-      m_files(publishFiles), m_badge(badgeSourcePath),
-      m_run(ftp, {[this](const QString &text) { error(text); },
+      m_files(publishFiles), m_badge(badgeSourcePath), m_client(ftp),
+      m_run(m_client, {[this](const QString &text) { error(text); },
                   [this](const QString &text) { return Potwierdzenie(QString(), text, this); },
                   [this](const QString &path) { ProgressFile = path; },
                   [this](const QString &text) { return services().prompts->question(QStringLiteral("BŁĄD!"), text, this); },
@@ -78,6 +79,10 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     ED_Haslo = field(this, "ED_Haslo", 1093, QStringLiteral("Hasło użytkownika"));
     ED_Haslo->setEchoMode(QLineEdit::Password);
     Ed_Folder = field(this, "Ed_Folder", 1094, QStringLiteral("Folder na serwerze, do którego trafi strona"));
+    CHK_Zapamietaj = new QCheckBox(QStringLiteral("Zapamię&taj hasło"), this);
+    CHK_Zapamietaj->setObjectName(QStringLiteral("CHK_Zapamietaj"));
+    CHK_Zapamietaj->setStatusTip(QStringLiteral("Hasło w pęku kluczy pulpitu, a gdy go nie ma, w pliku ustawień"));
+    setHelpContext(CHK_Zapamietaj, 1097);
     CHK_Async = new QCheckBox(QStringLiteral("Połączenie asynchroniczne"), this);
     CHK_Async->setObjectName(QStringLiteral("CHK_Async"));
     setHelpContext(CHK_Async, 1095);
@@ -129,10 +134,11 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     connection->setBuddy(CB_Polaczenie);
     fields->addWidget(connection, r, 0);
     fields->addWidget(CB_Polaczenie, r++, 1);
+    fields->addWidget(CHK_Zapamietaj, r++, 1);
     fields->addWidget(CHK_Async, r, 1);
     grid->addLayout(fields, 1, 0, 1, 2);
     grid->addWidget(Progress, 2, 0, 1, 3);
-    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CB_Polaczenie, CHK_Async});
+    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CB_Polaczenie, CHK_Zapamietaj, CHK_Async});
 
     PublishTotal = 0;
     for (const QString &f : m_files)
@@ -178,7 +184,8 @@ void TPubDlg::LadujProfile()
     const Registry &r = *services().registry;
     ED_Serwer->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Serwer"), {}));
     Ed_User->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Uzytkownik"), {}));
-    ED_Haslo->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Haslo"), {}));
+    ED_Haslo->setText(storedPassword(r, services().passwords, ED_Serwer->text(), Ed_User->text()));
+    CHK_Zapamietaj->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("ZapamietajHaslo"), 1) != 0);
     Ed_Folder->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), {}));
     CHK_Async->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"), 0) != 0);
     // A new profile encrypts; one kept from before TLS goes on as it did.
@@ -192,12 +199,31 @@ void TPubDlg::SaveProfile()
     Registry &r = *services().registry;
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Serwer"), ED_Serwer->text());
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Uzytkownik"), Ed_User->text());
-    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Haslo"), ED_Haslo->text());
+    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("ZapamietajHaslo"),
+                CHK_Zapamietaj->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    keepPasswordAsChosen();
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), Ed_Folder->text());
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"),
                 CHK_Async->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenie"),
                 CB_Polaczenie->currentIndex() == 0 ? ConnectionPlain : ConnectionTls);
+}
+
+// In the keyring when there is one; where none answers, in the settings
+// file as before, and the user is told so once.
+void TPubDlg::keepPasswordAsChosen()
+{
+    Registry &r = *services().registry;
+    const PasswordKept kept = keepPassword(r, services().passwords, ED_Serwer->text(), Ed_User->text(), ED_Haslo->text(),
+                                           CHK_Zapamietaj->isChecked());
+    if (kept != PasswordKept::SettingsFile || !services().passwords
+        || r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("HasloWPlikuZgloszone"), 0) != 0)
+        return;
+    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("HasloWPlikuZgloszone"), QStringLiteral("1"));
+    BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
+            QStringLiteral("Pęk kluczy pulpitu (usługa Secret Service) nie odpowiada, więc hasło zostanie zapisane w pliku "
+                           "ustawień, który może czytać tylko Ty."),
+            this);
 }
 
 void TPubDlg::error(const QString &text)
@@ -233,6 +259,7 @@ void TPubDlg::run()
         Ed_Folder->setText(settings.folder); // as the run used it
     if (!sent)
         return;
+    keepPasswordAsChosen(); // a password from the settings file moves to the keyring now
     BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
             QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"), this);
     Progress->setValue(0);

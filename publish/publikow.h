@@ -35,6 +35,7 @@ public:
     QLineEdit *Ed_Folder = nullptr;
     QCheckBox *CHK_Async = nullptr;
     QComboBox *CB_Polaczenie = nullptr;
+    QCheckBox *CHK_Zapamietaj = nullptr;
     QProgressBar *Progress = nullptr;
     QToolButton *Przycisk_OK = nullptr;
     QToolButton *Przycisk_Anuluj = nullptr;
@@ -66,6 +67,7 @@ protected:
 
 private:
     void buildTree();
+    void keepPasswordAsChosen();
     void run();
     void error(const QString &text);
     void closeQuietly();
@@ -74,6 +76,7 @@ private:
     QStringList m_files;
     QHash<QString, QString> m_remoteNames;
     QString m_badge;
+    FtpPublishClient m_client; // the protocol: FTP, with or without TLS
     PublishRun m_run;
     bool m_running = false;
     bool m_closeApproved = false;

@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-translations-l10n
-  libfluidsynth-dev fluid-soundfont-gm libopusenc-dev libssl-dev python3-openssl
+  libfluidsynth-dev fluid-soundfont-gm libopusenc-dev libssl-dev python3-openssl qtkeychain-qt6-dev gnome-keyring dbus
   libjpeg-dev libgif-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib vsftpd

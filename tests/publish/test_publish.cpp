@@ -303,8 +303,8 @@ TEST_F(PublishDialogTest, ASettingsFileThatCannotBeWrittenDoesNotKeepTheDialogOp
 TEST_F(PublishDialogTest, OpensOnTheTreeAndTabWalksTheFieldsInOrder)
 {
     TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
-    EXPECT_EQ(zk::testing::tabWalk(&dialog, 7),
-              QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Async Tree").split(u' '));
+    EXPECT_EQ(zk::testing::tabWalk(&dialog, 8),
+              QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Zapamietaj CHK_Async Tree").split(u' '));
 }
 
 // The real message boxes, answered by real key presses: each key acts on

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "ftp.h"
+
+class QIODevice;
+
+namespace zk {
+
+struct PublishSettings {
+    QString server;
+    QString user;
+    QString password;
+    QString folder;
+    bool async = false;
+    FtpSecurity security = FtpSecurity::ExplicitTls;
+    // A certificate the user trusted for this server although it could not
+    // be verified (its SHA-256 fingerprint); "" for none.
+    QString trustedFingerprint;
+};
+
+// What a publication needs of the protocol that carries it: log in, enter
+// and make folders, send a file, close. The run (folders, questions,
+// messages, progress, badge) is one code path above it; FTP and FTP over
+// TLS stand behind it today, and another protocol (SFTP) would be one more
+// class here. Failures are ETcpIpError (ETlsError when TLS could not be had).
+class PublishClient {
+public:
+    virtual ~PublishClient() = default;
+    virtual void logIn(const PublishSettings &settings) = 0;
+    // After an ETlsError about the certificate: the one the user trusted.
+    virtual void trustCertificate(const QString &fingerprint) = 0;
+    virtual void enterFolder(const QString &name) = 0;
+    virtual void makeFolder(const QString &name) = 0;
+    // Sends `file` (open, read while it goes) as `remoteName`; with an
+    // asynchronous connection it may still be under way when this returns.
+    virtual void send(QIODevice *file, const QString &remoteName) = 0;
+    virtual bool isSending() const = 0;
+    // The transfer under way failed and was reported: stop waiting for it.
+    virtual void stopWaiting() = 0;
+    // The file given to send() is about to go away.
+    virtual void forgetFile(QIODevice *file) = 0;
+    // Logs out and closes, within the client's short limit; may throw.
+    virtual void close() = 0;
+    // The server's last answer, for the messages: its FTP reply code.
+    virtual int lastReplyCode() const = 0;
+    // The folder named in enterFolder does not exist (rather than any other failure).
+    virtual bool isMissingFolder(const ETcpIpError &error) const = 0;
+    // The connection cannot be used any more after this failure.
+    virtual bool isConnectionLost(const ETcpIpError &error) const = 0;
+};
+
+// FTP, in clear text or over TLS (the settings' security), on a T_FTP the
+// caller owns (the dialog shows its progress and trace).
+class FtpPublishClient : public PublishClient {
+public:
+    explicit FtpPublishClient(T_FTP &ftp) : m_ftp(ftp) {}
+    void logIn(const PublishSettings &settings) override;
+    void trustCertificate(const QString &fingerprint) override { m_ftp.TrustedFingerprint = fingerprint; }
+    void enterFolder(const QString &name) override { m_ftp.ChangeDir(name); }
+    void makeFolder(const QString &name) override { m_ftp.MakeDir(name); }
+    void send(QIODevice *file, const QString &remoteName) override;
+    bool isSending() const override { return m_ftp.Busy; }
+    void stopWaiting() override { m_ftp.Busy = false; }
+    void forgetFile(QIODevice *file) override;
+    void close() override { m_ftp.CloseSession(); }
+    int lastReplyCode() const override { return m_ftp.ReplyCode; }
+    bool isMissingFolder(const ETcpIpError &error) const override;
+    bool isConnectionLost(const ETcpIpError &error) const override { return T_FTP::isSessionFailure(error); }
+
+private:
+    T_FTP &m_ftp;
+};
+
+} // namespace zk
