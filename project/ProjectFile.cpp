@@ -9,6 +9,11 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <QStringDecoder>
+
+#include <cstring>
+#include <optional>
+
 namespace zk {
 
 namespace {
@@ -397,7 +402,136 @@ QByteArray projectToJson(const Project &project, const QString &projectFolder)
     return json.replace(at, marker.size(), jsonString(project.mainText));
 }
 
+namespace {
+
+ProjectRead projectFromJsonWithQt(const QByteArray &json, const QString &projectFolder);
+
+// The end of the JSON string that opens at `at` (the index after its
+// closing quote), or -1 when it does not end.
+qsizetype stringEnd(const QByteArray &json, qsizetype at)
+{
+    const char *data = json.constData();
+    for (qsizetype i = at + 1; i < json.size();) {
+        const void *hit = std::memchr(data + i, '"', size_t(json.size() - i));
+        if (!hit)
+            return -1;
+        const qsizetype quote = static_cast<const char *>(hit) - data;
+        qsizetype backslashes = 0;
+        while (quote - backslashes - 1 > at && data[quote - backslashes - 1] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0)
+            return quote + 1;
+        i = quote + 1;
+    }
+    return -1;
+}
+
+// Where the value of strona.tekst lies: the whole JSON string, quotes
+// included; {-1, -1} when it is not found exactly once as a string.
+std::pair<qsizetype, qsizetype> mainTextSpan(const QByteArray &json)
+{
+    std::pair<qsizetype, qsizetype> found{-1, -1};
+    QList<QByteArray> path;   // keys of the objects we are in
+    QList<char> containers;   // '{' or '['
+    QByteArray key;           // the last key read in the innermost object
+    bool expectKey = false;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '"') {
+            const qsizetype end = stringEnd(json, i);
+            if (end < 0)
+                return {-1, -1};
+            if (expectKey && !containers.isEmpty() && containers.last() == '{') {
+                key = json.mid(i + 1, end - i - 2);
+                expectKey = false;
+            } else if (containers.size() == 2 && path.value(1) == "strona" && key == "tekst") {
+                if (found.first >= 0)
+                    return {-1, -1}; // given twice: the reader of Qt decides
+                found = {i, end};
+            }
+            i = end - 1;
+        } else if (c == '{' || c == '[') {
+            path << (containers.isEmpty() ? QByteArray() : key);
+            containers << c;
+            expectKey = c == '{';
+            key.clear();
+        } else if (c == '}' || c == ']') {
+            if (containers.isEmpty())
+                return {-1, -1};
+            containers.removeLast();
+            path.removeLast();
+            key.clear();
+        } else if (c == ',') {
+            expectKey = !containers.isEmpty() && containers.last() == '{';
+            key.clear();
+        }
+    }
+    return found;
+}
+
+// The text of a JSON string (quotes included), or nothing when it holds an
+// escape or bytes that Qt's reader would judge: then Qt reads the file.
+std::optional<QString> decodeJsonString(QByteArrayView quoted)
+{
+    QByteArray utf8;
+    utf8.reserve(quoted.size());
+    const char *p = quoted.data() + 1;
+    const char *end = quoted.data() + quoted.size() - 1;
+    while (p < end) {
+        const char *slash = static_cast<const char *>(std::memchr(p, '\\', size_t(end - p)));
+        const char *stop = slash ? slash : end;
+        for (const char *q = p; q < stop; ++q)
+            if (static_cast<unsigned char>(*q) < 0x20)
+                return std::nullopt; // a raw control character: not JSON
+        utf8.append(p, stop - p);
+        if (!slash)
+            break;
+        if (slash + 1 >= end)
+            return std::nullopt;
+        switch (slash[1]) {
+        case '"': utf8 += '"'; break;
+        case '\\': utf8 += '\\'; break;
+        case '/': utf8 += '/'; break;
+        case 'b': utf8 += '\b'; break;
+        case 'f': utf8 += '\f'; break;
+        case 'n': utf8 += '\n'; break;
+        case 'r': utf8 += '\r'; break;
+        case 't': utf8 += '\t'; break;
+        default: return std::nullopt; // \u and anything else: Qt's reader
+        }
+        p = slash + 2;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(utf8);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
 ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder)
+{
+    // Qt's reader takes longer over a text of megabytes than everything
+    // else together: the main text is read here and the rest by Qt.
+    const auto [start, end] = mainTextSpan(json);
+    if (start >= 0 && end - start > 4096) {
+        if (std::optional<QString> text = decodeJsonString(QByteArrayView(json).sliced(start, end - start))) {
+            QByteArray rest = json;
+            rest.replace(start, end - start, "\"\"");
+            ProjectRead read = projectFromJsonWithQt(rest, projectFolder);
+            if (read.project) {
+                read.project->mainText = std::move(*text);
+                return read;
+            }
+        }
+    }
+    return projectFromJsonWithQt(json, projectFolder);
+}
+
+namespace {
+
+ProjectRead projectFromJsonWithQt(const QByteArray &json, const QString &projectFolder)
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
@@ -440,6 +574,8 @@ ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder
         return {std::nullopt, r.error};
     return {std::move(p), {}};
 }
+
+} // namespace
 
 ProjectRead readProjectFile(const QString &path)
 {

@@ -101,6 +101,46 @@ TEST_F(ProjectFileTest, EveryFieldSurvivesARoundTripThroughTheFile)
     EXPECT_FALSE(zk::testing::readFile(projectPath()).contains("haslo")) << "no password ever";
 }
 
+// A large main text is read beside Qt's reader, not by it: whatever the
+// file holds, the text and the verdict are Qt's.
+TEST_F(ProjectFileTest, ALargeMainTextReadsAsQtReadsIt)
+{
+    QString big = QChar(0xFEFF) + QStringLiteral("<P>\r\n\t\\ \"cudzysłów\" a/b \U0001F600 \u2028 Zażółć\n");
+    while (big.size() < 100000)
+        big += QStringLiteral("Gęślą jaźń <A HREF=\"x.html\">\\</A>\n");
+    Project p;
+    p.mainText = big;
+    const QByteArray plain = projectToJson(p, projectFolder());
+    const QString truth = QJsonDocument::fromJson(plain).object().value(QStringLiteral("strona")).toObject()
+                              .value(QStringLiteral("tekst")).toString();
+    ASSERT_EQ(truth, big);
+    const qsizetype text = plain.indexOf("\n        \"tekst\": \"") + 19; // the page's, not the colour of its text
+    ASSERT_EQ(plain.mid(text - 10, 10), QByteArray("\"tekst\": \""));
+    QByteArray escapes = plain;
+    escapes.insert(text, "\\u0105\\ud83d\\ude00");
+    QByteArray twice = plain;
+    twice.insert(text - 10, "\"tekst\": \"pierwszy\",\n        ");
+    const QByteArray cases[] = {plain, escapes, twice, plain.left(text + 50000), plain.left(text - 1) + "12345,\n" + plain.mid(plain.indexOf('\n', text) + 1)};
+    for (const QByteArray &json : cases) {
+        SCOPED_TRACE(&json - cases);
+        QJsonParseError error;
+        const QJsonDocument qt = QJsonDocument::fromJson(json, &error);
+        const ProjectRead read = projectFromJson(json, projectFolder());
+        if (error.error != QJsonParseError::NoError) {
+            EXPECT_FALSE(read.project);
+            EXPECT_TRUE(read.error.startsWith(QStringLiteral("plik jest niepełny"))) << read.error.toStdString();
+            continue;
+        }
+        const QJsonValue value = qt.object().value(QStringLiteral("strona")).toObject().value(QStringLiteral("tekst"));
+        if (!value.isString()) {
+            EXPECT_FALSE(read.project) << "a main text that is no text";
+            continue;
+        }
+        ASSERT_TRUE(read.project) << read.error.toStdString();
+        EXPECT_TRUE(read.project->mainText == value.toString()) << read.project->mainText.left(40).toStdString();
+    }
+}
+
 TEST_F(ProjectFileTest, AMovedProjectFolderOpensWithItsPicturesAtTheirNewPlace)
 {
     QDir().mkpath(projectFolder() + QStringLiteral("obrazki"));
