@@ -108,21 +108,24 @@ const QString ProfileSection = QStringLiteral("Profile");
 const QString PasswordName = QStringLiteral("Haslo");
 }
 
-QString storedPassword(const Registry &registry, PasswordStore *keyring, const QString &server, const QString &user)
+QString storedPassword(const Registry &registry, PasswordStore *keyring, const QString &server, const QString &user,
+                       bool *fromKeyring)
 {
     const QString inFile = registry.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, PasswordName, {});
     QString inKeyring;
     if (inFile.isEmpty() && keyring && !server.isEmpty())
         keyring->read(passwordKey(server, user), inKeyring);
+    if (fromKeyring)
+        *fromKeyring = !inKeyring.isEmpty();
     return inFile.isEmpty() ? inKeyring : inFile;
 }
 
 PasswordKept keepPassword(Registry &registry, PasswordStore *keyring, const QString &server, const QString &user,
-                          const QString &password, bool remember)
+                          const QString &password, bool remember, bool inKeyring)
 {
     const QString key = passwordKey(server, user);
     if (!remember || password.isEmpty()) {
-        if (keyring && !server.isEmpty())
+        if (keyring && inKeyring && !server.isEmpty())
             keyring->remove(key);
         registry.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, PasswordName, {});
         return PasswordKept::Forgotten;

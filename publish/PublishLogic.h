@@ -45,13 +45,17 @@ inline const QString ConnectionPlain = QStringLiteral("FTP");
 
 // The profile's password: the one in the settings file (kept there before
 // the keyring, or where no keyring answers), else the keyring's.
-QString storedPassword(const Registry &registry, PasswordStore *keyring, const QString &server, const QString &user);
+// `fromKeyring` tells where it came from.
+QString storedPassword(const Registry &registry, PasswordStore *keyring, const QString &server, const QString &user,
+                       bool *fromKeyring = nullptr);
 
 enum class PasswordKept { Keyring, SettingsFile, Forgotten };
 // Keeps the password as the user chose: in the keyring, the settings
 // file's copy then emptied; in the settings file (0600) where no keyring
-// answers; or nowhere when it is not to be remembered.
+// answers; or nowhere when it is not to be remembered (removed from the
+// keyring only when `inKeyring` says it may be there: the keyring is not
+// woken for nothing).
 PasswordKept keepPassword(Registry &registry, PasswordStore *keyring, const QString &server, const QString &user,
-                          const QString &password, bool remember);
+                          const QString &password, bool remember, bool inKeyring);
 
 } // namespace zk

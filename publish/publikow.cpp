@@ -184,7 +184,7 @@ void TPubDlg::LadujProfile()
     const Registry &r = *services().registry;
     ED_Serwer->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Serwer"), {}));
     Ed_User->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Uzytkownik"), {}));
-    ED_Haslo->setText(storedPassword(r, services().passwords, ED_Serwer->text(), Ed_User->text()));
+    ED_Haslo->setText(storedPassword(r, services().passwords, ED_Serwer->text(), Ed_User->text(), &m_passwordInKeyring));
     CHK_Zapamietaj->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("ZapamietajHaslo"), 1) != 0);
     Ed_Folder->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), {}));
     CHK_Async->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"), 0) != 0);
@@ -215,7 +215,8 @@ void TPubDlg::keepPasswordAsChosen()
 {
     Registry &r = *services().registry;
     const PasswordKept kept = keepPassword(r, services().passwords, ED_Serwer->text(), Ed_User->text(), ED_Haslo->text(),
-                                           CHK_Zapamietaj->isChecked());
+                                           CHK_Zapamietaj->isChecked(), m_passwordInKeyring);
+    m_passwordInKeyring = kept == PasswordKept::Keyring;
     if (kept != PasswordKept::SettingsFile || !services().passwords
         || r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("HasloWPlikuZgloszone"), 0) != 0)
         return;

@@ -80,6 +80,7 @@ private:
     PublishRun m_run;
     bool m_running = false;
     bool m_closeApproved = false;
+    bool m_passwordInKeyring = false; // the password shown came from the keyring, or went there
 };
 
 } // namespace zk

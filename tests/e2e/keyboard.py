@@ -114,7 +114,10 @@ class Program:
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         env = dict(desktop.env, HOME=home, XDG_CONFIG_HOME=home + "/.config", XDG_CACHE_HOME=home + "/.cache",
                    XDG_DATA_HOME=home + "/.local/share", XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb",
-                   ZENTAREK_UI_TRACE="1", LANG="C.UTF-8")
+                   ZENTAREK_UI_TRACE="1", LANG="C.UTF-8",
+                   # No session bus, so no keyring: a bus started on demand could
+                   # put a keyring's own prompt on this display.
+                   DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(runtime, "brak-magistrali"))
         self.config = home + "/.config"
         self.trace_path = os.path.join(root, "trace.txt")
         self.data = home + "/.local/share"
