@@ -370,6 +370,10 @@ def check_dialogs_take_typing_at_once(app, out):
     if not focus_after(app, ["Tab"]).endswith("/ED_Serwer"):
         raise Failure("Tab in the publish dialog does not reach the server field")
     app.type("ftp.żółw.pl")
+    for keys, control in ((["alt+o"], "CB_Polaczenie"), (["alt+t"], "CHK_Zapamietaj")):
+        if not focus_after(app, keys).endswith("/" + control):
+            raise Failure("%s in the publish dialog does not reach %s" % ("+".join(keys), control))
+    time.sleep(0.3)  # Qt holds a box clicked by its mnemonic down for 100 ms; Escape then only lets it go
     close_dialog(app, ["Escape"], "zk::TPubDlg")
 
     go_to_page(app, 0)

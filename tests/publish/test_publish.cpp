@@ -307,6 +307,26 @@ TEST_F(PublishDialogTest, OpensOnTheTreeAndTabWalksTheFieldsInOrder)
               QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Zapamietaj CHK_Async Tree").split(u' '));
 }
 
+// The new controls answer their mnemonics, and Escape still closes.
+TEST_F(PublishDialogTest, ConnectionAndRememberAnswerTheirKeysAndEscapeCloses)
+{
+    TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.ED_Serwer->setFocus();
+    QTest::keyClicks(dialog.ED_Serwer, QStringLiteral("ftp.przyklad.pl"));
+    QTest::keyClick(&dialog, Qt::Key_O, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.CB_Polaczenie);
+    EXPECT_TRUE(dialog.CHK_Zapamietaj->isChecked());
+    QTest::keyClick(&dialog, Qt::Key_T, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.CHK_Zapamietaj);
+    // A mnemonic clicks its box as Qt animates it: the box is held down for
+    // 100 ms, and an Escape in that time only lets it go.
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.CHK_Zapamietaj->isChecked(), 2000);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
 // The real message boxes, answered by real key presses: each key acts on
 // the box it is aimed at, and one Enter in the dialog starts one run.
 class RealBoxesTest : public PublishTest {
