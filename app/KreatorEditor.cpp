@@ -34,7 +34,7 @@ void TKreatorDlg::setUpEditor()
     buildEditorMenu();
     // One word-wrap state: the options dialog's box and the form's show it alike.
     connect(Edytorek, &THtmlMemo::wordWrapChanged, CHK_WordWrap, &QCheckBox::setChecked);
-    Edytorek->document()->setModified(false);
+    Edytorek->setModified(false);
 
     OpenDoc.Title = QStringLiteral("Otwórz");
     OpenDoc.Filter = QStringLiteral("Dokumenty HTML (*.htm;*.html)|*.htm;*.html");

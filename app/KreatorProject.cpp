@@ -363,13 +363,13 @@ QByteArray TKreatorDlg::fieldsSnapshot() const
 
 bool TKreatorDlg::isPageModified() const
 {
-    return m_restoredUnsaved || Edytorek->document()->isModified() || fieldsSnapshot() != m_savedFields;
+    return m_restoredUnsaved || Edytorek->isModified() || fieldsSnapshot() != m_savedFields;
 }
 
 void TKreatorDlg::markSaved()
 {
     m_restoredUnsaved = false;
-    Edytorek->document()->setModified(false);
+    Edytorek->setModified(false);
     m_savedFields = fieldsSnapshot();
     updateTitle();
 }

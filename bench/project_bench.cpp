@@ -38,7 +38,8 @@ Project bigProject()
     return p;
 }
 
-double medianMs(int runs, const std::function<void()> &work)
+// `after`, untimed, follows each run.
+double medianMs(int runs, const std::function<void()> &work, const std::function<void()> &after = {})
 {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -46,25 +47,40 @@ double medianMs(int runs, const std::function<void()> &work)
         clock.start();
         work();
         times.push_back(clock.nsecsElapsed() / 1e6);
+        if (after)
+            after();
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
 
-// Types a key every 40 ms for `seconds`; a 5 ms timer measures the longest
-// time the GUI thread did not get to it.
+// A timer firing every `everyMs`: the longest time the GUI thread did not
+// get to it is the longest stall.
+class StallWatch {
+public:
+    explicit StallWatch(int everyMs)
+    {
+        m_since.start();
+        QObject::connect(&m_tick, &QTimer::timeout, [this] {
+            m_worst = std::max(m_worst, m_since.nsecsElapsed() / 1e6);
+            m_since.restart();
+        });
+        m_tick.start(everyMs);
+    }
+    double worstMs() const { return std::max(m_worst, m_since.nsecsElapsed() / 1e6); }
+
+private:
+    QTimer m_tick;
+    QElapsedTimer m_since;
+    double m_worst = 0;
+};
+
+// Types a key every 40 ms for `seconds`, watching for stalls every 5 ms.
 double longestStallWhileTyping(TKreatorDlg &window, int seconds)
 {
-    QElapsedTimer clock, sinceTick;
+    QElapsedTimer clock;
     clock.start();
-    sinceTick.start();
-    double worst = 0;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        worst = std::max(worst, sinceTick.nsecsElapsed() / 1e6);
-        sinceTick.restart();
-    });
-    tick.start(5);
+    const StallWatch watch(5);
     QTimer typing;
     int typed = 0;
     QObject::connect(&typing, &QTimer::timeout, [&] {
@@ -76,7 +92,21 @@ double longestStallWhileTyping(TKreatorDlg &window, int seconds)
     while (clock.elapsed() < seconds * 1000)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     std::printf("  %d keys typed, %d recovery files written\n", typed, window.recoveryWriter().written());
-    return worst;
+    return watch.worstMs();
+}
+
+// The rest of a long text arrives between events: when it is all in, and the
+// longest time events waited meanwhile.
+void reportArrival(TKreatorDlg &window, const QString &file)
+{
+    window.openProject(file);
+    QElapsedTimer clock;
+    clock.start();
+    const StallWatch watch(1);
+    while (window.Edytorek->isLoading())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    std::printf("  the whole text in after %.1f ms more; events waited at most %.1f ms meanwhile\n",
+                clock.nsecsElapsed() / 1e6, watch.worstMs());
 }
 
 } // namespace
@@ -100,7 +130,9 @@ int main(int argc, char **argv)
 
     TKreatorDlg window(QApplication::applicationDirPath());
     window.show();
-    std::printf("open in window %7.1f ms\n", medianMs(3, [&] { window.openProject(file); }));
+    std::printf("open in window %7.1f ms (goal < 100): the window answers, the text's start is shown\n",
+                medianMs(3, [&] { window.openProject(file); }, [&] { window.Edytorek->finishLoading(); }));
+    reportArrival(window, file);
     std::printf("save in window %7.1f ms\n", medianMs(3, [&] { window.saveProjectTo(file); }));
 
     window.Edytorek->setFocus();

@@ -9,6 +9,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDataStream>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMenu>
@@ -18,6 +19,7 @@
 #include <QTextLayout>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTimer>
 
 namespace zk {
 
@@ -77,6 +79,9 @@ THtmlMemo::THtmlMemo(QWidget *parent) : QPlainTextEdit(parent)
     setPalette(p);
     m_gutterWidget = new MemoGutter(this);
     m_highlighter = new HtmlHighlighter(document());
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, &THtmlMemo::loadSomeMore);
     connect(this, &QPlainTextEdit::updateRequest, m_gutterWidget, [this](const QRect &rect, int dy) {
         if (dy)
             m_gutterWidget->scroll(0, dy);
@@ -150,6 +155,104 @@ void THtmlMemo::setSelText(const QString &text)
     c.insertText(text);
     c.endEditBlock();
     setTextCursor(c);
+}
+
+namespace {
+
+// Where a piece of `text` from `from` ends: after a line break, so that no
+// piece splits a CR LF or a surrogate pair, and a line is never cut.
+qsizetype pieceEnd(const QString &text, qsizetype from)
+{
+    if (text.size() - from <= THtmlMemo::LoadedAtOnce)
+        return text.size();
+    const qsizetype lineEnd = text.indexOf(u'\n', from + THtmlMemo::LoadedAtOnce - 1);
+    return lineEnd < 0 ? text.size() : lineEnd + 1;
+}
+
+constexpr qint64 LoadSliceMs = 8; // the longest the loading keeps events waiting
+
+} // namespace
+
+void THtmlMemo::setPlainText(const QString &text)
+{
+    endLoading();
+    const qsizetype first = pieceEnd(text, 0);
+    QPlainTextEdit::setPlainText(first == text.size() ? text : text.left(first));
+    if (first == text.size())
+        return;
+    m_loading = text;
+    m_loadedTo = first;
+    QPlainTextEdit::document()->setUndoRedoEnabled(false); // the arriving pieces are no edits
+    m_loadTimer->start();
+}
+
+void THtmlMemo::loadSomeMore()
+{
+    QTextDocument *doc = QPlainTextEdit::document();
+    const bool modified = doc->isModified();
+    QTextCursor end(doc);
+    end.movePosition(QTextCursor::End);
+    QElapsedTimer spent;
+    spent.start();
+    do {
+        const qsizetype to = pieceEnd(m_loading, m_loadedTo);
+        end.insertText(m_loading.mid(m_loadedTo, to - m_loadedTo));
+        m_loadedTo = to;
+    } while (isLoading() && spent.elapsed() < LoadSliceMs);
+    doc->setModified(modified);
+    if (!isLoading())
+        endLoading();
+}
+
+void THtmlMemo::finishLoading()
+{
+    if (!isLoading())
+        return;
+    QTextDocument *doc = QPlainTextEdit::document();
+    const bool modified = doc->isModified();
+    QTextCursor end(doc);
+    end.movePosition(QTextCursor::End);
+    end.insertText(m_loading.mid(m_loadedTo));
+    doc->setModified(modified);
+    endLoading();
+}
+
+void THtmlMemo::endLoading()
+{
+    m_loadTimer->stop();
+    if (m_loading.isNull())
+        return;
+    m_loading = QString();
+    m_loadedTo = 0;
+    QPlainTextEdit::document()->setUndoRedoEnabled(true);
+}
+
+QString THtmlMemo::toPlainText() const
+{
+    const_cast<THtmlMemo *>(this)->finishLoading();
+    return QPlainTextEdit::toPlainText();
+}
+
+QTextDocument *THtmlMemo::document() const
+{
+    const_cast<THtmlMemo *>(this)->finishLoading();
+    return QPlainTextEdit::document();
+}
+
+void THtmlMemo::clear()
+{
+    endLoading();
+    QPlainTextEdit::clear();
+}
+
+bool THtmlMemo::isModified() const
+{
+    return QPlainTextEdit::document()->isModified();
+}
+
+void THtmlMemo::setModified(bool modified)
+{
+    QPlainTextEdit::document()->setModified(modified);
 }
 
 QStringList THtmlMemo::Lines() const
@@ -376,6 +479,15 @@ bool THtmlMemo::menuTakesKey(const QKeyEvent *key) const
 
 bool THtmlMemo::event(QEvent *event)
 {
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+        finishLoading(); // a key may edit, select or move anywhere in the text
+        break;
+    default:
+        break;
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         auto *key = static_cast<QKeyEvent *>(event);
         // The menu's shortcuts win over the editor's own bindings (Ctrl+A, ...).
@@ -481,6 +593,7 @@ void THtmlMemo::mouseDoubleClickEvent(QMouseEvent *event)
 
 void THtmlMemo::contextMenuEvent(QContextMenuEvent *event)
 {
+    finishLoading();
     if (m_popup)
         m_popup->exec(event->globalPos());
     else
@@ -507,7 +620,7 @@ void THtmlMemo::paintEvent(QPaintEvent *event)
     if (!hasOption(EditorOption::optShowRMargin))
         return;
     QPainter p(viewport());
-    const qreal x = contentOffset().x() + document()->documentMargin()
+    const qreal x = contentOffset().x() + QPlainTextEdit::document()->documentMargin()
                     + QFontMetricsF(font()).horizontalAdvance(u'x') * m_rightMargin;
     p.setPen(QColor(192, 192, 192));
     p.drawLine(QPointF(x, 0), QPointF(x, viewport()->height()));
@@ -595,6 +708,12 @@ QMimeData *THtmlMemo::createMimeDataFromSelection() const
     data->setData(QStringLiteral("text/rtf"), rtf);
     data->setData(QStringLiteral("application/rtf"), rtf);
     return data;
+}
+
+void THtmlMemo::insertFromMimeData(const QMimeData *source)
+{
+    finishLoading(); // a paste or a drop lands where the whole text has it
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 } // namespace zk

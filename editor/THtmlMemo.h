@@ -8,6 +8,7 @@
 #include <functional>
 
 class QMenu;
+class QTimer;
 
 namespace zk {
 
@@ -54,6 +55,23 @@ public:
     // The text as lines, without their breaks: an empty text has none, and
     // a final line break starts no further line.
     QStringList Lines() const;
+
+    // The text, as QPlainTextEdit's, except that a long one arrives in pieces
+    // between events, so that opening a large page leaves the window
+    // answering at once. Whatever reads or edits the text through this
+    // class (and every key, input method, paste, drop and context menu)
+    // first takes in the rest, so nothing ever sees or edits a part.
+    void setPlainText(const QString &text);
+    QString toPlainText() const;
+    QTextDocument *document() const;
+    void clear();
+    bool isLoading() const { return m_loadedTo < m_loading.size(); }
+    void finishLoading();
+    // Whether the text changed since it was set or last marked unchanged;
+    // unlike document(), it leaves a load arriving.
+    bool isModified() const;
+    void setModified(bool modified);
+    static constexpr qsizetype LoadedAtOnce = 64 * 1024; // and the pieces after it
 
     bool WordWrap() const;
     void setWordWrap(bool wrap);
@@ -105,8 +123,11 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     QMimeData *createMimeDataFromSelection() const override;
+    void insertFromMimeData(const QMimeData *source) override;
 
 private:
+    void loadSomeMore();
+    void endLoading();
     void updateCaretBlink();
     friend class MemoGutter;
     bool isInWord(QChar c) const;
@@ -123,6 +144,9 @@ private:
     bool m_steadyCaret = false; // the caret does not blink on a very long line
     int m_flashTime = 0;        // the blink to give back
     HtmlHighlighter *m_highlighter = nullptr;
+    QString m_loading;        // a text arriving in pieces
+    qsizetype m_loadedTo = 0; // how much of it is in the document
+    QTimer *m_loadTimer = nullptr;
     QMenu *m_popup = nullptr;
     Registry *m_registry = nullptr;
     QString m_registryKey;

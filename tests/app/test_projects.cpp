@@ -5,6 +5,7 @@
 #include "MidiSong.h"
 #include "SoundFiles.h"
 #include "Kreator.h"
+#include "ProjectFile.h"
 #include "Services.h"
 #include "Session.h"
 #include "SettingsStore.h"
@@ -16,6 +17,7 @@
 #include <QCheckBox>
 #include <QDirIterator>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -97,6 +99,41 @@ TEST_F(ProjectWindowTest, SaveAsThenOpenGivesBackThePageAndTheTitleFollowsChange
     const QAction *recent = again->PopUp_Projekt->findChild<QAction *>(QStringLiteral("Projekt_Ostatni_1"));
     ASSERT_NE(recent, nullptr);
     EXPECT_TRUE(recent->text().endsWith(project));
+}
+
+// A long main text reaches the editor in pieces after the project is open:
+// saving at once still writes all of it, and the arriving pieces are no
+// change to the page (no mark in the title, no recovery file).
+TEST_F(ProjectWindowTest, ALargeProjectIsWholeWhenSavedAtOnceAndUnchangedWhenItHasArrived)
+{
+    Project big;
+    big.page.Edit_Atrybuty_Tytul = QStringLiteral("Duża strona");
+    for (int i = 0; i < 40000; ++i)
+        big.mainText += QStringLiteral("<P>Wiersz %1: zażółć gęślą jaźń.\n").arg(i);
+    const QString project = folder(QStringLiteral("duza")) + QStringLiteral("duza.zentarek");
+    const QString copy = folder(QStringLiteral("kopia")) + QStringLiteral("kopia.zentarek");
+    ASSERT_EQ(writeProjectFile(big, project), std::nullopt);
+
+    TKreatorDlg *w = open();
+    w->show();
+    ASSERT_TRUE(w->openProject(project));
+    ASSERT_TRUE(w->Edytorek->isLoading()) << "the text is long enough to arrive in pieces";
+    ASSERT_TRUE(w->saveProjectTo(copy));
+    EXPECT_EQ(readProjectFile(copy).project->mainText, big.mainText);
+
+    ASSERT_TRUE(w->openProject(project));
+    QDeadlineTimer deadline(20000);
+    while (w->Edytorek->isLoading() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(w->Edytorek->isLoading());
+    w->checkForChanges();
+    EXPECT_FALSE(w->isPageModified());
+    EXPECT_EQ(shownTitle(w), QStringLiteral("duza - Zentarek Light - Generator Stron WWW"));
+    EXPECT_TRUE(w->recoveryWriter().waitForDone(5000));
+    EXPECT_EQ(w->recoveryWriter().written(), 0);
+    const QStringList lines = w->description().Edytorek;
+    ASSERT_EQ(lines.size(), 40000);
+    EXPECT_EQ(lines.last(), QStringLiteral("<P>Wiersz 39999: zażółć gęślą jaźń."));
 }
 
 TEST_F(ProjectWindowTest, TheProjectKeysAreTheirOwnAndWorkFromTheEditor)

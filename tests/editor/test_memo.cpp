@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDataStream>
+#include <QDeadlineTimer>
 #include <QDialogButtonBox>
 #include <QKeySequenceEdit>
 #include <QMenu>
@@ -243,6 +244,7 @@ TEST_F(MemoTest, EditingOneLineReColoursOnlyTheLinesWhoseStateChanges)
     for (int i = 0; i < 2000; ++i)
         lines << QStringLiteral("<P ALIGN=CENTER>Wiersz %1 &nbsp; <A HREF=\"http://x.pl/\">x</A></P>").arg(i);
     memo->setPlainText(lines.join(u'\n'));
+    memo->finishLoading(); // over LoadedAtOnce: the rest would arrive while the counter runs
     memo->highlighter()->rehighlight();
     memo->highlighter()->resetCounter();
     QTextCursor c(memo->document()->findBlockByNumber(1000));
@@ -254,6 +256,89 @@ TEST_F(MemoTest, EditingOneLineReColoursOnlyTheLinesWhoseStateChanges)
     const QTextBlock later = memo->document()->findBlockByNumber(1500);
     ASSERT_FALSE(later.layout()->formats().isEmpty());
     EXPECT_TRUE(later.layout()->formats().first().format.fontItalic()) << "later lines are shown as comment";
+}
+
+// A text of 1.4 MB: many lines with Polish letters, a CR LF, a 300,000-character
+// line, and a comment opened at its start that only its last line closes.
+static QString longText()
+{
+    QString text = QStringLiteral("<!-- komentarz do końca\r\n");
+    for (int i = 0; i < 15000; ++i)
+        text += QStringLiteral("<P>Wiersz %1: zażółć gęślą jaźń &nbsp; <A HREF=\"x.html\">x</A>\n").arg(i);
+    text += QString(300000, u'ż') + u'\n';
+    for (int i = 0; i < 5000; ++i)
+        text += QStringLiteral("dalej %1\n").arg(i);
+    return text + QStringLiteral("koniec -->");
+}
+
+// What Qt's own editor holds for a text put in at once (a CR LF is one break).
+static QString asQtHoldsIt(const QString &text)
+{
+    QPlainTextEdit plain;
+    plain.setPlainText(text);
+    return plain.toPlainText();
+}
+
+TEST_F(MemoTest, ALongTextArrivesInPiecesAndReadsWholeAtOnce)
+{
+    const QString text = longText();
+    const QString whole = asQtHoldsIt(text);
+    memo->setPlainText(text);
+    ASSERT_TRUE(memo->isLoading());
+    const QTextDocument *doc = static_cast<QPlainTextEdit *>(memo.get())->document();
+    EXPECT_LT(doc->characterCount(), text.size() / 4) << "only the start is put in at once";
+    EXPECT_EQ(memo->toPlainText(), whole) << "a reader gets the whole text, exactly";
+    EXPECT_FALSE(memo->isLoading());
+    EXPECT_FALSE(memo->document()->isUndoAvailable()) << "the pieces are no edits to undo";
+
+    memo->setPlainText(text);
+    memo->setModified(false);
+    QDeadlineTimer deadline(20000);
+    while (memo->isLoading() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(memo->isLoading()) << "the rest arrives between events";
+    EXPECT_EQ(memo->document()->toPlainText(), whole);
+    EXPECT_EQ(memo->Lines().size(), whole.count(u'\n') + 1);
+    EXPECT_FALSE(memo->isModified()) << "arriving pieces are no change to the page";
+    EXPECT_FALSE(memo->document()->isUndoAvailable());
+    EXPECT_TRUE(memo->document()->isUndoRedoEnabled());
+    const QTextBlock last = memo->document()->lastBlock();
+    ASSERT_FALSE(last.layout()->formats().isEmpty());
+    EXPECT_TRUE(last.layout()->formats().first().format.fontItalic()) << "the comment opened in the first piece goes on";
+
+    memo->setPlainText(QStringLiteral("krótki"));
+    EXPECT_FALSE(memo->isLoading());
+    EXPECT_EQ(static_cast<QPlainTextEdit *>(memo.get())->toPlainText(), QStringLiteral("krótki"));
+}
+
+TEST_F(MemoTest, WhatIsTypedOrPastedWhileATextArrivesLandsInTheWholeText)
+{
+    const QString text = longText();
+    const QString whole = asQtHoldsIt(text);
+    memo->show();
+    memo->setFocus();
+    memo->setPlainText(text);
+    ASSERT_TRUE(memo->isLoading());
+    QTest::keyClick(memo.get(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_FALSE(memo->isLoading());
+    EXPECT_EQ(memo->SelStart(), whole.size()) << "Ctrl+End goes to the end of the whole text";
+    QTest::sendKeyEvent(QTest::Click, memo.get(), Qt::Key_A, QStringLiteral("ą"), Qt::NoModifier);
+    EXPECT_EQ(memo->toPlainText(), whole + QStringLiteral("ą"));
+    EXPECT_TRUE(memo->isModified());
+    QTest::keyClick(memo.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(memo->toPlainText(), whole) << "the typed letter is the only step to undo";
+    EXPECT_FALSE(memo->document()->isUndoAvailable());
+
+    memo->setPlainText(text);
+    ASSERT_TRUE(memo->isLoading());
+    QGuiApplication::clipboard()->setText(QStringLiteral("<B>wklejone</B>"));
+    memo->paste(); // from the menu: no key goes through the editor; at the caret, the start
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("<B>wklejone</B>") + whole);
+
+    memo->setPlainText(text);
+    memo->clear();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(memo->toPlainText().isEmpty()) << "a cleared editor takes no more pieces";
 }
 
 TEST_F(MemoTest, OptionsDialogOpensOnItsFirstOption)
