@@ -5,7 +5,7 @@
 // the processor time the program uses in 3 s of doing nothing afterwards
 // (the caret blinks; nothing else should run).
 //
-//     QT_QPA_PLATFORM=offscreen build/bench/bench_long_line [megabytes]
+//     QT_QPA_PLATFORM=offscreen build/bench/bench_long_line [megabytes] [only the rows with this in their name]
 #include "THtmlMemo.h"
 
 #include <QApplication>
@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -84,8 +85,13 @@ static Result measure(QPlainTextEdit &editor, const QString &line)
     return r;
 }
 
-static void print(const char *name, const Result &r)
+static const char *only = nullptr;
+
+static void run(const char *name, QPlainTextEdit &editor, const QString &line)
 {
+    if (only && !std::strstr(name, only))
+        return;
+    const Result r = measure(editor, line);
     std::printf("%-34s load %7.0f ms   key: median %7.1f ms, worst %7.1f ms   idle 3 s: %5.0f ms CPU\n", name, r.loadMs,
                 r.medianMs, r.worstMs, r.idleCpuMs);
     std::fflush(stdout);
@@ -95,25 +101,26 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const double megabytes = argc > 1 ? std::atof(argv[1]) : 1.0;
+    only = argc > 2 ? argv[2] : nullptr;
     const QString line = longLine(qint64(megabytes * 1048576));
     std::printf("one line of %.1f MB (goal: under 100 ms per key, nothing running while idle)\n", megabytes);
     {
         QPlainTextEdit plain;
         plain.setLineWrapMode(QPlainTextEdit::NoWrap);
-        print("QPlainTextEdit, no wrap", measure(plain, line));
+        run("QPlainTextEdit, no wrap", plain, line);
     }
     {
         QPlainTextEdit plain;
-        print("QPlainTextEdit, word wrap", measure(plain, line));
+        run("QPlainTextEdit, word wrap", plain, line);
     }
     {
         THtmlMemo memo;
-        print("THtmlMemo, no wrap", measure(memo, line));
+        run("THtmlMemo, no wrap option", memo, line);
     }
     {
         THtmlMemo memo;
         memo.setWordWrap(true);
-        print("THtmlMemo, word wrap", measure(memo, line));
+        run("THtmlMemo, word wrap option", memo, line);
     }
     return 0;
 }

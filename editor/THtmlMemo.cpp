@@ -30,6 +30,9 @@ QFont editorFont()
         font.setFamily(QStringLiteral("Liberation Mono"));
     font.setStyleHint(QFont::Monospace);
     font.setPixelSize(13);
+    // A monospaced font has nothing to shape: without shaping, a key typed
+    // into a line of 1 MB costs half the time.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 
@@ -82,6 +85,11 @@ THtmlMemo::THtmlMemo(QWidget *parent) : QPlainTextEdit(parent)
     m_loadTimer = new QTimer(this);
     m_loadTimer->setInterval(0);
     connect(m_loadTimer, &QTimer::timeout, this, &THtmlMemo::loadSomeMore);
+    m_longLineCheck = new QTimer(this);
+    m_longLineCheck->setSingleShot(true);
+    m_longLineCheck->setInterval(300);
+    connect(m_longLineCheck, &QTimer::timeout, this, &THtmlMemo::recheckLongLines);
+    connect(QPlainTextEdit::document(), &QTextDocument::contentsChange, this, &THtmlMemo::noticeLongLines);
     connect(this, &QPlainTextEdit::updateRequest, m_gutterWidget, [this](const QRect &rect, int dy) {
         if (dy)
             m_gutterWidget->scroll(0, dy);
@@ -109,7 +117,7 @@ void THtmlMemo::setOptions(EditorOptions options)
     const bool gutter = hasOption(EditorOption::optShowGutter);
     m_gutterWidget->setVisible(gutter);
     setViewportMargins(gutter ? m_gutter : 0, 0, 0, 0);
-    setLineWrapMode(hasOption(EditorOption::optWordWrap) ? WidgetWidth : NoWrap);
+    applyWrapMode();
     updateCursorShape();
     viewport()->update();
     if (wrapChanged)
@@ -267,7 +275,41 @@ QStringList THtmlMemo::Lines() const
 
 bool THtmlMemo::WordWrap() const
 {
-    return lineWrapMode() != NoWrap;
+    return hasOption(EditorOption::optWordWrap);
+}
+
+void THtmlMemo::applyWrapMode()
+{
+    setLineWrapMode(hasOption(EditorOption::optWordWrap) || m_longLineWrap ? WidgetWidth : NoWrap);
+}
+
+// Only the lines a change touched can have become long; whether the last
+// long line is gone waits for a pause in the edits, since it takes a look
+// at every line.
+void THtmlMemo::noticeLongLines(int from, int /*charsRemoved*/, int charsAdded)
+{
+    if (m_longLineWrap) {
+        m_longLineCheck->start();
+        return;
+    }
+    const QTextDocument *doc = QPlainTextEdit::document();
+    for (QTextBlock b = doc->findBlock(from); b.isValid() && b.position() <= from + charsAdded; b = b.next()) {
+        if (b.length() > WrappedLineLength) {
+            m_longLineWrap = true;
+            applyWrapMode();
+            return;
+        }
+    }
+}
+
+void THtmlMemo::recheckLongLines()
+{
+    const QTextDocument *doc = QPlainTextEdit::document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        if (b.length() > WrappedLineLength)
+            return;
+    m_longLineWrap = false;
+    applyWrapMode();
 }
 
 void THtmlMemo::setWordWrap(bool wrap)

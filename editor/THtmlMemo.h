@@ -75,6 +75,11 @@ public:
 
     bool WordWrap() const;
     void setWordWrap(bool wrap);
+    // A line longer than this is shown wrapped even without the word-wrap
+    // option (which stays as chosen): unwrapped, every key typed into it
+    // would have Qt draw each of its glyphs again.
+    static constexpr int WrappedLineLength = 20000;
+    bool wrapsForLongLine() const { return m_longLineWrap; }
 
     void setPopupMenu(QMenu *menu);
     QMenu *popupMenu() const { return m_popup; }
@@ -126,6 +131,9 @@ protected:
     void insertFromMimeData(const QMimeData *source) override;
 
 private:
+    void applyWrapMode();
+    void noticeLongLines(int from, int charsRemoved, int charsAdded);
+    void recheckLongLines();
     void loadSomeMore();
     void endLoading();
     void updateCaretBlink();
@@ -147,6 +155,8 @@ private:
     QString m_loading;        // a text arriving in pieces
     qsizetype m_loadedTo = 0; // how much of it is in the document
     QTimer *m_loadTimer = nullptr;
+    bool m_longLineWrap = false;
+    QTimer *m_longLineCheck = nullptr; // whether the long line is gone, once the edits pause
     QMenu *m_popup = nullptr;
     Registry *m_registry = nullptr;
     QString m_registryKey;

@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextLayout>
 #include <QStyleHints>
@@ -339,6 +340,35 @@ TEST_F(MemoTest, WhatIsTypedOrPastedWhileATextArrivesLandsInTheWholeText)
     memo->clear();
     QCoreApplication::processEvents();
     EXPECT_TRUE(memo->toPlainText().isEmpty()) << "a cleared editor takes no more pieces";
+}
+
+TEST_F(MemoTest, ALineTooLongToShowUnwrappedIsWrappedWhileTheOptionStaysAsChosen)
+{
+    QSignalSpy optionChanges(memo.get(), &THtmlMemo::wordWrapChanged);
+    ASSERT_FALSE(memo->WordWrap());
+    memo->setPlainText(QStringLiteral("<P>krótka\n"));
+    EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::NoWrap);
+
+    memo->setSelStart(3);
+    memo->setSelText(QString(THtmlMemo::WrappedLineLength, u'ż')); // a minified page pasted in
+    EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_FALSE(memo->WordWrap()) << "the option is the user's";
+    memo->setWordWrap(true);
+    memo->setWordWrap(false);
+    EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth) << "still a long line";
+
+    memo->setSelStart(3);
+    memo->setSelLength(THtmlMemo::WrappedLineLength);
+    memo->setSelText(QString());
+    QDeadlineTimer deadline(5000);
+    while (memo->wrapsForLongLine() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::NoWrap) << "the long line is gone: as the option says";
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("<P>krótka\n"));
+    EXPECT_EQ(optionChanges.size(), 2) << "only the two changes of the option itself";
+
+    memo->setPlainText(QStringLiteral("a\n") + QString(THtmlMemo::WrappedLineLength + 1, u'x') + QStringLiteral("\nb"));
+    EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth) << "a long line in an opened text";
 }
 
 TEST_F(MemoTest, OptionsDialogOpensOnItsFirstOption)
