@@ -67,14 +67,11 @@ PublishProfile storedProfile()
 
 void storeProfile(const PublishProfile &p)
 {
-    Registry &r = *services().registry;
-    const auto write = [&](const char *name, const QString &value) {
-        r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QString::fromLatin1(name), value);
-    };
-    write("Serwer", p.server);
-    write("Uzytkownik", p.user);
-    write("Folder", p.folder);
-    write("Async", p.async ? QStringLiteral("1") : QStringLiteral("0"));
+    services().registry->writeTexts(Hive::CurrentUser, SettingsRootKey, ProfileSection,
+                                    {{QStringLiteral("Serwer"), p.server},
+                                     {QStringLiteral("Uzytkownik"), p.user},
+                                     {QStringLiteral("Folder"), p.folder},
+                                     {QStringLiteral("Async"), p.async ? QStringLiteral("1") : QStringLiteral("0")}});
 }
 
 } // namespace
@@ -220,10 +217,11 @@ void TKreatorDlg::rememberRecent(const QString &path)
     QStringList recent = recentProjects();
     recent.removeAll(path);
     recent.prepend(path);
+    Registry::NamedStrings values;
+    for (int n = 0; n < RecentCount; ++n)
+        values.append({QStringLiteral("Projekt_%1").arg(n), recent.value(n)});
     try {
-        for (int n = 0; n < RecentCount; ++n)
-            services().registry->writeText(Hive::CurrentUser, SettingsRootKey, RecentSection,
-                                           QStringLiteral("Projekt_%1").arg(n), recent.value(n));
+        services().registry->writeTexts(Hive::CurrentUser, SettingsRootKey, RecentSection, values);
     } catch (const AppError &e) {
         reportStoreFailure(e.text()); // the project itself is saved
     }

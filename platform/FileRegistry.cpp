@@ -442,10 +442,9 @@ std::optional<QByteArray> FileRegistry::readBytes(Hive hive, const QString &key,
     return v->isBytes ? v->bytes : v->text.toUtf8();
 }
 
-void FileRegistry::writeValue(Hive hive, const QString &key, Value value)
+bool FileRegistry::setValue(Tree &tree, const QString &key, Value value)
 {
     const QString k = normalizedKey(key);
-    Tree tree = load(hive, true);
     auto entry = std::find_if(tree.begin(), tree.end(), [&](const Key &e) { return sameName(e.path, k); });
     if (entry == tree.end()) {
         tree.append({k, {}});
@@ -453,13 +452,31 @@ void FileRegistry::writeValue(Hive hive, const QString &key, Value value)
     }
     auto existing = std::find_if(entry->values.begin(), entry->values.end(),
                                  [&](const Value &v) { return sameName(v.name, value.name); });
-    if (existing != entry->values.end()) {
-        value.name = existing->name; // keep the case it was first written in
-        *existing = value;
-    } else {
+    if (existing == entry->values.end()) {
         entry->values.append(value);
+        return true;
     }
+    const bool same = existing->isBytes == value.isBytes && existing->text == value.text && existing->bytes == value.bytes;
+    value.name = existing->name; // keep the case it was first written in
+    *existing = value;
+    return !same;
+}
+
+void FileRegistry::writeValue(Hive hive, const QString &key, Value value)
+{
+    Tree tree = load(hive, true);
+    setValue(tree, key, std::move(value));
     save(hive, tree);
+}
+
+void FileRegistry::writeStrings(Hive hive, const QString &key, const NamedStrings &values)
+{
+    Tree tree = load(hive, true);
+    bool changed = false;
+    for (const auto &[name, value] : values)
+        changed = setValue(tree, key, {name, false, value, {}}) || changed;
+    if (changed)
+        save(hive, tree);
 }
 
 void FileRegistry::writeString(Hive hive, const QString &key, const QString &name, const QString &value)

@@ -37,6 +37,7 @@ public:
                                         const QString &name) const override;
     void writeBytes(Hive hive, const QString &key, const QString &name,
                     const QByteArray &value) override;
+    void writeStrings(Hive hive, const QString &key, const NamedStrings &values) override;
 
     struct Value {
         QString name;
@@ -81,6 +82,8 @@ private:
     Tree load(Hive hive, bool forWriting) const;
     void save(Hive hive, const Tree &tree);
     void writeValue(Hive hive, const QString &key, Value value);
+    // False when the value was already there as it is.
+    static bool setValue(Tree &tree, const QString &key, Value value);
     const Value *findValue(const Tree &tree, const QString &key, const QString &name) const;
 
     Files m_files;

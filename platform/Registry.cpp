@@ -30,6 +30,17 @@ void Registry::writeText(Hive hive, const QString &key, const QString &section,
     writeString(hive, subKey(key, section), name, value);
 }
 
+void Registry::writeStrings(Hive hive, const QString &key, const NamedStrings &values)
+{
+    for (const auto &[name, value] : values)
+        writeString(hive, key, name, value);
+}
+
+void Registry::writeTexts(Hive hive, const QString &key, const QString &section, const NamedStrings &values)
+{
+    writeStrings(hive, subKey(key, section), values);
+}
+
 int Registry::readInteger(Hive hive, const QString &key, const QString &section,
                           const QString &name, int defaultValue) const
 {

@@ -43,12 +43,18 @@ public:
                                                 const QString &name) const = 0;
     virtual void writeBytes(Hive hive, const QString &key, const QString &name,
                             const QByteArray &value) = 0;
+    // Several strings of one key at once, as (name, value): a store that
+    // writes through to a file saves it once, and not at all when nothing
+    // changes. Creates the key when missing; throws RegistryError.
+    using NamedStrings = QList<std::pair<QString, QString>>;
+    virtual void writeStrings(Hive hive, const QString &key, const NamedStrings &values);
 
     // Sectioned access: the section is a subkey of `key`.
     QString readText(Hive hive, const QString &key, const QString &section,
                      const QString &name, const QString &defaultValue) const;
     void writeText(Hive hive, const QString &key, const QString &section,
                    const QString &name, const QString &value);
+    void writeTexts(Hive hive, const QString &key, const QString &section, const NamedStrings &values);
     // Integers are stored as decimal text; "0x1F" and "$1F" read as
     // hexadecimal, and a missing or malformed value gives the default.
     int readInteger(Hive hive, const QString &key, const QString &section,

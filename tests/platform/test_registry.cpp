@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 using namespace zk;
 using zk::testing::Isolated;
 
@@ -89,6 +91,35 @@ TEST_F(FileRegistryTest, WritesKeepValuesWrittenMeanwhileByAnotherCopy)
     registry->writeString(Hive::CurrentUser, Key, QStringLiteral("c"), QStringLiteral("3"));
     EXPECT_EQ(registry->readString(Hive::CurrentUser, Key, QStringLiteral("b")), QStringLiteral("2"));
     EXPECT_EQ(other.readString(Hive::CurrentUser, Key, QStringLiteral("c")), QStringLiteral("3"));
+}
+
+// The file is replaced whole at each save: a new inode tells a save happened.
+static ino_t inodeOf(const QString &file)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+TEST_F(FileRegistryTest, SeveralValuesAreSavedOnceAndNotAtAllWhenNothingChanges)
+{
+    registry->writeText(Hive::CurrentUser, Key, QStringLiteral("Ostatnie"), QStringLiteral("projekt_0"), QStringLiteral("a"));
+    const Registry::NamedStrings recent{{QStringLiteral("Projekt_0"), QStringLiteral("/dom/żółw.zentarek")},
+                                        {QStringLiteral("Projekt_1"), QStringLiteral("/dom/a.zentarek")},
+                                        {QStringLiteral("Projekt_2"), QString()}};
+    const ino_t before = inodeOf(userFile());
+    registry->writeTexts(Hive::CurrentUser, Key, QStringLiteral("Ostatnie"), recent);
+    const ino_t saved = inodeOf(userFile());
+    EXPECT_NE(saved, before);
+    for (const auto &[name, value] : recent)
+        EXPECT_EQ(registry->readText(Hive::CurrentUser, Key, QStringLiteral("Ostatnie"), name, QStringLiteral("?")), value);
+    EXPECT_TRUE(readUserFile().contains(QStringLiteral("\nprojekt_0="))) << "the first spelling stays";
+
+    registry->writeTexts(Hive::CurrentUser, Key, QStringLiteral("Ostatnie"), recent);
+    EXPECT_EQ(inodeOf(userFile()), saved) << "nothing changed: the file is left alone";
+    registry->writeTexts(Hive::CurrentUser, Key, QStringLiteral("Ostatnie"), {{QStringLiteral("Projekt_2"), QStringLiteral("b")}});
+    EXPECT_NE(inodeOf(userFile()), saved);
+    EXPECT_EQ(registry->readText(Hive::CurrentUser, Key, QStringLiteral("Ostatnie"), QStringLiteral("Projekt_2"), {}),
+              QStringLiteral("b"));
 }
 
 TEST_F(FileRegistryTest, DeleteKeyRemovesTheWholeSubtreeAndToleratesAbsentKeys)
