@@ -194,35 +194,33 @@ void THtmlMemo::setPlainText(const QString &text)
     m_loadTimer->start();
 }
 
-void THtmlMemo::loadSomeMore()
+// Puts the arriving text up to `to` at the end; the pieces are no change to the page.
+void THtmlMemo::appendLoaded(qsizetype to)
 {
     QTextDocument *doc = QPlainTextEdit::document();
     const bool modified = doc->isModified();
     QTextCursor end(doc);
     end.movePosition(QTextCursor::End);
-    QElapsedTimer spent;
-    spent.start();
-    do {
-        const qsizetype to = pieceEnd(m_loading, m_loadedTo);
-        end.insertText(m_loading.mid(m_loadedTo, to - m_loadedTo));
-        m_loadedTo = to;
-    } while (isLoading() && spent.elapsed() < LoadSliceMs);
+    end.insertText(m_loading.mid(m_loadedTo, to - m_loadedTo));
+    m_loadedTo = to;
     doc->setModified(modified);
     if (!isLoading())
         endLoading();
 }
 
+void THtmlMemo::loadSomeMore()
+{
+    QElapsedTimer spent;
+    spent.start();
+    do
+        appendLoaded(pieceEnd(m_loading, m_loadedTo));
+    while (isLoading() && spent.elapsed() < LoadSliceMs);
+}
+
 void THtmlMemo::finishLoading()
 {
-    if (!isLoading())
-        return;
-    QTextDocument *doc = QPlainTextEdit::document();
-    const bool modified = doc->isModified();
-    QTextCursor end(doc);
-    end.movePosition(QTextCursor::End);
-    end.insertText(m_loading.mid(m_loadedTo));
-    doc->setModified(modified);
-    endLoading();
+    if (isLoading())
+        appendLoaded(m_loading.size());
 }
 
 void THtmlMemo::endLoading()

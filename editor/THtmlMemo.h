@@ -134,6 +134,7 @@ private:
     void applyWrapMode();
     void noticeLongLines(int from, int charsRemoved, int charsAdded);
     void recheckLongLines();
+    void appendLoaded(qsizetype to);
     void loadSomeMore();
     void endLoading();
     void updateCaretBlink();
