@@ -2,6 +2,7 @@
 
 #include "EditorOptionsDialog.h"
 #include "HtmlHighlighter.h"
+#include "LayoutMemory.h"
 #include "Messages.h"
 #include "Prompts.h"
 #include "Registry.h"
@@ -283,19 +284,22 @@ void THtmlMemo::applyWrapMode()
 
 // Only the lines a change touched can have become long; whether the last
 // long line is gone waits for a pause in the edits, since it takes a look
-// at every line.
+// at every line. A long line keeps its shaped glyphs between layouts: Qt
+// drops them after each layout by default and then shapes the whole line
+// again for the caret's position and again for painting it.
 void THtmlMemo::noticeLongLines(int from, int /*charsRemoved*/, int charsAdded)
 {
-    if (m_longLineWrap) {
+    if (m_longLineWrap)
         m_longLineCheck->start();
-        return;
-    }
     const QTextDocument *doc = QPlainTextEdit::document();
     for (QTextBlock b = doc->findBlock(from); b.isValid() && b.position() <= from + charsAdded; b = b.next()) {
-        if (b.length() > WrappedLineLength) {
+        if (b.length() <= WrappedLineLength)
+            continue;
+        b.layout()->setCacheEnabled(true);
+        reserveMemoryForLayout(b.length());
+        if (!m_longLineWrap) {
             m_longLineWrap = true;
             applyWrapMode();
-            return;
         }
     }
 }

@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextLayout>
@@ -369,6 +370,40 @@ TEST_F(MemoTest, ALineTooLongToShowUnwrappedIsWrappedWhileTheOptionStaysAsChosen
 
     memo->setPlainText(QStringLiteral("a\n") + QString(THtmlMemo::WrappedLineLength + 1, u'x') + QStringLiteral("\nb"));
     EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth) << "a long line in an opened text";
+}
+
+// A long line keeps its shaped glyphs between layouts; after edits that
+// re-colour the rest of the line it must look and place the caret exactly as
+// the same text opened afresh.
+TEST_F(MemoTest, AnEditedLongLineLooksAsTheSameTextOpenedAfresh)
+{
+    QString line;
+    while (line.size() < THtmlMemo::WrappedLineLength + 5000)
+        line += QStringLiteral("<B>Zażółć</B> gęślą <A HREF=\"a.html\">jaźń</A> ");
+    memo->setPlainText(line);
+    memo->show();
+    const int middle = int(line.size() / 2);
+    memo->setSelStart(middle);
+    QTest::keyClicks(memo->viewport(), QStringLiteral("<!-- "));
+    QTest::sendKeyEvent(QTest::Click, memo->viewport(), Qt::Key_A, QStringLiteral("ą"), Qt::NoModifier);
+    memo->setSelStart(middle + 3);
+    QTest::keyClick(memo->viewport(), Qt::Key_Delete); // "<!-" no longer opens a comment
+    QTest::keyClicks(memo->viewport(), QStringLiteral("<I>"));
+    ASSERT_EQ(memo->toPlainText().mid(middle, 8), QStringLiteral("<!-<I> ą"));
+
+    THtmlMemo fresh;
+    fresh.resize(memo->size());
+    fresh.setPlainText(memo->toPlainText());
+    fresh.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
+    for (const int at : {0, middle - 1, middle + 4, int(fresh.toPlainText().size())}) {
+        memo->setSelStart(at);
+        fresh.setSelStart(at);
+        fresh.verticalScrollBar()->setValue(memo->verticalScrollBar()->value());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(memo->cursorRect(), fresh.cursorRect()) << "caret at " << at;
+        EXPECT_EQ(memo->viewport()->grab().toImage(), fresh.viewport()->grab().toImage()) << "view at " << at;
+    }
 }
 
 TEST_F(MemoTest, OptionsDialogOpensOnItsFirstOption)
