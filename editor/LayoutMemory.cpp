@@ -30,11 +30,7 @@ constexpr qint64 PageSize = 4096;
 void reserveMemoryForLayout(qint64 characters)
 {
 #ifdef ZK_TUNE_GLIBC_MALLOC
-    static qint64 reserved = 0;
-    if (std::min(characters * BytesPerCharacter, LargestReserve) <= reserved)
-        return;
-    // A quarter more, so that typing into the line does not reserve again.
-    const qint64 wanted = std::min(characters * BytesPerCharacter * 5 / 4, LargestReserve);
+    const qint64 wanted = std::min(characters * BytesPerCharacter, LargestReserve);
     static const bool tuned = mallopt(M_MMAP_THRESHOLD, HeapBlockLimit) == 1 && mallopt(M_TRIM_THRESHOLD, KeptFreeLimit) == 1;
     if (!tuned)
         return;
@@ -49,7 +45,6 @@ void reserveMemoryForLayout(qint64 characters)
     }
     for (void *piece : pieces)
         std::free(piece);
-    reserved = wanted;
 #else
     Q_UNUSED(characters);
 #endif

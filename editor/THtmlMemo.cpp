@@ -295,8 +295,11 @@ void THtmlMemo::noticeLongLines(int from, int /*charsRemoved*/, int charsAdded)
     for (QTextBlock b = doc->findBlock(from); b.isValid() && b.position() <= from + charsAdded; b = b.next()) {
         if (b.length() <= WrappedLineLength)
             continue;
-        b.layout()->setCacheEnabled(true);
-        reserveMemoryForLayout(b.length());
+        if (!b.layout()->cacheEnabled()) {
+            b.layout()->setCacheEnabled(true);
+            // After the layout that this change brings, so that the reserve is all left for the next ones.
+            QTimer::singleShot(0, this, [length = b.length()] { reserveMemoryForLayout(length); });
+        }
         if (!m_longLineWrap) {
             m_longLineWrap = true;
             applyWrapMode();
