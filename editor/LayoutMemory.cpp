@@ -11,6 +11,7 @@
 
 namespace zk {
 
+#ifdef ZK_TUNE_GLIBC_MALLOC
 namespace {
 
 // Three layouts' worth: a layout grows its blocks while it works, so the
@@ -26,6 +27,7 @@ constexpr qint64 Piece = 8 << 20;
 constexpr qint64 PageSize = 4096;
 
 } // namespace
+#endif
 
 void reserveMemoryForLayout(qint64 characters)
 {

@@ -10,8 +10,8 @@ namespace zk {
 // next ones from a heap that grows, so each of the first edits after a long
 // line appears touches memory for the first time: 3,600 page faults and
 // 40 ms more for a key in a line of 1 MB. Keeping such blocks in the heap and
-// touching enough of it once, when the line appears, makes every key cost
-// the same. Does nothing where the allocator is not glibc's.
+// touching enough of it once, after a new long line's first layout, makes
+// every key cost the same. Does nothing where the allocator is not glibc's.
 void reserveMemoryForLayout(qint64 characters);
 
 } // namespace zk
