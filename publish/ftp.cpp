@@ -462,7 +462,12 @@ void T_FTP::openDataConnection()
             local = LocalAddress();
         quint16 port = 0;
         ListenSocket(Socket, port, local);
-        m_awaitingAccept = Socket != NoSocket;
+        if (Socket == NoSocket) { // never a PORT command naming no port; the session itself is sound
+            ReplyCode = 425;
+            ReplyText = QStringLiteral("No local port free for the data connection from host %1").arg(Hostname);
+            throw EProtocolError(QStringLiteral("FTP"), 425, ReplyText);
+        }
+        m_awaitingAccept = true;
         const auto *b = reinterpret_cast<const unsigned char *>(&local);
         SendCommand(QStringLiteral("PORT %1,%2,%3,%4,%5,%6").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]).arg(port >> 8).arg(port & 0xFF));
         ReadReply();

@@ -13,6 +13,13 @@
 #include <QComboBox>
 #include <QProgressBar>
 
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace zk;
 using namespace zk::testing;
 
@@ -33,6 +40,44 @@ QList<QJsonArray> untilStor(bool active, const char *storReply = "150 go\r\n")
     s << expect() << send(storReply);
     return s;
 }
+
+// This test's own network (root only), its loopback up, its ephemeral ports
+// `first`..`last` once narrowPorts() is called (a server started before
+// keeps its port); the old network comes back
+// at the end, so later tests in the same process are not touched.
+class OwnNetwork {
+public:
+    OwnNetwork()
+    {
+        if (geteuid() != 0)
+            return;
+        m_old = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+        if (m_old < 0 || ::unshare(CLONE_NEWNET) != 0)
+            return;
+        const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ifreq lo{};
+        std::strcpy(lo.ifr_name, "lo");
+        m_ready = s >= 0 && ::ioctl(s, SIOCGIFFLAGS, &lo) == 0 && (lo.ifr_flags |= IFF_UP, ::ioctl(s, SIOCSIFFLAGS, &lo) == 0);
+        ::close(s);
+    }
+    ~OwnNetwork()
+    {
+        if (m_old >= 0) {
+            ::setns(m_old, CLONE_NEWNET);
+            ::close(m_old);
+        }
+    }
+    bool ready() const { return m_ready; }
+    bool narrowPorts(int first, int last)
+    {
+        QFile range(QStringLiteral("/proc/sys/net/ipv4/ip_local_port_range"));
+        return range.open(QIODevice::WriteOnly) && range.write(QStringLiteral("%1 %2\n").arg(first).arg(last).toLatin1()) > 0;
+    }
+
+private:
+    int m_old = -1;
+    bool m_ready = false;
+};
 
 struct Mode {
     bool async;
@@ -212,6 +257,24 @@ TEST_F(HostileServerTest, ActiveModeTakesTheDataConnectionOnlyFromTheServer)
         dialog->done(QDialog::Accepted);
         EXPECT_TRUE(server.transcript().contains(QStringLiteral("DATA 70000"))) << mode.name() << ": the data went to the server";
     }
+}
+
+// Where no local port is free for the data connection (thousands of files
+// in active mode can leave every one in TIME_WAIT), the run says so and the
+// server never gets a PORT command naming port 0.
+TEST_F(HostileServerTest, ActiveModeWithNoPortFree)
+{
+    OwnNetwork network;
+    if (!network.ready())
+        GTEST_SKIP() << "needs root for a network of its own";
+    ScriptedServer server(script(login(), {expect(), send("250 ok\r\n"), quitCommand(), bye()}));
+    ASSERT_TRUE(network.narrowPorts(50000, 50000)); // the control connection takes the only one
+    const QString file = pageOfSize(100);
+    auto dialog = dialogFor(server, file, Mode{false, true});
+    expectFailure(*dialog, fileFailed(file), Deadline, "no port free");
+    const QStringList transcript = server.transcript();
+    EXPECT_FALSE(transcript.join(u'\n').contains(QStringLiteral("PORT"))) << transcript.join(u'|').toStdString();
+    EXPECT_TRUE(transcript.contains(QStringLiteral("QUIT"))) << "the session still ends in order";
 }
 
 TEST_F(HostileServerTest, ClosingDuringAnAsynchronousRunAsksOnceAndEndsAtOnce)
