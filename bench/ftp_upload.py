@@ -203,8 +203,16 @@ def measure_all(tools, server, files, landed, passive):
             times.append(t)
             logins.append(login)
             peaks.append(peak)
-    return {name: (statistics.median(t), min(t), max(t), statistics.median(l), max(p))
+    return {name: (statistics.median(t), min(t), max(t), statistics.median(l), max(p), t)
             for name, (t, l, p) in samples.items()}, stalled
+
+
+def paired(results, other, ours="T_FTP sync"):
+    """The median of the rounds' own ratios: the tools of one round run within
+    a second of each other, so they share whatever phase this machine is in
+    (whole runs here vary by half from one minute to the next), where a ratio
+    of medians may set one tool's slow phase against another's fast one."""
+    return statistics.median(o / u for o, u in zip(results[other][5], results[ours][5]))
 
 
 def main():
@@ -260,7 +268,7 @@ def main():
                         tools += (("ftplib", pyftp, False),)
                     results, stalled = measure_all(tools, server, files, landed, passive)
                     line = []
-                    for tool, (med, lo, hi, login, peak) in results.items():
+                    for tool, (med, lo, hi, login, peak, _) in results.items():
                         rate = ("%.0f MB/s" % (total / med / 1e6)) if len(files) == 1 else ("%.0f files/s" % (len(files) / med))
                         extra = (" login %.1f ms, peak %d MB" % (login * 1000, peak // 1024)) if tool.startswith("T_FTP") else ""
                         line.append("%s %.3f s (%.3f..%.3f) %s%s" % (tool, med, lo, hi, rate, extra))
@@ -273,6 +281,9 @@ def main():
                         print("    (%s: %d of %d runs stopped at %d s)" % (name, count, RUNS, CURL_LIMIT))
                     ftplib = (", vs ftplib %.2fx" % (results["ftplib"][0] / s)) if "ftplib" in results else ""
                     print("    ratios: vs curl %.2fx%s (speed); async/sync time %.2f" % (results["curl"][0] / s, ftplib, a / s))
+                    ftplib = (", vs ftplib %.2fx" % paired(results, "ftplib")) if "ftplib" in results else ""
+                    print("    paired by round: vs curl %.2fx%s; async/sync time %.2f"
+                          % (paired(results, "curl"), ftplib, paired(results, "T_FTP async")))
     finally:
         for _, (proc, *rest), _ in servers:
             proc.kill()
