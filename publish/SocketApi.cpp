@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -313,6 +314,12 @@ bool setNonBlocking(SocketHandle s, bool on)
         return true; // always non-blocking underneath; the waits keep the time
     const int flags = ::fcntl(s, F_GETFL, 0);
     return flags >= 0 && ::fcntl(s, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+}
+
+void keepUnsentDataSmall(SocketHandle s)
+{
+    const int bytes = 32 * 1024;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &bytes, sizeof bytes); // an optimisation: failure costs only speed
 }
 
 int connectTo(SocketHandle s, quint32 address, quint16 port)

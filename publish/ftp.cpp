@@ -453,6 +453,7 @@ void T_FTP::openDataConnection()
         Socket = CreateSocket();
         if (Socket == NoSocket)
             return;
+        keepUnsentDataSmall(Socket);
         if (Async)
             AsyncSelect(Socket, WM_SOCKET_DATA, DataMaskBeforeConnect);
         ConnectSocket(Socket, port, HostAddress);
@@ -488,6 +489,7 @@ bool T_FTP::takeDataConnection(SocketHandle listening, SocketHandle accepted, qu
     }
     CloseSocket(listening);
     Socket = accepted;
+    keepUnsentDataSmall(Socket);
     m_awaitingAccept = false;
     return true;
 }
