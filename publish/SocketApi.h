@@ -23,8 +23,8 @@ SocketHandle createTcpSocket(); // close-on-exec
 bool setNonBlocking(SocketHandle s, bool on);
 // A sender that queues far more than the network takes leaves the work of
 // sending it to whoever frees the window: on a link as fast as loopback,
-// the receiving server itself, which then receives more slowly (about a
-// sixth, against pyftpdlib). With little queued, each send does its own.
+// the receiving server itself, which then spends a fifth more processor time
+// on the same bytes (pyftpdlib). With little queued, each send does its own.
 void keepUnsentDataSmall(SocketHandle s);
 // 0 on success; else the error (wouldBlock() when still connecting).
 int connectTo(SocketHandle s, quint32 address, quint16 port);
