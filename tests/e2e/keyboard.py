@@ -320,9 +320,12 @@ def choose_in_file_dialog(app, key, path):
 
 
 def close_dialog(app, keys, window):
+    """The keys close the window, and the focus is back outside it: the next
+    check reads where the focus is, and would otherwise read the closed window."""
     since = app.mark()
     app.key(*keys)
     app.wait_line(r"^zentarek-ui hidden " + re.escape(window), since)
+    app.wait_line(r"^zentarek-ui focus (?!-$)(?!%s)" % re.escape(window), since)
 
 
 def check_dialogs_take_typing_at_once(app, out):

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QProgressBar>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <net/if.h>
 #include <sched.h>
@@ -130,11 +131,18 @@ protected:
         o.running = dialog.isRunning();
         return o;
     }
+    // How long each case took and what it showed, for the record of a run.
+    static void report(const std::string &what, const Outcome &o)
+    {
+        std::printf("    %s: ended after %lld ms: %s\n", what.c_str(), static_cast<long long>(o.ms),
+                    qPrintable(o.messages.join(QStringLiteral(" | "))));
+    }
     // A run that had to fail: one box with `message`, within `limitMs`, the
     // client idle, the progress bar never moved.
     void expectFailure(TPubDlg &dialog, const QString &message, qint64 limitMs, const std::string &what)
     {
         const Outcome o = press(dialog);
+        report(what, o);
         EXPECT_EQ(o.messages, QStringList{message}) << what;
         EXPECT_LT(o.ms, limitMs) << what;
         EXPECT_FALSE(o.busy) << what;
@@ -156,9 +164,11 @@ TEST_F(HostileServerTest, ADroppedUploadThenASecondRunThatLogsInAfresh)
         const QString file = pageOfSize(70000);
         auto dialog = dialogFor(server, file, mode);
         const Outcome first = press(*dialog);
+        report(mode.name() + " dropped mid-upload", first);
         EXPECT_EQ(first.messages, QStringList{fileFailed(file)}) << mode.name();
         EXPECT_FALSE(first.busy) << mode.name();
         const Outcome second = press(*dialog);
+        report(mode.name() + " the next run", second);
         EXPECT_EQ(second.messages, QStringList{Success}) << mode.name() << ": the second run logs in again";
         EXPECT_LT(second.ms, 3 * Deadline) << mode.name();
         dialog->done(QDialog::Accepted);
@@ -178,7 +188,7 @@ TEST_F(HostileServerTest, AServerThatEndsTheDataConnectionEarly)
                                                                    quitCommand(), bye()}));
             const QString file = pageOfSize(40 << 20); // more than the connection's buffers hold
             auto dialog = dialogFor(server, file, mode);
-            expectFailure(*dialog, fileFailed(file), 2 * Deadline, mode.name() + " " + finalReply);
+            expectFailure(*dialog, fileFailed(file), 2 * Deadline, mode.name() + " " + std::string(finalReply, 3));
         }
     }
 }
@@ -290,6 +300,8 @@ TEST_F(HostileServerTest, ClosingDuringAnAsynchronousRunAsksOnceAndEndsAtOnce)
         dialog->close(); // the title bar's close box
     });
     const Outcome o = press(*dialog);
+    std::printf("    closed during an asynchronous run: ended %lld ms after the close\n",
+                static_cast<long long>(closing.elapsed()));
     EXPECT_LT(closing.elapsed(), 2000) << "the run ends within two seconds of the answer";
     EXPECT_TRUE(o.messages.isEmpty()) << "a cancelled run shows no error";
     EXPECT_EQ(prompts.calls().size(), 1) << "one question";
