@@ -6,6 +6,7 @@
 #include "Glyphs.h"
 #include "Messages.h"
 #include "Prompts.h"
+#include "PublishLogic.h"
 #include "Registry.h"
 #include "Services.h"
 #include "Session.h"
@@ -56,13 +57,17 @@ QString projectName(const QString &path)
     return path.isEmpty() ? QStringLiteral("Bez nazwy") : QFileInfo(path).completeBaseName();
 }
 
-PublishProfile storedProfile()
+// What the publish dialog last kept; the connection the dialog shows when
+// the settings name none is the one `current` has.
+PublishProfile storedProfile(const PublishProfile &current)
 {
     const Registry &r = *services().registry;
     const auto read = [&](const char *name) {
         return r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QString::fromLatin1(name), {});
     };
-    return {read("Serwer"), read("Uzytkownik"), read("Folder"), read("Async") == u"1"};
+    const QString connection = read("Polaczenie");
+    const bool tls = connection.isEmpty() ? current.tls : connection != ConnectionPlain;
+    return {read("Serwer"), read("Uzytkownik"), read("Folder"), read("Async") == u"1", tls};
 }
 
 void storeProfile(const PublishProfile &p)
@@ -71,7 +76,8 @@ void storeProfile(const PublishProfile &p)
                                     {{QStringLiteral("Serwer"), p.server},
                                      {QStringLiteral("Uzytkownik"), p.user},
                                      {QStringLiteral("Folder"), p.folder},
-                                     {QStringLiteral("Async"), p.async ? QStringLiteral("1") : QStringLiteral("0")}});
+                                     {QStringLiteral("Async"), p.async ? QStringLiteral("1") : QStringLiteral("0")},
+                                     {QStringLiteral("Polaczenie"), p.tls ? ConnectionTls : ConnectionPlain}});
 }
 
 } // namespace
@@ -319,7 +325,7 @@ bool TKreatorDlg::openProject(const QString &path)
 
 bool TKreatorDlg::saveProjectTo(const QString &path)
 {
-    m_profile = storedProfile(); // what the publish dialog last kept
+    m_profile = storedProfile(m_profile);
     const std::optional<QString> error = writeProjectFile(currentProject(true), path);
     if (error) {
         BladMsg(MB_ICONERROR, ErrorCaption,

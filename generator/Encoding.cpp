@@ -1,7 +1,9 @@
 #include "Encoding.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include "CheckedFile.h"
+
+#include <QDir>
 
 #include <array>
 #include <limits>
@@ -156,19 +158,15 @@ QByteArray encodeLines(const QStringList &lines, const QString &encoding)
 
 bool SaveEncoded(const QStringList &lines, const QString &target, const QString &encoding, const MessageSink &message)
 {
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) {
-        message(ErrorCaption, QStringLiteral("Błąd przy próbie zmiany strony kodowej!"));
-        return false;
-    }
-    const bool written = encodeLinesInto(lines, encoding, 1 << 20, [&](const QByteArray &piece) {
-        return file.write(piece) == piece.size();
-    });
-    if (!written) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit(); // on failure the old target stays as it was
+    CheckedFile file(target);
+    const bool written = file.open() && encodeLinesInto(lines, encoding, 1 << 20, [&](const QByteArray &piece) {
+        return file.write(piece);
+    }) && file.commit();
+    // On failure the old target stays as it was; the reason names what the user can mend.
+    if (!written)
+        message(ErrorCaption, QStringLiteral("Błąd przy zapisie strony \"%1\": %2!")
+                                  .arg(QDir::toNativeSeparators(target), file.reason()));
+    return written;
 }
 
 } // namespace zk

@@ -27,8 +27,9 @@ QByteArray encodeLines(const QStringList &lines, const QString &encoding);
 
 // Writes the lines, each followed by CR LF, to the target in the chosen
 // character set, through a temporary file beside the target: the target is
-// replaced only when it has been written completely. Shows its own messages
-// through `message`; the caller reports a failure naming the target.
+// replaced only when it has been written completely and synced. A failure is
+// told through `message` with its reason; the caller then reports it naming
+// the target.
 bool SaveEncoded(const QStringList &lines, const QString &target, const QString &encoding,
                  const MessageSink &message);
 

@@ -13,7 +13,11 @@
 #include <QUrl>
 
 #include <QFile>
-#include <QSaveFile>
+
+#include "CheckedFile.h"
+
+#include <sys/stat.h>
+#include <sys/vfs.h>
 
 namespace zk {
 
@@ -279,25 +283,45 @@ bool copyWouldChange(const QString &source, const QString &target)
     return !sameBytes(a, b);
 }
 
+QString travellingFileProblem(const QString &source)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(source).constData(), &info) != 0)
+        return systemErrorText(errno);
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("to nie jest zwykły plik (urządzenie, potok lub folder)");
+    struct statfs system {};
+    constexpr long ProcMagic = 0x9fa0, SysMagic = 0x62656572, DebugMagic = 0x64626720;
+    if (::statfs(QFile::encodeName(source).constData(), &system) == 0
+        && (system.f_type == ProcMagic || system.f_type == SysMagic || system.f_type == DebugMagic))
+        return QStringLiteral("to plik systemowy, a nie plik na dysku");
+    return {};
+}
+
 void copyReplacing(const QString &source, const QString &target)
 {
+    if (const QString problem = travellingFileProblem(source); !problem.isEmpty())
+        throw AppError(QStringLiteral("Nie można skopiować pliku \"%1\": %2!").arg(source, problem));
     if (!copyWouldChange(source, target))
         return;
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Nie można otworzyć pliku \"%1\": %2").arg(source, in.errorString()));
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        throw AppError(QStringLiteral("Nie można utworzyć pliku \"%1\": %2").arg(target, out.errorString()));
+        throw AppError(QStringLiteral("Nie można otworzyć pliku \"%1\": %2!").arg(source, systemErrorText(errno)));
+    CheckedFile out(target);
+    const auto failed = [&] {
+        return AppError(QStringLiteral("Nie można zapisać pliku \"%1\": %2!").arg(target, out.reason()));
+    };
+    if (!out.open())
+        throw failed();
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(1 << 20);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
-            throw AppError(QStringLiteral("Nie można odczytać pliku \"%1\": %2").arg(source, in.errorString()));
-        if (out.write(chunk) != chunk.size())
-            throw AppError(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(target, out.errorString()));
+            throw AppError(QStringLiteral("Nie można odczytać pliku \"%1\": %2!").arg(source, systemErrorText(errno)));
+        if (!out.write(chunk))
+            throw failed();
     }
     if (!out.commit())
-        throw AppError(QStringLiteral("Nie można zapisać pliku \"%1\": %2").arg(target, out.errorString()));
+        throw failed();
 }
 
 } // namespace zk

@@ -55,6 +55,10 @@ QStringList formFiles(const PageDescription &description);
 // target holds the same bytes or is the source itself.
 bool copyWouldChange(const QString &source, const QString &target);
 
+// Why `source` cannot travel with a page ("" when it can): only a regular
+// file on a real disk, never a device, a pipe or a file of /proc.
+QString travellingFileProblem(const QString &source);
+
 // Puts a copy of `source` at `target`, replacing a different file there
 // atomically; the same bytes are left alone. Raises AppError naming the file.
 void copyReplacing(const QString &source, const QString &target);

@@ -1,10 +1,11 @@
 #include "FileRegistry.h"
 
+#include "CheckedFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -372,14 +373,10 @@ void FileRegistry::save(Hive hive, const Tree &tree)
     if (folderIsNew && hive == Hive::CurrentUser)
         QFile::setPermissions(info.absolutePath(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(file.errorString());
-    if (hive == Hive::CurrentUser) // it will hold a password
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(format(tree).toUtf8());
-    if (!file.commit())
-        fail(file.errorString());
+    // The per-user file may hold a password.
+    const FileAccess access = hive == Hive::CurrentUser ? FileAccess::OwnerOnly : FileAccess::Normal;
+    if (const auto why = writeFileChecked(path, format(tree).toUtf8(), access))
+        fail(*why);
 }
 
 bool FileRegistry::keyExists(Hive hive, const QString &key) const

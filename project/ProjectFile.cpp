@@ -2,12 +2,13 @@
 
 #include "References.h"
 
+#include "CheckedFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 #include <QStringDecoder>
 
@@ -597,13 +598,7 @@ ProjectRead readProjectFile(const QString &path)
 
 std::optional<QString> writeProjectFile(const Project &project, const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    file.write(projectToJson(project, QFileInfo(path).absolutePath()));
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
+    return writeFileChecked(path, projectToJson(project, QFileInfo(path).absolutePath()));
 }
 
 QStringList missingProjectFiles(const Project &project)

@@ -1,9 +1,10 @@
 #include "Session.h"
 
+#include "CheckedFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace zk {
 
@@ -27,14 +28,7 @@ std::optional<QString> writeSessionFile(const Project &project, const QString &p
         tagged.kept.insert(SessionProjectKey, projectPath);
     // Files of the project's folder stay relative to it, as in the project itself.
     const QString folder = projectPath.isEmpty() ? QString() : QFileInfo(projectPath).absolutePath();
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return out.errorString();
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    out.write(projectToJson(tagged, folder));
-    if (!out.commit())
-        return out.errorString();
-    return std::nullopt;
+    return writeFileChecked(file, projectToJson(tagged, folder), FileAccess::OwnerOnly);
 }
 
 RecoveryWriter::RecoveryWriter(QString file) : m_file(std::move(file))

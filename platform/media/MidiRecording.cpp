@@ -1,5 +1,7 @@
 #include "MidiRecording.h"
 
+#include "CheckedFile.h"
+
 #include "FluidSynthLibrary.h"
 #include "SoundFiles.h"
 
@@ -8,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <opusenc.h>
@@ -103,12 +104,12 @@ struct Encoder {
             ope_comments_destroy(comments);
     }
 
-    bool open(QSaveFile &file, const QString &title)
+    bool open(CheckedFile &file, const QString &title)
     {
         static const OpusEncCallbacks callbacks{
             [](void *user, const unsigned char *data, opus_int32 size) {
-                auto *f = static_cast<QSaveFile *>(user);
-                return f->write(reinterpret_cast<const char *>(data), size) == size ? 0 : 1;
+                auto *f = static_cast<CheckedFile *>(user);
+                return f->write(reinterpret_cast<const char *>(data), size) ? 0 : 1;
             },
             [](void *) { return 0; }};
         if (!comments)
@@ -206,11 +207,11 @@ RecordingResult recordMidi(const QString &midi, const QString &target, const std
         return result;
     }
     QDir().mkpath(QFileInfo(target).absolutePath());
-    QSaveFile file(target);
+    CheckedFile file(target);
     Encoder encoder;
-    if (!file.open(QIODevice::WriteOnly) || !encoder.open(file, QFileInfo(midi).completeBaseName())) {
+    if (!file.open() || !encoder.open(file, QFileInfo(midi).completeBaseName())) {
         result.error = cannotRecord(midi, QStringLiteral("nie można utworzyć pliku \"%1\" (%2)")
-                                              .arg(QDir::toNativeSeparators(target), file.errorString()));
+                                              .arg(QDir::toNativeSeparators(target), file.reason()));
         return result;
     }
     SoundPipe pipe;
@@ -237,12 +238,12 @@ RecordingResult recordMidi(const QString &midi, const QString &target, const std
     encoding.join();
     result.cancelled = cancelled;
     if (result.cancelled)
-        return result; // the unfinished file is dropped with the QSaveFile
+        return result; // the unfinished file is dropped with the CheckedFile
     if (!ended || encodeFailed || !encoder.finish() || !file.commit()) {
         result.error = result.frames > MaxFrames
                            ? cannotRecord(midi, QStringLiteral("melodia trwa dłużej niż 10 minut"))
                            : cannotRecord(midi, QStringLiteral("nie można zapisać pliku \"%1\" (%2)")
-                                                    .arg(QDir::toNativeSeparators(target), file.errorString()));
+                                                    .arg(QDir::toNativeSeparators(target), file.reason()));
         return result;
     }
     if (progress)

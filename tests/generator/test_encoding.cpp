@@ -93,10 +93,11 @@ TEST_F(SaveEncodedTest, WritesByteExactFilesWithCrLfAfterEveryLine)
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(SaveEncodedTest, ATargetWhoseFolderIsMissingFailsWithTheCodePageMessage)
+TEST_F(SaveEncodedTest, ATargetWhoseFolderIsMissingFailsNamingTheFileAndTheReason)
 {
-    EXPECT_FALSE(save({QStringLiteral("x")}, path(QStringLiteral("nie/ma/index.html")), EncodingIso));
-    EXPECT_EQ(messages, QStringList{QStringLiteral("BŁĄD!|Błąd przy próbie zmiany strony kodowej!")});
+    const QString target = path(QStringLiteral("nie/ma/index.html"));
+    EXPECT_FALSE(save({QStringLiteral("x")}, target, EncodingIso));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("BŁĄD!|Błąd przy zapisie strony \"%1\": folder nie istnieje!").arg(target)});
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("nie"))));
 }
 
