@@ -56,7 +56,12 @@ TKreatorDlg::TKreatorDlg(const QString &appFolder, QWidget *parent)
     // Placed before FormCreate, whose error boxes centre over the window.
     placeCentred();
     FormCreate();
-    m_recovery = std::make_unique<RecoveryWriter>(SessionFiles::standard().recovery);
+    m_slot = std::make_unique<SessionSlot>(SessionFiles::standard());
+    m_recovery = std::make_unique<RecoveryWriter>(m_slot->recoveryFile(), [this](const QString &why) {
+        QMetaObject::invokeMethod(this, [this, why] { reportCannotKeepPage(why); }, Qt::QueuedConnection);
+    });
+    if (!m_slot->problem().isEmpty())
+        reportCannotKeepPage(m_slot->problem());
     m_startProject = currentProject(true);
     watchForChanges();
     markSaved();

@@ -31,6 +31,7 @@ class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTimer;
+class QLockFile;
 
 namespace zk {
 
@@ -40,6 +41,7 @@ class SpinEdit;
 class StringGrid;
 struct LinkFields;
 class RecoveryWriter;
+class SessionSlot;
 class THtmlMemo;
 
 // The wizard window: toolbar, the three tab pages that hold the page
@@ -66,6 +68,7 @@ public:
     Project currentProject(bool withText) const;
     void applyProject(const Project &project);
     const QString &projectPath() const { return m_projectPath; }
+    bool projectReadOnly() const { return m_readOnly; }
     bool isPageModified() const;
     // With their messages; false when nothing was opened or saved.
     bool openProject(const QString &path);
@@ -309,6 +312,11 @@ private:
     bool confirmLeavingPage();
     bool confirmLeavingPageOnClose();
     bool keepPageForNextStart();
+    bool askToSaveWhatCannotBeKept(const QString &why);
+    QString whyPageCannotBeKept() const;
+    void reportCannotKeepPage(const QString &why);
+    bool lockProject(const QString &path);
+    void setProject(const QString &path, std::unique_ptr<QLockFile> lock);
     QByteArray fieldsSnapshot() const;
     void markSaved();
     void updateTitle();
@@ -350,7 +358,13 @@ private:
     QTimer *m_changeTimer = nullptr;
     QByteArray m_recoveryFields;
     int m_recoveryRevision = -1;
+    std::unique_ptr<SessionSlot> m_slot;   // which recovery file this window writes
     std::unique_ptr<RecoveryWriter> m_recovery;
+    std::unique_ptr<QLockFile> m_projectLock; // held while m_projectPath is ours to write
+    bool m_readOnly = false;           // the project is open in another window
+    bool m_closing = false;            // the close has begun: no snapshot may start
+    bool m_lastPageProtected = false;  // the last page names a project that did not open
+    QString m_cannotKeepPage;          // why the page cannot be kept automatically, once told
     QAction *m_recentSeparator = nullptr;
     QList<QAction *> m_recentActions;
     QColor m_colorDialogColor = QColor(0xC0, 0xC0, 0xC0); // the colour last chosen in the dialog

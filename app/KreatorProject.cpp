@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -55,6 +56,15 @@ void setAlignment(QButtonGroup *group, Alignment a)
 QString projectName(const QString &path)
 {
     return path.isEmpty() ? QStringLiteral("Bez nazwy") : QFileInfo(path).completeBaseName();
+}
+
+// Beside the project, hidden: it says that a window has the project open.
+std::unique_ptr<QLockFile> projectLockFor(const QString &path)
+{
+    const QFileInfo info(path);
+    auto lock = std::make_unique<QLockFile>(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0); // only a dead window's lock is stale
+    return lock;
 }
 
 // What the publish dialog last kept; the connection the dialog shows when
@@ -255,9 +265,16 @@ void TKreatorDlg::Projekt_NowyClick()
     if (!confirmLeavingPage())
         return;
     applyProject(m_startProject);
-    m_projectPath.clear();
+    setProject(QString(), nullptr);
     setBaseFolder(QString());
     markSaved();
+}
+
+void TKreatorDlg::setProject(const QString &path, std::unique_ptr<QLockFile> lock)
+{
+    m_projectPath = path;
+    m_projectLock = std::move(lock);
+    m_readOnly = false;
 }
 
 void TKreatorDlg::Projekt_OtworzClick()
@@ -273,7 +290,8 @@ void TKreatorDlg::Projekt_OtworzClick()
 
 void TKreatorDlg::Projekt_ZapiszClick()
 {
-    if (m_projectPath.isEmpty())
+    if (m_projectPath.isEmpty() || m_readOnly) // another window writes that file
+
         Projekt_ZapiszJakoClick();
     else
         saveProjectTo(m_projectPath);
@@ -306,11 +324,34 @@ bool TKreatorDlg::openProject(const QString &path)
                 QStringLiteral("Nie można otworzyć projektu \"%1\": %2!").arg(QDir::toNativeSeparators(path), read.error), this);
         return false;
     }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    auto lock = projectLockFor(absolute);
+    bool readOnly = false;
+    bool copy = false;
+    if (!lock->tryLock(0)) {
+        if (lock->error() == QLockFile::LockFailedError) {
+            const YesNoCancel answer = services().prompts->questionWithCancel(
+                QStringLiteral("Potwierdzenie"),
+                QStringLiteral("Projekt \"%1\" jest otwarty w innym oknie programu.\n\n"
+                               "Tak – otwórz go tylko do odczytu (zapisać można go wtedy pod inną nazwą),\n"
+                               "Nie – otwórz jego kopię bez nazwy,\nAnuluj – nie otwieraj.")
+                    .arg(QDir::toNativeSeparators(absolute)),
+                this);
+            if (answer == YesNoCancel::Cancel)
+                return false;
+            readOnly = answer == YesNoCancel::Yes;
+            copy = !readOnly;
+        }
+        lock.reset(); // a folder without write access: no other window can write there either
+    }
     applyProject(*read.project);
-    m_projectPath = QFileInfo(path).absoluteFilePath();
+    setProject(copy ? QString() : absolute, std::move(lock));
+    m_readOnly = readOnly;
     setBaseFolder(QFileInfo(path).absolutePath() + u'/');
     markSaved();
-    rememberRecent(m_projectPath);
+    m_restoredUnsaved = copy; // a copy is in no file yet
+    updateTitle();
+    rememberRecent(absolute);
     try {
         storeProfile(m_profile); // the publish dialog opens on the project's server
     } catch (const AppError &e) {
@@ -325,14 +366,32 @@ bool TKreatorDlg::openProject(const QString &path)
 
 bool TKreatorDlg::saveProjectTo(const QString &path)
 {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    std::unique_ptr<QLockFile> lock;
+    if (absolute == m_projectPath && !m_readOnly) {
+        lock = std::move(m_projectLock);
+    } else {
+        lock = projectLockFor(absolute);
+        if (!lock->tryLock(0)) {
+            if (lock->error() == QLockFile::LockFailedError) {
+                BladMsg(MB_ICONERROR, ErrorCaption,
+                        QStringLiteral("Nie można zapisać projektu \"%1\": jest otwarty w innym oknie programu!")
+                            .arg(QDir::toNativeSeparators(absolute)), this);
+                return false;
+            }
+            lock.reset();
+        }
+    }
     m_profile = storedProfile(m_profile);
     const std::optional<QString> error = writeProjectFile(currentProject(true), path);
     if (error) {
+        if (absolute == m_projectPath && !m_readOnly)
+            m_projectLock = std::move(lock);
         BladMsg(MB_ICONERROR, ErrorCaption,
                 QStringLiteral("Nie można zapisać projektu \"%1\": %2!").arg(QDir::toNativeSeparators(path), *error), this);
         return false;
     }
-    m_projectPath = QFileInfo(path).absoluteFilePath();
+    setProject(absolute, std::move(lock));
     setBaseFolder(QFileInfo(path).absolutePath() + u'/');
     markSaved();
     rememberRecent(m_projectPath);
@@ -380,7 +439,8 @@ void TKreatorDlg::markSaved()
 
 void TKreatorDlg::updateTitle()
 {
-    setWindowTitle(projectName(m_projectPath) + QStringLiteral("[*] - ") + AppTitle);
+    const QString readOnly = m_readOnly ? QStringLiteral(" (tylko do odczytu)") : QString();
+    setWindowTitle(projectName(m_projectPath) + readOnly + QStringLiteral("[*] - ") + AppTitle);
     setWindowModified(isPageModified());
 }
 
@@ -419,7 +479,7 @@ void TKreatorDlg::watchForChanges()
 void TKreatorDlg::checkForChanges()
 {
     updateTitle();
-    if (!isPageModified())
+    if (m_closing || m_closed || !isPageModified())
         return;
     const QByteArray fields = fieldsSnapshot();
     const int revision = Edytorek->document()->revision();
@@ -435,11 +495,17 @@ void TKreatorDlg::checkForChanges()
 void TKreatorDlg::restoreLastPage()
 {
     const SessionFiles files = SessionFiles::standard();
-    const ProjectRead recovered = readProjectFile(files.recovery);
+    const ProjectRead recovered = readProjectFile(m_slot->recoveryFile());
     if (recovered.project) {
         const QString belongsTo = recovered.project->kept.value(SessionProjectKey).toString();
         applyProject(*recovered.project);
-        m_projectPath = belongsTo;
+        std::unique_ptr<QLockFile> lock;
+        if (!belongsTo.isEmpty())
+            lock = projectLockFor(belongsTo);
+        const bool elsewhere = lock && !lock->tryLock(0) && lock->error() == QLockFile::LockFailedError;
+        if (elsewhere)
+            lock.reset(); // another window has the project open: this page comes back as a copy
+        setProject(elsewhere ? QString() : belongsTo, std::move(lock));
         setBaseFolder(belongsTo.isEmpty() ? QString() : QFileInfo(belongsTo).absolutePath() + u'/');
         markSaved();
         m_restoredUnsaved = true; // not yet in any project
@@ -447,12 +513,14 @@ void TKreatorDlg::restoreLastPage()
         Panel_Hint->showMessage(QStringLiteral(" Przywrócono stronę sprzed nieoczekiwanego zamknięcia programu."));
         return;
     }
+    if (!m_slot->first())
+        return; // the first window keeps the last page; this one starts afresh
     const ProjectRead last = readProjectFile(files.lastPage);
     if (!last.project)
         return; // a first start, or nothing to bring back
     const QString belongsTo = last.project->kept.value(SessionProjectKey).toString();
     if (!belongsTo.isEmpty()) {
-        openProject(belongsTo);
+        m_lastPageProtected = !openProject(belongsTo);
         return;
     }
     const QByteArray startFields = projectToJson(m_startProject, {});
@@ -469,24 +537,77 @@ bool TKreatorDlg::openProjectAsked(const QString &path)
 }
 
 // At the close: the page is kept for the next start; the recovery file goes.
+// Where it cannot be kept, an untitled page is not dropped unasked.
 bool TKreatorDlg::keepPageForNextStart()
 {
-    if (!confirmLeavingPageOnClose())
+    m_closing = true; // no snapshot starts while the questions are open
+    m_changeTimer->stop();
+    const auto resume = [this] {
+        m_closing = false;
         return false;
-    const SessionFiles files = SessionFiles::standard();
-    const std::optional<QString> error = writeSessionFile(currentProject(true), m_projectPath, files.lastPage);
-    if (error) {
-        BladMsg(MB_ICONERROR, ErrorCaption,
-                QStringLiteral("Nie można zachować strony w pliku \"%1\": %2!").arg(files.lastPage, *error), this);
-        return true; // the recovery file stays: the next start still brings the page back
+    };
+    if (!confirmLeavingPageOnClose())
+        return resume();
+    QString why = whyPageCannotBeKept();
+    if (why.isEmpty()) {
+        const SessionFiles files = SessionFiles::standard();
+        const std::optional<QString> error = writeSessionFile(currentProject(true), m_projectPath, files.lastPage);
+        if (!error) {
+            m_recovery->discard();
+            return true;
+        }
+        why = QStringLiteral("nie można zapisać pliku \"%1\": %2").arg(files.lastPage, *error);
     }
-    m_recovery->discard();
+    if (!askToSaveWhatCannotBeKept(why))
+        return resume();
+    m_recovery->discard(); // the user has decided: nothing is brought back against it
     return true;
 }
 
 bool TKreatorDlg::confirmLeavingPageOnClose()
 {
     return m_projectPath.isEmpty() || confirmLeavingPage(); // an untitled page is kept without a question
+}
+
+QString TKreatorDlg::whyPageCannotBeKept() const
+{
+    if (!m_slot->first())
+        return QStringLiteral("stronę ostatniego zamknięcia zachowuje pierwsze okno programu");
+    if (m_lastPageProtected)
+        return QStringLiteral("plik ostatniej strony zachowuje projekt, którego nie udało się otworzyć");
+    return {};
+}
+
+// An untitled page that cannot be kept: "Tak" saves it as a project,
+// "Nie" lets it go, "Anuluj" keeps the window open.
+bool TKreatorDlg::askToSaveWhatCannotBeKept(const QString &why)
+{
+    if (!m_projectPath.isEmpty() || !isPageModified())
+        return true; // a named project was saved or let go by the question before
+    const QString text = QStringLiteral("Strony nie można zachować do następnego uruchomienia (%1).\n\n"
+                                        "Czy zapisać ją jako projekt?").arg(why);
+    switch (services().prompts->questionWithCancel(QStringLiteral("Potwierdzenie"), text, this)) {
+    case YesNoCancel::Yes:
+        return askProjectPathAndSave();
+    case YesNoCancel::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Told once, at once: the user then saves the page elsewhere.
+void TKreatorDlg::reportCannotKeepPage(const QString &why)
+{
+    if (!m_cannotKeepPage.isEmpty() || m_closed)
+        return;
+    m_cannotKeepPage = why;
+    Panel_Hint->showMessage(QStringLiteral(" Strona nie jest zapisywana na wypadek awarii: %1.").arg(why));
+    BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"),
+            QStringLiteral("Nie można zapisywać strony na wypadek awarii programu w pliku \"%1\": %2.\n\n"
+                           "Zapisz stronę jako projekt w innym miejscu (Projekt, Zapisz jako…).")
+                .arg(m_recovery->file(), why),
+            this);
 }
 
 } // namespace zk

@@ -31,7 +31,37 @@ std::optional<QString> writeSessionFile(const Project &project, const QString &p
     return writeFileChecked(file, projectToJson(tagged, folder), FileAccess::OwnerOnly);
 }
 
-RecoveryWriter::RecoveryWriter(QString file) : m_file(std::move(file))
+QString SessionFiles::recoveryOf(int n) const
+{
+    return n == 0 ? recovery : folder + QStringLiteral("odzyskiwanie-%1.zentarek").arg(n + 1);
+}
+
+SessionSlot::SessionSlot(const SessionFiles &files)
+{
+    m_recovery = files.recovery;
+    if (!QDir().mkpath(files.folder)) {
+        m_problem = QStringLiteral("nie można utworzyć folderu \"%1\"").arg(files.folder);
+        return;
+    }
+    constexpr int Slots = 64;
+    for (int n = 0; n < Slots; ++n) {
+        auto lock = std::make_unique<QLockFile>(files.recoveryOf(n) + QStringLiteral(".lock"));
+        lock->setStaleLockTime(0); // only a dead process's lock is stale, however old a live one is
+        if (lock->tryLock(0)) {
+            m_number = n;
+            m_recovery = files.recoveryOf(n);
+            m_lock = std::move(lock);
+            return;
+        }
+        if (lock->error() != QLockFile::LockFailedError) {
+            m_problem = QStringLiteral("nie można zapisać w folderze \"%1\"").arg(files.folder);
+            return;
+        }
+    }
+    m_problem = QStringLiteral("otwarto zbyt wiele okien programu");
+}
+
+RecoveryWriter::RecoveryWriter(QString file, FailureSink failed) : m_file(std::move(file)), m_failed(std::move(failed))
 {
     m_pool.setMaxThreadCount(1); // one after another: a later snapshot is never overwritten by an earlier one
 }
@@ -43,9 +73,20 @@ RecoveryWriter::~RecoveryWriter()
 
 void RecoveryWriter::write(const Project &project, const QString &projectPath)
 {
-    m_pool.start([this, project, projectPath] {
-        if (!writeSessionFile(project, projectPath, m_file))
+    const int generation = m_generation.loadAcquire();
+    m_pool.start([this, project, projectPath, generation] {
+        std::lock_guard lock(m_writing);
+        if (generation != m_generation.loadAcquire())
+            return; // discarded while it waited
+        const std::optional<QString> error = writeSessionFile(project, projectPath, m_file);
+        if (generation != m_generation.loadAcquire()) {
+            QFile::remove(m_file); // discarded while it was written: the close gave up waiting for it
+            return;
+        }
+        if (!error)
             m_written.ref();
+        else if (m_failed)
+            m_failed(*error);
     });
 }
 
@@ -56,8 +97,12 @@ bool RecoveryWriter::waitForDone(int milliseconds)
 
 void RecoveryWriter::discard()
 {
-    m_pool.waitForDone(10000);
+    m_generation.ref();
+    // A write under way finishes first; one the disk holds longer removes the file itself.
+    const bool waited = m_writing.try_lock_for(std::chrono::seconds(2));
     QFile::remove(m_file);
+    if (waited)
+        m_writing.unlock();
 }
 
 } // namespace zk
