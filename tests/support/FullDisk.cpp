@@ -16,10 +16,12 @@ std::atomic<int> g_writes{0};
 std::atomic<int> g_failing{-2};
 std::atomic<int> g_error{ENOSPC};
 std::atomic<bool> g_happened{false};
+std::atomic<bool> g_andAfter{false};
 
 ssize_t failingWrite(int fd, const void *data, size_t size)
 {
-    if (g_writes.fetch_add(1) == g_failing) {
+    const int call = g_writes.fetch_add(1);
+    if (call == g_failing || (g_andAfter && g_failing >= 0 && call > g_failing)) {
         g_happened = true;
         errno = g_error;
         return -1;
@@ -39,8 +41,13 @@ int failingSync(int fd)
 
 } // namespace
 
-InjectedDiskFull::InjectedDiskFull(int failing, int error)
+InjectedDiskFull::InjectedDiskFull(int failing, int error) : InjectedDiskFull(failing, error, false)
 {
+}
+
+InjectedDiskFull::InjectedDiskFull(int failing, int error, bool andAfter)
+{
+    g_andAfter = andAfter;
     g_writes = 0;
     g_failing = failing;
     g_error = error;

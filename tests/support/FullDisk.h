@@ -12,6 +12,8 @@ namespace zk::testing {
 class InjectedDiskFull {
 public:
     explicit InjectedDiskFull(int failingWrite, int error = ENOSPC);
+    // Every write call from now on fails: a disk that stays full.
+    static InjectedDiskFull always() { return InjectedDiskFull(0, ENOSPC, true); }
     ~InjectedDiskFull();
     InjectedDiskFull(const InjectedDiskFull &) = delete;
     InjectedDiskFull &operator=(const InjectedDiskFull &) = delete;
@@ -19,6 +21,7 @@ public:
     bool happened() const;
 
 private:
+    InjectedDiskFull(int failingWrite, int error, bool andAfter);
     FileCalls m_previous;
 };
 
