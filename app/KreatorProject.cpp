@@ -357,10 +357,11 @@ bool TKreatorDlg::openProject(const QString &path)
     } catch (const AppError &e) {
         reportStoreFailure(e.text());
     }
-    const QStringList missing = missingProjectFiles(*read.project);
-    if (!missing.isEmpty())
-        BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"),
-                QStringLiteral("Tych plików projektu nie ma na dysku:\n") + missing.join(u'\n'), this);
+    QStringList notes = read.notes;
+    if (const QStringList missing = missingProjectFiles(*read.project); !missing.isEmpty())
+        notes.prepend(QStringLiteral("Tych plików projektu nie ma na dysku:\n") + missing.join(u'\n'));
+    if (!notes.isEmpty())
+        BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), notes.join(QStringLiteral("\n\n")), this);
     return true;
 }
 

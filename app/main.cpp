@@ -1,4 +1,5 @@
 #include "AppPaths.h"
+#include "CheckedFile.h"
 #include "CommandLine.h"
 #include "FileRegistry.h"
 #include "PasswordStore.h"
@@ -25,6 +26,8 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -109,16 +112,42 @@ int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
     return 0;
 }
 
+// Standard output that cannot take the text (a full disk, a closed pipe) is a failure.
+int printed(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) && std::fflush(stdout) == 0)
+        return 0;
+    printError(QStringLiteral("Nie można wypisać tekstu na standardowe wyjście: %1!").arg(zk::systemErrorText(errno)));
+    return 1;
+}
+
+// Qt ends the program when it finds no display; the user is told why in
+// Polish, and Qt's own words of the start are printed only if it goes on.
+QStringList g_startMessages;
+void sayWhenNoDisplay(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        g_startMessages << message;
+        return;
+    }
+    if (message.contains(QStringLiteral("platform plugin")) || message.contains(QStringLiteral("display"))) {
+        printError(QStringLiteral("Nie znaleziono ekranu, na którym program mógłby otworzyć okno (zmienna DISPLAY lub "
+                                  "WAYLAND_DISPLAY nie wskazuje działającego serwera). Stronę można zbudować bez okna: "
+                                  "zentarek --build PROJEKT --output FOLDER."));
+        std::_Exit(1);
+    }
+    std::fputs((message + u'\n').toLocal8Bit().constData(), stderr);
+}
+
 // The work done without a window; the exit status says how it went.
 int runWithoutWindow(const zk::CommandLine &line, zk::Registry &registry)
 {
     switch (line.mode) {
     case zk::CommandLine::Mode::Help:
-        std::fputs(zk::commandLineHelp().toLocal8Bit().constData(), stdout);
-        return 0;
+        return printed(zk::commandLineHelp());
     case zk::CommandLine::Mode::Version:
-        std::printf("Zentarek Light %s\n", qPrintable(zk::ProgramVersion));
-        return 0;
+        return printed(QStringLiteral("Zentarek Light %1\n").arg(zk::ProgramVersion));
     case zk::CommandLine::Mode::Build: {
         zk::BuildContext context;
         context.ownerName = zk::GetWinUserName(registry, zk::services().accountFullName);
@@ -139,6 +168,8 @@ int runWithoutWindow(const zk::CommandLine &line, zk::Registry &registry)
 
 int main(int argc, char *argv[])
 {
+    // A peer that closed its connection is an error of that write, never the end of the program.
+    std::signal(SIGPIPE, SIG_IGN);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -151,7 +182,11 @@ int main(int argc, char *argv[])
         zk::services().registry = &registry;
         return runWithoutWindow(line, registry);
     }
+    const QtMessageHandler previous = qInstallMessageHandler(sayWhenNoDisplay);
     zk::ZentarekApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const QString &message : std::as_const(g_startMessages))
+        std::fputs((message + u'\n').toLocal8Bit().constData(), stderr);
     zk::StartupTrace::mark("qapplication");
     app.installPolishTranslation();
     QFont font = QApplication::font();

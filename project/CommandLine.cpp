@@ -66,7 +66,8 @@ QString commandLineHelp()
         "Użycie:\n"
         "  zentarek [PLIK.zentarek]                 okno programu, z projektem, jeśli go podano\n"
         "  zentarek --build PLIK.zentarek --output KATALOG\n"
-        "                                           zapisuje stronę i jej pliki do katalogu, bez okna\n"
+        "                                           zapisuje stronę i jej pliki do katalogu, bez okna;\n"
+        "                                           pliki o tych samych nazwach zastępuje i wymienia je\n"
         "  zentarek --publish PLIK.zentarek         publikuje stronę na serwerze z projektu\n"
         "                                           (hasło z ustawień lub ze zmiennej ZENTAREK_PASSWORD)\n"
         "  zentarek --help                          ten opis\n"
@@ -161,10 +162,14 @@ bool buildProject(const QString &projectPath, const QString &outputFolder, const
     }
     const QString folder = QDir(outputFolder).absolutePath() + u'/';
     const MessageSink sink = [&](const QString &, const QString &text) { context.report(text); };
+    const PageOutput page{g->lines, g->plan.files, g->page.PageEncoding, context.badgeSourcePath};
+    // A script is not asked, as Save asks in the window: it is told what was replaced.
+    const QStringList replaced = filesThatWouldChange(page, folder, g->pageName);
     try {
-        if (!writePageWithAssets(PageOutput{g->lines, g->plan.files, g->page.PageEncoding, context.badgeSourcePath},
-                                 folder, g->pageName, sink))
+        if (!writePageWithAssets(page, folder, g->pageName, sink))
             return false;
+        if (!replaced.isEmpty())
+            context.report(QStringLiteral("Zastąpiono pliki w folderze \"%1\": %2").arg(folder, replaced.join(QStringLiteral(", "))));
     } catch (const AppError &e) {
         context.report(e.text());
         return false;

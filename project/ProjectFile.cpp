@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 #include <QStringDecoder>
 
@@ -122,11 +123,37 @@ QJsonObject merged(QJsonObject kept, const QJsonObject &fresh)
 
 // Reads typed values out of the JSON; the first value of a wrong type is
 // remembered with its place, and the caller gives up.
+// Without the NUL character and lone surrogate halves, which no page may hold.
+QString withoutForbidden(const QString &text, bool &dropped)
+{
+    qsizetype i = 0;
+    const auto forbiddenAt = [&](qsizetype at) {
+        const QChar c = text[at];
+        if (c.isNull())
+            return true;
+        if (c.isHighSurrogate())
+            return at + 1 >= text.size() || !text[at + 1].isLowSurrogate();
+        return c.isLowSurrogate() && (at == 0 || !text[at - 1].isHighSurrogate());
+    };
+    while (i < text.size() && !forbiddenAt(i))
+        ++i;
+    if (i == text.size())
+        return text;
+    dropped = true;
+    QString out = text.left(i);
+    for (; i < text.size(); ++i)
+        if (!forbiddenAt(i))
+            out += text[i];
+    return out;
+}
+
 class Reader {
 public:
     explicit Reader(QString folder) : m_folder(std::move(folder)) {}
 
     QString error;
+    bool dropped = false;       // forbidden characters were left out
+    QStringList outsideFolder;  // paths "inside" the project that climb out of it
 
     QJsonObject object(const QJsonObject &o, const QString &key, const QString &at)
     {
@@ -144,7 +171,15 @@ public:
             return fallback;
         if (!v.isString())
             fail(at + key, QStringLiteral("tekstem"));
-        return v.toString();
+        return withoutForbidden(v.toString(), dropped);
+    }
+    // A text of a one-line field: a longer one would be cut by the field unseen.
+    QString line(const QJsonObject &o, const QString &key, const QString &at, const QString &fallback)
+    {
+        const QString t = text(o, key, at, fallback);
+        if (t.size() > MaxFieldLength)
+            fail(at + key, QStringLiteral("tekstem krótszym niż 32 768 znaków"));
+        return t;
     }
     bool flag(const QJsonObject &o, const QString &key, const QString &at, bool fallback)
     {
@@ -168,7 +203,8 @@ public:
     QColor colour(const QJsonObject &o, const QString &key, const QString &at, const QColor &fallback)
     {
         const QString name = text(o, key, at, fallback.name());
-        const QColor c = QColor::fromString(name);
+        static const QRegularExpression rrggbb(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+        const QColor c = rrggbb.match(name).hasMatch() ? QColor::fromString(name) : QColor();
         if (!c.isValid() && error.isEmpty())
             fail(at + key, QStringLiteral("kolorem w postaci #rrggbb"));
         return c.isValid() ? c : fallback;
@@ -193,7 +229,7 @@ public:
         for (const QJsonValue &item : v.toArray()) {
             if (!item.isString())
                 fail(at + key, QStringLiteral("listą tekstów"));
-            out << item.toString();
+            out << withoutForbidden(item.toString(), dropped);
         }
         return out;
     }
@@ -207,7 +243,12 @@ public:
             fail(at + key, QStringLiteral("tekstem lub obiektem {\"%1\": \"ścieżka względna\"}").arg(InProject));
             return {};
         }
-        return QDir::cleanPath(QDir(m_folder).filePath(relative.toString()));
+        const QString file = QDir::cleanPath(QDir(m_folder).filePath(relative.toString()));
+        if (!file.startsWith(QDir::cleanPath(m_folder) + u'/')) {
+            outsideFolder << file; // never followed: the page names nothing outside unless the user chose it
+            return {};
+        }
+        return file;
     }
 
 private:
@@ -221,7 +262,7 @@ private:
 
 void readStyled(Reader &r, const QJsonObject &o, const QString &at, QString &text, Alignment &a, QColor &colour)
 {
-    text = r.text(o, QStringLiteral("tekst"), at, text);
+    text = r.line(o, QStringLiteral("tekst"), at, text);
     a = r.alignment(o, QStringLiteral("wyrownanie"), at);
     colour = r.colour(o, QStringLiteral("kolor"), at, colour);
 }
@@ -241,7 +282,7 @@ void readPage(Reader &r, const QJsonObject &s, Project &p)
     d.Check_Atrybuty_Naglowki = r.flag(sections, QStringLiteral("naglowki"), atSections, d.Check_Atrybuty_Naglowki);
     d.Check_Atrybuty_Odnosniki = r.flag(sections, QStringLiteral("odnosniki"), atSections, d.Check_Atrybuty_Odnosniki);
     d.Check_Atrybuty_Adresy = r.flag(sections, QStringLiteral("adresy"), atSections, d.Check_Atrybuty_Adresy);
-    d.Lista_Atrybuty_DocType = r.text(s, QStringLiteral("typDokumentu"), at, d.Lista_Atrybuty_DocType);
+    d.Lista_Atrybuty_DocType = r.line(s, QStringLiteral("typDokumentu"), at, d.Lista_Atrybuty_DocType);
 
     const QJsonObject background = r.object(s, QStringLiteral("tlo"), at);
     const QString atBackground = at + QStringLiteral("tlo.");
@@ -271,9 +312,9 @@ void readPage(Reader &r, const QJsonObject &s, Project &p)
     d.Spin_Powtorz = r.integer(sound, QStringLiteral("powtorzenia"), atSound, d.Spin_Powtorz, 0, 999);
 
     d.Lista_Atrybuty_Slowa_Kluczowe = r.texts(s, QStringLiteral("slowaKluczowe"), at);
-    d.Edit_Atrybuty_Dokument_Bazowy = r.text(s, QStringLiteral("dokumentBazowy"), at, d.Edit_Atrybuty_Dokument_Bazowy);
-    d.Edit_Atrybuty_Tytul = r.text(s, QStringLiteral("tytul"), at, d.Edit_Atrybuty_Tytul);
-    d.Edit_Nazwa = r.text(s, QStringLiteral("nazwaPliku"), at, d.Edit_Nazwa);
+    d.Edit_Atrybuty_Dokument_Bazowy = r.line(s, QStringLiteral("dokumentBazowy"), at, d.Edit_Atrybuty_Dokument_Bazowy);
+    d.Edit_Atrybuty_Tytul = r.line(s, QStringLiteral("tytul"), at, d.Edit_Atrybuty_Tytul);
+    d.Edit_Nazwa = r.line(s, QStringLiteral("nazwaPliku"), at, d.Edit_Nazwa);
 
     readStyled(r, r.object(s, QStringLiteral("naglowek"), at), at + QStringLiteral("naglowek."), d.Edit_Uklad_Glowny_Naglowek,
                d.headerAlignment, d.Przycisk_Uklad_Naglowek_Kolor);
@@ -295,8 +336,8 @@ void readPage(Reader &r, const QJsonObject &s, Project &p)
         const QString atRow = atLinks + QStringLiteral("lista[].");
         if (!row.isObject() && r.error.isEmpty())
             r.error = QStringLiteral("pole \"%1lista\" powinno być listą odnośników").arg(atLinks);
-        d.Grid_Uklad_Odnosniki.append({r.text(row.toObject(), QStringLiteral("nazwa"), atRow, {}),
-                                       r.text(row.toObject(), QStringLiteral("adres"), atRow, {})});
+        d.Grid_Uklad_Odnosniki.append({r.line(row.toObject(), QStringLiteral("nazwa"), atRow, {}),
+                                       r.line(row.toObject(), QStringLiteral("adres"), atRow, {})});
     }
 
     const QJsonObject addresses = r.object(s, QStringLiteral("adresy"), at);
@@ -522,7 +563,10 @@ ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder
             rest.replace(start, end - start, "\"\"");
             ProjectRead read = projectFromJsonWithQt(rest, projectFolder);
             if (read.project) {
-                read.project->mainText = std::move(*text);
+                bool dropped = false;
+                read.project->mainText = withoutForbidden(*text, dropped);
+                if (dropped && read.notes.isEmpty())
+                    read.notes << QStringLiteral("Pominięto znaki, których strona nie może zawierać (znak NUL lub niepełne znaki UTF-16).");
                 return read;
             }
         }
@@ -566,14 +610,20 @@ ProjectRead projectFromJsonWithQt(const QByteArray &json, const QString &project
     p.wordWrap = r.flag(root, QStringLiteral("zawijanieWierszy"), {}, false);
     const QJsonObject profile = r.object(root, QStringLiteral("publikowanie"), {});
     const QString atProfile = QStringLiteral("publikowanie.");
-    p.profile.server = r.text(profile, QStringLiteral("serwer"), atProfile, {});
-    p.profile.user = r.text(profile, QStringLiteral("uzytkownik"), atProfile, {});
-    p.profile.folder = r.text(profile, QStringLiteral("folder"), atProfile, {});
+    p.profile.server = r.line(profile, QStringLiteral("serwer"), atProfile, {});
+    p.profile.user = r.line(profile, QStringLiteral("uzytkownik"), atProfile, {});
+    p.profile.folder = r.line(profile, QStringLiteral("folder"), atProfile, {});
     p.profile.async = r.flag(profile, QStringLiteral("asynchronicznie"), atProfile, false);
     p.profile.tls = r.flag(profile, QStringLiteral("szyfrowanie"), atProfile, false);
     if (!r.error.isEmpty())
         return {std::nullopt, r.error};
-    return {std::move(p), {}};
+    QStringList notes;
+    if (r.dropped)
+        notes << QStringLiteral("Pominięto znaki, których strona nie może zawierać (znak NUL lub niepełne znaki UTF-16).");
+    if (!r.outsideFolder.isEmpty())
+        notes << QStringLiteral("Te pliki leżą poza folderem projektu, choć projekt podaje je jako pliki z jego folderu, "
+                                "więc pominięto je:\n") + r.outsideFolder.join(u'\n');
+    return {std::move(p), {}, notes};
 }
 
 } // namespace
@@ -596,9 +646,22 @@ ProjectRead readProjectFile(const QString &path)
     return projectFromJson(bytes, info.absolutePath());
 }
 
+QString oversizeProblem(const Project &project, qsizetype jsonSize)
+{
+    if (jsonSize <= MaxProjectFileSize)
+        return {};
+    const auto megabytes = [](qsizetype bytes) { return QString::number(double(bytes) / (1024 * 1024), 'f', 1); };
+    return QStringLiteral("projekt zająłby %1 MB, a program otwiera projekty do 10 MB (tekst główny: %2 MB, odnośników: %3)")
+        .arg(megabytes(jsonSize), megabytes(project.mainText.toUtf8().size()))
+        .arg(project.page.Grid_Uklad_Odnosniki.size());
+}
+
 std::optional<QString> writeProjectFile(const Project &project, const QString &path)
 {
-    return writeFileChecked(path, projectToJson(project, QFileInfo(path).absolutePath()));
+    const QByteArray json = projectToJson(project, QFileInfo(path).absolutePath());
+    if (const QString problem = oversizeProblem(project, json.size()); !problem.isEmpty())
+        return problem;
+    return writeFileChecked(path, json);
 }
 
 QStringList missingProjectFiles(const Project &project)

@@ -43,13 +43,21 @@ QByteArray projectToJson(const Project &project, const QString &projectFolder);
 struct ProjectRead {
     std::optional<Project> project;
     QString error; // Polish: what is wrong, when nothing was read
+    QStringList notes = {}; // Polish: what was read otherwise than written, for the user
 };
 // Reads JSON bytes; relative file paths are resolved against `projectFolder`.
 ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder);
 
 // Reads a project file without ever writing to it.
 ProjectRead readProjectFile(const QString &path);
-// Writes atomically; on failure the Polish reason is returned.
+// The longest text of a one-line field (what such a field holds).
+inline constexpr int MaxFieldLength = 32767;
+
+// Why the project's JSON is too large for the program to read back ("" when it is not).
+QString oversizeProblem(const Project &project, qsizetype jsonSize);
+
+// Writes atomically; on failure the Polish reason is returned. A project
+// the program would refuse to read is never written.
 std::optional<QString> writeProjectFile(const Project &project, const QString &path);
 
 // The local files the project's fields name that do not exist.

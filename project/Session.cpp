@@ -28,7 +28,10 @@ std::optional<QString> writeSessionFile(const Project &project, const QString &p
         tagged.kept.insert(SessionProjectKey, projectPath);
     // Files of the project's folder stay relative to it, as in the project itself.
     const QString folder = projectPath.isEmpty() ? QString() : QFileInfo(projectPath).absolutePath();
-    return writeFileChecked(file, projectToJson(tagged, folder), FileAccess::OwnerOnly);
+    const QByteArray json = projectToJson(tagged, folder);
+    if (const QString problem = oversizeProblem(tagged, json.size()); !problem.isEmpty())
+        return problem;
+    return writeFileChecked(file, json, FileAccess::OwnerOnly);
 }
 
 QString SessionFiles::recoveryOf(int n) const
