@@ -14,6 +14,7 @@
 #include "SettingsKeys.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <functional>
 #include <sys/stat.h>
@@ -207,6 +208,82 @@ TEST_F(FullDiskTest, ACopyGetsTheUsersModeAndAFileThatIsNoFileNeverTravels)
             EXPECT_TRUE(e.text().startsWith(QStringLiteral("Nie można skopiować pliku \"%1\"").arg(odd))) << e.text().toStdString();
         }
         EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("kopia/dziwny"))));
+    }
+}
+
+// The program itself, without a window, as a script runs it.
+struct Ran {
+    int exitCode = -1;
+    QString errors;
+};
+
+class CommandLineDiskTest : public FullDiskTest {
+protected:
+    Ran run(const QStringList &arguments, const QString &standardOutput = {}, bool display = false)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+            env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        if (display)
+            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97")); // no X server answers there
+        p.setProcessEnvironment(env);
+        if (!standardOutput.isEmpty())
+            p.setStandardOutputFile(standardOutput);
+        p.start(QStringLiteral(ZK_APP_DIR "/zentarek"), arguments);
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return {};
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    QString project()
+    {
+        Project p;
+        p.page.Edit_Atrybuty_Tytul = QStringLiteral("Piekarnia");
+        p.page.Edit_Nazwa = QStringLiteral("index.html");
+        p.mainText = QStringLiteral("<P>Chleb żytni\n").repeated(20000);
+        const QString file = path(QStringLiteral("p/piekarnia.zentarek"));
+        QDir().mkpath(path(QStringLiteral("p")));
+        EXPECT_EQ(writeProjectFile(p, file), std::nullopt);
+        return file;
+    }
+};
+
+TEST_F(CommandLineDiskTest, BuildOnAFullDiskFailsAndLeavesTheOldPage)
+{
+    SmallDisk disk(1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.skipReason().toStdString();
+    const QString file = project();
+    writeFile(disk.path(QStringLiteral("index.html")), "<P>dobra strona");
+    disk.fill();
+    const Ran ran = run({QStringLiteral("--build"), file, QStringLiteral("--output"), disk.path()});
+    EXPECT_EQ(ran.exitCode, 1) << ran.errors.toStdString();
+    EXPECT_TRUE(ran.errors.contains(QStringLiteral("brak miejsca na dysku"))) << ran.errors.toStdString();
+    EXPECT_EQ(readFile(disk.path(QStringLiteral("index.html"))), QByteArray("<P>dobra strona"));
+    disk.unfill();
+    const Ran again = run({QStringLiteral("--build"), file, QStringLiteral("--output"), disk.path()});
+    EXPECT_EQ(again.exitCode, 0) << again.errors.toStdString();
+    EXPECT_TRUE(again.errors.contains(QStringLiteral("Zastąpiono pliki w folderze \"%1\": index.html").arg(disk.path())))
+        << "a script is told what was replaced: " << again.errors.toStdString();
+}
+
+TEST_F(CommandLineDiskTest, HelpThatCannotBeWrittenAndAMissingDisplayFailInPolish)
+{
+    const Ran full = run({QStringLiteral("--help")}, QStringLiteral("/dev/full"));
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_TRUE(full.errors.contains(QStringLiteral("Nie można wypisać tekstu na standardowe wyjście: brak miejsca na dysku!")))
+        << full.errors.toStdString();
+    for (const bool display : {false, true}) {
+        const Ran window = run({}, {}, display);
+        EXPECT_EQ(window.exitCode, 1) << "no SIGABRT";
+        EXPECT_TRUE(window.errors.startsWith(QStringLiteral("Nie znaleziono ekranu"))) << window.errors.toStdString();
+        EXPECT_FALSE(window.errors.contains(QStringLiteral("could not connect"))) << "no English system text";
     }
 }
 

@@ -278,3 +278,83 @@ TEST_F(ProjectFileTest, MissingPicturesAreListedOnceEach)
 }
 
 } // namespace
+
+namespace {
+
+class ProjectLimitsTest : public Isolated {
+protected:
+    // A minimal project whose page object gets `page`'s keys.
+    ProjectRead readWith(const QJsonObject &page)
+    {
+        const QJsonObject root{{QStringLiteral("format"), ProjectFormatName}, {QStringLiteral("wersja"), 1},
+                               {QStringLiteral("strona"), page}};
+        return projectFromJson(QJsonDocument(root).toJson(), path(QStringLiteral("projekt")));
+    }
+};
+
+TEST_F(ProjectLimitsTest, ColoursAreOnlyRrggbbAndOneLineTextsFitTheirField)
+{
+    const auto colours = [](const QString &c) { return QJsonObject{{QStringLiteral("kolory"), QJsonObject{{QStringLiteral("tekst"), c}}}}; };
+    for (const QString &bad : {QStringLiteral("red"), QStringLiteral("#ff000080"), QStringLiteral("#f00"), QStringLiteral("#12345g")}) {
+        const ProjectRead read = readWith(colours(bad));
+        EXPECT_FALSE(read.project) << bad.toStdString();
+        EXPECT_EQ(read.error, QStringLiteral("pole \"strona.kolory.tekst\" powinno być kolorem w postaci #rrggbb"));
+    }
+    EXPECT_EQ(readWith(colours(QStringLiteral("#AbCdEf"))).project->page.Przycisk_Atrybuty_Kolor_Tekst, QColor(0xAB, 0xCD, 0xEF));
+
+    EXPECT_TRUE(readWith({{QStringLiteral("tytul"), QString(MaxFieldLength, u'a')}}).project);
+    const ProjectRead tooLong = readWith({{QStringLiteral("tytul"), QString(MaxFieldLength + 1, u'a')}});
+    EXPECT_FALSE(tooLong.project) << "a field would cut it unseen";
+    EXPECT_EQ(tooLong.error, QStringLiteral("pole \"strona.tytul\" powinno być tekstem krótszym niż 32 768 znaków"));
+}
+
+TEST_F(ProjectLimitsTest, ForbiddenCharactersAreLeftOutAndSaid)
+{
+    const QString withNul = QStringLiteral("Piekarnia") + QChar(0) + QStringLiteral(" Kłos");
+    const QString lone = QStringLiteral("Chleb") + QChar(0xD800) + QStringLiteral(" i ") + QChar(0xDC00);
+    const QString pair = QStringLiteral("Ciasto \U0001F370");
+    const ProjectRead read = readWith({{QStringLiteral("tytul"), withNul}, {QStringLiteral("tekst"), lone + pair}});
+    ASSERT_TRUE(read.project) << read.error.toStdString();
+    EXPECT_EQ(read.project->page.Edit_Atrybuty_Tytul, QStringLiteral("Piekarnia Kłos"));
+    EXPECT_EQ(read.project->mainText, QStringLiteral("Chleb i ") + pair) << "a whole pair stays";
+    ASSERT_EQ(read.notes.size(), 1);
+    EXPECT_TRUE(read.notes[0].startsWith(QStringLiteral("Pominięto znaki")));
+    EXPECT_TRUE(readWith({{QStringLiteral("tytul"), pair}}).notes.isEmpty());
+
+    // The main text of megabytes takes the fast road: the same rule.
+    const ProjectRead large = readWith({{QStringLiteral("tekst"), QString(10000, u'x') + QChar(0)}});
+    EXPECT_EQ(large.project->mainText, QString(10000, u'x'));
+    EXPECT_EQ(large.notes.size(), 1);
+}
+
+TEST_F(ProjectLimitsTest, APathThatClimbsOutOfTheProjectFolderIsNeverFollowed)
+{
+    const QJsonObject logo{{QStringLiteral("wlaczone"), true},
+                           {QStringLiteral("plik"), QJsonObject{{QStringLiteral("wProjekcie"), QStringLiteral("../../../../etc/passwd")}}}};
+    const ProjectRead read = readWith({{QStringLiteral("logo"), logo}});
+    ASSERT_TRUE(read.project) << read.error.toStdString();
+    EXPECT_TRUE(read.project->page.Edit_Uklad_Logo.isEmpty());
+    ASSERT_EQ(read.notes.size(), 1);
+    EXPECT_TRUE(read.notes[0].contains(QStringLiteral("/etc/passwd"))) << read.notes[0].toStdString();
+    const QJsonObject inside{{QStringLiteral("wlaczone"), true},
+                             {QStringLiteral("plik"), QJsonObject{{QStringLiteral("wProjekcie"), QStringLiteral("obrazki/../logo.gif")}}}};
+    EXPECT_EQ(readWith({{QStringLiteral("logo"), inside}}).project->page.Edit_Uklad_Logo, path(QStringLiteral("projekt/logo.gif")));
+}
+
+TEST_F(ProjectLimitsTest, AProjectTheProgramWouldRefuseToReadIsNeverWritten)
+{
+    Project p;
+    p.mainText = QString(MaxProjectFileSize / 2 + 1000, u'ż'); // two bytes a letter in UTF-8
+    const QString file = path(QStringLiteral("duzy.zentarek"));
+    writeFile(file, "stary");
+    const std::optional<QString> error = writeProjectFile(p, file);
+    ASSERT_TRUE(error);
+    const QString expected = QStringLiteral("projekt zająłby 10.0 MB, a program otwiera projekty do 10 MB");
+    EXPECT_TRUE(error->startsWith(expected)) << error->toStdString();
+    EXPECT_EQ(zk::testing::readFile(file), QByteArray("stary"));
+    p.mainText.chop(4000);
+    EXPECT_EQ(writeProjectFile(p, file), std::nullopt);
+    EXPECT_TRUE(readProjectFile(file).project) << "what is written can be read";
+}
+
+} // namespace
