@@ -1,4 +1,6 @@
 #include "Isolated.h"
+#include "Kreator.h"
+#include "ProjectFile.h"
 #include "PublishLogic.h"
 #include "RealPrompts.h"
 #include "Servers.h"
@@ -11,6 +13,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QJsonArray>
 #include <QTest>
 #include <QTimer>
 #include <QCryptographicHash>
@@ -296,6 +299,69 @@ TEST_F(Ftps, ThePublishDialogAsksOnceToTrustAnUnverifiedCertificate)
     dialog.done(QDialog::Accepted);
     EXPECT_EQ(registry->readText(Hive::CurrentUser, SettingsRootKey, QStringLiteral("Profile"), QStringLiteral("Polaczenie"), {}),
               QStringLiteral("FTPS"));
+}
+
+} // namespace
+
+namespace {
+
+// The window hands the publish dialog the connection its project says,
+// whatever the settings held from before: a TLS project never sends the
+// name or the password before TLS, a clear-text one publishes in clear text.
+TEST_F(Ftps, TheConnectionIsTheProjectsInTheWindowsPublishDialog)
+{
+    const QString projectFolder = folder(QStringLiteral("projekty"));
+    const auto openInWindow = [&](bool tls, quint16 port, const QString &user) {
+        Project p;
+        p.page.Edit_Nazwa = QStringLiteral("index.html");
+        p.profile = PublishProfile{QStringLiteral("127.0.0.1:%1").arg(port), user, QStringLiteral("."), false, tls};
+        const QString file = projectFolder + (tls ? QStringLiteral("tls.zentarek") : QStringLiteral("jawny.zentarek"));
+        EXPECT_EQ(writeProjectFile(p, file), std::nullopt);
+        registry->writeText(Hive::CurrentUser, SettingsRootKey, QStringLiteral("Profile"), QStringLiteral("Polaczenie"),
+                            tls ? ConnectionPlain : ConnectionTls); // what an earlier run left
+        auto window = std::make_unique<TKreatorDlg>(programFolderWithBadge());
+        EXPECT_TRUE(window->openProject(file));
+        return window;
+    };
+    const QString page = path(QStringLiteral("index.html"));
+    writeFile(page, "<HTML>piekarnia</HTML>");
+
+    QJsonArray script;
+    for (const char *text : std::initializer_list<const char *>{"220 ready\r\n", nullptr, "502 no TLS here\r\n", nullptr, "221 bye\r\n"})
+        script.append(text ? QJsonArray{QStringLiteral("send"), QString::fromLatin1(text)} : QJsonArray{QStringLiteral("expect")});
+    script.append(QJsonArray{QStringLiteral("drain")});
+    ScriptedServer plainOnly(script);
+    {
+        auto window = openInWindow(true, plainOnly.port(), QStringLiteral("jan"));
+        TPubDlg dialog({page}, path(QStringLiteral("brak.gif")), window.get());
+        EXPECT_EQ(dialog.CB_Polaczenie->currentIndex(), 1);
+        dialog.ED_Haslo->setText(QStringLiteral("tajne hasło"));
+        dialog.ftp.TimeoutMs = 5000;
+        dialog.Przycisk_OKClick();
+        dialog.done(QDialog::Rejected);
+        window->hide();
+    }
+    const QStringList sent = plainOnly.transcript();
+    ASSERT_FALSE(sent.isEmpty());
+    EXPECT_EQ(sent.first(), QStringLiteral("AUTH TLS"));
+    for (const QString &command : sent)
+        EXPECT_FALSE(command.startsWith(QStringLiteral("USER")) || command.startsWith(QStringLiteral("PASS"))) << command.toStdString();
+    EXPECT_FALSE(prompts.messages().isEmpty()) << "the refusal is told";
+    prompts.clear();
+
+    const QString root = folder(QStringLiteral("jawny"));
+    PyFtpServer clear(root, QStringLiteral("jan"), QStringLiteral("tajne hasło"));
+    ASSERT_TRUE(clear.isUp());
+    auto window = openInWindow(false, clear.port(), QStringLiteral("jan"));
+    TPubDlg dialog({page}, path(QStringLiteral("brak.gif")), window.get());
+    EXPECT_EQ(dialog.CB_Polaczenie->currentIndex(), 0);
+    dialog.ED_Haslo->setText(QStringLiteral("tajne hasło"));
+    dialog.ftp.TimeoutMs = 5000;
+    dialog.Przycisk_OKClick();
+    EXPECT_EQ(readFile(root + QStringLiteral("index.html")), QByteArray("<HTML>piekarnia</HTML>"));
+    dialog.done(QDialog::Accepted);
+    window->hide();
+    prompts.clear();
 }
 
 } // namespace
