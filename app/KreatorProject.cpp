@@ -325,10 +325,11 @@ bool TKreatorDlg::openProject(const QString &path)
         return false;
     }
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    auto lock = projectLockFor(absolute);
+    const bool ours = absolute == m_projectPath && m_projectLock && m_projectLock->isLocked();
+    auto lock = ours ? std::move(m_projectLock) : projectLockFor(absolute); // opened again in this window: still ours
     bool readOnly = false;
     bool copy = false;
-    if (!lock->tryLock(0)) {
+    if (!ours && !lock->tryLock(0)) {
         if (lock->error() == QLockFile::LockFailedError) {
             const YesNoCancel answer = services().prompts->questionWithCancel(
                 QStringLiteral("Potwierdzenie"),

@@ -169,6 +169,10 @@ TEST_F(ProjectSafetyTest, TwoWindowsOnOneProjectNeverOverwriteEachOther)
     first->Edit_Atrybuty_Tytul->setText(QStringLiteral("Pierwsze okno"));
     ASSERT_TRUE(first->saveProjectTo(project));
 
+    ASSERT_TRUE(first->openProject(project));
+    EXPECT_TRUE(prompts.calls().isEmpty()) << "opened again in its own window: no question";
+    EXPECT_FALSE(first->projectReadOnly());
+
     TKreatorDlg *second = open();
     EXPECT_NE(second->recoveryWriter().file(), first->recoveryWriter().file()) << "each window its own recovery file";
     second->restoreLastPage();

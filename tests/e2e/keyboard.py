@@ -99,7 +99,7 @@ class Desktop:
 class Program:
     """The program from a copy of its folder, with its own home and settings."""
 
-    def __init__(self, desktop, program, root, copy=True, args=()):
+    def __init__(self, desktop, program, root, copy=True, args=(), trace="trace.txt"):
         """`copy`: run a copy of the program's folder in `root` (made once, so a
         second start finds the first one's files); else `program` itself."""
         self.desktop = desktop
@@ -119,7 +119,7 @@ class Program:
                    # put a keyring's own prompt on this display.
                    DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(runtime, "brak-magistrali"))
         self.config = home + "/.config"
-        self.trace_path = os.path.join(root, "trace.txt")
+        self.trace_path = os.path.join(root, trace)
         self.data = home + "/.local/share"
         self.trace = open(self.trace_path, "wb")
         self.proc = subprocess.Popen([executable, *args], env=env, cwd=root,

@@ -108,6 +108,37 @@ def check_project_saved_and_close_asks(app, root):
         raise Failure("a proper close left the recovery file")
 
 
+def check_second_window_on_one_project(desktop, program, root):
+    """A second start while the first has the project open: asked, read-only
+    by "Tak", no crash claimed, and each closes by keys."""
+    project = os.path.join(root, "moja strona.zentarek")
+    first = Program(desktop, program, root, args=[project], trace="trace-1.txt")
+    second = None
+    try:
+        first.wait_line(r"^zentarek-ui shown zk::TKreatorDlg/TKreatorDlg moja strona\[\*\] - ", 0)
+        first.wait_line(r"^zentarek-ui focus ", 0)
+        second = Program(desktop, program, root, args=[project], trace="trace-2.txt")
+        second.wait_line(r"^zentarek-ui shown QMessageBox.* Potwierdzenie", 0)
+        since = second.mark()
+        second.key("alt+t")
+        second.wait_line(r"^zentarek-ui shown zk::TKreatorDlg/TKreatorDlg moja strona \(tylko do odczytu\)\[\*\] - ", since)
+        second.wait_line(r"^zentarek-ui focus zk::TKreatorDlg", since)
+        if any("Przywrócono" in line for line in second.lines()):
+            raise Failure("the second window claimed a crash")
+        for app in (second, first):
+            app.key("alt+k")
+            app.desktop.wait(lambda: app.proc.poll() is not None, "the window to close by Alt+K", timeout=10)
+            if app.proc.returncode != 0:
+                raise Failure("the program ended with status %d%s" % (app.proc.returncode, app.last_words()))
+        lock = os.path.join(root, ".moja strona.zentarek.lock")
+        if os.path.exists(lock):
+            raise Failure("the project's lock outlived both windows")
+    finally:
+        for app in (second, first):
+            if app:
+                app.close()
+
+
 def main():
     program = sys.argv[1]
     root = tempfile.mkdtemp(prefix="zentarek-e2e-projects-")
@@ -124,6 +155,10 @@ def main():
         check_project_saved_and_close_asks(app, root)
         passed += 1
         print("PASS %-10s %5.1f s" % ("project", time.monotonic() - t))
+        t = time.monotonic()
+        check_second_window_on_one_project(desktop, program, root)
+        passed += 1
+        print("PASS %-10s %5.1f s" % ("two-windows", time.monotonic() - t))
     except Exception as e:  # noqa: BLE001 -- reported, never hidden
         failed += 1
         print("FAIL %s" % e)
