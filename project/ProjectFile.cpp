@@ -639,7 +639,7 @@ ProjectRead readProjectFile(const QString &path)
         return {std::nullopt, QStringLiteral("plik jest większy niż 10 MB")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, file.errorString()};
+        return {std::nullopt, systemErrorText(errno)};
     const QByteArray bytes = file.readAll();
     if (bytes.size() > MaxProjectFileSize) // grew since it was looked at
         return {std::nullopt, QStringLiteral("plik jest większy niż 10 MB")};

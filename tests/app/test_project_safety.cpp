@@ -12,6 +12,7 @@
 #include "THtmlMemo.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTest>
@@ -234,6 +235,39 @@ TEST_F(ProjectSafetyTest, AProjectKeepsItsOwnConnectionWhateverTheSettingsHeld)
         EXPECT_EQ(readProjectFile(file).project->profile.tls, !tls);
         w->hide();
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ProjectSafetyTest, ALastPageWhoseProjectDidNotOpenIsNotOverwrittenAtTheClose)
+{
+    const SessionFiles files = SessionFiles::standard();
+    Project kept;
+    kept.page.Edit_Atrybuty_Tytul = QStringLiteral("Strona projektu na dysku USB");
+    kept.kept.insert(SessionProjectKey, path(QStringLiteral("usb/odlaczony.zentarek")));
+    QDir().mkpath(files.folder);
+    ASSERT_EQ(writeFileChecked(files.lastPage, projectToJson(kept, {})), std::nullopt);
+    const QByteArray before = readFile(files.lastPage);
+
+    TKreatorDlg *w = open();
+    w->restoreLastPage();
+    ASSERT_EQ(prompts.messages().size(), 1) << "the project that did not open is named";
+    EXPECT_TRUE(w->close()) << "an unchanged page closes without a question";
+    EXPECT_EQ(readFile(files.lastPage), before) << "the next start can still try the project";
+    windows.clear();
+    prompts.clear();
+
+    TKreatorDlg *next = open();
+    next->restoreLastPage();
+    next->Edit_Atrybuty_Tytul->setText(QStringLiteral("Nowa praca bez nazwy"));
+    prompts.answerWithCancel(YesNoCancel::No);
+    EXPECT_TRUE(next->close());
+    EXPECT_TRUE(prompts.calls().last().text.contains(QStringLiteral("zachowuje projekt, którego nie udało się otworzyć")));
+    EXPECT_EQ(readFile(files.lastPage), before);
+    EXPECT_TRUE(prompts.allAnswersUsed());
+    prompts.clear();
 }
 
 } // namespace
