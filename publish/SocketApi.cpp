@@ -71,6 +71,75 @@ void markBroken(SocketHandle s)
         it->second.broken = true;
 }
 
+// OpenSSL's own socket BIO writes with write(), so a peer that reset the
+// connection would end the whole program with SIGPIPE; this one sends with
+// MSG_NOSIGNAL and otherwise behaves as the socket BIO does.
+int socketOf(BIO *bio)
+{
+    return int(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
+}
+
+int bioWrite(BIO *bio, const char *data, int size)
+{
+    BIO_clear_retry_flags(bio);
+    ssize_t r;
+    do
+        r = ::send(socketOf(bio), data, size_t(size), MSG_NOSIGNAL);
+    while (r < 0 && errno == EINTR);
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        BIO_set_retry_write(bio);
+    return int(r);
+}
+
+int bioRead(BIO *bio, char *data, int size)
+{
+    BIO_clear_retry_flags(bio);
+    ssize_t r;
+    do
+        r = ::recv(socketOf(bio), data, size_t(size), 0);
+    while (r < 0 && errno == EINTR);
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        BIO_set_retry_read(bio);
+    if (r == 0)
+        BIO_set_flags(bio, BIO_FLAGS_IN_EOF); // tells an end without close_notify from a pause
+    return int(r);
+}
+
+long bioControl(BIO *bio, int command, long, void *)
+{
+    switch (command) {
+    case BIO_CTRL_FLUSH:
+        return 1;
+    case BIO_CTRL_EOF:
+        return BIO_test_flags(bio, BIO_FLAGS_IN_EOF) != 0;
+    case BIO_C_GET_FD:
+        return socketOf(bio);
+    default:
+        return 0;
+    }
+}
+
+BIO *socketBio(SocketHandle s)
+{
+    static BIO_METHOD *const method = [] {
+        BIO_METHOD *m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR, "zentarek socket");
+        if (m) {
+            BIO_meth_set_write(m, bioWrite);
+            BIO_meth_set_read(m, bioRead);
+            BIO_meth_set_ctrl(m, bioControl);
+            BIO_meth_set_create(m, [](BIO *b) {
+                BIO_set_init(b, 1);
+                return 1;
+            });
+        }
+        return m;
+    }();
+    BIO *bio = method ? BIO_new(method) : nullptr;
+    if (bio)
+        BIO_set_data(bio, reinterpret_cast<void *>(intptr_t(s)));
+    return bio;
+}
+
 SSL_CTX *clientContext()
 {
     static SSL_CTX *const context = [] {
@@ -156,6 +225,28 @@ QString certificateProblem(long result)
     }
 }
 
+// OpenSSL's reason in Polish; its English words never reach a message.
+QString handshakeProblem(unsigned long code)
+{
+    switch (ERR_GET_REASON(code)) {
+    case SSL_R_WRONG_VERSION_NUMBER:
+    case SSL_R_HTTP_REQUEST:
+    case SSL_R_PACKET_LENGTH_TOO_LONG:
+        return QStringLiteral("serwer nie odpowiedział szyfrowaniem TLS");
+    case SSL_R_UNEXPECTED_EOF_WHILE_READING:
+        return QStringLiteral("serwer zamknął połączenie w trakcie uzgadniania szyfrowania");
+    case SSL_R_UNSUPPORTED_PROTOCOL:
+    case SSL_R_TLSV1_ALERT_PROTOCOL_VERSION:
+    case SSL_R_NO_PROTOCOLS_AVAILABLE:
+        return QStringLiteral("serwer zna tylko przestarzałe wersje TLS");
+    case SSL_R_SSLV3_ALERT_HANDSHAKE_FAILURE:
+    case SSL_R_NO_SHARED_CIPHER:
+        return QStringLiteral("serwer i program nie mają wspólnego sposobu szyfrowania");
+    default:
+        return QStringLiteral("serwer przerwał uzgadnianie szyfrowania (błąd TLS nr %1)").arg(ERR_GET_REASON(code));
+    }
+}
+
 void describePeer(SSL *ssl, TlsDetails &details)
 {
     details.version = QString::fromLatin1(SSL_get_version(ssl));
@@ -182,7 +273,10 @@ TlsStart startTls(SocketHandle s, const QString &host, SocketHandle resumeFrom, 
 {
     SSL_CTX *context = clientContext();
     SSL *ssl = context ? SSL_new(context) : nullptr;
-    if (!ssl) {
+    BIO *bio = ssl ? socketBio(s) : nullptr;
+    if (!bio) {
+        if (ssl)
+            SSL_free(ssl);
         error = QStringLiteral("nie można przygotować biblioteki OpenSSL");
         return TlsStart::Failed;
     }
@@ -200,7 +294,7 @@ TlsStart startTls(SocketHandle s, const QString &host, SocketHandle resumeFrom, 
         }
     }
     ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL, 0) | O_NONBLOCK); // for good: the waits below keep the time
-    SSL_set_fd(ssl, s);
+    SSL_set_bio(ssl, bio, bio);
     SSL_set_connect_state(ssl);
     {
         std::lock_guard lock(tlsMutex);
@@ -216,8 +310,7 @@ TlsStart startTls(SocketHandle s, const QString &host, SocketHandle resumeFrom, 
             const unsigned long code = ERR_get_error();
             ERR_clear_error();
             markBroken(s);
-            error = code ? QString::fromLatin1(ERR_reason_error_string(code))
-                         : QStringLiteral("serwer zamknął połączenie w trakcie uzgadniania szyfrowania");
+            error = code ? handshakeProblem(code) : QStringLiteral("serwer zamknął połączenie w trakcie uzgadniania szyfrowania");
             return TlsStart::Failed;
         }
         const int left = int(std::max<qint64>(0, deadline.remainingTime()));
