@@ -9,12 +9,15 @@
 #include "publikow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QJsonArray>
 #include <QTest>
+#include <QElapsedTimer>
+#include <csignal>
 #include <QTimer>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -361,6 +364,56 @@ TEST_F(Ftps, TheConnectionIsTheProjectsInTheWindowsPublishDialog)
     EXPECT_EQ(readFile(root + QStringLiteral("index.html")), QByteArray("<HTML>piekarnia</HTML>"));
     dialog.done(QDialog::Accepted);
     window->hide();
+    prompts.clear();
+}
+
+} // namespace
+
+namespace {
+
+// A server (or a firewall) resetting the TLS connection in each phase of a
+// run, twenty times each, both modes: the program never dies of SIGPIPE
+// and every run ends in one message within the deadline.
+TEST_F(Ftps, AResetInAnyPhaseEndsInOneMessageAndNeverEndsTheProgram)
+{
+    std::signal(SIGPIPE, SIG_DFL); // as a program that never asked to ignore it: a write to a reset socket would kill it
+    const QString file = path(QStringLiteral("strona.html"));
+    writeFile(file, QByteArray(4 << 20, 'x')); // still being sent when the data connection is reset
+    for (const char *phase : {"login", "folder", "stor", "data", "final"}) {
+        TlsHelperServer server({QStringLiteral("reset"), certificates + QStringLiteral("good.pem"),
+                                certificates + QStringLiteral("good.key"), QString::fromLatin1(phase)});
+        ASSERT_NE(server.port(), 0);
+        for (const bool async : {false, true}) {
+            QStringList seen;
+            qint64 longest = 0;
+            for (int round = 0; round < 20; ++round) {
+                prompts.clear();
+                TPubDlg dialog({file}, path(QStringLiteral("brak.gif")));
+                dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+                dialog.CB_Polaczenie->setCurrentIndex(1);
+                dialog.Ed_User->setText(QStringLiteral("jan"));
+                dialog.ED_Haslo->setText(QStringLiteral("tajne"));
+                dialog.Ed_Folder->setText(QStringLiteral("www"));
+                dialog.CHK_Async->setChecked(async);
+                dialog.ftp.TimeoutMs = 3000;
+                QElapsedTimer t;
+                t.start();
+                dialog.Przycisk_OKClick();
+                QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 10000);
+                longest = std::max(longest, t.elapsed());
+                ASSERT_EQ(prompts.messages().size(), 1) << phase << (async ? " async" : " sync") << " round " << round;
+                const QString text = prompts.messages()[0].text;
+                EXPECT_TRUE(text.startsWith(QStringLiteral("Błąd")) || text.contains(QStringLiteral("zostało przerwane")))
+                    << text.toStdString();
+                if (!seen.contains(text))
+                    seen << text;
+                dialog.done(QDialog::Rejected);
+            }
+            EXPECT_LT(longest, 3000) << phase << ": a reset is no time-out";
+            std::printf("    reset at %s (%s): longest %lld ms: %s\n", phase, async ? "async" : "sync",
+                        static_cast<long long>(longest), qPrintable(seen.join(QStringLiteral(" | "))));
+        }
+    }
     prompts.clear();
 }
 

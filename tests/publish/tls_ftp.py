@@ -10,10 +10,17 @@
   tls_ftp.py drop PORTFILE | silent PORTFILE
       answers 220 and 234 to AUTH TLS, then closes the connection at the
       first byte of the handshake (drop) or never answers it (silent).
+  tls_ftp.py reset PORTFILE CERT KEY PHASE
+      FTP over TLS on both connections, enough for one upload, that resets
+      a connection (RST, no close_notify) in PHASE: "login" (at PASS),
+      "folder" (at CWD), "stor" (at STOR, before 150), "data" (the data
+      connection after its first kilobyte) or "final" (instead of 226).
 """
 import datetime
 import os
 import socket
+import ssl
+import struct
 import sys
 import time
 
@@ -116,11 +123,86 @@ def broken_handshake(port_file, silent):
         c.close()
 
 
+def reset(sock):
+    """Ends the connection with RST, as a restarted server or a firewall does."""
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    sock.close()
+
+
+def read_line(sock):
+    line = b""
+    while not line.endswith(b"\n"):
+        chunk = sock.recv(1)
+        if not chunk:
+            raise OSError("closed")
+        line += chunk
+    return line.decode("utf-8", "replace").strip()
+
+
+def resetting_session(raw, context, phase):
+    raw.sendall(b"220 Gotowy\r\n")
+    read_line(raw)  # AUTH TLS
+    raw.sendall(b"234 Zaczynaj\r\n")
+    control = context.wrap_socket(raw, server_side=True)
+    listener = None
+    replies = {"USER": b"331 Haslo\r\n", "PASS": b"230 Zalogowany\r\n", "PBSZ": b"200 PBSZ=0\r\n",
+               "PROT": b"200 Prywatnie\r\n", "TYPE": b"200 Typ\r\n", "CWD": b"250 Folder\r\n",
+               "PWD": b'257 "/"\r\n', "QUIT": b"221 Do widzenia\r\n"}
+    while True:
+        verb = read_line(control).split(" ")[0].upper()
+        if (phase, verb) in (("login", "PASS"), ("folder", "CWD"), ("stor", "STOR")):
+            return reset(control)
+        if verb == "PASV":
+            listener = socket.socket()
+            listener.bind(("127.0.0.1", 0))
+            listener.listen(1)
+            port = listener.getsockname()[1]
+            control.sendall(b"227 Pasywnie (127,0,0,1,%d,%d)\r\n" % (port // 256, port % 256))
+        elif verb == "STOR":
+            control.sendall(b"150 Dawaj\r\n")
+            listener.settimeout(10)
+            data = context.wrap_socket(listener.accept()[0], server_side=True)
+            if phase == "data":
+                got = 0
+                while got < 1024:
+                    chunk = data.recv(1024 - got)
+                    if not chunk:
+                        break
+                    got += len(chunk)
+                reset(data)
+                control.sendall(b"426 Polaczenie danych przerwane\r\n")
+                continue
+            while data.recv(65536):
+                pass
+            data.close()
+            if phase == "final":
+                return reset(control)
+            control.sendall(b"226 Gotowe\r\n")
+        else:
+            control.sendall(replies.get(verb, b"502 Nie znam\r\n"))
+            if verb == "QUIT":
+                return control.close()
+
+
+def resetting(port_file, cert, key, phase):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    s = listen(port_file)
+    while True:
+        raw, _ = s.accept()
+        try:
+            resetting_session(raw, context, phase)
+        except (OSError, ssl.SSLError):
+            pass
+
+
 if __name__ == "__main__":
     what = sys.argv[1]
     if what == "certificates":
         write_certificates(sys.argv[2])
     elif what == "serve":
         serve(*sys.argv[2:8])
+    elif what == "reset":
+        resetting(*sys.argv[2:6])
     else:
         broken_handshake(sys.argv[2], what == "silent")
