@@ -24,9 +24,8 @@ void Token(QString text, QChar separator, QStringList &list)
         const qsizetype at = text.indexOf(separator);
         const QString piece = at < 0 ? text : text.left(at);
         text = at < 0 ? QString() : text.mid(at + 1);
-        if (piece.isEmpty())
-            break;
-        list << piece;
+        if (!piece.isEmpty()) // "a//b" and "a/" name the same folders as "a/b" and "a"
+            list << piece;
     }
 }
 
@@ -69,6 +68,20 @@ QString normalizedTargetFolder(const QString &folder)
 {
     QString f = folder.isEmpty() ? QStringLiteral(".") : folder;
     return f.replace(u'\\', u'/');
+}
+
+TargetFolder targetFolder(const QString &typed)
+{
+    TargetFolder t;
+    const QString folder = normalizedTargetFolder(typed);
+    t.fromRoot = folder.startsWith(u'/');
+    Token(folder, u'/', t.pieces);
+    if (t.pieces == QStringList{QStringLiteral(".")})
+        return t; // the login folder itself
+    for (const QString &piece : std::as_const(t.pieces))
+        if (piece == u"." || piece == u"..")
+            t.problem = QStringLiteral("Folder \"%1\" na serwerze nie może zawierać części \"%2\"!").arg(typed, piece);
+    return t;
 }
 
 QString firstUnsendableName(const QStringList &names)

@@ -15,6 +15,17 @@ qint64 GetFileSize(const QString &path);
 // list (so "/a/b" gives nothing and "a//b" gives "a").
 void Token(QString text, QChar separator, QStringList &list);
 
+// The folder the user named on the server: from the server's root when it
+// starts with "/", else from the login folder; empty pieces ("//", a
+// trailing "/") count as one separator; "." and ".." inside a path are
+// refused (`problem`), since where they lead is the server's guess.
+struct TargetFolder {
+    bool fromRoot = false;
+    QStringList pieces;
+    QString problem; // Polish, for the user; "" when the folder can be used
+};
+TargetFolder targetFolder(const QString &typed);
+
 // Whole-number share of value / divisor, an exact half going to the even side.
 qint64 roundedQuotient(qint64 value, long double divisor);
 

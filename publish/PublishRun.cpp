@@ -71,6 +71,10 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     m_remoteFoldersMade.clear();
     if (!namesCanBeSent(settings, files, remoteNames))
         return false;
+    if (const QString problem = targetFolder(settings.folder).problem; !problem.isEmpty()) {
+        m_hooks.error(problem); // before anything is sent
+        return false;
+    }
     if (!logIn(settings))
         return false;
     settings.folder = normalizedTargetFolder(settings.folder);
@@ -157,9 +161,15 @@ QString PublishRun::folderFailureText(const PublishSettings &settings, const QSt
 // would not be where the user asked for it.
 bool PublishRun::enterFolders(const PublishSettings &settings)
 {
-    QStringList pieces;
-    Token(settings.folder, u'/', pieces);
-    for (const QString &piece : pieces) {
+    const TargetFolder target = targetFolder(settings.folder);
+    if (target.fromRoot) {
+        try {
+            m_client.enterFolder(QStringLiteral("/"));
+        } catch (const ETcpIpError &e) {
+            return fail(folderFailureText(settings, QStringLiteral("/"), e));
+        }
+    }
+    for (const QString &piece : target.pieces) {
         try {
             m_client.enterFolder(piece);
             continue;

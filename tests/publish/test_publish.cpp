@@ -46,8 +46,8 @@ TEST(PublishLogic, EstimateTokenFolderAndMessages)
     const std::pair<const char *, QStringList> cases[] = {
         {"a/b/c", {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}},
         {"a/b/", {QStringLiteral("a"), QStringLiteral("b")}},
-        {"/a/b", {}},
-        {"a//b", {QStringLiteral("a")}},
+        {"/a/b", {QStringLiteral("a"), QStringLiteral("b")}},
+        {"a//b", {QStringLiteral("a"), QStringLiteral("b")}},
         {".", {QStringLiteral(".")}}};
     for (const auto &[text, expected] : cases) {
         Token(QString::fromLatin1(text), u'/', pieces);
@@ -443,6 +443,87 @@ TEST_F(PublishDialogTest, AnAsynchronousUploadRefusedAtTheEndStopsTheRunWithOneB
     EXPECT_EQ(server.transcript().mid(3), (QStringList{QStringLiteral("CWD ."), QStringLiteral("PASV"), QStringLiteral("STOR strona.html"),
                                                        QStringLiteral("DATA 70000"), QStringLiteral("QUIT")}));
     dialog.done(QDialog::Rejected);
+}
+
+} // namespace
+
+namespace {
+
+using zk::testing::TlsHelperServer;
+using zk::testing::VsFtpServer;
+using zk::testing::readFile;
+
+class TargetFolderTest : public Isolated {
+protected:
+    // Sends one page with the folder as typed; what the run said.
+    QStringList publishInto(quint16 port, const QString &user, const QString &password, const QString &folderTyped)
+    {
+        prompts.clear();
+        const QString page = path(QStringLiteral("strona.html"));
+        writeFile(page, "<HTML>piekarnia</HTML>");
+        TPubDlg dialog({page}, path(QStringLiteral("brak.gif")));
+        dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(port));
+        dialog.CB_Polaczenie->setCurrentIndex(0);
+        dialog.Ed_User->setText(user);
+        dialog.ED_Haslo->setText(password);
+        dialog.Ed_Folder->setText(folderTyped);
+        dialog.ftp.TimeoutMs = 5000;
+        if (qEnvironmentVariableIsSet("ZK_FTP_TRACE"))
+            dialog.ftp.OnTrace = [](const QString &s, TTraceLevel) { fprintf(stderr, "%s\n", qPrintable(s)); };
+        for (int i = 0; i < 4; ++i)
+            prompts.answerQuestion(true); // "Utworzyć?" for each folder missing
+        dialog.Przycisk_OKClick();
+        QStringList said;
+        for (const auto &m : prompts.messages())
+            said << m.text;
+        dialog.done(QDialog::Accepted);
+        return said;
+    }
+};
+
+const QString Sent = QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!");
+
+// A host whose login folder is not its root: "/" starts from the root,
+// "//" and a trailing "/" are one separator, "." and ".." are refused.
+TEST_F(TargetFolderTest, TheFolderIsTheOneTheUserNamedOnARealServer)
+{
+    const QString root = folder(QStringLiteral("serwer"));
+    folder(QStringLiteral("serwer/konto"));
+    TlsHelperServer server({QStringLiteral("home"), root, QStringLiteral("konto"), QStringLiteral("jan"), QStringLiteral("tajne")});
+    ASSERT_NE(server.port(), 0);
+    const std::pair<const char *, const char *> cases[] = {
+        {"/public_html", "public_html/"},
+        {"/www/strona żółta", "www/strona żółta/"},
+        {"/", ""},
+        {"www//a/", "konto/www/a/"},
+        {"", "konto/"},
+    };
+    for (const auto &[typed, where] : cases) {
+        SCOPED_TRACE(typed);
+        const QString landed = root + QString::fromUtf8(where) + QStringLiteral("strona.html");
+        EXPECT_EQ(publishInto(server.port(), QStringLiteral("jan"), QStringLiteral("tajne"), QString::fromUtf8(typed)), QStringList{Sent});
+        EXPECT_EQ(readFile(landed), QByteArray("<HTML>piekarnia</HTML>"));
+        QFile::remove(landed);
+    }
+    for (const char *typed : {"www/../inna", "./www", "www/."}) {
+        SCOPED_TRACE(typed);
+        const QStringList said = publishInto(server.port(), QStringLiteral("jan"), QStringLiteral("tajne"), QString::fromLatin1(typed));
+        ASSERT_EQ(said.size(), 1);
+        EXPECT_TRUE(said[0].startsWith(QStringLiteral("Folder \"%1\" na serwerze nie może zawierać części").arg(QString::fromLatin1(typed))))
+            << said[0].toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("inna")));
+}
+
+// vsftpd run by the test cannot shut itself in its root ("/" is the
+// machine's own), so only the separators are tried there.
+TEST_F(TargetFolderTest, DoubleAndTrailingSeparatorsOnVsftpd)
+{
+    VsFtpServer server;
+    if (!server.isUp())
+        GTEST_SKIP() << "vsftpd could not be started";
+    EXPECT_EQ(publishInto(server.port(), QStringLiteral("anonymous"), {}, QStringLiteral("upload//strona żółta/")), QStringList{Sent});
+    EXPECT_EQ(readFile(server.uploadFolder() + QStringLiteral("strona żółta/strona.html")), QByteArray("<HTML>piekarnia</HTML>"));
 }
 
 } // namespace

@@ -10,6 +10,9 @@
   tls_ftp.py drop PORTFILE | silent PORTFILE
       answers 220 and 234 to AUTH TLS, then closes the connection at the
       first byte of the handshake (drop) or never answers it (silent).
+  tls_ftp.py home PORTFILE ROOT HOME USER PASSWORD
+      pyftpdlib in clear text whose login folder is ROOT/HOME, not the
+      server's root, as on many hosts.
   tls_ftp.py reset PORTFILE CERT KEY PHASE
       FTP over TLS on both connections, enough for one upload, that resets
       a connection (RST, no close_notify) in PHASE: "login" (at PASS),
@@ -184,6 +187,25 @@ def resetting_session(raw, context, phase):
                 return control.close()
 
 
+def serve_with_home(port_file, root, home, user, password):
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.servers import FTPServer
+
+    class HomeHandler(FTPHandler):
+        def on_login(self, username):
+            self.fs.cwd = "/" + home
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(user, password, root, perm="elradfmwMT")
+    HomeHandler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), HomeHandler)
+    with open(port_file + ".tmp", "w") as f:
+        f.write(str(server.socket.getsockname()[1]))
+    os.rename(port_file + ".tmp", port_file)
+    server.serve_forever()
+
+
 def resetting(port_file, cert, key, phase):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
@@ -202,6 +224,8 @@ if __name__ == "__main__":
         write_certificates(sys.argv[2])
     elif what == "serve":
         serve(*sys.argv[2:8])
+    elif what == "home":
+        serve_with_home(*sys.argv[2:7])
     elif what == "reset":
         resetting(*sys.argv[2:6])
     else:
