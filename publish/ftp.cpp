@@ -80,32 +80,41 @@ void T_FTP::ReadReply()
     }
 }
 
-void T_FTP::readReplyLines()
+QString T_FTP::readReplyLine()
 {
-    QString line = ReadLine(ControlSocket);
+    const QString line = ReadLine(ControlSocket);
     trace(line, tt_reply);
     if (lineTooLong())
         fail(999, QStringLiteral("Reply line too long"));
     if (line.isEmpty() && AtEnd(ControlSocket))
         fail(999, QStringLiteral("Connection closed by host ") + Hostname);
+    return line;
+}
+
+// RFC 959: "NNN-" opens a reply that only a line starting "NNN " ends; the
+// lines between may say anything, digits first or not. The whole reply is
+// read before it is judged, so an error never leaves its tail unread.
+void T_FTP::readReplyLines()
+{
+    QString line = readReplyLine();
     m_replyLines << line;
     bool ok = false;
     const int code = line.left(3).toInt(&ok);
     ReplyCode = ok && line.size() >= 3 ? code : 999;
     ReplyText = line.mid(4);
+    if (ReplyCode != 999 && line.size() > 3 && line[3] == u'-') {
+        const QString last = line.left(3) + u' ';
+        qsizetype total = line.size();
+        do {
+            line = readReplyLine();
+            total += line.size();
+            if (total > MaxReply)
+                fail(999, QStringLiteral("Reply too long"));
+            m_replyLines << line;
+        } while (!line.startsWith(last) && line != last.trimmed());
+    }
     if (ReplyCode >= 400)
         throw EProtocolError(QStringLiteral("FTP"), quint16(ReplyCode), ReplyText); // 421 ends the session there
-    qsizetype total = line.size();
-    while (line.indexOf(u'-') == 3 || line.startsWith(u' ')) {
-        line = ReadLine(ControlSocket);
-        trace(line, tt_reply);
-        total += line.size();
-        if (lineTooLong() || total > MaxReply)
-            fail(999, QStringLiteral("Reply too long"));
-        if (line.isEmpty() && AtEnd(ControlSocket))
-            break;
-        m_replyLines << line;
-    }
 }
 
 // A reply the server sent unasked (after ABOR, or 421 on its own timeout) is
@@ -114,7 +123,13 @@ void T_FTP::readUnaskedReplies()
 {
     if (ControlSocket == NoSocket || m_readingReply)
         return;
-    while (hasBufferedLine(ControlSocket) || waitReadable(ControlSocket, 0) == Wait::Ready) {
+    // A server that never stops sending them would keep the run here for ever.
+    constexpr int MaxUnasked = 16;
+    for (int read = 0; hasBufferedLine(ControlSocket) || waitReadable(ControlSocket, 0) == Wait::Ready; ++read) {
+        if (read == MaxUnasked) {
+            dropSession();
+            fail(999, QStringLiteral("The server keeps sending replies nobody asked for"));
+        }
         try {
             ReadReply();
         } catch (const EProtocolError &e) {

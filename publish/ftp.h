@@ -111,6 +111,7 @@ private:
     void openDataConnection();
     void acceptDataConnection();
     void waitForFinalReply();
+    QString readReplyLine();
     void readReplyLines();
     void readUnaskedReplies();
     void sendLine(const QByteArray &line, const QString &traced);

@@ -16,6 +16,7 @@ connection and plays the script: a list of steps
   ["data_hold"]           accept the data connection and never read from it
   ["data_recv_part", n]   accept the data connection, read n bytes, close it
   ["flood"]               send bytes without a line end until the client goes away
+  ["flood_replies"]       send complete replies nobody asked for until the client goes away
   ["reaccept"]            close the control connection and take the next one
   ["stranger"]            connect to the PORT address from 127.0.0.2 and hold it
 After a PORT command the data steps connect to the address it names
@@ -112,6 +113,12 @@ def main():
             try:
                 while True:
                     conn.sendall(b"x" * 65536)
+            except OSError:
+                pass
+        elif kind == "flood_replies":
+            try:
+                while True:
+                    conn.sendall(b"200 Jeszcze jedna odpowiedz.\r\n" * 64)
             except OSError:
                 pass
         elif kind == "reaccept":

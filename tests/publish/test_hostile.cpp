@@ -232,6 +232,37 @@ TEST_F(HostileServerTest, RepliesThatDripOrNeverEnd)
     }
 }
 
+// RFC 959 lets the middle lines of a reply say anything: an error reply
+// read whole leaves the session in step, so the folder is made and the file goes.
+TEST_F(HostileServerTest, AMultiLineErrorWithUncodedLinesIsReadWhole)
+{
+    const Mode mode{false, false};
+    ScriptedServer server(script(login(), {expect(), send("550-Folder www nie istnieje.\r\n"), send("linia bez kodu\r\n"),
+                                           send("  i druga, wcięta\r\n"), send("550 Koniec.\r\n"), expect(), send("257 made\r\n"),
+                                           expect(), send("250 ok\r\n"), expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"),
+                                           expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n"),
+                                           quitCommand(), bye()}));
+    auto dialog = dialogFor(server, pageOfSize(100), mode);
+    dialog->Ed_Folder->setText(QStringLiteral("www"));
+    prompts.answerQuestion(true); // "Utworzyć?"
+    const Outcome o = press(*dialog);
+    report("an uncoded middle line", o);
+    EXPECT_EQ(o.messages, QStringList{Success});
+    dialog->done(QDialog::Accepted);
+    EXPECT_EQ(server.transcript().mid(3, 3),
+              (QStringList{QStringLiteral("CWD www"), QStringLiteral("MKD www"), QStringLiteral("CWD www")}));
+}
+
+TEST_F(HostileServerTest, AFloodOfUnaskedRepliesEndsTheRun)
+{
+    for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
+        ScriptedServer server(script(login(), {expect(), send("250 ok\r\n"), act("flood_replies")}));
+        const QString file = pageOfSize(100);
+        auto dialog = dialogFor(server, file, mode);
+        expectFailure(*dialog, fileFailed(file), Deadline, mode.name() + " unasked replies without end");
+    }
+}
+
 TEST_F(HostileServerTest, A421EndsTheRunWithoutANewLogin)
 {
     for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
