@@ -15,8 +15,10 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <linux/sockios.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -330,20 +332,47 @@ bool hasTls(SocketHandle s)
     return tlsOf(s) != nullptr;
 }
 
+namespace {
+
+// Bytes of ours the server's side has not yet acknowledged; 0 when unknown.
+int unacknowledged(SocketHandle s)
+{
+    int bytes = 0;
+    return ::ioctl(s, SIOCOUTQ, &bytes) == 0 ? bytes : 0;
+}
+
+} // namespace
+
+// Closing with bytes of the server's still unread would reset the connection
+// and could lose the end of the file on its side, so its close is awaited,
+// but only while our data is still moving (the time-out without progress)
+// and then briefly: its final reply, not its close, says the file arrived.
 void finishTls(SocketHandle s, int timeoutMs)
 {
     if (!hasTls(s))
         return;
     sendCloseNotify(s);
     ::shutdown(s, SHUT_WR);
-    const QDeadlineTimer deadline(timeoutMs);
+    constexpr int AfterDelivery = 500;
+    QDeadlineTimer stalled(timeoutMs);
+    QDeadlineTimer closing = QDeadlineTimer::Forever;
+    int queued = unacknowledged(s);
     char discard[4096];
     for (;;) { // what comes after our close is of no interest: read raw
         const ssize_t n = ::recv(s, discard, sizeof discard, MSG_DONTWAIT);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
             return;
-        if (n < 0 && pollFor(s, POLLIN, int(std::max<qint64>(0, deadline.remainingTime()))) != Wait::Ready)
+        const int now = unacknowledged(s);
+        if (now < queued)
+            stalled = QDeadlineTimer(timeoutMs);
+        queued = now;
+        if (queued == 0 && closing.isForever())
+            closing = QDeadlineTimer(std::min(AfterDelivery, timeoutMs));
+        const QDeadlineTimer &limit = queued == 0 ? closing : stalled;
+        if (limit.hasExpired())
             return;
+        if (n < 0)
+            pollFor(s, POLLIN, int(std::clamp<qint64>(limit.remainingTime(), 0, 50)));
     }
 }
 

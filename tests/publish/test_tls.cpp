@@ -418,3 +418,40 @@ TEST_F(Ftps, AResetInAnyPhaseEndsInOneMessageAndNeverEndsTheProgram)
 }
 
 } // namespace
+
+namespace {
+
+// A server that takes the whole file over TLS and then neither closes the
+// data connection nor answers: one deadline for the missing 226, and only
+// a short wait for its close, not a second deadline.
+TEST_F(Ftps, AServerThatTakesTheFileAndNeverAnswersCostsOneDeadline)
+{
+    const QString file = path(QStringLiteral("strona.html"));
+    writeFile(file, QByteArray(300000, 'x'));
+    for (const bool async : {false, true}) {
+        TlsHelperServer server({QStringLiteral("reset"), certificates + QStringLiteral("good.pem"),
+                                certificates + QStringLiteral("good.key"), QStringLiteral("hold")});
+        ASSERT_NE(server.port(), 0);
+        prompts.clear();
+        TPubDlg dialog({file}, path(QStringLiteral("brak.gif")));
+        dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+        dialog.CB_Polaczenie->setCurrentIndex(1);
+        dialog.Ed_User->setText(QStringLiteral("jan"));
+        dialog.ED_Haslo->setText(QStringLiteral("tajne"));
+        dialog.CHK_Async->setChecked(async);
+        dialog.ftp.TimeoutMs = 1500;
+        QElapsedTimer t;
+        t.start();
+        dialog.Przycisk_OKClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 10000);
+        const qint64 ms = t.elapsed();
+        std::printf("    226 withheld over TLS (%s): %lld ms\n", async ? "async" : "sync", static_cast<long long>(ms));
+        ASSERT_EQ(prompts.messages().size(), 1);
+        EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(file));
+        EXPECT_LT(ms, 1500 + 500 + 500) << "the close is not a second deadline (it was: 3 s and more)";
+        dialog.done(QDialog::Rejected);
+    }
+    prompts.clear();
+}
+
+} // namespace

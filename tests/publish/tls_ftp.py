@@ -17,7 +17,9 @@
       FTP over TLS on both connections, enough for one upload, that resets
       a connection (RST, no close_notify) in PHASE: "login" (at PASS),
       "folder" (at CWD), "stor" (at STOR, before 150), "data" (the data
-      connection after its first kilobyte) or "final" (instead of 226).
+      connection after its first kilobyte) or "final" (instead of 226);
+      "hold" reads the whole file and then neither closes the data
+      connection nor answers.
 """
 import datetime
 import os
@@ -177,6 +179,8 @@ def resetting_session(raw, context, phase):
                 continue
             while data.recv(65536):
                 pass
+            if phase == "hold":
+                time.sleep(3600)
             data.close()
             if phase == "final":
                 return reset(control)
