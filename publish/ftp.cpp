@@ -171,6 +171,14 @@ void T_FTP::SendCommand(const QString &line)
 
 void T_FTP::OpenSession()
 {
+    if (Connected) {
+        // The server may have ended an idle session long ago: its QUIT
+        // failing says nothing about the new login.
+        try {
+            CloseSession();
+        } catch (const ETcpIpError &) {
+        }
+    }
     ConnectPort = Port;
     T_TcpIp::OpenSession();
     ControlSocket = Socket;

@@ -253,6 +253,27 @@ TEST_F(HostileServerTest, AMultiLineErrorWithUncodedLinesIsReadWhole)
               (QStringList{QStringLiteral("CWD www"), QStringLiteral("MKD www"), QStringLiteral("CWD www")}));
 }
 
+// The server ends the session while the dialog waits between two runs:
+// the second "Wyślij" logs in afresh without a word about the old one.
+TEST_F(HostileServerTest, ASessionTheServerClosedWhileIdleIsReplacedSilently)
+{
+    for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
+        const QList<QJsonArray> upload = {expect(), send("250 ok\r\n"), expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"),
+                                          expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n")};
+        QList<QJsonArray> s = login() + upload;
+        s << send("421 Idle timeout.\r\n") << act("reaccept");
+        s += login() + upload;
+        ScriptedServer server(script(s, {quitCommand(), bye()}));
+        auto dialog = dialogFor(server, pageOfSize(100), mode);
+        EXPECT_EQ(press(*dialog).messages, QStringList{Success}) << mode.name();
+        const Outcome second = press(*dialog);
+        report(mode.name() + " after an idle close", second);
+        EXPECT_EQ(second.messages, QStringList{Success}) << mode.name();
+        dialog->done(QDialog::Accepted);
+        EXPECT_EQ(server.transcript().count(QStringLiteral("USER jan")), 2) << mode.name();
+    }
+}
+
 TEST_F(HostileServerTest, AFloodOfUnaskedRepliesEndsTheRun)
 {
     for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
