@@ -550,6 +550,10 @@ void T_FTP::Upload()
         openDataConnection();
         SendCommand(QStringLiteral("STOR ") + URI);
         ReadReply();
+        // Only "150"/"125" opens the transfer; a final reply before any byte
+        // was sent cannot mean the file arrived, and no other reply follows it.
+        if (ReplyCode / 100 != 1)
+            fail(ReplyCode, QStringLiteral("The server answered STOR %1 with %2 before any data").arg(URI).arg(ReplyCode));
         if (!Async)
             acceptDataConnection();
         secureDataConnection();

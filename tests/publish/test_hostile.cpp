@@ -274,6 +274,16 @@ TEST_F(HostileServerTest, ASessionTheServerClosedWhileIdleIsReplacedSilently)
     }
 }
 
+TEST_F(HostileServerTest, AFinalReplyToStorBeforeAnyDataFailsAtOnce)
+{
+    for (const Mode mode : AllModes) {
+        ScriptedServer server(script(untilStor(mode.active, "226 Transfer complete.\r\n"), {quitCommand(), bye()}));
+        const QString file = pageOfSize(70000);
+        auto dialog = dialogFor(server, file, mode);
+        expectFailure(*dialog, fileFailed(file), Deadline / 2, mode.name() + " 226 without 150");
+    }
+}
+
 TEST_F(HostileServerTest, AFloodOfUnaskedRepliesEndsTheRun)
 {
     for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
