@@ -185,6 +185,7 @@ void T_FTP::OpenSession()
     m_serverAddress = HostAddress;
     m_sessionLost = false;
     m_tls = {};
+    m_features.clear();
     ReadReply();
     if (Security == FtpSecurity::ExplicitTls)
         secureControlConnection(); // before the user name and password go out
@@ -284,10 +285,9 @@ void T_FTP::negotiateUtf8()
             throw;
         return;
     }
-    const bool offered = std::any_of(m_replyLines.begin(), m_replyLines.end(), [](const QString &l) {
-        return l.trimmed().compare(QStringLiteral("UTF8"), Qt::CaseInsensitive) == 0;
-    });
-    if (!offered)
+    for (qsizetype i = 1; i + 1 < m_replyLines.size(); ++i)
+        m_features << m_replyLines[i].trimmed().section(u' ', 0, 0).toUpper();
+    if (!offers(QStringLiteral("UTF8")))
         return;
     SendCommand(QStringLiteral("OPTS UTF8 ON"));
     try {
@@ -602,6 +602,36 @@ bool T_FTP::SendChunk()
 }
 
 // Done means every byte went out and the server confirmed it.
+bool T_FTP::offers(const QString &feature) const
+{
+    return m_features.contains(feature);
+}
+
+// A server that kept less than it was sent (a quota, a full disk, a broken
+// proxy) may answer 226 all the same: its own count of the bytes is the proof.
+// A server that offers no SIZE, or will not say it for this file, is taken at
+// its word.
+void T_FTP::checkSizeOnServer()
+{
+    if (!offers(QStringLiteral("SIZE")))
+        return;
+    SendCommand(QStringLiteral("SIZE ") + URI);
+    try {
+        ReadReply();
+    } catch (const EProtocolError &e) {
+        if (isSessionFailure(e))
+            throw;
+        return;
+    }
+    bool ok = false;
+    const qint64 size = ReplyText.trimmed().toLongLong(&ok);
+    if (ReplyCode == 213 && ok && size != TransferSize) {
+        ReplyCode = 426;
+        ReplyText = QStringLiteral("The server keeps %1 of the %2 bytes of %3").arg(size).arg(TransferSize).arg(URI);
+        throw EProtocolError(QStringLiteral("FTP"), 426, ReplyText);
+    }
+}
+
 void T_FTP::FinishUpload()
 {
     EndOfData = false;
@@ -612,6 +642,7 @@ void T_FTP::FinishUpload()
         ReplyText = QStringLiteral("Upload of %1 cut short: %2 of %3 bytes sent").arg(URI).arg(m_sent).arg(TransferSize);
         throw EProtocolError(QStringLiteral("FTP"), 426, ReplyText);
     }
+    checkSizeOnServer();
     m_stallTimer->stop();
     WaitForData = false;
     if (OnActionComplete)

@@ -102,6 +102,8 @@ private:
     void dropSession();
     void closeDataSocket();
     void negotiateUtf8();
+    bool offers(const QString &feature) const;
+    void checkSizeOnServer();
     void secureControlConnection();
     void secureConnection(net::SocketHandle socket, bool control);
     void secureDataConnection();
@@ -128,6 +130,7 @@ private:
     QTimer *m_stallTimer = nullptr;   // asynchronous transfers: no byte moved for TimeoutMs
     bool m_awaitingAccept = false; // Socket listens for the server's data connection
     net::TlsDetails m_tls;
+    QStringList m_features; // what FEAT listed, upper case, first word only
 };
 
 } // namespace zk

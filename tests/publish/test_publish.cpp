@@ -515,6 +515,32 @@ TEST_F(TargetFolderTest, TheFolderIsTheOneTheUserNamedOnARealServer)
     EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("inna")));
 }
 
+// 226 is the server's word; the size it then reports is its proof.
+TEST_F(TargetFolderTest, AServerThatKeepsLessThanItWasSentIsNoSuccess)
+{
+    const QString root = folder(QStringLiteral("krotki"));
+    TlsHelperServer server({QStringLiteral("short"), root, QStringLiteral("jan"), QStringLiteral("tajne")});
+    ASSERT_NE(server.port(), 0);
+    for (const bool async : {false, true}) {
+        const QString page = path(QStringLiteral("strona.html"));
+        writeFile(page, QByteArray(5000, 'p'));
+        prompts.clear();
+        TPubDlg dialog({page}, path(QStringLiteral("brak.gif")));
+        dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+        dialog.CB_Polaczenie->setCurrentIndex(0);
+        dialog.Ed_User->setText(QStringLiteral("jan"));
+        dialog.ED_Haslo->setText(QStringLiteral("tajne"));
+        dialog.CHK_Async->setChecked(async);
+        dialog.ftp.TimeoutMs = 5000;
+        dialog.Przycisk_OKClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 10000);
+        ASSERT_EQ(prompts.messages().size(), 1);
+        EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(page)) << async;
+        EXPECT_EQ(QFileInfo(root + QStringLiteral("strona.html")).size(), 2000);
+        dialog.done(QDialog::Rejected);
+    }
+}
+
 // vsftpd run by the test cannot shut itself in its root ("/" is the
 // machine's own), so only the separators are tried there.
 TEST_F(TargetFolderTest, DoubleAndTrailingSeparatorsOnVsftpd)

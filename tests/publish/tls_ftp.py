@@ -13,6 +13,9 @@
   tls_ftp.py home PORTFILE ROOT HOME USER PASSWORD
       pyftpdlib in clear text whose login folder is ROOT/HOME, not the
       server's root, as on many hosts.
+  tls_ftp.py short PORTFILE ROOT USER PASSWORD
+      pyftpdlib that keeps only the first 2,000 bytes of every file it is
+      sent and answers 226 all the same.
   tls_ftp.py reset PORTFILE CERT KEY PHASE
       FTP over TLS on both connections, enough for one upload, that resets
       a connection (RST, no close_notify) in PHASE: "login" (at PASS),
@@ -191,6 +194,28 @@ def resetting_session(raw, context, phase):
                 return control.close()
 
 
+def serve_short(port_file, root, user, password):
+    """pyftpdlib that keeps only the first 2,000 bytes of each file and
+    answers 226 all the same, as a broken quota or proxy does."""
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.servers import FTPServer
+
+    class ShortHandler(FTPHandler):
+        def on_file_received(self, file):
+            with open(file, "r+b") as f:
+                f.truncate(2000)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(user, password, root, perm="elradfmwMT")
+    ShortHandler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), ShortHandler)
+    with open(port_file + ".tmp", "w") as f:
+        f.write(str(server.socket.getsockname()[1]))
+    os.rename(port_file + ".tmp", port_file)
+    server.serve_forever()
+
+
 def serve_with_home(port_file, root, home, user, password):
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import FTPHandler
@@ -228,6 +253,8 @@ if __name__ == "__main__":
         write_certificates(sys.argv[2])
     elif what == "serve":
         serve(*sys.argv[2:8])
+    elif what == "short":
+        serve_short(*sys.argv[2:6])
     elif what == "home":
         serve_with_home(*sys.argv[2:7])
     elif what == "reset":
