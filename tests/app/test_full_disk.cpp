@@ -229,7 +229,7 @@ protected:
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         if (display)
-            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97")); // no X server answers there
+            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":8191")); // no X server answers there
         p.setProcessEnvironment(env);
         if (!standardOutput.isEmpty())
             p.setStandardOutputFile(standardOutput);

@@ -448,7 +448,7 @@ TEST_F(Ftps, AServerThatTakesTheFileAndNeverAnswersCostsOneDeadline)
         std::printf("    226 withheld over TLS (%s): %lld ms\n", async ? "async" : "sync", static_cast<long long>(ms));
         ASSERT_EQ(prompts.messages().size(), 1);
         EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(file));
-        EXPECT_LT(ms, 1500 + 500 + 500) << "the close is not a second deadline (it was: 3 s and more)";
+        EXPECT_LT(ms, 1500 + 1300) << "the close is not a second deadline (it was: 3 s and more)";
         dialog.done(QDialog::Rejected);
     }
     prompts.clear();
