@@ -83,15 +83,23 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     const auto failed = [this](const QString &path) {
         return fail(QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(path));
     };
-    for (const QString &path : files) {
+    // Pictures and sounds first, then the badge, the pages last: the live
+    // page never shows a picture that has not arrived yet.
+    QStringList pages;
+    const auto send = [&](const QString &path) {
         // An asynchronous upload finishes while the next one waits: a failure
         // reported then belongs to the file under way, not to this one.
         if (!waitWhileBusy())
             return failed(m_current);
         const QString remoteName = remoteNames.value(path, fileNameOf(path));
         makeRemoteFoldersFor(remoteName);
-        if (!uploadFile(path, remoteName, false))
-            return failed(path);
+        return uploadFile(path, remoteName, false) || failed(path);
+    };
+    for (const QString &path : files) {
+        if (imageForFile(path) == 1)
+            pages << path;
+        else if (!send(path))
+            return false;
     }
     if (!waitWhileBusy())
         return failed(m_current);
@@ -99,6 +107,11 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     // not be sent is, like any other file.
     if (QFile::exists(badge) && (!uploadFile(badge, BadgeRemoteName, true) || !waitWhileBusy()))
         return failed(badge);
+    for (const QString &path : std::as_const(pages))
+        if (!send(path))
+            return false;
+    if (!waitWhileBusy())
+        return failed(m_current);
     return true;
 }
 

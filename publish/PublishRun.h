@@ -14,7 +14,7 @@ namespace zk {
 
 
 // One publication: log in, enter (and, when the user agrees, make) the
-// target folder, send every file to its place and then the badge. The
+// target folder, send the pictures and sounds, the badge, then the pages. The
 // publish dialog and the command line both run it; they differ only in how
 // they say things and ask.
 class PublishRun {
