@@ -100,6 +100,9 @@ int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
     context.recordingProgress = printRecordingProgress;
     context.password = read.project ? passwordFor(*read.project, registry) : QString();
     context.trustedFingerprint = read.project ? zk::trustedFingerprint(registry, read.project->profile.server) : QString();
+    if (!line.trustCertificate.isEmpty())
+        context.trustedFingerprint = line.trustCertificate;
+    context.verbose = line.verbose;
     context.workFolder = work.path();
     context.progress = printProgress;
     if (!work.isValid()) {

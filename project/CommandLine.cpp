@@ -7,6 +7,7 @@
 #include "PublishRun.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextBlock>
@@ -45,6 +46,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!folder)
                 return fail(QStringLiteral("Po %1 podaj folder.").arg(a));
             line.output = *folder;
+        } else if (a == u"--verbose" || a == u"-v") {
+            line.verbose = true;
+        } else if (a == u"--trust-certificate") {
+            const std::optional<QString> fingerprint = value(a);
+            if (!fingerprint)
+                return fail(QStringLiteral("Po %1 podaj odcisk SHA-256 certyfikatu.").arg(a));
+            line.trustCertificate = fingerprint->toUpper();
         } else if (a.startsWith(u'-') && a.size() > 1) {
             return fail(QStringLiteral("Nieznana opcja \"%1\" (zobacz --help).").arg(a));
         } else if (line.project.isEmpty()) {
@@ -57,6 +65,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return fail(QStringLiteral("Do --build podaj folder: --output KATALOG."));
     if (!line.output.isEmpty() && line.mode != CommandLine::Mode::Build)
         return fail(QStringLiteral("Opcja --output działa tylko z --build."));
+    if ((line.verbose || !line.trustCertificate.isEmpty()) && line.mode != CommandLine::Mode::Publish)
+        return fail(QStringLiteral("Opcje --verbose i --trust-certificate działają tylko z --publish."));
     return line;
 }
 
@@ -70,6 +80,8 @@ QString commandLineHelp()
         "                                           pliki o tych samych nazwach zastępuje i wymienia je\n"
         "  zentarek --publish PLIK.zentarek         publikuje stronę na serwerze z projektu\n"
         "                                           (hasło z ustawień lub ze zmiennej ZENTAREK_PASSWORD)\n"
+        "      --verbose                            wypisuje rozmowę z serwerem (bez hasła)\n"
+        "      --trust-certificate ODCISK           ufa certyfikatowi o tym odcisku SHA-256\n"
         "  zentarek --help                          ten opis\n"
         "  zentarek --version                       wersja programu\n");
 }
@@ -210,10 +222,27 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
                          [&](const QString &file) { current = file; },
                          nullptr, // no one to ask: an unverified certificate is reported with its fingerprint
                          nullptr});
+    QElapsedTimer fileTime;
+    fileTime.start();
+    if (context.verbose)
+        ftp.OnTrace = [&](const QString &line, TTraceLevel level) {
+            if (level == tt_command)
+                context.report(QStringLiteral("> ") + line);
+            else if (level == tt_reply)
+                context.report(QStringLiteral("< ") + line);
+        };
     ftp.OnActionComplete = [&](QObject *, t_ftp_mode) {
         const bool badge = ftp.URI == PublishRun::BadgeRemoteName; // the one file the run does not announce
         const QString done = badge ? context.badgeSourcePath : current;
         sent += QFileInfo(done).size();
+        if (context.verbose) {
+            const double seconds = std::max<qint64>(1, fileTime.restart()) / 1000.0;
+            context.report(QStringLiteral("Wysłano \"%1\": %2 bajtów w %3 s (%4 kB/s)")
+                               .arg(ftp.URI)
+                               .arg(ftp.TransferSize)
+                               .arg(seconds, 0, 'f', 2)
+                               .arg(double(ftp.TransferSize) / 1000 / seconds, 0, 'f', 1));
+        }
         if (context.progress)
             context.progress(std::min(sent, total), total, badge ? PublishRun::BadgeRemoteName : done);
     };
@@ -221,6 +250,12 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
     const PublishProfile &profile = g->project.profile;
     PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async,
                              profile.tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain, context.trustedFingerprint};
+    if (context.verbose)
+        run.setLoggedIn([&] {
+            fileTime.restart();
+            if (!ftp.tls().version.isEmpty())
+                context.report(QStringLiteral("Szyfrowanie: %1, %2").arg(ftp.tls().version, ftp.tls().cipher));
+        });
     const bool done = run.run(settings, files, remoteNames, context.badgeSourcePath);
     if (done)
         run.closeQuietly();

@@ -15,6 +15,8 @@ struct CommandLine {
     Mode mode = Mode::Window;
     QString project; // the project to open, build or publish
     QString output;  // --output
+    bool verbose = false;     // --verbose: the conversation with the server on standard error
+    QString trustCertificate; // --trust-certificate: the fingerprint of a certificate trusted for this run
     QString error;   // Polish, for Mode::Error
 };
 CommandLine parseCommandLine(const QStringList &arguments);
@@ -38,6 +40,7 @@ struct PublishContext : BuildContext {
     QString password;
     QString trustedFingerprint; // a certificate trusted from the window for the project's server
     QString workFolder; // where the page is written before it is sent
+    bool verbose = false; // every command and reply, the TLS and each file's speed go to `report`
     // Bytes sent of the total so far, after each file has arrived.
     std::function<void(qint64 sent, qint64 total, const QString &file)> progress;
 };

@@ -77,6 +77,8 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     }
     if (!logIn(settings))
         return false;
+    if (m_loggedIn)
+        m_loggedIn();
     settings.folder = normalizedTargetFolder(settings.folder);
     if (!enterFolders(settings))
         return false;
@@ -152,8 +154,11 @@ bool PublishRun::askToTrust(const QString &server, const ETlsError &e)
                            "Jeśli ten odcisk zgadza się z podanym przez firmę hostingową, możesz zaufać temu "
                            "certyfikatowi dla tego serwera. Zaufać mu?")
                 .arg(server, e.problem, e.fingerprint);
-    if (!m_hooks.trustCertificate) { // no one to ask: the reason and the fingerprint are said
-        m_hooks.error(text.left(text.lastIndexOf(QStringLiteral("\n\n"))));
+    if (!m_hooks.trustCertificate) { // no one to ask: the reason, the fingerprint and how to trust it are said
+        m_hooks.error(text.left(text.lastIndexOf(QStringLiteral("\n\n")))
+                      + QStringLiteral("\n\nJeśli ten odcisk zgadza się z podanym przez firmę hostingową, zaufaj certyfikatowi "
+                                       "w oknie publikowania programu albo uruchom publikowanie z opcją "
+                                       "--trust-certificate %1").arg(e.fingerprint));
         return false;
     }
     if (!m_hooks.trustCertificate(text))

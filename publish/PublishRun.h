@@ -39,6 +39,8 @@ public:
     // `settings` is normalised as the run uses it.
     bool run(PublishSettings &settings, const QStringList &files, const QHash<QString, QString> &remoteNames,
              const QString &badge);
+    // Called once the login succeeded (the command line says the TLS in use).
+    void setLoggedIn(std::function<void()> loggedIn) { m_loggedIn = std::move(loggedIn); }
     // The user gave up: the run stops at the next step and says no more.
     void cancel();
     bool isCancelled() const { return m_cancelled; }
@@ -65,6 +67,7 @@ private:
     bool m_cancelled = false;
     bool m_asyncFailed = false;
     std::unique_ptr<QFile> m_uploading; // the file the client reads while it sends
+    std::function<void()> m_loggedIn;
 };
 
 } // namespace zk

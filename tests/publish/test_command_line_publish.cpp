@@ -127,6 +127,22 @@ TEST_F(CommandLineTest, PublishOverTlsAndAnUnverifiedCertificateIsRefusedWithIts
             EXPECT_TRUE(ran.err.contains(QStringLiteral("Odcisk SHA-256 certyfikatu:\n"))) << ran.err.toStdString();
             EXPECT_FALSE(ran.err.contains(QStringLiteral("Zaufać mu?"))) << "no one to answer on the command line";
             EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("www")));
+            // The message says how to trust it; that very fingerprint then lets the run go on.
+            const qsizetype at = ran.err.indexOf(QStringLiteral("--trust-certificate "));
+            ASSERT_GE(at, 0) << ran.err.toStdString();
+            const QString fingerprint = ran.err.mid(at + 20).section(u'\n', 0, 0).trimmed();
+            EXPECT_EQ(fingerprint.count(u':'), 31) << fingerprint.toStdString();
+            const Ran trusted = runProgram({QStringLiteral("--publish"), project, QStringLiteral("--verbose"),
+                                            QStringLiteral("--trust-certificate"), fingerprint},
+                                           QStringLiteral("tajne hasło"));
+            EXPECT_EQ(trusted.status, 0) << trusted.err.toStdString();
+            EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("www/zdjęcia/kot.jpg")), QByteArray(90000, 'K'));
+            // --verbose: the conversation, the TLS in use and each file's speed, never the password.
+            for (const QString &said : {QStringLiteral("> AUTH TLS"), QStringLiteral("> USER jan"), QStringLiteral("> PASS ******"),
+                                        QStringLiteral("< 226"), QStringLiteral("Szyfrowanie: TLSv1."),
+                                        QStringLiteral("Wysłano \"zdjęcia/kot.jpg\": 90000 bajtów w ")})
+                EXPECT_TRUE(trusted.err.contains(said)) << said.toStdString() << "\n" << trusted.err.toStdString();
+            EXPECT_FALSE(trusted.err.contains(QStringLiteral("tajne hasło")));
         }
     }
 }
@@ -140,6 +156,8 @@ TEST_F(CommandLineTest, HelpVersionAndMistakes)
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("Zentarek Light ") + ProgramVersion));
     for (const QStringList &args : {QStringList{QStringLiteral("--bzdura")}, QStringList{QStringLiteral("--build"), QStringLiteral("a.zentarek")},
+                                    QStringList{QStringLiteral("--verbose"), QStringLiteral("a.zentarek")},
+                                    QStringList{QStringLiteral("--publish"), QStringLiteral("a.zentarek"), QStringLiteral("--trust-certificate")},
                                     QStringList{QStringLiteral("--publish")}, QStringList{QStringLiteral("a"), QStringLiteral("b")}}) {
         const Ran ran = runProgram(args);
         EXPECT_EQ(ran.status, 2) << args.join(u' ').toStdString();
