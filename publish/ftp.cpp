@@ -273,29 +273,31 @@ void T_FTP::secureDataConnection()
         secureConnection(Socket, false);
 }
 
+// A command the server may refuse without harm: false when it did; a lost
+// session still ends the run.
+bool T_FTP::askOptional(const QString &command)
+{
+    SendCommand(command);
+    try {
+        ReadReply();
+    } catch (const EProtocolError &e) {
+        if (isSessionFailure(e))
+            throw;
+        return false;
+    }
+    return true;
+}
+
 // A server that lists UTF8 among its features is asked to use it for
 // names; one that knows no FEAT gets the same UTF-8 bytes all the same.
 void T_FTP::negotiateUtf8()
 {
-    SendCommand(QStringLiteral("FEAT"));
-    try {
-        ReadReply();
-    } catch (const EProtocolError &e) {
-        if (isSessionFailure(e))
-            throw;
+    if (!askOptional(QStringLiteral("FEAT")))
         return;
-    }
     for (qsizetype i = 1; i + 1 < m_replyLines.size(); ++i)
         m_features << m_replyLines[i].trimmed().section(u' ', 0, 0).toUpper();
-    if (!offers(QStringLiteral("UTF8")))
-        return;
-    SendCommand(QStringLiteral("OPTS UTF8 ON"));
-    try {
-        ReadReply();
-    } catch (const EProtocolError &e) {
-        if (isSessionFailure(e))
-            throw;
-    }
+    if (offers(QStringLiteral("UTF8")))
+        askOptional(QStringLiteral("OPTS UTF8 ON"));
 }
 
 void T_FTP::CloseSession()
@@ -613,16 +615,8 @@ bool T_FTP::offers(const QString &feature) const
 // its word.
 void T_FTP::checkSizeOnServer()
 {
-    if (!offers(QStringLiteral("SIZE")))
+    if (!offers(QStringLiteral("SIZE")) || !askOptional(QStringLiteral("SIZE ") + URI))
         return;
-    SendCommand(QStringLiteral("SIZE ") + URI);
-    try {
-        ReadReply();
-    } catch (const EProtocolError &e) {
-        if (isSessionFailure(e))
-            throw;
-        return;
-    }
     bool ok = false;
     const qint64 size = ReplyText.trimmed().toLongLong(&ok);
     if (ReplyCode == 213 && ok && size != TransferSize) {

@@ -101,6 +101,7 @@ private:
     void endTransfer(bool sessionFailed);
     void dropSession();
     void closeDataSocket();
+    bool askOptional(const QString &command);
     void negotiateUtf8();
     bool offers(const QString &feature) const;
     void checkSizeOnServer();

@@ -371,6 +371,19 @@ TEST_F(Ftps, TheConnectionIsTheProjectsInTheWindowsPublishDialog)
 
 namespace {
 
+// The publish dialog set for one TLS upload of `file` to 127.0.0.1:`port`.
+std::unique_ptr<TPubDlg> tlsDialog(const QString &file, const QString &badge, quint16 port, bool async, int timeoutMs)
+{
+    auto dialog = std::make_unique<TPubDlg>(QStringList{file}, badge);
+    dialog->ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(port));
+    dialog->CB_Polaczenie->setCurrentIndex(1);
+    dialog->Ed_User->setText(QStringLiteral("jan"));
+    dialog->ED_Haslo->setText(QStringLiteral("tajne"));
+    dialog->CHK_Async->setChecked(async);
+    dialog->ftp.TimeoutMs = timeoutMs;
+    return dialog;
+}
+
 // A server (or a firewall) resetting the TLS connection in each phase of a
 // run, twenty times each, both modes: the program never dies of SIGPIPE
 // and every run ends in one message within the deadline.
@@ -388,18 +401,12 @@ TEST_F(Ftps, AResetInAnyPhaseEndsInOneMessageAndNeverEndsTheProgram)
             qint64 longest = 0;
             for (int round = 0; round < 20; ++round) {
                 prompts.clear();
-                TPubDlg dialog({file}, path(QStringLiteral("brak.gif")));
-                dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
-                dialog.CB_Polaczenie->setCurrentIndex(1);
-                dialog.Ed_User->setText(QStringLiteral("jan"));
-                dialog.ED_Haslo->setText(QStringLiteral("tajne"));
-                dialog.Ed_Folder->setText(QStringLiteral("www"));
-                dialog.CHK_Async->setChecked(async);
-                dialog.ftp.TimeoutMs = 3000;
+                const auto dialog = tlsDialog(file, path(QStringLiteral("brak.gif")), server.port(), async, 3000);
+                dialog->Ed_Folder->setText(QStringLiteral("www"));
                 QElapsedTimer t;
                 t.start();
-                dialog.Przycisk_OKClick();
-                QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 10000);
+                dialog->Przycisk_OKClick();
+                QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 10000);
                 longest = std::max(longest, t.elapsed());
                 ASSERT_EQ(prompts.messages().size(), 1) << phase << (async ? " async" : " sync") << " round " << round;
                 const QString text = prompts.messages()[0].text;
@@ -407,7 +414,7 @@ TEST_F(Ftps, AResetInAnyPhaseEndsInOneMessageAndNeverEndsTheProgram)
                     << text.toStdString();
                 if (!seen.contains(text))
                     seen << text;
-                dialog.done(QDialog::Rejected);
+                dialog->done(QDialog::Rejected);
             }
             EXPECT_LT(longest, 3000) << phase << ": a reset is no time-out";
             std::printf("    reset at %s (%s): longest %lld ms: %s\n", phase, async ? "async" : "sync",
@@ -433,23 +440,17 @@ TEST_F(Ftps, AServerThatTakesTheFileAndNeverAnswersCostsOneDeadline)
                                 certificates + QStringLiteral("good.key"), QStringLiteral("hold")});
         ASSERT_NE(server.port(), 0);
         prompts.clear();
-        TPubDlg dialog({file}, path(QStringLiteral("brak.gif")));
-        dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
-        dialog.CB_Polaczenie->setCurrentIndex(1);
-        dialog.Ed_User->setText(QStringLiteral("jan"));
-        dialog.ED_Haslo->setText(QStringLiteral("tajne"));
-        dialog.CHK_Async->setChecked(async);
-        dialog.ftp.TimeoutMs = 1500;
+        const auto dialog = tlsDialog(file, path(QStringLiteral("brak.gif")), server.port(), async, 1500);
         QElapsedTimer t;
         t.start();
-        dialog.Przycisk_OKClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 10000);
+        dialog->Przycisk_OKClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 10000);
         const qint64 ms = t.elapsed();
         std::printf("    226 withheld over TLS (%s): %lld ms\n", async ? "async" : "sync", static_cast<long long>(ms));
         ASSERT_EQ(prompts.messages().size(), 1);
         EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(file));
         EXPECT_LT(ms, 1500 + 1300) << "the close is not a second deadline (it was: 3 s and more)";
-        dialog.done(QDialog::Rejected);
+        dialog->done(QDialog::Rejected);
     }
     prompts.clear();
 }

@@ -194,45 +194,42 @@ def resetting_session(raw, context, phase):
                 return control.close()
 
 
-def serve_short(port_file, root, user, password):
-    """pyftpdlib that keeps only the first 2,000 bytes of each file and
-    answers 226 all the same, as a broken quota or proxy does."""
+def run_pyftpdlib(port_file, handler, root, user, password):
+    """pyftpdlib with `handler` (a subclass of FTPHandler) on a free port."""
     from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler
     from pyftpdlib.servers import FTPServer
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(user, password, root, perm="elradfmwMT")
+    handler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), handler)
+    with open(port_file + ".tmp", "w") as f:
+        f.write(str(server.socket.getsockname()[1]))
+    os.rename(port_file + ".tmp", port_file)
+    server.serve_forever()
+
+
+def serve_short(port_file, root, user, password):
+    """Keeps only the first 2,000 bytes of each file and answers 226 all
+    the same, as a broken quota or proxy does."""
+    from pyftpdlib.handlers import FTPHandler
 
     class ShortHandler(FTPHandler):
         def on_file_received(self, file):
             with open(file, "r+b") as f:
                 f.truncate(2000)
 
-    authorizer = DummyAuthorizer()
-    authorizer.add_user(user, password, root, perm="elradfmwMT")
-    ShortHandler.authorizer = authorizer
-    server = FTPServer(("127.0.0.1", 0), ShortHandler)
-    with open(port_file + ".tmp", "w") as f:
-        f.write(str(server.socket.getsockname()[1]))
-    os.rename(port_file + ".tmp", port_file)
-    server.serve_forever()
+    run_pyftpdlib(port_file, ShortHandler, root, user, password)
 
 
 def serve_with_home(port_file, root, home, user, password):
-    from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import FTPHandler
-    from pyftpdlib.servers import FTPServer
 
     class HomeHandler(FTPHandler):
         def on_login(self, username):
             self.fs.cwd = "/" + home
 
-    authorizer = DummyAuthorizer()
-    authorizer.add_user(user, password, root, perm="elradfmwMT")
-    HomeHandler.authorizer = authorizer
-    server = FTPServer(("127.0.0.1", 0), HomeHandler)
-    with open(port_file + ".tmp", "w") as f:
-        f.write(str(server.socket.getsockname()[1]))
-    os.rename(port_file + ".tmp", port_file)
-    server.serve_forever()
+    run_pyftpdlib(port_file, HomeHandler, root, user, password)
 
 
 def resetting(port_file, cert, key, phase):
