@@ -202,7 +202,10 @@ bool PublishRun::enterFolders(const PublishSettings &settings)
         try {
             m_client.makeFolder(piece);
             m_client.enterFolder(piece);
-        } catch (const ETcpIpError &) {
+        } catch (const ETcpIpError &e) {
+            // The server may have given up on the session while the question was open.
+            if (m_client.isConnectionLost(e))
+                return fail(folderFailureText(settings, piece, e));
             return fail(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece));
         }
     }

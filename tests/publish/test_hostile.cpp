@@ -284,6 +284,20 @@ TEST_F(HostileServerTest, AFinalReplyToStorBeforeAnyDataFailsAtOnce)
     }
 }
 
+// While "Utworzyć?" waits for the user the server ends the idle session:
+// that is said, not a folder that could not be made.
+TEST_F(HostileServerTest, ASessionEndedWhileTheFolderQuestionWaitsIsSaidAsSuch)
+{
+    const Mode mode{false, false};
+    ScriptedServer server(script(login(), {expect(), send("550 No such directory.\r\n"), send("421 Idle timeout.\r\n"),
+                                           act("drain")}));
+    auto dialog = dialogFor(server, pageOfSize(100), mode);
+    dialog->Ed_Folder->setText(QStringLiteral("www"));
+    prompts.answerQuestion(true); // "Utworzyć?"
+    expectFailure(*dialog, QStringLiteral("Połączenie z serwerem \"127.0.0.1:%1\" zostało przerwane!").arg(server.port()),
+                  Deadline, "421 while the question waited");
+}
+
 TEST_F(HostileServerTest, AFloodOfUnaskedRepliesEndsTheRun)
 {
     for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
