@@ -12,6 +12,7 @@
 #include "THtmlMemo.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -103,7 +104,7 @@ TEST_F(ProjectSafetyTest, ARecoveryFileThatCannotBeWrittenIsToldOnceAndTheUntitl
         w->Edit_Atrybuty_Tytul->setText(QStringLiteral("Druga zmiana"));
         w->checkForChanges();
         ASSERT_TRUE(w->recoveryWriter().waitForDone(5000));
-        QTest::qWait(50); // a second report would be queued by now
+        QCoreApplication::processEvents(); // a second report would have been posted by now
     }
     ASSERT_EQ(prompts.messages().size(), 1) << "told once";
     EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("UWAGA!"));

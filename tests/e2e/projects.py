@@ -125,6 +125,25 @@ def check_second_window_on_one_project(desktop, program, root):
         second.wait_line(r"^zentarek-ui focus zk::TKreatorDlg", since)
         if any("Przywrócono" in line for line in second.lines()):
             raise Failure("the second window claimed a crash")
+        # An untitled page in the second window cannot be kept for the next
+        # start: the close asks, Escape keeps the window, "Nie" lets it go.
+        second.key("ctrl+n")
+        focus_on(second, "alt+u", "Edit_Atrybuty_Tytul")
+        second.type("Druga strona")
+        since = second.mark()
+        second.key("alt+k")
+        second.wait_line(r"^zentarek-ui shown QMessageBox.* Potwierdzenie", since)
+        since = second.mark()
+        second.key("Escape")
+        second.wait_line(r"^zentarek-ui hidden QMessageBox", since)
+        time.sleep(0.3)
+        if second.proc.poll() is not None:
+            raise Failure("Escape in the close question ended the second window")
+        since = second.mark()
+        second.key("alt+k")
+        second.wait_line(r"^zentarek-ui shown QMessageBox.* Potwierdzenie", since)
+        second.key("alt+n")
+        second.desktop.wait(lambda: second.proc.poll() is not None, "the second window to close after Nie", timeout=10)
         for app in (second, first):
             app.key("alt+k")
             app.desktop.wait(lambda: app.proc.poll() is not None, "the window to close by Alt+K", timeout=10)

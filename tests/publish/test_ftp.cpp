@@ -346,11 +346,15 @@ TEST(FtpScripted, UnaskedRepliesAreReadBeforeTheNextCommandAnd421EndsTheSession)
                                            send("421 Timeout.\r\n"), act("drain")}));
     T_FTP ftp;
     connectTo(ftp, server.port());
+    // The unasked reply has arrived (a wait with a deadline, not a sleep).
+    const auto unaskedArrived = [&] {
+        return ftp.hasBufferedLine(ftp.ControlSocket) || net::waitReadable(ftp.ControlSocket, 5000) == net::Wait::Ready;
+    };
     ftp.OpenSession();
-    QThread::msleep(200);
+    ASSERT_TRUE(unaskedArrived());
     ftp.ChangeDir(QStringLiteral("www"));
     EXPECT_EQ(ftp.ReplyCode, 250) << "the stray 226 did not become CWD's answer";
-    QThread::msleep(200);
+    ASSERT_TRUE(unaskedArrived());
     EXPECT_EQ(protocolErrorOf([&] { ftp.MakeDir(QStringLiteral("x")); }), 421);
     EXPECT_FALSE(ftp.Connected);
     EXPECT_EQ(server.transcript().last(), QStringLiteral("CWD www")) << "MKD was never sent";
