@@ -87,6 +87,20 @@ QString systemErrorText(int error)
         return QStringLiteral("plik jest zajęty");
     case EEXIST:
         return QStringLiteral("plik już istnieje");
+    case ECONNREFUSED:
+        return QStringLiteral("serwer odmówił połączenia (nic nie nasłuchuje na tym porcie)");
+    case ECONNRESET:
+    case EPIPE:
+        return QStringLiteral("połączenie zostało zerwane");
+    case ETIMEDOUT:
+        return QStringLiteral("serwer nie odpowiedział na czas");
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return QStringLiteral("serwer jest nieosiągalny w sieci");
+    case ENETDOWN:
+        return QStringLiteral("sieć jest niedostępna");
+    case ECANCELED:
+        return QStringLiteral("przerwane przez użytkownika");
     default:
         break;
     }

@@ -232,13 +232,15 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
                 context.report(QStringLiteral("< ") + line);
         };
     ftp.OnActionComplete = [&](QObject *, t_ftp_mode) {
-        const bool badge = ftp.URI == PublishRun::BadgeRemoteName; // the one file the run does not announce
+        // the one file the run does not announce
+        const bool badge = ftp.URI == PublishRun::BadgeRemoteName
+                           || ftp.URI == PublishRun::temporaryNameFor(PublishRun::BadgeRemoteName);
         const QString done = badge ? context.badgeSourcePath : current;
         sent += QFileInfo(done).size();
         if (context.verbose) {
             const double seconds = std::max<qint64>(1, fileTime.restart()) / 1000.0;
             context.report(QStringLiteral("Wysłano \"%1\": %2 bajtów w %3 s (%4 kB/s)")
-                               .arg(ftp.URI)
+                               .arg(badge ? PublishRun::BadgeRemoteName : remoteNames.value(done, QFileInfo(done).fileName()))
                                .arg(ftp.TransferSize)
                                .arg(seconds, 0, 'f', 2)
                                .arg(double(ftp.TransferSize) / 1000 / seconds, 0, 'f', 1));
@@ -246,7 +248,7 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
         if (context.progress)
             context.progress(std::min(sent, total), total, badge ? PublishRun::BadgeRemoteName : done);
     };
-    ftp.OnAsyncError = [&](const ETcpIpError &) { run.asyncFailed(); };
+    ftp.OnAsyncError = [&](const ETcpIpError &e) { run.asyncFailed(e); };
     const PublishProfile &profile = g->project.profile;
     PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async,
                              profile.tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain, context.trustedFingerprint};
@@ -257,8 +259,11 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
                 context.report(QStringLiteral("Szyfrowanie: %1, %2").arg(ftp.tls().version, ftp.tls().cipher));
         });
     const bool done = run.run(settings, files, remoteNames, context.badgeSourcePath);
-    if (done)
+    if (done) {
         run.closeQuietly();
+        if (!run.folderOnServer().isEmpty())
+            context.report(QStringLiteral("Folder na serwerze: %1").arg(run.folderOnServer()));
+    }
     return done;
 }
 

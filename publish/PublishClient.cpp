@@ -28,6 +28,13 @@ void FtpPublishClient::forgetFile(QIODevice *file)
         m_ftp.DataStream.device = nullptr;
 }
 
+// 500 to 504: the command is unknown or not implemented, whatever its argument.
+bool FtpPublishClient::isUnsupported(const ETcpIpError &error) const
+{
+    const auto *reply = dynamic_cast<const EProtocolError *>(&error);
+    return reply && reply->ErrorCode >= 500 && reply->ErrorCode <= 504;
+}
+
 bool FtpPublishClient::isMissingFolder(const ETcpIpError &error) const
 {
     return m_ftp.ReplyCode == 550 && !T_FTP::isSessionFailure(error);

@@ -39,6 +39,17 @@ public:
     virtual void stopWaiting() = 0;
     // The file given to send() is about to go away.
     virtual void forgetFile(QIODevice *file) = 0;
+    // After a send has ended: the size the server keeps for `remoteName`,
+    // -1 when it will not say.
+    virtual qint64 remoteSize(const QString &remoteName) = 0;
+    virtual void rename(const QString &from, const QString &to) = 0;
+    virtual void remove(const QString &remoteName) = 0;
+    // The folder the files go to, as the server names it ("" when it will not say).
+    virtual QString currentFolder() = 0;
+    // The user gave up: a wait under way ends at once.
+    virtual void interrupt() = 0;
+    // The server has no renaming at all (rather than refusing this one).
+    virtual bool isUnsupported(const ETcpIpError &error) const = 0;
     // Logs out and closes, within the client's short limit; may throw.
     virtual void close() = 0;
     // The server's last answer, for the messages: its FTP reply code.
@@ -62,6 +73,12 @@ public:
     bool isSending() const override { return m_ftp.Busy; }
     void stopWaiting() override { m_ftp.Busy = false; }
     void forgetFile(QIODevice *file) override;
+    qint64 remoteSize(const QString &remoteName) override { return m_ftp.RemoteSize(remoteName); }
+    void rename(const QString &from, const QString &to) override { m_ftp.Rename(from, to); }
+    void remove(const QString &remoteName) override { m_ftp.Delete(remoteName); }
+    QString currentFolder() override { return m_ftp.CurrentDir(); }
+    void interrupt() override { m_ftp.Interrupt(); }
+    bool isUnsupported(const ETcpIpError &error) const override;
     void close() override { m_ftp.CloseSession(); }
     int lastReplyCode() const override { return m_ftp.ReplyCode; }
     bool isMissingFolder(const ETcpIpError &error) const override;

@@ -92,12 +92,19 @@ QString firstUnsendableName(const QStringList &names)
     return {};
 }
 
-QString loginFailureText(int replyCode, const QString &server, const QString &user, const QString &folder)
+QString publishedText(const QString &folder)
+{
+    QString text = QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!");
+    if (!folder.isEmpty())
+        text += QStringLiteral("\nFolder na serwerze: %1").arg(folder);
+    return text;
+}
+
+QString loginFailureText(int replyCode, const QString &server, const QString &user)
 {
     switch (replyCode) {
     case 221: return QStringLiteral("Serwer \"%1\" nie może zostać znaleziony!").arg(server);
     case 530: return QStringLiteral("Użytkownik \"%1\" nie ma prawa dostępu!").arg(user);
-    case 550: return QStringLiteral("Folder \"%1\" nie istnieje na serwerze!").arg(folder);
     default: return QStringLiteral("Błąd przy próbie połączenia z \"%1\"!").arg(server);
     }
 }

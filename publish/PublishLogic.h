@@ -42,8 +42,12 @@ QString normalizedTargetFolder(const QString &folder);
 // LF, NUL), or "" when all can be sent.
 QString firstUnsendableName(const QStringList &names);
 
+// The message after a run that sent everything; `folder` as the server
+// names it ("" when it would not say).
+QString publishedText(const QString &folder);
+
 // The message for a failed login, chosen by the last reply code.
-QString loginFailureText(int replyCode, const QString &server, const QString &user, const QString &folder);
+QString loginFailureText(int replyCode, const QString &server, const QString &user);
 
 // Certificates the user trusted although they could not be verified: their
 // SHA-256 fingerprints, one per server (as typed, with its port).

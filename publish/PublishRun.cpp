@@ -7,6 +7,42 @@
 
 namespace zk {
 
+QString reasonFor(const ETcpIpError &error)
+{
+    if (!error.reason.isEmpty())
+        return error.reason;
+    if (const auto *tls = dynamic_cast<const ETlsError *>(&error); tls && !tls->problem.isEmpty())
+        return tls->problem;
+    const auto *reply = dynamic_cast<const EProtocolError *>(&error);
+    if (!reply || reply->ErrorCode < 400 || reply->ErrorCode > 599)
+        return QStringLiteral("nieoczekiwany błąd połączenia z serwerem");
+    const QString words = QStringLiteral("odpowiedź serwera: %1 %2").arg(reply->ErrorCode).arg(error.text().trimmed().left(200));
+    switch (reply->ErrorCode) {
+    case 421: return QStringLiteral("serwer zakończył połączenie (%1)").arg(words);
+    case 425:
+    case 426: return QStringLiteral("serwer przerwał połączenie danych (%1)").arg(words);
+    case 450:
+    case 550: return QStringLiteral("serwer odmówił: brak uprawnień albo nie ma takiego pliku lub foldera (%1)").arg(words);
+    case 452:
+    case 552: return QStringLiteral("brak miejsca na serwerze (%1)").arg(words);
+    case 553: return QStringLiteral("serwer nie przyjął tej nazwy pliku albo brak uprawnień (%1)").arg(words);
+    case 530: return QStringLiteral("serwer nie przyjął logowania (%1)").arg(words);
+    case 500:
+    case 501:
+    case 502:
+    case 504: return QStringLiteral("serwer nie obsługuje tego polecenia (%1)").arg(words);
+    case 522:
+    case 534: return QStringLiteral("serwer wymaga innego szyfrowania połączenia (%1)").arg(words);
+    default: return QStringLiteral("serwer odmówił (%1)").arg(words);
+    }
+}
+
+QString PublishRun::temporaryNameFor(const QString &remoteName)
+{
+    const qsizetype slash = remoteName.lastIndexOf(u'/');
+    return remoteName.left(slash + 1) + u'.' + remoteName.mid(slash + 1) + QStringLiteral(".zentarek-czesc");
+}
+
 PublishRun::PublishRun(PublishClient &client, Hooks hooks) : m_client(client), m_hooks(std::move(hooks)) {}
 
 PublishRun::~PublishRun()
@@ -17,12 +53,35 @@ PublishRun::~PublishRun()
 void PublishRun::cancel()
 {
     m_cancelled = true;
+    m_client.interrupt();
 }
 
-void PublishRun::asyncFailed()
+void PublishRun::asyncFailed(const ETcpIpError &error)
 {
     m_asyncFailed = true; // the wait ends and the run reports the file under way
+    m_reason = reasonFor(error);
     m_client.stopWaiting();
+}
+
+QString PublishRun::withReason(const QString &text, const ETcpIpError &error) const
+{
+    return text + QStringLiteral("\nPrzyczyna: %1.").arg(reasonFor(error));
+}
+
+// The file under way and why; and what the server already holds anew.
+bool PublishRun::failed(const QString &path)
+{
+    QString text = QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(path);
+    if (!m_reason.isEmpty())
+        text += QStringLiteral("\nPrzyczyna: %1.").arg(m_reason);
+    if (!m_placed.isEmpty()) {
+        constexpr qsizetype Shown = 10;
+        QString names = m_placed.mid(0, Shown).join(QStringLiteral(", "));
+        if (m_placed.size() > Shown)
+            names += QStringLiteral(" i %1 innych").arg(m_placed.size() - Shown);
+        text += QStringLiteral("\nNa serwer trafiły już nowe wersje plików: %1.").arg(names);
+    }
+    return fail(text);
 }
 
 // The server may already be gone; its failure must not bring a second message.
@@ -68,6 +127,10 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
 {
     m_cancelled = false;
     m_asyncFailed = false;
+    m_directly = false;
+    m_reason.clear();
+    m_placed.clear();
+    m_folderOnServer.clear();
     m_remoteFoldersMade.clear();
     if (!namesCanBeSent(settings, files, remoteNames))
         return false;
@@ -82,17 +145,15 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     settings.folder = normalizedTargetFolder(settings.folder);
     if (!enterFolders(settings))
         return false;
-    const auto failed = [this](const QString &path) {
-        return fail(QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(path));
-    };
+    try {
+        m_folderOnServer = m_client.currentFolder();
+    } catch (const ETcpIpError &e) {
+        return fail(withReason(QStringLiteral("Błąd przy próbie połączenia z \"%1\"!").arg(settings.server), e));
+    }
     // Pictures and sounds first, then the badge, the pages last: the live
     // page never shows a picture that has not arrived yet.
     QStringList pages;
     const auto send = [&](const QString &path) {
-        // An asynchronous upload finishes while the next one waits: a failure
-        // reported then belongs to the file under way, not to this one.
-        if (!waitWhileBusy())
-            return failed(m_current);
         const QString remoteName = remoteNames.value(path, fileNameOf(path));
         makeRemoteFoldersFor(remoteName);
         return uploadFile(path, remoteName, false) || failed(path);
@@ -103,17 +164,13 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
         else if (!send(path))
             return false;
     }
-    if (!waitWhileBusy())
-        return failed(m_current);
     // A program folder without the badge is no error; a badge that could
     // not be sent is, like any other file.
-    if (QFile::exists(badge) && (!uploadFile(badge, BadgeRemoteName, true) || !waitWhileBusy()))
+    if (QFile::exists(badge) && !uploadFile(badge, BadgeRemoteName, true))
         return failed(badge);
     for (const QString &path : std::as_const(pages))
         if (!send(path))
             return false;
-    if (!waitWhileBusy())
-        return failed(m_current);
     return true;
 }
 
@@ -139,8 +196,8 @@ bool PublishRun::logIn(PublishSettings &settings)
                 return fail(QString());
             settings.trustedFingerprint = e.fingerprint;
             m_client.trustCertificate(e.fingerprint);
-        } catch (const ETcpIpError &) {
-            return fail(loginFailureText(m_client.lastReplyCode(), settings.server, settings.user, settings.folder));
+        } catch (const ETcpIpError &e) {
+            return fail(withReason(loginFailureText(m_client.lastReplyCode(), settings.server, settings.user), e));
         }
     }
 }
@@ -171,8 +228,8 @@ bool PublishRun::askToTrust(const QString &server, const ETlsError &e)
 QString PublishRun::folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const
 {
     if (m_client.isConnectionLost(e))
-        return QStringLiteral("Połączenie z serwerem \"%1\" zostało przerwane!").arg(settings.server);
-    return QStringLiteral("Nie można przejść do foldera \"%1\" na serwerze!").arg(piece);
+        return withReason(QStringLiteral("Połączenie z serwerem \"%1\" zostało przerwane!").arg(settings.server), e);
+    return withReason(QStringLiteral("Nie można przejść do foldera \"%1\" na serwerze!").arg(piece), e);
 }
 
 // Every folder of the path must be entered: a file sent from anywhere else
@@ -206,7 +263,7 @@ bool PublishRun::enterFolders(const PublishSettings &settings)
             // The server may have given up on the session while the question was open.
             if (m_client.isConnectionLost(e))
                 return fail(folderFailureText(settings, piece, e));
-            return fail(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece));
+            return fail(withReason(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece), e));
         }
     }
     return true;
@@ -241,24 +298,105 @@ bool PublishRun::waitWhileBusy()
 }
 
 // The file is read from disk while it is sent, never held whole in memory.
+// It goes up under a temporary name, its size on the server is checked, and
+// only then does it take its real name.
 bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool isBadge)
 {
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly))
+    if (!isBadge) {
+        m_current = path;
+        if (m_hooks.sending)
+            m_hooks.sending(path);
+    }
+    const QString temporary = m_directly ? remoteName : temporaryNameFor(remoteName);
+    if (!sendAndWait(path, temporary))
         return false;
+    try {
+        checkSize(temporary, GetFileSize(path));
+        if (!m_directly)
+            putInPlace(temporary, remoteName, path);
+    } catch (const ETcpIpError &e) {
+        m_reason = reasonFor(e);
+        removeQuietly(temporary);
+        return false;
+    }
+    m_placed << (isBadge ? BadgeRemoteName : path);
+    return true;
+}
+
+bool PublishRun::sendAndWait(const QString &path, const QString &remoteName)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        m_reason = QStringLiteral("nie można odczytać pliku na tym komputerze");
+        return false;
+    }
     m_client.forgetFile(m_uploading.get());
     m_uploading = std::move(file); // lives until the transfer has ended
     try {
-        if (!isBadge) {
-            m_current = path;
-            if (m_hooks.sending)
-                m_hooks.sending(path);
-        }
         m_client.send(m_uploading.get(), remoteName);
-    } catch (const ETcpIpError &) {
+    } catch (const ETcpIpError &e) {
+        m_reason = reasonFor(e);
+        removeQuietly(remoteName);
         return false;
     }
-    return !m_asyncFailed;
+    // Asynchronously the transfer goes on through notifications: a failure
+    // then is reported through asyncFailed.
+    if (!waitWhileBusy()) {
+        removeQuietly(remoteName);
+        return false;
+    }
+    return true;
+}
+
+// A server that kept less than it was sent (a quota, a full disk, a broken
+// proxy) may answer 226 all the same: its own count of the bytes is the proof.
+// One that will not say is taken at its word.
+void PublishRun::checkSize(const QString &name, qint64 size)
+{
+    const qint64 kept = m_client.remoteSize(name);
+    if (kept >= 0 && kept != size)
+        throw ETcpIpError(QStringLiteral("The server keeps %1 of the %2 bytes of %3").arg(kept).arg(size).arg(name),
+                          QStringLiteral("serwer zachował tylko %1 z %2 bajtów pliku").arg(kept).arg(size));
+}
+
+// Some servers will not rename over an existing file: the old one is then
+// removed first. One that cannot rename at all gets every file under its own
+// name from now on (this one sent again).
+void PublishRun::putInPlace(const QString &temporary, const QString &remoteName, const QString &path)
+{
+    try {
+        m_client.rename(temporary, remoteName);
+        return;
+    } catch (const ETcpIpError &e) {
+        if (m_client.isConnectionLost(e))
+            throw;
+        if (m_client.isUnsupported(e)) {
+            removeQuietly(temporary);
+            m_directly = true;
+            if (!sendAndWait(path, remoteName))
+                throw ETcpIpError(QStringLiteral("Upload of %1 failed").arg(remoteName), m_reason);
+            checkSize(remoteName, GetFileSize(path));
+            return;
+        }
+    }
+    try {
+        m_client.remove(remoteName);
+    } catch (const ETcpIpError &e) {
+        if (m_client.isConnectionLost(e))
+            throw;
+    }
+    m_client.rename(temporary, remoteName);
+}
+
+// A partial file is not left behind; a failure here says nothing more.
+void PublishRun::removeQuietly(const QString &remoteName)
+{
+    if (m_cancelled)
+        return;
+    try {
+        m_client.remove(remoteName);
+    } catch (const ETcpIpError &) {
+    }
 }
 
 } // namespace zk

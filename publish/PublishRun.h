@@ -12,11 +12,17 @@
 
 namespace zk {
 
+// Why a step failed, in Polish, for the line under the message: our own
+// reason where there is one, else the server's reply with its words.
+QString reasonFor(const ETcpIpError &error);
+
 
 // One publication: log in, enter (and, when the user agrees, make) the
 // target folder, send the pictures and sounds, the badge, then the pages. The
 // publish dialog and the command line both run it; they differ only in how
-// they say things and ask.
+// they say things and ask. Each file goes up under a temporary name and is
+// renamed into place once the server's size for it is right, so a failed
+// upload never leaves a partial file under the real name.
 class PublishRun {
 public:
     struct Hooks {
@@ -45,7 +51,12 @@ public:
     void cancel();
     bool isCancelled() const { return m_cancelled; }
     // The client reported an asynchronous failure: the wait ends.
-    void asyncFailed();
+    void asyncFailed(const ETcpIpError &error);
+    // After a run that succeeded: the folder the files went to, as the
+    // server names it ("" when it will not say).
+    const QString &folderOnServer() const { return m_folderOnServer; }
+    // The name a file travels under until it is complete.
+    static QString temporaryNameFor(const QString &remoteName);
     // QUIT (or ABOR) and the sockets closed, each within the client's short limit; never throws.
     void closeQuietly();
 
@@ -58,14 +69,24 @@ private:
     void makeRemoteFoldersFor(const QString &remoteName);
     bool waitWhileBusy();
     bool uploadFile(const QString &path, const QString &remoteName, bool isBadge);
+    bool sendAndWait(const QString &path, const QString &remoteName);
+    void checkSize(const QString &name, qint64 size);
+    void putInPlace(const QString &temporary, const QString &remoteName, const QString &path);
+    void removeQuietly(const QString &remoteName);
+    bool failed(const QString &path);
+    QString withReason(const QString &text, const ETcpIpError &error) const;
     bool fail(const QString &text);
 
     PublishClient &m_client;
     Hooks m_hooks;
     QSet<QString> m_remoteFoldersMade;
     QString m_current; // the file under way, for the failure message
+    QString m_reason;  // why it failed
+    QStringList m_placed; // files already in their place on the server
+    QString m_folderOnServer;
     bool m_cancelled = false;
     bool m_asyncFailed = false;
+    bool m_directly = false; // the server cannot rename: files go up under their own names
     std::unique_ptr<QFile> m_uploading; // the file the client reads while it sends
     std::function<void()> m_loggedIn;
 };

@@ -34,9 +34,11 @@ sockaddr_in ipv4(quint32 address, quint16 port)
     return a;
 }
 
-Wait pollFor(SocketHandle s, short events, int timeoutMs)
+WaitPump waitPump;
+bool pumping = false; // a wait inside the pump waits plainly: no pump within a pump
+
+Wait pollOnce(pollfd &p, int timeoutMs)
 {
-    pollfd p{s, events, 0};
     for (;;) {
         const int r = ::poll(&p, 1, timeoutMs);
         if (r > 0)
@@ -45,6 +47,28 @@ Wait pollFor(SocketHandle s, short events, int timeoutMs)
             return Wait::TimedOut;
         if (errno != EINTR)
             return Wait::Failed;
+    }
+}
+
+Wait pollFor(SocketHandle s, short events, int timeoutMs)
+{
+    pollfd p{s, events, 0};
+    if (!waitPump || pumping || timeoutMs == 0)
+        return pollOnce(p, timeoutMs);
+    constexpr int Slice = 20;
+    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(timeoutMs));
+    for (;;) {
+        const int left = deadline.isForever() ? Slice : int(std::clamp<qint64>(deadline.remainingTime(), 0, Slice));
+        const Wait w = pollOnce(p, left);
+        if (w != Wait::TimedOut || deadline.hasExpired())
+            return w;
+        pumping = true;
+        const bool goOn = waitPump();
+        pumping = false;
+        if (!goOn) {
+            errno = ECANCELED;
+            return Wait::Failed;
+        }
     }
 }
 
@@ -354,7 +378,7 @@ void finishTls(SocketHandle s, int timeoutMs)
     sendCloseNotify(s);
     ::shutdown(s, SHUT_WR);
     constexpr int AfterDelivery = 500;
-    QDeadlineTimer stalled(timeoutMs);
+    ProgressWindow stalled(timeoutMs);
     QDeadlineTimer closing = QDeadlineTimer::Forever;
     int queued = unacknowledged(s);
     char discard[4096];
@@ -364,15 +388,15 @@ void finishTls(SocketHandle s, int timeoutMs)
             return;
         const int now = unacknowledged(s);
         if (now < queued)
-            stalled = QDeadlineTimer(timeoutMs);
+            stalled.moved(queued - now);
         queued = now;
         if (queued == 0 && closing.isForever())
             closing = QDeadlineTimer(std::min(AfterDelivery, timeoutMs));
-        const QDeadlineTimer &limit = queued == 0 ? closing : stalled;
-        if (limit.hasExpired())
+        const qint64 left = queued == 0 ? closing.remainingTime() : stalled.remainingTime();
+        if (left == 0)
             return;
-        if (n < 0)
-            pollFor(s, POLLIN, int(std::clamp<qint64>(limit.remainingTime(), 0, 50)));
+        if (n < 0 && pollFor(s, POLLIN, int(std::clamp<qint64>(left, 0, 50))) == Wait::Failed)
+            return; // the user gave up
     }
 }
 
@@ -409,6 +433,13 @@ Wait waitFor(SocketHandle s, short events, int timeoutMs)
 } // namespace
 
 const int TimedOutError = ETIMEDOUT;
+const int CancelledError = ECANCELED;
+
+WaitPump setWaitPump(WaitPump pump)
+{
+    std::swap(waitPump, pump);
+    return pump;
+}
 
 int lastError()
 {

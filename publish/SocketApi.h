@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QString>
 #include <QtGlobal>
 
 #include <cstddef>
+#include <functional>
 
 // The only place that calls the operating system's socket functions, so
 // that WinSock can stand behind the same names on Windows. Addresses are
@@ -16,6 +18,7 @@ constexpr quint32 NoAddress = 0xFFFFFFFFu;
 
 int lastError();
 extern const int TimedOutError;
+extern const int CancelledError; // a wait the pump ended
 bool wouldBlock(int error);
 bool notConnected(int error);
 
@@ -46,6 +49,37 @@ void closeHandle(SocketHandle s);
 enum class Wait { Ready, TimedOut, Failed };
 Wait waitReadable(SocketHandle s, int timeoutMs);
 Wait waitWritable(SocketHandle s, int timeoutMs);
+
+// While a pump is set, every wait (the TLS handshake's and close's too) is
+// cut into slices of 20 ms with the pump called between them, so the window
+// keeps answering; when the pump returns false the wait ends as Failed with
+// lastError() CancelledError. Returns the pump set before.
+using WaitPump = std::function<bool()>;
+WaitPump setWaitPump(WaitPump pump);
+
+// Progress that counts: a peer that moves a byte now and then must not keep
+// a wait alive for ever, so the window starts again only once `MinBytes`
+// have moved within it.
+class ProgressWindow {
+public:
+    static constexpr qint64 MinBytes = 1024;
+    explicit ProgressWindow(int windowMs) : m_windowMs(windowMs), m_deadline(windowMs) {}
+    void moved(qint64 bytes)
+    {
+        m_moved += bytes;
+        if (m_moved >= MinBytes) {
+            m_moved = 0;
+            m_deadline = QDeadlineTimer(m_windowMs);
+        }
+    }
+    bool hasExpired() const { return m_deadline.hasExpired(); }
+    qint64 remainingTime() const { return m_deadline.remainingTime(); }
+
+private:
+    int m_windowMs;
+    QDeadlineTimer m_deadline;
+    qint64 m_moved = 0;
+};
 
 // TLS (OpenSSL) on a connected socket, as the client. After startTls the
 // receive, peek, send and wait functions above speak TLS on that socket,

@@ -1,7 +1,9 @@
 #include "ftp.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 
 namespace zk {
 
@@ -12,7 +14,89 @@ constexpr qsizetype MaxReply = 1 << 20;
 constexpr int ClosingLimitMs = 1500; // ABOR and QUIT together: the server may be gone
 constexpr int DataMaskBeforeConnect = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT; // 27
 constexpr int DataMask = DataMaskBeforeConnect | FD_CLOSE;                          // 59
+
+const char *stateName(FtpTransfer state)
+{
+    switch (state) {
+    case FtpTransfer::Idle: return "idle";
+    case FtpTransfer::Opening: return "opening";
+    case FtpTransfer::Sending: return "sending";
+    case FtpTransfer::Receiving: return "receiving";
+    case FtpTransfer::FinalReply: return "final reply";
+    case FtpTransfer::Lost: return "lost";
+    }
+    return "?";
+}
+
+// A whole reply is buffered: one line, or "NNN-" up to its "NNN " line.
+bool holdsWholeReply(const QByteArray &buffered)
+{
+    const qsizetype firstEnd = buffered.indexOf('\n');
+    if (firstEnd < 0)
+        return buffered.size() > 8192; // too long for a line: ReadReply refuses it
+    if (firstEnd < 4 || buffered[3] != '-')
+        return true;
+    const QByteArray last = buffered.left(3) + ' ';
+    for (qsizetype at = firstEnd + 1; at < buffered.size();) {
+        const qsizetype end = buffered.indexOf('\n', at);
+        if (end < 0)
+            return false;
+        const QByteArray line = buffered.mid(at, end - at);
+        if (line.startsWith(last) || line.trimmed() == last.trimmed())
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
 } // namespace
+
+// In asynchronous operation, the waits of an operation let the window work.
+class T_FTP::PumpedWaits {
+public:
+    explicit PumpedWaits(T_FTP &ftp) : m_on(ftp.Async)
+    {
+        if (m_on)
+            m_before = setWaitPump([&ftp] { return ftp.pump(); });
+    }
+    ~PumpedWaits()
+    {
+        if (m_on)
+            setWaitPump(std::move(m_before));
+    }
+    PumpedWaits(const PumpedWaits &) = delete;
+    PumpedWaits &operator=(const PumpedWaits &) = delete;
+
+private:
+    bool m_on;
+    WaitPump m_before;
+};
+
+bool T_FTP::pump()
+{
+    if (m_interrupted)
+        return false;
+    ++m_pumping;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    --m_pumping;
+    return !m_interrupted;
+}
+
+void T_FTP::setState(FtpTransfer next)
+{
+    if (next != m_state)
+        trace(QStringLiteral("Transfer %1 -> %2").arg(QLatin1String(stateName(m_state)), QLatin1String(stateName(next))));
+    m_state = next;
+    Busy = next == FtpTransfer::Sending || next == FtpTransfer::Receiving || next == FtpTransfer::FinalReply;
+    replayDeferred();
+}
+
+void T_FTP::replayDeferred()
+{
+    if (m_handling || m_state == FtpTransfer::Opening)
+        return;
+    for (const SocketMessage &m : std::exchange(m_deferred, {}))
+        NotifyWindow->post(m.Msg, SocketHandle(m.WParam), int(m.LParam));
+}
 
 T_FTP::T_FTP(QObject *parent) : T_TcpIp(parent), m_stallTimer(new QTimer(this))
 {
@@ -41,11 +125,11 @@ void T_FTP::closeQuietly(SocketHandle &socket)
     closeWithoutTrace(socket);
 }
 
-void T_FTP::fail(qint32 code, const QString &text)
+void T_FTP::fail(qint32 code, const QString &text, const QString &reason)
 {
     ReplyCode = code;
     ReplyText = text;
-    throw EProtocolError(QStringLiteral("FTP"), quint16(code), text);
+    throw EProtocolError(QStringLiteral("FTP"), quint16(code), text, reason);
 }
 
 bool T_FTP::isSessionFailure(const ETcpIpError &error)
@@ -57,8 +141,8 @@ bool T_FTP::isSessionFailure(const ETcpIpError &error)
 void T_FTP::ReadReply()
 {
     if (ControlSocket == NoSocket)
-        fail(999, QStringLiteral("Not connected to host ") + Hostname);
-    waitingFor = QStringLiteral("a reply");
+        fail(999, QStringLiteral("Not connected to host ") + Hostname, QStringLiteral("brak połączenia z serwerem"));
+    waitingFor = m_state == FtpTransfer::FinalReply ? QStringLiteral("the final reply") : QStringLiteral("a reply");
     m_readingReply = true;
     // One limit for the whole reply, however its lines trickle in.
     QDeadlineTimer deadline(TimeoutMs);
@@ -85,9 +169,9 @@ QString T_FTP::readReplyLine()
     const QString line = ReadLine(ControlSocket);
     trace(line, tt_reply);
     if (lineTooLong())
-        fail(999, QStringLiteral("Reply line too long"));
+        fail(999, QStringLiteral("Reply line too long"), QStringLiteral("serwer przysłał wiersz odpowiedzi dłuższy niż 8 kB"));
     if (line.isEmpty() && AtEnd(ControlSocket))
-        fail(999, QStringLiteral("Connection closed by host ") + Hostname);
+        fail(999, QStringLiteral("Connection closed by host ") + Hostname, QStringLiteral("serwer zamknął połączenie"));
     return line;
 }
 
@@ -109,7 +193,7 @@ void T_FTP::readReplyLines()
             line = readReplyLine();
             total += line.size();
             if (total > MaxReply)
-                fail(999, QStringLiteral("Reply too long"));
+                fail(999, QStringLiteral("Reply too long"), QStringLiteral("serwer przysłał odpowiedź dłuższą niż 1 MB"));
             m_replyLines << line;
         } while (!line.startsWith(last) && line != last.trimmed());
     }
@@ -128,7 +212,8 @@ void T_FTP::readUnaskedReplies()
     for (int read = 0; hasBufferedLine(ControlSocket) || waitReadable(ControlSocket, 0) == Wait::Ready; ++read) {
         if (read == MaxUnasked) {
             dropSession();
-            fail(999, QStringLiteral("The server keeps sending replies nobody asked for"));
+            fail(999, QStringLiteral("The server keeps sending replies nobody asked for"),
+                 QStringLiteral("serwer bez końca przysyła odpowiedzi, o które nie pytano"));
         }
         try {
             ReadReply();
@@ -146,7 +231,7 @@ void T_FTP::sendLine(const QByteArray &line, const QString &traced)
     if (line.contains('\r') || line.contains('\n') || line.contains('\0'))
         throw EProtocolError(QStringLiteral("FTP"), 501, QStringLiteral("A command may not hold a line break"));
     if (ControlSocket == NoSocket)
-        fail(999, QStringLiteral("Not connected to host ") + Hostname);
+        fail(999, QStringLiteral("Not connected to host ") + Hostname, QStringLiteral("brak połączenia z serwerem"));
     readUnaskedReplies();
     const QByteArray text = line + "\r\n";
     long length = long(text.size());
@@ -158,7 +243,7 @@ void T_FTP::sendLine(const QByteArray &line, const QString &traced)
     }
     if (length != text.size()) {
         dropSession();
-        fail(999, QStringLiteral("Connection closed by host ") + Hostname);
+        fail(999, QStringLiteral("Connection closed by host ") + Hostname, QStringLiteral("serwer zamknął połączenie"));
     }
     trace(traced, tt_command);
 }
@@ -171,6 +256,7 @@ void T_FTP::SendCommand(const QString &line)
 
 void T_FTP::OpenSession()
 {
+    const PumpedWaits pumped(*this);
     if (Connected) {
         // The server may have ended an idle session long ago: its QUIT
         // failing says nothing about the new login.
@@ -183,7 +269,9 @@ void T_FTP::OpenSession()
     T_TcpIp::OpenSession();
     ControlSocket = Socket;
     m_serverAddress = HostAddress;
-    m_sessionLost = false;
+    m_interrupted = false;
+    m_deferred.clear();
+    setState(FtpTransfer::Idle);
     m_tls = {};
     m_features.clear();
     ReadReply();
@@ -328,16 +416,19 @@ void T_FTP::beginOperation()
         throw EProtocolBusy();
     // A session lost in the middle of a run is not silently replaced by a
     // new login (which would start again in the login folder).
-    if (m_sessionLost)
-        throw EProtocolError(QStringLiteral("FTP"), 421, QStringLiteral("Connection to host %1 lost").arg(Hostname));
+    if (m_state == FtpTransfer::Lost)
+        throw EProtocolError(QStringLiteral("FTP"), 421, QStringLiteral("Connection to host %1 lost").arg(Hostname),
+                             QStringLiteral("połączenie z serwerem zostało wcześniej przerwane"));
     if (!Connected)
         OpenSession();
 }
 
 void T_FTP::closeDataSocket()
 {
-    if (Socket != NoSocket && Socket != ControlSocket)
+    if (Socket != NoSocket && Socket != ControlSocket) {
+        m_deferred.removeIf([this](const SocketMessage &m) { return m.WParam == Socket; });
         CloseSocket(Socket);
+    }
     if (Socket != ControlSocket)
         Socket = NoSocket;
 }
@@ -351,11 +442,10 @@ void T_FTP::endTransfer(bool sessionFailed)
     m_awaitingAccept = false;
     WaitForData = false;
     EndOfData = false;
-    if (Busy)
-        trace(QStringLiteral("Transfer ended"));
-    Busy = false;
     if (sessionFailed)
         dropSession();
+    else if (m_state != FtpTransfer::Lost)
+        setState(FtpTransfer::Idle);
 }
 
 void T_FTP::dropSession()
@@ -368,10 +458,9 @@ void T_FTP::dropSession()
         trace(QStringLiteral("Control connection to host %1 closed").arg(Hostname));
     closeQuietly(ControlSocket);
     Connected = false;
-    Busy = false;
     WaitForData = false;
     m_awaitingAccept = false;
-    m_sessionLost = true;
+    setState(FtpTransfer::Lost);
 }
 
 template <typename Steps> void T_FTP::runTransfer(Steps &&steps)
@@ -386,17 +475,40 @@ template <typename Steps> void T_FTP::runTransfer(Steps &&steps)
 
 void T_FTP::startStallTimer()
 {
+    m_stallBytes = 0;
     if (Async)
         m_stallTimer->start(TimeoutMs);
+}
+
+// A server that takes a byte now and then must not keep the run going for
+// ever: the limit starts again only after a kilobyte.
+void T_FTP::progressMade(qint64 bytes)
+{
+    m_stallBytes += bytes;
+    if (m_stallBytes >= ProgressWindow::MinBytes)
+        startStallTimer();
 }
 
 void T_FTP::stallTimedOut()
 {
     if (!Busy)
         return;
-    const ETcpIpError error(QStringLiteral("Timed out after %1 s: no data moved to or from host %2")
-                                .arg(TimeoutMs / 1000.0)
-                                .arg(Hostname));
+    if (m_awaitingAccept) {
+        const ETcpIpError error(QStringLiteral("Timed out after %1 s waiting for the data connection from host %2")
+                                    .arg(TimeoutMs / 1000.0).arg(Hostname),
+                                QStringLiteral("serwer nie nawiązał połączenia danych w ciągu %1 s (tryb aktywny; zapora "
+                                               "sieciowa może je blokować)").arg(TimeoutMs / 1000.0));
+        endTransfer(true);
+        if (OnAsyncError)
+            OnAsyncError(error);
+        return;
+    }
+    const bool replyLate = m_state == FtpTransfer::FinalReply;
+    const ETcpIpError error(
+        replyLate ? QStringLiteral("Timed out after %1 s waiting for the final reply from host %2").arg(TimeoutMs / 1000.0).arg(Hostname)
+                  : QStringLiteral("Timed out after %1 s: under 1 kB moved to or from host %2").arg(TimeoutMs / 1000.0).arg(Hostname),
+        replyLate ? QStringLiteral("serwer nie potwierdził odebrania pliku w ciągu %1 s").arg(TimeoutMs / 1000.0)
+                  : QStringLiteral("przesyłanie ustało: w ciągu %1 s przeszło mniej niż 1 kB").arg(TimeoutMs / 1000.0));
     endTransfer(true); // the server is mid-transfer: its late reply would answer the next command
     if (OnAsyncError)
         OnAsyncError(error);
@@ -404,6 +516,7 @@ void T_FTP::stallTimedOut()
 
 void T_FTP::ChangeDir(const QString &folder)
 {
+    const PumpedWaits pumped(*this);
     beginOperation();
     SendCommand(QStringLiteral("CWD ") + folder);
     ReadReply();
@@ -411,6 +524,7 @@ void T_FTP::ChangeDir(const QString &folder)
 
 void T_FTP::MakeDir(const QString &folder)
 {
+    const PumpedWaits pumped(*this);
     beginOperation();
     SendCommand(QStringLiteral("MKD ") + folder);
     ReadReply();
@@ -491,7 +605,8 @@ void T_FTP::openDataConnection()
         if (Socket == NoSocket) { // never a PORT command naming no port; the session itself is sound
             ReplyCode = 425;
             ReplyText = QStringLiteral("No local port free for the data connection from host %1").arg(Hostname);
-            throw EProtocolError(QStringLiteral("FTP"), 425, ReplyText);
+            throw EProtocolError(QStringLiteral("FTP"), 425, ReplyText,
+                                 QStringLiteral("brak wolnego portu na tym komputerze dla połączenia danych (tryb aktywny)"));
         }
         m_awaitingAccept = true;
         const auto *b = reinterpret_cast<const unsigned char *>(&local);
@@ -530,12 +645,16 @@ void T_FTP::acceptDataConnection()
             && waitReadable(listening, int(std::max<qint64>(0, deadline.remainingTime()))) != Wait::Ready)
             throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for the data connection from host %2")
                                   .arg(TimeoutMs / 1000.0)
-                                  .arg(Hostname));
+                                  .arg(Hostname),
+                              QStringLiteral("serwer nie nawiązał połączenia danych w ciągu %1 s (tryb aktywny; "
+                                             "zapora sieciowa może je blokować)")
+                                  .arg(TimeoutMs / 1000.0));
         quint32 peer = 0;
         const SocketHandle accepted = AcceptConnection(listening, peer);
         if (accepted == NoSocket) {
             if (NotifyWindow->isRegistered(listening))
-                throw ETcpIpError(QStringLiteral("No data connection from host %1").arg(Hostname));
+                throw ETcpIpError(QStringLiteral("No data connection from host %1").arg(Hostname),
+                                  QStringLiteral("serwer nie nawiązał połączenia danych"));
             continue;
         }
         if (takeDataConnection(listening, accepted, peer))
@@ -545,32 +664,33 @@ void T_FTP::acceptDataConnection()
 
 void T_FTP::Upload()
 {
+    const PumpedWaits pumped(*this);
     beginOperation();
     if (URI.isEmpty())
         return;
     runTransfer([this] {
+        setState(FtpTransfer::Opening);
         openDataConnection();
         SendCommand(QStringLiteral("STOR ") + URI);
         ReadReply();
         // Only "150"/"125" opens the transfer; a final reply before any byte
         // was sent cannot mean the file arrived, and no other reply follows it.
         if (ReplyCode / 100 != 1)
-            fail(ReplyCode, QStringLiteral("The server answered STOR %1 with %2 before any data").arg(URI).arg(ReplyCode));
+            fail(ReplyCode, QStringLiteral("The server answered STOR %1 with %2 before any data").arg(URI).arg(ReplyCode),
+                 QStringLiteral("serwer odpowiedział na wysłanie pliku kodem %1, zanim przyszły dane").arg(ReplyCode));
         if (!Async)
             acceptDataConnection();
         secureDataConnection();
         TransferMode = tftp_upload;
-        Busy = true;
         TransferSize = DataStream.size();
         DataStream.position = 0;
         m_sent = 0;
-        m_sendFailed = false;
+        setState(FtpTransfer::Sending);
         startStallTimer();
         while (SendChunk()) {
         }
-        if (Async && !m_sendFailed)
-            return; // notifications drive the rest
-        FinishUpload();
+        if (!Async)
+            FinishUpload(); // asynchronously, notifications drive the rest
     });
 }
 
@@ -584,23 +704,49 @@ bool T_FTP::SendChunk()
     if (read == 0) {
         finishTls(Socket, TimeoutMs);
         CloseSocket(Socket);
-        if (Async)
-            NotifyWindow->post(WM_SOCKET_DATA, 0, FD_CLOSE);
+        awaitFinalReply();
         return false;
     }
     long sent = read;
     SendBytes(Socket, Buffer.constData(), sent);
     if (sent < read)
         DataStream.position -= read - std::max(0L, sent);
-    if (sent < 0 && !wouldBlock(sendError()))
-        m_sendFailed = true; // the server closed the data connection: its reply says why
+    if (sent < 0 && !wouldBlock(sendError())) {
+        awaitFinalReply(); // the server closed the data connection: its reply says why
+        return false;
+    }
     if (sent > 0) {
         m_sent += sent;
-        startStallTimer();
+        progressMade(sent);
         if (OnDataReceived)
             OnDataReceived(this, TransferMode, qint32(sent));
     }
     return sent > 0;
+}
+
+// The data has gone, or the server stopped taking it. Asynchronously, the
+// reply is then read as it arrives, never waited for inside a notification.
+void T_FTP::awaitFinalReply()
+{
+    closeDataSocket(); // so that a server still waiting for data answers now
+    setState(FtpTransfer::FinalReply);
+    if (!Async)
+        return;
+    AsyncSelect(ControlSocket, WM_SOCKET_CONTROL, FD_READ);
+    m_stallTimer->start(TimeoutMs); // one deadline for the reply
+    if (hasBufferedLine(ControlSocket) || hasBufferedTlsData(ControlSocket))
+        NotifyWindow->post(WM_SOCKET_CONTROL, ControlSocket, FD_READ); // no notifier sees what is already read
+}
+
+bool T_FTP::finalReplyArrived()
+{
+    const bool open = pullAvailable(ControlSocket);
+    if (open && !holdsWholeReply(bufferedBytes(ControlSocket))) {
+        NotifyWindow->rearmRead(ControlSocket);
+        return false;
+    }
+    AsyncSelect(ControlSocket, WM_SOCKET_CONTROL, 0);
+    return true;
 }
 
 // Done means every byte went out and the server confirmed it.
@@ -609,39 +755,111 @@ bool T_FTP::offers(const QString &feature) const
     return m_features.contains(feature);
 }
 
-// A server that kept less than it was sent (a quota, a full disk, a broken
-// proxy) may answer 226 all the same: its own count of the bytes is the proof.
-// A server that offers no SIZE, or will not say it for this file, is taken at
-// its word.
-void T_FTP::checkSizeOnServer()
-{
-    if (!offers(QStringLiteral("SIZE")) || !askOptional(QStringLiteral("SIZE ") + URI))
-        return;
-    bool ok = false;
-    const qint64 size = ReplyText.trimmed().toLongLong(&ok);
-    if (ReplyCode == 213 && ok && size != TransferSize) {
-        ReplyCode = 426;
-        ReplyText = QStringLiteral("The server keeps %1 of the %2 bytes of %3").arg(size).arg(TransferSize).arg(URI);
-        throw EProtocolError(QStringLiteral("FTP"), 426, ReplyText);
-    }
-}
-
 void T_FTP::FinishUpload()
 {
     EndOfData = false;
-    closeDataSocket(); // so that a server still waiting for data answers now
+    m_stallTimer->stop();
+    if (m_state == FtpTransfer::Sending)
+        awaitFinalReply();
     ReadReply();
     if (m_sent < TransferSize) {
         ReplyCode = 426;
         ReplyText = QStringLiteral("Upload of %1 cut short: %2 of %3 bytes sent").arg(URI).arg(m_sent).arg(TransferSize);
-        throw EProtocolError(QStringLiteral("FTP"), 426, ReplyText);
+        throw EProtocolError(QStringLiteral("FTP"), 426, ReplyText,
+                             QStringLiteral("serwer przestał przyjmować plik po %1 z %2 bajtów").arg(m_sent).arg(TransferSize));
     }
-    checkSizeOnServer();
-    m_stallTimer->stop();
     WaitForData = false;
     if (OnActionComplete)
         OnActionComplete(this, TransferMode);
-    Busy = false;
+    setState(FtpTransfer::Idle);
+}
+
+void T_FTP::Rename(const QString &from, const QString &to)
+{
+    const PumpedWaits pumped(*this);
+    beginOperation();
+    SendCommand(QStringLiteral("RNFR ") + from);
+    ReadReply();
+    SendCommand(QStringLiteral("RNTO ") + to);
+    ReadReply();
+}
+
+void T_FTP::Delete(const QString &name)
+{
+    const PumpedWaits pumped(*this);
+    beginOperation();
+    SendCommand(QStringLiteral("DELE ") + name);
+    ReadReply();
+}
+
+// A server that kept less than it was sent (a quota, a full disk, a broken
+// proxy) may answer 226 all the same: its own count of the bytes is the proof.
+qint64 T_FTP::RemoteSize(const QString &name)
+{
+    const PumpedWaits pumped(*this);
+    beginOperation();
+    bool ok = false;
+    if (offers(QStringLiteral("SIZE")) && askOptional(QStringLiteral("SIZE ") + name)) {
+        const qint64 size = ReplyText.trimmed().toLongLong(&ok);
+        return ReplyCode == 213 && ok ? size : -1;
+    }
+    if (offers(QStringLiteral("MLST")) && askOptional(QStringLiteral("MLST ") + name)) {
+        for (const QString &line : std::as_const(m_replyLines)) {
+            static const QRegularExpression fact(QStringLiteral("(?:^|;)\\s*size=(\\d+);"), QRegularExpression::CaseInsensitiveOption);
+            const QRegularExpressionMatch m = fact.match(line);
+            if (m.hasMatch())
+                return m.captured(1).toLongLong();
+        }
+        return -1;
+    }
+    qint64 size = -1;
+    return sizeFromListing(name, size) ? size : -1;
+}
+
+// "-rw-r--r--   1 owner group   12345 Dec 09 12:00 name": the fifth field.
+bool T_FTP::sizeFromListing(const QString &name, qint64 &size)
+{
+    try {
+        ListDir(name);
+    } catch (const EProtocolError &e) {
+        if (isSessionFailure(e))
+            throw;
+        return false;
+    }
+    const QString file = name.section(u'/', -1);
+    for (const QString &line : std::as_const(Listing)) {
+        const QStringList f = line.simplified().split(u' ');
+        if (f.size() >= 9 && line.startsWith(u'-') && f.mid(8).join(u' ') == file) {
+            bool ok = false;
+            size = f[4].toLongLong(&ok);
+            return ok;
+        }
+    }
+    return false;
+}
+
+QString T_FTP::CurrentDir()
+{
+    const PumpedWaits pumped(*this);
+    beginOperation();
+    if (!askOptional(QStringLiteral("PWD")) || ReplyCode != 257)
+        return {};
+    // 257 "/www/a ""b""" is current: the name between the quotes, "" for ".
+    const qsizetype open = ReplyText.indexOf(u'"');
+    if (open < 0)
+        return {};
+    QString folder;
+    for (qsizetype i = open + 1; i < ReplyText.size(); ++i) {
+        if (ReplyText[i] != u'"') {
+            folder += ReplyText[i];
+        } else if (i + 1 < ReplyText.size() && ReplyText[i + 1] == u'"') {
+            folder += u'"';
+            ++i;
+        } else {
+            return folder;
+        }
+    }
+    return {};
 }
 
 void T_FTP::waitForFinalReply()
@@ -665,6 +883,7 @@ void T_FTP::waitForFinalReply()
 
 void T_FTP::Download()
 {
+    const PumpedWaits pumped(*this);
     beginOperation();
     if (URI.isEmpty())
         return;
@@ -681,6 +900,7 @@ void T_FTP::Download()
         TransferSize = 0;
     }
     runTransfer([this] {
+        setState(FtpTransfer::Opening);
         openDataConnection();
         SendCommand(QStringLiteral("RETR ") + URI);
         ReadReply();
@@ -688,7 +908,7 @@ void T_FTP::Download()
             acceptDataConnection();
         secureDataConnection();
         TransferMode = tftp_download;
-        Busy = true;
+        setState(FtpTransfer::Receiving);
         DataStream.clear();
         waitForFinalReply();
         FinishDownload();
@@ -726,15 +946,17 @@ void T_FTP::FinishDownload()
     DataStream.position = 0;
     if (OnActionComplete)
         OnActionComplete(this, TransferMode);
-    Busy = false;
+    setState(FtpTransfer::Idle);
 }
 
 void T_FTP::ListDir(const QString &path)
 {
+    const PumpedWaits pumped(*this);
     beginOperation();
     if (path.isEmpty())
         return;
     runTransfer([&] {
+        setState(FtpTransfer::Opening);
         openDataConnection();
         SendCommand(QStringLiteral("TYPE A"));
         ReadReply();
@@ -744,7 +966,7 @@ void T_FTP::ListDir(const QString &path)
             acceptDataConnection();
         secureDataConnection();
         TransferMode = tftp_getdir;
-        Busy = true;
+        setState(FtpTransfer::Receiving);
         ListingStream.clear();
         waitForFinalReply();
         FinishListing();
@@ -770,7 +992,7 @@ void T_FTP::FinishListing()
     ListingStream.clear();
     if (OnActionComplete)
         OnActionComplete(this, TransferMode);
-    Busy = false;
+    setState(FtpTransfer::Idle);
 }
 
 void T_FTP::Abort()
@@ -815,55 +1037,83 @@ void T_FTP::Run()
     CloseSession();
 }
 
+// Nothing here waits for the server: the final reply is read once it has
+// arrived whole, and a notification that comes while another is handled (a
+// wait inside lets the window work) or while a transfer is being opened is
+// handled after it.
 void T_FTP::HandleSocketMessage(SocketMessage &message)
 {
-    if (message.Msg != WM_SOCKET_DATA) {
+    const bool forData = message.Msg == WM_SOCKET_DATA;
+    const bool forReply = message.Msg == WM_SOCKET_CONTROL && m_state == FtpTransfer::FinalReply
+                          && TransferMode == tftp_upload;
+    if (!forData && !forReply) {
         T_TcpIp::HandleSocketMessage(message);
         return;
     }
+    if (m_handling || m_state == FtpTransfer::Opening) {
+        m_deferred << message;
+        return;
+    }
+    const PumpedWaits pumped(*this);
     try {
-        switch (message.LParam & 0xFFFF) {
-        case FD_READ:
-            if (TransferMode == tftp_download || TransferMode == tftp_getdir)
-                ReceiveChunk();
-            break;
-        case FD_WRITE:
-            if (TransferMode == tftp_upload)
-                while (SendChunk()) {
-                }
-            break;
-        case FD_ACCEPT: {
-            if (!m_awaitingAccept)
-                break;
-            quint32 peer = 0;
-            SocketHandle listening = Socket;
-            const SocketHandle accepted = AcceptConnection(listening, peer);
-            if (accepted != NoSocket && takeDataConnection(listening, accepted, peer)) {
-                secureDataConnection();
-                AsyncSelect(Socket, WM_SOCKET_DATA, DataMask);
-                startStallTimer();
+        {
+            const QScopedValueRollback handling(m_handling, true);
+            if (forReply) {
+                if (finalReplyArrived())
+                    FinishUpload();
             } else {
-                NotifyWindow->rearmRead(listening);
+                handleDataEvent(int(message.LParam & 0xFFFF));
             }
-            break;
         }
-        case FD_CLOSE:
-            if (TransferMode == tftp_upload && Busy)
-                FinishUpload();
-            else if (Busy && hasTls(Socket))
-                shutdownSending(Socket); // TLS's close answered: vsftpd sends its final reply only then
-            break;
-        default:
-            break;
-        }
-        if (TransferMode == tftp_upload && Busy && m_sendFailed)
-            FinishUpload();
+        replayDeferred();
     } catch (const ETcpIpError &e) {
         endTransfer(isSessionFailure(e));
         if (!OnAsyncError)
             throw;
         OnAsyncError(e);
     }
+}
+
+void T_FTP::handleDataEvent(int event)
+{
+    switch (event) {
+    case FD_READ:
+        if (m_state == FtpTransfer::Receiving)
+            ReceiveChunk();
+        break;
+    case FD_WRITE:
+        if (m_state == FtpTransfer::Sending && TransferMode == tftp_upload)
+            while (SendChunk()) {
+            }
+        break;
+    case FD_ACCEPT:
+        acceptInBackground();
+        break;
+    case FD_CLOSE:
+        if (m_state == FtpTransfer::Sending && TransferMode == tftp_upload)
+            awaitFinalReply(); // the server closed the data connection early: its reply says why
+        else if (Busy && hasTls(Socket))
+            shutdownSending(Socket); // TLS's close answered: vsftpd sends its final reply only then
+        break;
+    default:
+        break;
+    }
+}
+
+void T_FTP::acceptInBackground()
+{
+    if (!m_awaitingAccept)
+        return;
+    quint32 peer = 0;
+    SocketHandle listening = Socket;
+    const SocketHandle accepted = AcceptConnection(listening, peer);
+    if (accepted == NoSocket || !takeDataConnection(listening, accepted, peer)) {
+        NotifyWindow->rearmRead(listening);
+        return;
+    }
+    secureDataConnection();
+    AsyncSelect(Socket, WM_SOCKET_DATA, DataMask);
+    startStallTimer();
 }
 
 } // namespace zk

@@ -31,6 +31,12 @@ public:
     bool changed = false; // another certificate than the one trusted before
 };
 
+// Where a transfer stands; `Busy` is true in the three middle states.
+// Opening: the data connection and the transfer command, before the server's
+// 1xx; FinalReply: the data has gone (or the server stopped taking it) and
+// the server's word on it is awaited. Lost: the session cannot be used.
+enum class FtpTransfer { Idle, Opening, Sending, Receiving, FinalReply, Lost };
+
 // The client side of FTP over the TCP layer: log in, change and make
 // folders, upload DataStream as a file, download into it, list a folder;
 // passive (PASV) or active (PORT) data connections, synchronous or driven
@@ -76,6 +82,13 @@ public:
     void Download();
     void ListDir(const QString &path);
     void Abort();
+    // RNFR and RNTO; DELE; the size the server reports for a file (SIZE where
+    // FEAT offers it, else MLST, else the LIST line), -1 when it will not say;
+    // the current folder as PWD names it ("" when it will not say).
+    void Rename(const QString &from, const QString &to);
+    void Delete(const QString &name);
+    qint64 RemoteSize(const QString &name);
+    QString CurrentDir();
     void Run() override;
     void HandleSocketMessage(SocketMessage &message) override;
 
@@ -87,7 +100,16 @@ public:
 
     // True after the control connection was lost (dropped, timed out, 421):
     // nothing more is sent until OpenSession logs in again.
-    bool sessionLost() const { return m_sessionLost; }
+    bool sessionLost() const { return m_state == FtpTransfer::Lost; }
+    FtpTransfer transferState() const { return m_state; }
+    // The user gave up. In asynchronous operation every wait lets the window
+    // work (its events are processed every 20 ms), and a wait under way
+    // ends at once after this; the next login clears it.
+    void Interrupt() { m_interrupted = true; }
+    bool isInterrupted() const { return m_interrupted; }
+    // Inside such a wait the window's events are being processed: closing
+    // the connection from there must wait until the operation under way unwinds.
+    bool isWaiting() const { return m_pumping > 0; }
     // A failure after which the control connection cannot be trusted.
     static bool isSessionFailure(const ETcpIpError &error);
 
@@ -96,6 +118,16 @@ public:
     static bool parsePassiveReply(const QString &text, quint32 &address, quint16 &port);
 
 private:
+    class PumpedWaits;
+    bool pump();
+    void setState(FtpTransfer next);
+    void replayDeferred();
+    void awaitFinalReply();
+    bool finalReplyArrived();
+    void handleDataEvent(int event);
+    void acceptInBackground();
+    void progressMade(qint64 bytes);
+    bool sizeFromListing(const QString &name, qint64 &size);
     void beginOperation();
     template <typename Steps> void runTransfer(Steps &&steps);
     void endTransfer(bool sessionFailed);
@@ -104,7 +136,6 @@ private:
     bool askOptional(const QString &command);
     void negotiateUtf8();
     bool offers(const QString &feature) const;
-    void checkSizeOnServer();
     void secureControlConnection();
     void secureConnection(net::SocketHandle socket, bool control);
     void secureDataConnection();
@@ -118,17 +149,21 @@ private:
     void readReplyLines();
     void readUnaskedReplies();
     void sendLine(const QByteArray &line, const QString &traced);
-    [[noreturn]] void fail(qint32 code, const QString &text);
+    [[noreturn]] void fail(qint32 code, const QString &text, const QString &reason = {});
     void closeQuietly(net::SocketHandle &socket);
 
     quint32 m_serverAddress = net::NoAddress;
     bool m_readingReply = false;
-    bool m_sessionLost = false;
-    bool m_sendFailed = false;
+    FtpTransfer m_state = FtpTransfer::Idle;
+    bool m_interrupted = false;
+    int m_pumping = 0;
+    bool m_handling = false;          // inside HandleSocketMessage
+    QList<SocketMessage> m_deferred;  // notifications that came while one was handled or a transfer opened
+    qint64 m_stallBytes = 0;          // moved since the stall timer last started
     qint64 m_sent = 0;               // bytes of the upload the data connection took
     QStringList m_replyLines;         // every line of the last reply
     QDeadlineTimer m_closingBy = QDeadlineTimer::Forever; // while closing: a short limit for ABOR and QUIT
-    QTimer *m_stallTimer = nullptr;   // asynchronous transfers: no byte moved for TimeoutMs
+    QTimer *m_stallTimer = nullptr;   // asynchronous transfers: under 1 kB moved in TimeoutMs, or no final reply
     bool m_awaitingAccept = false; // Socket listens for the server's data connection
     net::TlsDetails m_tls;
     QStringList m_features; // what FEAT listed, upper case, first word only

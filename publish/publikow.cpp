@@ -60,7 +60,7 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     ftp.Username = QStringLiteral("ftp");
     ftp.Password = QStringLiteral("ftp@quorvel");
     ftp.OnActionComplete = [this](QObject *, t_ftp_mode) { ftpActionComplete(); };
-    ftp.OnAsyncError = [this](const ETcpIpError &) { m_run.asyncFailed(); };
+    ftp.OnAsyncError = [this](const ETcpIpError &e) { m_run.asyncFailed(e); };
 
     auto *panel = new QFrame(this);
     panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -262,7 +262,7 @@ void TPubDlg::run()
         return;
     keepPasswordAsChosen(); // a password from the settings file moves to the keyring now
     BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
-            QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"), this);
+            publishedText(m_run.folderOnServer()), this);
     Progress->setValue(0);
     ProgressFile.clear();
 }

@@ -1,5 +1,7 @@
 #include "tcpip.h"
 
+#include "CheckedFile.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QIODevice>
@@ -88,11 +90,12 @@ public:
         static const int type = QEvent::registerEventType();
         return QEvent::Type(type);
     }
-    SocketEvent(int message, SocketHandle socket, int event)
-        : QEvent(kind()), message(message), socket(socket), event(event) {}
+    SocketEvent(int message, SocketHandle socket, int event, quint64 serial)
+        : QEvent(kind()), message(message), socket(socket), event(event), serial(serial) {}
     int message;
     SocketHandle socket;
     int event;
+    quint64 serial; // of the registration it was posted for
 };
 
 } // namespace
@@ -126,6 +129,7 @@ void SocketNotifyWindow::select(SocketHandle socket, int message, int eventMask)
     if (eventMask == 0)
         return;
     Registration r;
+    r.serial = ++m_serial;
     r.message = message;
     r.mask = eventMask;
     if (eventMask & (FD_READ | FD_ACCEPT | FD_CLOSE)) {
@@ -200,14 +204,21 @@ void SocketNotifyWindow::rearmWrite(SocketHandle socket)
 
 void SocketNotifyWindow::post(int message, SocketHandle socket, int event)
 {
-    QCoreApplication::postEvent(this, new SocketEvent(message, socket, event));
+    const auto it = m_registrations.constFind(socket);
+    if (it != m_registrations.constEnd())
+        QCoreApplication::postEvent(this, new SocketEvent(message, socket, event, it->serial));
 }
 
+// A socket closed (and its number perhaps given to a new one) after the
+// event was posted: the event is stale.
 void SocketNotifyWindow::customEvent(QEvent *event)
 {
     if (event->type() != SocketEvent::kind())
         return;
     const auto *e = static_cast<SocketEvent *>(event);
+    const auto it = m_registrations.constFind(e->socket);
+    if (it == m_registrations.constEnd() || it->serial != e->serial)
+        return;
     SocketMessage m{e->message, e->socket, quint32(e->event), 0};
     m_owner->HandleSocketMessage(m);
 }
@@ -279,7 +290,9 @@ void T_TcpIp::ConnectSocket(SocketHandle &socket, quint16 port, quint32 address)
     trace(QStringLiteral("Failed to open output socket %1 to host %2").arg(port).arg(AddressText(address)));
     if (timedOut)
         throw ETcpIpError(QStringLiteral("Timed out after %1 s connecting to host %2 port %3")
-                              .arg(TimeoutMs / 1000.0).arg(Hostname.isEmpty() ? AddressText(address) : Hostname).arg(port));
+                              .arg(TimeoutMs / 1000.0).arg(Hostname.isEmpty() ? AddressText(address) : Hostname).arg(port),
+                          QStringLiteral("serwer nie odpowiedział w ciągu %1 s na próbę połączenia (port %2)")
+                              .arg(TimeoutMs / 1000.0).arg(port));
     m_lastError = error;
 }
 
@@ -361,9 +374,19 @@ int T_TcpIp::receiveWaitMs() const
 
 void T_TcpIp::timedOutWaiting() const
 {
+    const QString reason = waitingFor == QLatin1String("the final reply") ? QStringLiteral("serwer nie potwierdził odebrania pliku w ciągu %1 s")
+                           : waitingFor == QLatin1String("a reply")     ? QStringLiteral("serwer nie odpowiedział w ciągu %1 s")
+                                                                        : QStringLiteral("serwer nie przysłał danych w ciągu %1 s");
     throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for %2 from host %3")
                           .arg(TimeoutMs / 1000.0)
-                          .arg(waitingFor, Hostname.isEmpty() ? AddressText(HostAddress) : Hostname));
+                          .arg(waitingFor, Hostname.isEmpty() ? AddressText(HostAddress) : Hostname),
+                      reason.arg(TimeoutMs / 1000.0));
+}
+
+void T_TcpIp::throwIfCancelled(Wait w) const
+{
+    if (w == Wait::Failed && lastError() == CancelledError)
+        throw ETcpIpError(QStringLiteral("Cancelled by the user"), QStringLiteral("przerwane przez użytkownika"));
 }
 
 bool T_TcpIp::waitUntilReadable(SocketHandle socket)
@@ -371,6 +394,7 @@ bool T_TcpIp::waitUntilReadable(SocketHandle socket)
     const Wait w = waitReadable(socket, receiveWaitMs());
     if (w == Wait::TimedOut)
         timedOutWaiting();
+    throwIfCancelled(w);
     return w == Wait::Ready;
 }
 
@@ -435,6 +459,22 @@ bool T_TcpIp::hasBufferedLine(SocketHandle socket) const
     return socket == m_lineSocket && m_lineBuffer.contains('\n');
 }
 
+bool T_TcpIp::pullAvailable(SocketHandle socket)
+{
+    if (socket != m_lineSocket) {
+        m_lineSocket = socket;
+        m_lineBuffer.clear();
+    }
+    char chunk[4096];
+    while (m_lineBuffer.size() <= 4 * MaxLine) { // more is refused by ReadLine anyway
+        const long n = receiveSomeNow(socket, chunk, sizeof chunk);
+        if (n <= 0)
+            return n < 0 && wouldBlock(lastError());
+        m_lineBuffer.append(chunk, n);
+    }
+    return true;
+}
+
 QString T_TcpIp::ReadLine(SocketHandle socket)
 {
     if (socket != m_lineSocket) {
@@ -488,20 +528,23 @@ void T_TcpIp::SendBytes(SocketHandle socket, const char *data, long &length)
         // The whole piece goes out before the call returns, as a blocking
         // send would: a slow reader then gets few large writes, not many
         // small ones with the file read again between them.
-        QDeadlineTimer deadline(TimeoutMs);
+        ProgressWindow deadline(TimeoutMs); // a kilobyte moved starts the wait again
         size_t sent = 0;
         while (sent < size) {
             const long n = sendSomeNow(socket, data + sent, size - sent);
             if (n > 0) {
                 sent += size_t(n);
-                deadline = QDeadlineTimer(TimeoutMs); // progress: the wait starts again
+                deadline.moved(n);
                 continue;
             }
             if (n == 0 || !wouldBlock(lastError()))
                 break;
-            if (waitWritable(socket, int(std::max<qint64>(0, deadline.remainingTime()))) != Wait::Ready)
+            const Wait w = waitWritable(socket, int(std::max<qint64>(0, deadline.remainingTime())));
+            throwIfCancelled(w);
+            if (w != Wait::Ready)
                 throw ETcpIpError(
-                    QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname));
+                    QStringLiteral("Timed out after %1 s sending to host %2").arg(TimeoutMs / 1000.0).arg(Hostname),
+                    QStringLiteral("przesyłanie ustało: w ciągu %1 s serwer przyjął mniej niż 1 kB").arg(TimeoutMs / 1000.0));
         }
         m_sendError = sent < size ? lastError() : 0;
         length = sent > 0 ? long(sent) : (size == 0 ? 0 : -1);
@@ -546,11 +589,15 @@ void T_TcpIp::OpenSession()
     }
     HostAddress = ResolveHost(host);
     if (HostAddress == NoAddress)
-        throw ETcpIpError(QStringLiteral("Couldn't resolve hostname ") + Hostname);
+        throw ETcpIpError(QStringLiteral("Couldn't resolve hostname ") + Hostname,
+                          QStringLiteral("nie można znaleźć adresu serwera o tej nazwie"));
     m_lastError = 0;
     OpenConnection(Socket, ConnectPort, HostAddress);
-    if (Socket == NoSocket)
-        throw ESocketError(quint16(m_lastError ? m_lastError : lastError()));
+    if (Socket == NoSocket) {
+        ESocketError failed(quint16(m_lastError ? m_lastError : lastError()));
+        failed.reason = systemErrorText(failed.ErrorCode);
+        throw failed;
+    }
     EndOfData = false;
     Connected = true;
 }

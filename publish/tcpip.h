@@ -22,6 +22,9 @@ namespace zk {
 class ETcpIpError : public AppError {
 public:
     using AppError::AppError;
+    ETcpIpError(const QString &message, const QString &reason) : AppError(message), reason(reason) {}
+    // Why, in Polish, for the user; "" where the server's own reply says it.
+    QString reason;
 };
 
 class ESocketError : public ETcpIpError {
@@ -33,8 +36,8 @@ public:
 
 class EProtocolError : public ETcpIpError {
 public:
-    EProtocolError(const QString &protocol, quint16 errorCode, const QString &message)
-        : ETcpIpError(message), ErrorCode(errorCode), Protocol(protocol) {}
+    EProtocolError(const QString &protocol, quint16 errorCode, const QString &message, const QString &reason = {})
+        : ETcpIpError(message, reason), ErrorCode(errorCode), Protocol(protocol) {}
     quint16 ErrorCode;
     QString Protocol;
 };
@@ -117,6 +120,7 @@ private:
         QSocketNotifier *read = nullptr;
         QSocketNotifier *write = nullptr;
         bool connectPending = true;
+        quint64 serial = 0;
     };
     void readReady(net::SocketHandle socket);
     void writeReady(net::SocketHandle socket);
@@ -124,6 +128,7 @@ private:
 
     T_TcpIp *m_owner;
     QHash<net::SocketHandle, Registration> m_registrations;
+    quint64 m_serial = 0;
 };
 
 // One TCP connection at a time, synchronous (blocking, with timeouts) or
@@ -177,6 +182,10 @@ public:
 
     // Complete lines already received on the control connection.
     bool hasBufferedLine(net::SocketHandle socket) const;
+    // Reads what has arrived on `socket` into the line buffer without
+    // waiting; false at its end (or on an error).
+    bool pullAvailable(net::SocketHandle socket);
+    QByteArray bufferedBytes(net::SocketHandle socket) const { return socket == m_lineSocket ? m_lineBuffer : QByteArray(); }
     // While set, every wait for incoming bytes ends by this deadline as well
     // as by TimeoutMs, so a whole reply (not each of its lines) has one limit.
     void setReceiveDeadline(QDeadlineTimer deadline) { m_receiveDeadline = deadline; }
@@ -195,6 +204,7 @@ private:
     bool waitUntilReadable(net::SocketHandle socket);
     int receiveWaitMs() const;
     [[noreturn]] void timedOutWaiting() const;
+    void throwIfCancelled(net::Wait w) const;
     QDeadlineTimer m_receiveDeadline = QDeadlineTimer::Forever;
     QByteArray m_lineBuffer; // bytes read past the last line of m_lineSocket
     net::SocketHandle m_lineSocket = net::NoSocket;

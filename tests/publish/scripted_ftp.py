@@ -13,6 +13,7 @@ connection and plays the script: a list of steps
   ["sleep", seconds]
   ["close"]               close the control connection
   ["drain"]               read command lines into the transcript until the client closes
+  ["answer", seconds]     answer the bookkeeping below for that long
   ["data_hold"]           accept the data connection and never read from it
   ["data_recv_part", n]   accept the data connection, read n bytes, close it
   ["flood"]               send bytes without a line end until the client goes away
@@ -22,10 +23,13 @@ connection and plays the script: a list of steps
 After a PORT command the data steps connect to the address it names
 instead of accepting on the "pasv" listener.
 The transcript holds one line per command received, and "DATA <n>" for data.
-FEAT is answered "502" at once, as a server that predates it would, and is
-not written to the transcript; a step ["feat", text] answers it instead.
+The bookkeeping of a publication is answered at once and not written to the
+transcript: FEAT (listing SIZE; a step ["feat", text] answers it instead),
+SIZE (the bytes the last upload under that name brought, else 550), PWD,
+RNFR, RNTO and DELE.
 """
 import json
+import select
 import socket
 import sys
 import time
@@ -36,6 +40,32 @@ def open_data(listener, port_address):
         return socket.create_connection(port_address, timeout=30)
     listener.settimeout(30)
     return listener.accept()[0]
+
+
+def bookkeeping(line, conn, script, sizes, renaming):
+    """Answers the commands a script need not spell out; False for any other."""
+    verb, _, name = line.partition(" ")
+    verb = verb.upper()
+    if verb == "FEAT" and not any(s[0] == "feat" for s in script):
+        reply = "211-Features:\r\n SIZE\r\n211 End\r\n"
+    elif verb == "SIZE":
+        reply = "213 %d\r\n" % sizes[name] if name in sizes else "550 No such file.\r\n"
+    elif verb == "PWD":
+        reply = '257 "/"\r\n'
+    elif verb == "RNFR":
+        renaming[0] = name
+        reply = "350 Ready.\r\n"
+    elif verb == "RNTO":
+        if renaming[0] in sizes:
+            sizes[name] = sizes.pop(renaming[0])
+        reply = "250 Renamed.\r\n"
+    elif verb == "DELE":
+        sizes.pop(name, None)
+        reply = "250 Deleted.\r\n"
+    else:
+        return False
+    conn.sendall(reply.encode("latin-1"))
+    return True
 
 
 def main():
@@ -56,15 +86,19 @@ def main():
     data_listener = None
     port_address = None
     held_connections = []
+    sizes = {}
+    stored = [""]
+    renaming = [""]
     for step in script:
         kind = step[0]
         if kind == "send":
             conn.sendall(step[1].encode("latin-1"))
         elif kind == "expect":
             line = reader.readline().decode("latin-1").rstrip("\r\n")
-            while line == "FEAT" and not any(s[0] == "feat" for s in script):
-                conn.sendall(b"502 Unknown command.\r\n")
+            while bookkeeping(line, conn, script, sizes, renaming):
                 line = reader.readline().decode("latin-1").rstrip("\r\n")
+            if line.startswith("STOR "):
+                stored[0] = line[5:]
             transcript.write(line + "\n")
             transcript.flush()
             if line.startswith("PORT "):
@@ -88,6 +122,7 @@ def main():
                         break
                     total += len(chunk)
                 transcript.write("DATA %d\n" % total)
+                sizes[stored[0]] = total
             else:
                 data.sendall(step[1].encode("latin-1"))
             data.close()
@@ -104,6 +139,7 @@ def main():
                 total += len(chunk)
             data.close()
             transcript.write("DATA %d\n" % total)
+            sizes[stored[0]] = total
             transcript.flush()
         elif kind == "stranger":
             held_connections.append(socket.create_connection(port_address, timeout=30,
@@ -126,6 +162,13 @@ def main():
             conn, _ = server.accept()
             conn.settimeout(30)
             reader = conn.makefile("rb")
+        elif kind == "answer":
+            # the bookkeeping that follows an upload, for `seconds`
+            until = time.monotonic() + step[1]
+            while select.select([conn], [], [], max(0, until - time.monotonic()))[0]:
+                line = reader.readline().decode("latin-1").rstrip("\r\n")
+                if not line or not bookkeeping(line, conn, script, sizes, renaming):
+                    break
         elif kind == "sleep":
             time.sleep(step[1])
         elif kind == "close":

@@ -160,8 +160,9 @@ TEST(FtpScripted, AContinuationLineWithoutCodeEndsTheReplyEarly)
     EXPECT_EQ(ftp.ReplyCode, 200);
     EXPECT_EQ(replies, (QStringList{QStringLiteral("220-Witaj"), QStringLiteral("tekst bez kodu"), QStringLiteral("220 koniec"),
                                     QStringLiteral("USER jan"), QStringLiteral("331 haslo"), QStringLiteral("PASS ******"),
-                                    QStringLiteral("230 ok"), QStringLiteral("FEAT"), QStringLiteral("502 Unknown command."),
-                                    QStringLiteral("TYPE I"), QStringLiteral("200 ok")}));
+                                    QStringLiteral("230 ok"), QStringLiteral("FEAT"), QStringLiteral("211-Features:"),
+                                    QStringLiteral(" SIZE"), QStringLiteral("211 End"), QStringLiteral("TYPE I"),
+                                    QStringLiteral("200 ok")}));
     ftp.CloseSession();
 }
 

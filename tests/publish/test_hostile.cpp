@@ -90,7 +90,8 @@ const Mode AllModes[] = {{false, false}, {true, false}, {false, true}, {true, tr
 class HostileServerTest : public Isolated {
 protected:
     struct Outcome {
-        QStringList messages;
+        QStringList messages; // the first line of each: what the box says happened
+        QStringList texts;    // whole, with the reason below
         qint64 ms = 0;
         bool busy = true;
         bool running = true;
@@ -115,6 +116,8 @@ protected:
         dialog->CHK_Async->setChecked(mode.async);
         dialog->ftp.Passive = !mode.active;
         dialog->ftp.TimeoutMs = Deadline;
+        if (qEnvironmentVariableIsSet("ZK_FTP_TRACE"))
+            dialog->ftp.OnTrace = [](const QString &s, TTraceLevel) { std::fprintf(stderr, "%s\n", qPrintable(s)); };
         return dialog;
     }
     Outcome press(TPubDlg &dialog)
@@ -125,8 +128,10 @@ protected:
         dialog.Przycisk_OKClick();
         Outcome o;
         o.ms = t.elapsed();
-        for (const auto &m : prompts.messages().mid(before))
-            o.messages << m.text;
+        for (const auto &m : prompts.messages().mid(before)) {
+            o.messages << m.text.section(u'\n', 0, 0);
+            o.texts << m.text;
+        }
         o.busy = dialog.ftp.Busy;
         o.running = dialog.isRunning();
         return o;
@@ -135,15 +140,19 @@ protected:
     static void report(const std::string &what, const Outcome &o)
     {
         std::printf("    %s: ended after %lld ms: %s\n", what.c_str(), static_cast<long long>(o.ms),
-                    qPrintable(o.messages.join(QStringLiteral(" | "))));
+                    qPrintable(o.texts.join(QStringLiteral(" | ")).replace(u'\n', u' ')));
     }
     // A run that had to fail: one box with `message`, within `limitMs`, the
     // client idle, the progress bar never moved.
-    void expectFailure(TPubDlg &dialog, const QString &message, qint64 limitMs, const std::string &what)
+    void expectFailure(TPubDlg &dialog, const QString &message, qint64 limitMs, const std::string &what,
+                       const QString &reason = {})
     {
         const Outcome o = press(dialog);
         report(what, o);
         EXPECT_EQ(o.messages, QStringList{message}) << what;
+        if (!reason.isEmpty() && !o.texts.isEmpty()) {
+            EXPECT_TRUE(o.texts[0].contains(QStringLiteral("\nPrzyczyna: ") + reason)) << what << ": " << o.texts[0].toStdString();
+        }
         EXPECT_LT(o.ms, limitMs) << what;
         EXPECT_FALSE(o.busy) << what;
         EXPECT_FALSE(o.running) << what;
@@ -188,7 +197,9 @@ TEST_F(HostileServerTest, AServerThatEndsTheDataConnectionEarly)
                                                                    quitCommand(), bye()}));
             const QString file = pageOfSize(40 << 20); // more than the connection's buffers hold
             auto dialog = dialogFor(server, file, mode);
-            expectFailure(*dialog, fileFailed(file), 2 * Deadline, mode.name() + " " + std::string(finalReply, 3));
+            expectFailure(*dialog, fileFailed(file), 2 * Deadline, mode.name() + " " + std::string(finalReply, 3),
+                          finalReply[0] == '4' ? QStringLiteral("serwer przerwał połączenie danych (odpowiedź serwera: 426 ")
+                                               : QStringLiteral("serwer przestał przyjmować plik po "));
         }
     }
 }
@@ -199,13 +210,15 @@ TEST_F(HostileServerTest, AServerThatNeverReadsOrNeverConnects)
         ScriptedServer server(script(untilStor(mode.active), {act("data_hold"), sleepFor(8)}));
         const QString file = pageOfSize(40 << 20);
         auto dialog = dialogFor(server, file, mode);
-        expectFailure(*dialog, fileFailed(file), 2 * Deadline + 500, mode.name() + " never reads");
+        expectFailure(*dialog, fileFailed(file), 2 * Deadline + 500, mode.name() + " never reads",
+                      QStringLiteral("przesyłanie ustało: w ciągu 1 s "));
     }
     for (const Mode mode : {Mode{false, true}, Mode{true, true}}) {
         ScriptedServer server(script(untilStor(true), {sleepFor(8)}));
         const QString file = pageOfSize(70000);
         auto dialog = dialogFor(server, file, mode);
-        expectFailure(*dialog, fileFailed(file), 2 * Deadline + 500, mode.name() + " never connects after 150");
+        expectFailure(*dialog, fileFailed(file), 2 * Deadline + 500, mode.name() + " never connects after 150",
+                      QStringLiteral("serwer nie nawiązał połączenia danych"));
     }
 }
 
@@ -222,13 +235,13 @@ TEST_F(HostileServerTest, RepliesThatDripOrNeverEnd)
         ScriptedServer server(script(s, {sleepFor(3)}));
         auto dialog = dialogFor(server, pageOfSize(100), mode);
         expectFailure(*dialog, QStringLiteral("Połączenie z serwerem \"127.0.0.1:%1\" zostało przerwane!").arg(server.port()),
-                      Deadline + 700, "a reply dripping line by line");
+                      Deadline + 700, "a reply dripping line by line", QStringLiteral("serwer nie odpowiedział w ciągu 1 s"));
     }
     {
         ScriptedServer server(steps({act("flood")}));
         auto dialog = dialogFor(server, pageOfSize(100), mode);
         expectFailure(*dialog, QStringLiteral("Błąd przy próbie połączenia z \"127.0.0.1:%1\"!").arg(server.port()),
-                      Deadline, "an endless greeting line");
+                      Deadline, "an endless greeting line", QStringLiteral("serwer przysłał wiersz odpowiedzi dłuższy niż 8 kB"));
     }
 }
 
@@ -261,7 +274,7 @@ TEST_F(HostileServerTest, ASessionTheServerClosedWhileIdleIsReplacedSilently)
         const QList<QJsonArray> upload = {expect(), send("250 ok\r\n"), expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"),
                                           expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n")};
         QList<QJsonArray> s = login() + upload;
-        s << send("421 Idle timeout.\r\n") << act("reaccept");
+        s << act("answer", 0.3) << send("421 Idle timeout.\r\n") << act("reaccept");
         s += login() + upload;
         ScriptedServer server(script(s, {quitCommand(), bye()}));
         auto dialog = dialogFor(server, pageOfSize(100), mode);
@@ -280,7 +293,8 @@ TEST_F(HostileServerTest, AFinalReplyToStorBeforeAnyDataFailsAtOnce)
         ScriptedServer server(script(untilStor(mode.active, "226 Transfer complete.\r\n"), {quitCommand(), bye()}));
         const QString file = pageOfSize(70000);
         auto dialog = dialogFor(server, file, mode);
-        expectFailure(*dialog, fileFailed(file), Deadline / 2, mode.name() + " 226 without 150");
+        expectFailure(*dialog, fileFailed(file), Deadline / 2, mode.name() + " 226 without 150",
+                      QStringLiteral("serwer odpowiedział na wysłanie pliku kodem 226, zanim przyszły dane"));
     }
 }
 
@@ -304,7 +318,8 @@ TEST_F(HostileServerTest, AFloodOfUnaskedRepliesEndsTheRun)
         ScriptedServer server(script(login(), {expect(), send("250 ok\r\n"), act("flood_replies")}));
         const QString file = pageOfSize(100);
         auto dialog = dialogFor(server, file, mode);
-        expectFailure(*dialog, fileFailed(file), Deadline, mode.name() + " unasked replies without end");
+        expectFailure(*dialog, fileFailed(file), Deadline, mode.name() + " unasked replies without end",
+                      QStringLiteral("serwer bez końca przysyła odpowiedzi, o które nie pytano"));
     }
 }
 
@@ -324,7 +339,8 @@ TEST_F(HostileServerTest, A421EndsTheRunWithoutANewLogin)
             ScriptedServer server(script(untilStor(false, "421 Going down.\r\n"), {act("drain")}));
             const QString file = pageOfSize(100);
             auto dialog = dialogFor(server, file, mode);
-            expectFailure(*dialog, fileFailed(file), Deadline, mode.name() + " 421 to STOR");
+            expectFailure(*dialog, fileFailed(file), Deadline, mode.name() + " 421 to STOR",
+                          QStringLiteral("serwer zakończył połączenie (odpowiedź serwera: 421 Going down.)"));
             EXPECT_EQ(server.transcript().count(QStringLiteral("USER jan")), 1);
         }
     }
@@ -357,7 +373,7 @@ TEST_F(HostileServerTest, ActiveModeWithNoPortFree)
     ASSERT_TRUE(network.narrowPorts(50000, 50000)); // the control connection takes the only one
     const QString file = pageOfSize(100);
     auto dialog = dialogFor(server, file, Mode{false, true});
-    expectFailure(*dialog, fileFailed(file), Deadline, "no port free");
+    expectFailure(*dialog, fileFailed(file), Deadline, "no port free", QStringLiteral("brak wolnego portu na tym komputerze"));
     const QStringList transcript = server.transcript();
     EXPECT_FALSE(transcript.join(u'\n').contains(QStringLiteral("PORT"))) << transcript.join(u'|').toStdString();
     EXPECT_TRUE(transcript.contains(QStringLiteral("QUIT"))) << "the session still ends in order";

@@ -55,12 +55,13 @@ TEST(PublishLogic, EstimateTokenFolderAndMessages)
     }
     EXPECT_EQ(normalizedTargetFolder(QString()), QStringLiteral("."));
     EXPECT_EQ(normalizedTargetFolder(QStringLiteral("strona\\pliki")), QStringLiteral("strona/pliki"));
-    EXPECT_EQ(loginFailureText(530, QStringLiteral("s"), QStringLiteral("jan"), {}),
+    EXPECT_EQ(loginFailureText(530, QStringLiteral("s"), QStringLiteral("jan")),
               QStringLiteral("Użytkownik \"jan\" nie ma prawa dostępu!"));
-    EXPECT_EQ(loginFailureText(221, QStringLiteral("ftp.x.pl"), {}, {}),
+    EXPECT_EQ(loginFailureText(221, QStringLiteral("ftp.x.pl"), {}),
               QStringLiteral("Serwer \"ftp.x.pl\" nie może zostać znaleziony!"));
-    EXPECT_EQ(loginFailureText(550, {}, {}, QStringLiteral("www")), QStringLiteral("Folder \"www\" nie istnieje na serwerze!"));
-    EXPECT_EQ(loginFailureText(0, QStringLiteral("s"), {}, {}), QStringLiteral("Błąd przy próbie połączenia z \"s\"!"));
+    // A 550 while logging in ("550 SSL/TLS required") is no missing folder: no folder was asked for yet.
+    EXPECT_EQ(loginFailureText(550, QStringLiteral("s"), {}), QStringLiteral("Błąd przy próbie połączenia z \"s\"!"));
+    EXPECT_EQ(loginFailureText(0, QStringLiteral("s"), {}), QStringLiteral("Błąd przy próbie połączenia z \"s\"!"));
     EXPECT_EQ(imageForFile(QStringLiteral("/x/A.HTM")), 1);
     EXPECT_EQ(imageForFile(QStringLiteral("/x/a.JPG")), 2);
     EXPECT_EQ(imageForFile(QStringLiteral("/x/a.mid")), 3);
@@ -229,7 +230,8 @@ TEST_F(PublishTest, PolishFolderFileAndPasswordReachTheServerAsTyped)
     prompts.answerQuestion(true);
     publish();
     ASSERT_FALSE(prompts.messages().isEmpty());
-    EXPECT_EQ(prompts.messages().last().text, QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"));
+    EXPECT_EQ(prompts.messages().last().text, QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!\n"
+                                                             "Folder na serwerze: /strona/żółw"));
     EXPECT_EQ(zk::testing::readFile(polishRoot + QStringLiteral("strona/żółw/zdjęcie_żółw.gif")), QByteArray(4000, 'Z'));
     EXPECT_TRUE(QFileInfo(polishRoot + QStringLiteral("strona/żółw/index.html")).isFile());
 }
@@ -240,7 +242,9 @@ TEST_F(PublishTest, LoginFailuresAreNamedByTheReplyCode)
     openForm();
     publish();
     ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Użytkownik \"jan\" nie ma prawa dostępu!"));
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Użytkownik \"jan\" nie ma prawa dostępu!\n"
+                                                         "Przyczyna: serwer nie przyjął logowania (odpowiedź serwera: 530 Authentication failed.)."))
+        << "the server's own words under the message";
     EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("BŁĄD!"));
 
     prompts.clear();
@@ -251,7 +255,9 @@ TEST_F(PublishTest, LoginFailuresAreNamedByTheReplyCode)
     openForm();
     publish();
     ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy próbie połączenia z \"127.0.0.1:%1\"!").arg(nobody));
+    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy próbie połączenia z \"127.0.0.1:%1\"!\n"
+                                                         "Przyczyna: serwer odmówił połączenia (nic nie nasłuchuje na tym porcie).")
+                                              .arg(nobody));
 }
 
 TEST_F(PublishTest, DecliningAFolderEndsTheRunAndAMissingFileIsNamed)
@@ -281,7 +287,8 @@ TEST_F(PublishTest, DecliningAFolderEndsTheRunAndAMissingFileIsNamed)
     EXPECT_EQ(total, 3000 + 1200 + 70000 + page.size() + 500) << "counted while it was there";
     const auto messages = prompts.messages();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1ikona.gif\"!").arg(pictures));
+    EXPECT_EQ(messages[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1ikona.gif\"!\n"
+                                               "Przyczyna: nie można odczytać pliku na tym komputerze.").arg(pictures));
     EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("zenanim.gif"))) << "the run stopped at the missing file";
 }
 
@@ -381,12 +388,15 @@ TEST_F(RealBoxesTest, OneEnterOneRunWhateverTheBoxes)
 {
     auto dialog = openDialog(QStringLiteral("tajne"), QString());
     EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Return}),
-              QStringList{QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!")});
+              QStringList{QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!\n"
+                                         "Folder na serwerze: /")});
     EXPECT_TRUE(dialog->isVisible()) << "Enter on the box closed the box, not the dialog";
     dialog->done(QDialog::Accepted);
 
     dialog = openDialog(QStringLiteral("zle"), QString());
-    EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Return}), QStringList{QStringLiteral("Użytkownik \"jan\" nie ma prawa dostępu!")});
+    EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Return}),
+              QStringList{QStringLiteral("Użytkownik \"jan\" nie ma prawa dostępu!\n"
+                                         "Przyczyna: serwer nie przyjął logowania (odpowiedź serwera: 530 Authentication failed.).")});
     dialog->done(QDialog::Accepted);
 
     dialog = openDialog(QStringLiteral("tajne"), QStringLiteral("nowy"));
@@ -396,7 +406,8 @@ TEST_F(RealBoxesTest, OneEnterOneRunWhateverTheBoxes)
     EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("nowy")));
     EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Return, Qt::Key_Return}),
               (QStringList{QStringLiteral("Folder \"nowy\" nie istnieje na serwerze. Utworzyć?"),
-                           QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!")}))
+                           QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!\n"
+                                          "Folder na serwerze: /nowy")}))
         << "Enter says yes";
     EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("nowy/kot.jpg")), local(QStringLiteral("kot.jpg")));
     dialog->done(QDialog::Accepted);
@@ -436,11 +447,14 @@ TEST_F(PublishDialogTest, AnAsynchronousUploadRefusedAtTheEndStopsTheRunWithOneB
     dialog.Przycisk_OKClick();
     const auto messages = prompts.messages();
     ASSERT_EQ(messages.size(), 1) << "one box, and no second one from closing";
-    EXPECT_EQ(messages[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(file));
+    EXPECT_EQ(messages[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!\n"
+                                               "Przyczyna: serwer odmówił (odpowiedź serwera: 451 Local error in processing.).")
+                                    .arg(file));
     EXPECT_FALSE(dialog.ftp.Busy);
     EXPECT_FALSE(dialog.isRunning());
     EXPECT_EQ(dialog.Ed_Folder->text(), QStringLiteral(".")) << "an empty folder becomes \".\"";
-    EXPECT_EQ(server.transcript().mid(3), (QStringList{QStringLiteral("CWD ."), QStringLiteral("PASV"), QStringLiteral("STOR strona.html"),
+    EXPECT_EQ(server.transcript().mid(3), (QStringList{QStringLiteral("CWD ."), QStringLiteral("PASV"),
+                                                       QStringLiteral("STOR .strona.html.zentarek-czesc"),
                                                        QStringLiteral("DATA 70000"), QStringLiteral("QUIT")}));
     dialog.done(QDialog::Rejected);
 }
@@ -491,17 +505,19 @@ TEST_F(TargetFolderTest, TheFolderIsTheOneTheUserNamedOnARealServer)
     folder(QStringLiteral("serwer/konto"));
     TlsHelperServer server({QStringLiteral("home"), root, QStringLiteral("konto"), QStringLiteral("jan"), QStringLiteral("tajne")});
     ASSERT_NE(server.port(), 0);
-    const std::pair<const char *, const char *> cases[] = {
-        {"/public_html", "public_html/"},
-        {"/www/strona żółta", "www/strona żółta/"},
-        {"/", ""},
-        {"www//a/", "konto/www/a/"},
-        {"", "konto/"},
+    // The success box names the folder as the server's PWD reports it.
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        {"/public_html", "public_html/", "/public_html"},
+        {"/www/strona żółta", "www/strona żółta/", "/www/strona żółta"},
+        {"/", "", "/"},
+        {"www//a/", "konto/www/a/", "/konto/www/a"},
+        {"", "konto/", "/konto"},
     };
-    for (const auto &[typed, where] : cases) {
+    for (const auto &[typed, where, pwd] : cases) {
         SCOPED_TRACE(typed);
         const QString landed = root + QString::fromUtf8(where) + QStringLiteral("strona.html");
-        EXPECT_EQ(publishInto(server.port(), QStringLiteral("jan"), QStringLiteral("tajne"), QString::fromUtf8(typed)), QStringList{Sent});
+        EXPECT_EQ(publishInto(server.port(), QStringLiteral("jan"), QStringLiteral("tajne"), QString::fromUtf8(typed)),
+                  QStringList{Sent + QStringLiteral("\nFolder na serwerze: ") + QString::fromUtf8(pwd)});
         EXPECT_EQ(readFile(landed), QByteArray("<HTML>piekarnia</HTML>"));
         QFile::remove(landed);
     }
@@ -535,8 +551,12 @@ TEST_F(TargetFolderTest, AServerThatKeepsLessThanItWasSentIsNoSuccess)
         dialog.Przycisk_OKClick();
         QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 10000);
         ASSERT_EQ(prompts.messages().size(), 1);
-        EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(page)) << async;
-        EXPECT_EQ(QFileInfo(root + QStringLiteral("strona.html")).size(), 2000);
+        EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!\n"
+                                                             "Przyczyna: serwer zachował tylko 2000 z 5000 bajtów pliku.")
+                                                  .arg(page))
+            << async;
+        EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{})
+            << "neither the cut file under its real name nor the temporary one is left";
         dialog.done(QDialog::Rejected);
     }
 }
@@ -548,7 +568,10 @@ TEST_F(TargetFolderTest, DoubleAndTrailingSeparatorsOnVsftpd)
     VsFtpServer server;
     if (!server.isUp())
         GTEST_SKIP() << "vsftpd could not be started";
-    EXPECT_EQ(publishInto(server.port(), QStringLiteral("anonymous"), {}, QStringLiteral("upload//strona żółta/")), QStringList{Sent});
+    const QStringList said = publishInto(server.port(), QStringLiteral("anonymous"), {}, QStringLiteral("upload//strona żółta/"));
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].startsWith(Sent + QStringLiteral("\nFolder na serwerze: /"))) << said[0].toStdString();
+    EXPECT_TRUE(said[0].endsWith(QStringLiteral("/upload/strona żółta"))) << said[0].toStdString();
     EXPECT_EQ(readFile(server.uploadFolder() + QStringLiteral("strona żółta/strona.html")), QByteArray("<HTML>piekarnia</HTML>"));
 }
 

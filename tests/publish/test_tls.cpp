@@ -292,7 +292,8 @@ TEST_F(Ftps, ThePublishDialogAsksOnceToTrustAnUnverifiedCertificate)
 
     seen = runWithKeys({Qt::Key_Return, Qt::Key_Return});
     ASSERT_EQ(seen.size(), 2);
-    EXPECT_EQ(seen[1], QStringLiteral("Informacja!|Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"));
+    EXPECT_EQ(seen[1], QStringLiteral("Informacja!|Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!\n"
+                                      "Folder na serwerze: %1").arg(QDir(server.uploadFolder()).absolutePath()));
     EXPECT_EQ(readFile(server.uploadFolder() + QStringLiteral("strona.html")), QByteArray("<HTML></HTML>"));
     EXPECT_EQ(trustedFingerprint(*registry, address), fingerprintOf(pem));
 
@@ -448,7 +449,9 @@ TEST_F(Ftps, AServerThatTakesTheFileAndNeverAnswersCostsOneDeadline)
         const qint64 ms = t.elapsed();
         std::printf("    226 withheld over TLS (%s): %lld ms\n", async ? "async" : "sync", static_cast<long long>(ms));
         ASSERT_EQ(prompts.messages().size(), 1);
-        EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(file));
+        EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!\n"
+                                                             "Przyczyna: serwer nie potwierdził odebrania pliku w ciągu 1.5 s.")
+                                                  .arg(file));
         EXPECT_LT(ms, 1500 + 1300) << "the close is not a second deadline (it was: 3 s and more)";
         dialog->done(QDialog::Rejected);
     }
