@@ -226,25 +226,16 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
     fileTime.start();
     if (context.verbose)
         ftp.OnTrace = [&](const QString &line, TTraceLevel level) {
-            if (level == tt_command)
-                context.report(QStringLiteral("> ") + line);
-            else if (level == tt_reply)
-                context.report(QStringLiteral("< ") + line);
+            if (const QString shown = conversationLine(line, level); !shown.isEmpty())
+                context.report(shown);
         };
     ftp.OnActionComplete = [&](QObject *, t_ftp_mode) {
-        // the one file the run does not announce
-        const bool badge = ftp.URI == PublishRun::BadgeRemoteName
-                           || ftp.URI == PublishRun::temporaryNameFor(PublishRun::BadgeRemoteName);
+        const bool badge = PublishRun::isBadge(ftp.URI); // the one file the run does not announce
         const QString done = badge ? context.badgeSourcePath : current;
         sent += QFileInfo(done).size();
-        if (context.verbose) {
-            const double seconds = std::max<qint64>(1, fileTime.restart()) / 1000.0;
-            context.report(QStringLiteral("Wysłano \"%1\": %2 bajtów w %3 s (%4 kB/s)")
-                               .arg(badge ? PublishRun::BadgeRemoteName : remoteNames.value(done, QFileInfo(done).fileName()))
-                               .arg(ftp.TransferSize)
-                               .arg(seconds, 0, 'f', 2)
-                               .arg(double(ftp.TransferSize) / 1000 / seconds, 0, 'f', 1));
-        }
+        if (context.verbose)
+            context.report(sentFileLine(badge ? PublishRun::BadgeRemoteName : remoteNames.value(done, QFileInfo(done).fileName()),
+                                        ftp.TransferSize, fileTime.restart()));
         if (context.progress)
             context.progress(std::min(sent, total), total, badge ? PublishRun::BadgeRemoteName : done);
     };
@@ -253,11 +244,7 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
     PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async,
                              profile.tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain, context.trustedFingerprint};
     if (context.verbose)
-        run.setLoggedIn([&] {
-            fileTime.restart();
-            if (!ftp.tls().version.isEmpty())
-                context.report(QStringLiteral("Szyfrowanie: %1, %2").arg(ftp.tls().version, ftp.tls().cipher));
-        });
+        run.setLoggedIn([&] { fileTime.restart(); });
     const bool done = run.run(settings, files, remoteNames, context.badgeSourcePath);
     if (done) {
         run.closeQuietly();

@@ -4,6 +4,7 @@
 #include "PublishLogic.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 namespace zk {
 
@@ -35,6 +36,73 @@ QString reasonFor(const ETcpIpError &error)
     case 534: return QStringLiteral("serwer wymaga innego szyfrowania połączenia (%1)").arg(words);
     default: return QStringLiteral("serwer odmówił (%1)").arg(words);
     }
+}
+
+QString conversationLine(const QString &line, TTraceLevel level)
+{
+    if (level == tt_command)
+        return QStringLiteral("> ") + line;
+    if (level == tt_reply)
+        return QStringLiteral("< ") + line;
+    if (line.startsWith(QLatin1String("TLS")) || line.startsWith(QLatin1String("SSL")))
+        return QStringLiteral("Szyfrowanie: ") + line.section(QStringLiteral(" on socket"), 0, 0);
+    return {};
+}
+
+QString sentFileLine(const QString &name, qint64 bytes, qint64 ms)
+{
+    const QLocale polish(QLocale::Polish);
+    const double seconds = std::max<qint64>(1, ms) / 1000.0;
+    return QStringLiteral("Wysłano \"%1\": %2 bajtów w %3 s (%4 kB/s)")
+        .arg(name)
+        .arg(bytes)
+        .arg(polish.toString(seconds, 'f', 2), polish.toString(double(bytes) / 1000 / seconds, 'f', 1));
+}
+
+void TransferProgress::begin(qint64 total)
+{
+    m_total = total;
+    m_done = m_current = 0;
+    m_lastRedraw = -1000;
+    m_clock.start();
+}
+
+void TransferProgress::fileDone(qint64 size)
+{
+    m_done += size;
+    m_current = 0;
+}
+
+int TransferProgress::percent() const
+{
+    return m_total > 0 ? int(std::min<qint64>(100, (m_done + m_current) * 100 / m_total)) : 0;
+}
+
+QString TransferProgress::text() const
+{
+    const QLocale polish(QLocale::Polish);
+    const qint64 sent = std::min(m_total, m_done + m_current);
+    QString text = QStringLiteral("Wysłano %1 z %2").arg(polish.formattedDataSize(sent, 1, QLocale::DataSizeSIFormat),
+                                                        polish.formattedDataSize(m_total, 1, QLocale::DataSizeSIFormat));
+    const qint64 ms = m_clock.isValid() ? m_clock.elapsed() : 0;
+    if (ms < 500 || sent == 0)
+        return text; // too early for a speed that means anything
+    const double perSecond = sent * 1000.0 / ms;
+    text += QStringLiteral(", %1/s").arg(polish.formattedDataSize(qint64(perSecond), 1, QLocale::DataSizeSIFormat));
+    const qint64 left = qint64((m_total - sent) / perSecond + 0.5);
+    if (sent < m_total)
+        text += left >= 90 ? QStringLiteral(", zostało ok. %1 min").arg((left + 30) / 60)
+                           : QStringLiteral(", zostało ok. %1 s").arg(std::max<qint64>(1, left));
+    return text;
+}
+
+bool TransferProgress::dueForRedraw()
+{
+    const qint64 now = m_clock.isValid() ? m_clock.elapsed() : 0;
+    if (now - m_lastRedraw < 100 && m_done + m_current < m_total)
+        return false;
+    m_lastRedraw = now;
+    return true;
 }
 
 QString PublishRun::temporaryNameFor(const QString &remoteName)

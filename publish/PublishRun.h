@@ -2,6 +2,7 @@
 
 #include "PublishClient.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QSet>
@@ -15,6 +16,33 @@ namespace zk {
 // Why a step failed, in Polish, for the line under the message: our own
 // reason where there is one, else the server's reply with its words.
 QString reasonFor(const ETcpIpError &error);
+
+// A trace line as the conversation shows it to the user: "> " and the
+// command (the password already hidden), "< " and the reply, the TLS in
+// use; "" for the socket's own bookkeeping.
+QString conversationLine(const QString &line, TTraceLevel level);
+// "Wysłano "img/a.gif": 4000 bajtów w 0,02 s (200,0 kB/s)"
+QString sentFileLine(const QString &name, qint64 bytes, qint64 ms);
+
+// How far a publication has got, in bytes: the bar's share, and the line
+// under it with the speed and the time left.
+class TransferProgress {
+public:
+    void begin(qint64 total);
+    void moved(qint64 bytes) { m_current += bytes; }
+    void fileDone(qint64 size);
+    int percent() const;
+    QString text() const;
+    // True at most ten times a second, and at the end: when to redraw.
+    bool dueForRedraw();
+
+private:
+    qint64 m_total = 0;
+    qint64 m_done = 0;    // files finished
+    qint64 m_current = 0; // of the file under way
+    QElapsedTimer m_clock;
+    qint64 m_lastRedraw = -1000;
+};
 
 
 // One publication: log in, enter (and, when the user agrees, make) the
@@ -57,6 +85,11 @@ public:
     const QString &folderOnServer() const { return m_folderOnServer; }
     // The name a file travels under until it is complete.
     static QString temporaryNameFor(const QString &remoteName);
+    // The badge, under its own or its temporary name.
+    static bool isBadge(const QString &remoteName)
+    {
+        return remoteName == BadgeRemoteName || remoteName == temporaryNameFor(BadgeRemoteName);
+    }
     // QUIT (or ABOR) and the sockets closed, each within the client's short limit; never throws.
     void closeQuietly();
 

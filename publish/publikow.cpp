@@ -20,7 +20,9 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -61,6 +63,13 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     ftp.Password = QStringLiteral("ftp@quorvel");
     ftp.OnActionComplete = [this](QObject *, t_ftp_mode) { ftpActionComplete(); };
     ftp.OnAsyncError = [this](const ETcpIpError &e) { m_run.asyncFailed(e); };
+    ftp.OnTrace = [this](const QString &line, TTraceLevel level) { note(conversationLine(line, level)); };
+    ftp.OnDataReceived = [this](QObject *, t_ftp_mode, qint32 bytes) {
+        if (bytes > 0 && !PublishRun::isBadge(ftp.URI)) {
+            m_progress.moved(bytes);
+            showProgress();
+        }
+    };
 
     auto *panel = new QFrame(this);
     panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -95,6 +104,23 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     Progress->setObjectName(QStringLiteral("Progress"));
     Progress->setRange(0, 100);
     Progress->setValue(0);
+    LB_Postep = new QLabel(this);
+    LB_Postep->setObjectName(QStringLiteral("LB_Postep"));
+    BTN_Szczegoly = new QToolButton(this);
+    BTN_Szczegoly->setObjectName(QStringLiteral("BTN_Szczegoly"));
+    BTN_Szczegoly->setText(QStringLiteral("S&zczegóły"));
+    BTN_Szczegoly->setCheckable(true);
+    BTN_Szczegoly->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    BTN_Szczegoly->setArrowType(Qt::RightArrow);
+    BTN_Szczegoly->setStatusTip(QStringLiteral("Rozmowa programu z serwerem: polecenia, odpowiedzi, szyfrowanie, czas każdego pliku"));
+    connect(BTN_Szczegoly, &QToolButton::clicked, this, &TPubDlg::BTN_SzczegolyClick);
+    Szczegoly = new QPlainTextEdit(this);
+    Szczegoly->setObjectName(QStringLiteral("Szczegoly"));
+    Szczegoly->setReadOnly(true);
+    Szczegoly->setMaximumBlockCount(5000); // the latest of a long run
+    Szczegoly->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Szczegoly->setMinimumHeight(150);
+    Szczegoly->hide();
 
     Przycisk_OK = makeGlyphButton(QStringLiteral("Przycisk_OK"), QStringLiteral("&Wyślij"), QStringLiteral("PUBLIKUJ"), this);
     Przycisk_Anuluj = makeGlyphButton(QStringLiteral("Przycisk_Anuluj"), QStringLiteral("&Wyjdź"), QString(), this);
@@ -138,7 +164,14 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     fields->addWidget(CHK_Async, r, 1);
     grid->addLayout(fields, 1, 0, 1, 2);
     grid->addWidget(Progress, 2, 0, 1, 3);
+    auto *under = new QHBoxLayout;
+    under->addWidget(BTN_Szczegoly);
+    under->addWidget(LB_Postep, 1);
+    grid->addLayout(under, 3, 0, 1, 3);
+    grid->addWidget(Szczegoly, 4, 0, 1, 3);
     setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CB_Polaczenie, CHK_Zapamietaj, CHK_Async});
+    BTN_Szczegoly->setFocusPolicy(Qt::NoFocus); // reached by Alt+Z, as the other buttons by their letters
+    Szczegoly->setFocusPolicy(Qt::ClickFocus);
 
     PublishTotal = 0;
     for (const QString &f : m_files)
@@ -246,6 +279,32 @@ void TPubDlg::Przycisk_OKClick()
     m_running = false;
 }
 
+void TPubDlg::BTN_SzczegolyClick()
+{
+    const bool shown = BTN_Szczegoly->isChecked();
+    BTN_Szczegoly->setArrowType(shown ? Qt::DownArrow : Qt::RightArrow);
+    Szczegoly->setVisible(shown);
+    layout()->invalidate(); // the hint must count the panel as it is now
+    setFixedSize(QSize(width(), layout()->totalSizeHint().height()).expandedTo(QSize(421, 379)));
+}
+
+void TPubDlg::note(const QString &line)
+{
+    if (line.isEmpty())
+        return;
+    Szczegoly->appendPlainText(line);
+}
+
+void TPubDlg::showProgress()
+{
+    if (!m_progress.dueForRedraw())
+        return;
+    Progress->setValue(m_progress.percent());
+    LB_Postep->setText(m_progress.text());
+    Progress->repaint(); // a synchronous run processes no events: paint now
+    LB_Postep->repaint();
+}
+
 void TPubDlg::run()
 {
     PublishSettings settings{ED_Serwer->text(),
@@ -255,6 +314,9 @@ void TPubDlg::run()
                              CHK_Async->isChecked(),
                              CB_Polaczenie->currentIndex() == 0 ? FtpSecurity::Plain : FtpSecurity::ExplicitTls,
                              trustedFingerprint(*services().registry, ED_Serwer->text())};
+    Szczegoly->clear();
+    m_progress.begin(PublishTotal);
+    m_fileClock.start();
     const bool sent = m_run.run(settings, m_files, m_remoteNames, m_badge);
     if (settings.folder != Ed_Folder->text())
         Ed_Folder->setText(settings.folder); // as the run used it
@@ -269,10 +331,13 @@ void TPubDlg::run()
 
 void TPubDlg::ftpActionComplete()
 {
-    if (PublishTotal > 0)
-        Progress->setValue(int(std::min<qint64>(
-            100, Progress->value() + roundedQuotient(GetFileSize(ProgressFile) * 100, PublishTotal))));
-    Progress->repaint(); // a synchronous run processes no events: paint now
+    const bool badge = PublishRun::isBadge(ftp.URI);
+    const QString shown = badge ? PublishRun::BadgeRemoteName : m_remoteNames.value(ProgressFile, fileNameOf(ProgressFile));
+    note(sentFileLine(shown, ftp.TransferSize, m_fileClock.restart()));
+    if (badge)
+        return; // not part of the publication's total
+    m_progress.fileDone(GetFileSize(ProgressFile));
+    showProgress();
 }
 
 bool TPubDlg::mayClose()
@@ -282,8 +347,12 @@ bool TPubDlg::mayClose()
     if (!Potwierdzenie(QString(), QStringLiteral("Czy przerwać przesyłanie plików na serwer?"), this))
         return false;
     m_closeApproved = true;
-    m_run.cancel();
-    closeQuietly(); // ABOR, QUIT and the sockets closed, each within a short limit
+    m_run.cancel(); // a wait under way ends at once
+    // Inside a wait the operation under way still holds the connection: it
+    // unwinds first, and the run closes it. Between notifications it is ours:
+    // ABOR, QUIT and the sockets closed, each within a short limit.
+    if (!ftp.isWaiting())
+        closeQuietly();
     return true;
 }
 

@@ -13,7 +13,9 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QProgressBar;
 class QToolButton;
 class QTreeWidget;
@@ -37,6 +39,9 @@ public:
     QComboBox *CB_Polaczenie = nullptr;
     QCheckBox *CHK_Zapamietaj = nullptr;
     QProgressBar *Progress = nullptr;
+    QLabel *LB_Postep = nullptr;          // bytes sent, speed, time left
+    QToolButton *BTN_Szczegoly = nullptr; // shows or hides the conversation
+    QPlainTextEdit *Szczegoly = nullptr;  // the conversation with the server, to read and copy
     QToolButton *Przycisk_OK = nullptr;
     QToolButton *Przycisk_Anuluj = nullptr;
     QToolButton *BTN_Pomoc = nullptr;
@@ -58,6 +63,7 @@ public:
     void Przycisk_AnulujClick();
     void BTN_PomocClick();
     void ftpActionComplete();
+    void BTN_SzczegolyClick();
 
     void done(int result) override;
     void reject() override;
@@ -67,6 +73,8 @@ protected:
 
 private:
     void buildTree();
+    void showProgress();
+    void note(const QString &line);
     void keepPasswordAsChosen();
     void run();
     void error(const QString &text);
@@ -81,6 +89,8 @@ private:
     bool m_running = false;
     bool m_closeApproved = false;
     bool m_passwordInKeyring = false; // the password shown came from the keyring, or went there
+    TransferProgress m_progress;
+    QElapsedTimer m_fileClock;
 };
 
 } // namespace zk

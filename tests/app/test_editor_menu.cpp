@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "Isolated.h"
 #include "Kreator.h"
 #include "THtmlMemo.h"
@@ -82,10 +83,10 @@ TEST_F(EditorMenuTest, MenuShortcutsWinOverTheEditorsOwnKeys)
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(link.count(), 1);
     EXPECT_EQ(editor->SelLength(), 0) << "Ctrl+A does not select all";
-    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    ASSERT_EVENTUALLY(QApplication::activeModalWidget() == nullptr, 5000);
     window->activateWindow();
     editor->setFocus();
-    QTRY_VERIFY(editor->hasFocus());
+    ASSERT_EVENTUALLY(editor->hasFocus(), 5000);
     zk::testing::whenModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
     QTest::keyClick(editor, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(image.count(), 1);

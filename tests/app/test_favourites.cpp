@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "Bookmarks.h"
 #include "Isolated.h"
 #include "Odnosnik.h"
@@ -261,7 +262,7 @@ TEST_F(FavouritesTest, ExtendedItemsAreMeasuredAndDrawnByTheirOptions)
     button.switchToExtended();
     QMenu *menu = button.menu();
     menu->popup(QPoint(0, 0));
-    QTRY_VERIFY(menu->isVisible());
+    ASSERT_EVENTUALLY(menu->isVisible(), 5000);
     const QList<QAction *> items = menu->actions();
     ASSERT_EQ(items.size(), 2);
     const QRect a = menu->actionGeometry(items[0]), b = menu->actionGeometry(items[1]);

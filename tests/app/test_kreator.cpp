@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "HelpController.h"
 #include "Isolated.h"
 #include "Kreator.h"
@@ -447,10 +448,9 @@ TEST_F(KreatorTest, StatusBarShowsTheHintOfTheControlUnderThePointer)
 {
     TKreatorDlg *w = openShown();
     QTest::mouseMove(w->Przycisk_Podglad);
-    QTRY_COMPARE(w->Panel_Hint->currentMessage(),
-                 QStringLiteral(" Wciśnij, aby obejrzeć stronę\nw domyślnej przeglądarce."));
+    ASSERT_EVENTUALLY((w->Panel_Hint->currentMessage()) == (QStringLiteral(" Wciśnij, aby obejrzeć stronę\nw domyślnej przeglądarce.")), 5000);
     QTest::mouseMove(w->BTN_Zapisz);
-    QTRY_COMPARE(w->Panel_Hint->currentMessage(), QStringLiteral(" Zapisanie w wybranym folderze"));
+    ASSERT_EVENTUALLY((w->Panel_Hint->currentMessage()) == (QStringLiteral(" Zapisanie w wybranym folderze")), 5000);
     EXPECT_FALSE(w->Panel_Hint->isSizeGripEnabled());
 }
 

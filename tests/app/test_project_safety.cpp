@@ -1,6 +1,7 @@
 // What the window does so that no saved or typed page is lost: a save on a
 // full disk, a recovery file that cannot be written, two windows on one
 // project, a late recovery snapshot, and the project's own TLS choice.
+#include "Eventually.h"
 #include "FullDisk.h"
 #include "Isolated.h"
 #include "Kreator.h"
@@ -100,7 +101,7 @@ TEST_F(ProjectSafetyTest, ARecoveryFileThatCannotBeWrittenIsToldOnceAndTheUntitl
         w->Edit_Atrybuty_Tytul->setText(QStringLiteral("Pierwsza zmiana"));
         w->checkForChanges();
         ASSERT_TRUE(w->recoveryWriter().waitForDone(5000));
-        QTRY_COMPARE_WITH_TIMEOUT(prompts.messages().size(), 1, 5000);
+        ASSERT_EVENTUALLY((prompts.messages().size()) == (1), 5000);
         w->Edit_Atrybuty_Tytul->setText(QStringLiteral("Druga zmiana"));
         w->checkForChanges();
         ASSERT_TRUE(w->recoveryWriter().waitForDone(5000));

@@ -143,6 +143,49 @@ TEST(TcpIp, AddressHelpers)
 
 // ------------------------------------------------------ scripted server
 
+// The size a server keeps, where it offers no SIZE: its MLST facts, else
+// the size field of its LIST line (names with spaces included).
+TEST(FtpScripted, TheSizeOnTheServerFromMlstOrFromTheListing)
+{
+    const auto loginWith = [](const char *features) {
+        return QList<QJsonArray>{send("220 ready\r\n"), expect(), send("331 password\r\n"), expect(), send("230 in\r\n"),
+                                 expect(), QJsonArray{QStringLiteral("feat"), QString::fromLatin1(features)}, expect(),
+                                 send("200 binary\r\n")};
+    };
+    {
+        ScriptedServer server(script(loginWith("211-Features:\r\n MLST size*;modify*;\r\n211 End\r\n"),
+                                     {expect(), send("250-Listing a b.html\r\n Type=file;Size=12345;Modify=20261209120000; a b.html\r\n250 End\r\n"),
+                                      quitCommand(), bye()}));
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        EXPECT_EQ(ftp.RemoteSize(QStringLiteral("a b.html")), 12345);
+        ftp.CloseSession();
+        EXPECT_EQ(server.transcript()[4], QStringLiteral("MLST a b.html"));
+    }
+    const auto listing = [&](const char *line) {
+        return script(loginWith("211-Features:\r\n211 End\r\n"),
+                      {expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("200 ascii\r\n"), expect(),
+                       send("150 here\r\n"), QJsonArray{QStringLiteral("data_send"), QString::fromLatin1(line)},
+                       send("226 done\r\n"), expect(), send("200 binary\r\n"), quitCommand(), bye()});
+    };
+    {
+        ScriptedServer server(listing("-rw-r--r--   1 jan  jan   4321 Dec 09 12:00 a b.html\r\n"));
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        EXPECT_EQ(ftp.RemoteSize(QStringLiteral("img/a b.html")), 4321);
+        ftp.CloseSession();
+        EXPECT_EQ(server.transcript().mid(4, 3),
+                  (QStringList{QStringLiteral("PASV"), QStringLiteral("TYPE A"), QStringLiteral("LIST img/a b.html")}));
+    }
+    {
+        ScriptedServer server(listing("drwxr-xr-x   2 jan  jan   4096 Dec 09 12:00 a b.html\r\n"));
+        T_FTP ftp;
+        connectTo(ftp, server.port());
+        EXPECT_EQ(ftp.RemoteSize(QStringLiteral("a b.html")), -1) << "a folder of that name says nothing of the file";
+        ftp.CloseSession();
+    }
+}
+
 TEST(FtpScripted, AContinuationLineWithoutCodeEndsTheReplyEarly)
 {
     ScriptedServer server(steps({send("220-Witaj\r\ntekst bez kodu\r\n220 koniec\r\n"), expect(), send("331 haslo\r\n"),

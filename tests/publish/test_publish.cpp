@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "Isolated.h"
 #include "Kreator.h"
 #include "PublishLogic.h"
@@ -9,8 +10,12 @@
 #include "THtmlMemo.h"
 #include "publikow.h"
 
+#include <algorithm>
 #include <optional>
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QJsonArray>
@@ -329,7 +334,7 @@ TEST_F(PublishDialogTest, ConnectionAndRememberAnswerTheirKeysAndEscapeCloses)
     EXPECT_EQ(QApplication::focusWidget(), dialog.CHK_Zapamietaj);
     // A mnemonic clicks its box as Qt animates it: the box is held down for
     // 100 ms, and an Escape in that time only lets it go.
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.CHK_Zapamietaj->isChecked(), 2000);
+    ASSERT_EVENTUALLY(!dialog.CHK_Zapamietaj->isChecked(), 2000);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
 }
@@ -410,6 +415,41 @@ TEST_F(RealBoxesTest, OneEnterOneRunWhateverTheBoxes)
                                           "Folder na serwerze: /nowy")}))
         << "Enter says yes";
     EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("nowy/kot.jpg")), local(QStringLiteral("kot.jpg")));
+    dialog->done(QDialog::Accepted);
+}
+
+// "Szczegóły" (Alt+Z) opens the conversation with the server, which can be
+// selected and copied with the keys; the bar moves within a file.
+TEST_F(RealBoxesTest, TheDetailsShowTheConversationAndTheBarCountsBytes)
+{
+    auto dialog = openDialog(QStringLiteral("tajne"), QString());
+    dialog->activateWindow(); // Alt+letter goes to the active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    EXPECT_FALSE(dialog->Szczegoly->isVisible()) << "collapsed at first";
+    const int collapsed = dialog->height();
+    QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::AltModifier);
+    ASSERT_EVENTUALLY(dialog->Szczegoly->isVisible(), 5000); // a mnemonic clicks the button once it has shown the press
+    EXPECT_GT(dialog->height(), collapsed + 100);
+    QList<int> shares;
+    QObject::connect(dialog->Progress, &QProgressBar::valueChanged, [&](int v) { shares << v; });
+    EXPECT_EQ(enterWithKeys(*dialog, {Qt::Key_Return}).size(), 1);
+    const QString log = dialog->Szczegoly->toPlainText();
+    for (const char *said : {"> USER jan", "> PASS ******", "< 230 ", "> STOR .kot.jpg.zentarek-czesc", "< 226 ",
+                             "> RNTO kot.jpg", "Wysłano \"kot.jpg\": 70000 bajtów w "})
+        EXPECT_TRUE(log.contains(QString::fromUtf8(said))) << said << "\n" << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("tajne"))) << "never the password";
+    EXPECT_TRUE(std::any_of(shares.begin(), shares.end(), [](int v) { return v > 0 && v < 100; }))
+        << "70 000 bytes go in three pieces; the bar moves with them";
+    EXPECT_TRUE(dialog->LB_Postep->text().startsWith(QStringLiteral("Wysłano 70"))) << dialog->LB_Postep->text().toStdString();
+    QTest::mouseClick(dialog->Szczegoly->viewport(), Qt::LeftButton);
+    QTest::keyClick(dialog->Szczegoly, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(dialog->Szczegoly, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), log);
+    dialog->activateWindow(); // the offscreen platform gives activation back to no one when a box closes
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::AltModifier);
+    ASSERT_EVENTUALLY(!dialog->Szczegoly->isVisible(), 5000);
+    EXPECT_EQ(dialog->height(), collapsed);
     dialog->done(QDialog::Accepted);
 }
 
@@ -537,6 +577,7 @@ TEST_F(TargetFolderTest, AServerThatKeepsLessThanItWasSentIsNoSuccess)
     const QString root = folder(QStringLiteral("krotki"));
     TlsHelperServer server({QStringLiteral("short"), root, QStringLiteral("jan"), QStringLiteral("tajne")});
     ASSERT_NE(server.port(), 0);
+    writeFile(root + QStringLiteral("strona.html"), "poprzednia strona");
     for (const bool async : {false, true}) {
         const QString page = path(QStringLiteral("strona.html"));
         writeFile(page, QByteArray(5000, 'p'));
@@ -549,16 +590,32 @@ TEST_F(TargetFolderTest, AServerThatKeepsLessThanItWasSentIsNoSuccess)
         dialog.CHK_Async->setChecked(async);
         dialog.ftp.TimeoutMs = 5000;
         dialog.Przycisk_OKClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 10000);
+        ASSERT_EVENTUALLY(!dialog.isRunning(), 10000);
         ASSERT_EQ(prompts.messages().size(), 1);
         EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!\n"
                                                              "Przyczyna: serwer zachował tylko 2000 z 5000 bajtów pliku.")
                                                   .arg(page))
             << async;
-        EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{})
-            << "neither the cut file under its real name nor the temporary one is left";
+        EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("strona.html")})
+            << "no temporary file is left";
+        EXPECT_EQ(readFile(root + QStringLiteral("strona.html")), QByteArray("poprzednia strona"))
+            << "the page on the server is still the whole previous one, not the cut new one";
         dialog.done(QDialog::Rejected);
     }
+}
+
+// A server that will not rename onto an existing file: the old one is
+// removed first, then the new one takes its name; nothing else is left.
+TEST_F(TargetFolderTest, AServerThatWillNotRenameOverAFileGetsTheOldOneRemovedFirst)
+{
+    const QString root = folder(QStringLiteral("stare"));
+    writeFile(root + QStringLiteral("strona.html"), "poprzednia strona");
+    TlsHelperServer server({QStringLiteral("keepold"), root, QStringLiteral("jan"), QStringLiteral("tajne")});
+    ASSERT_NE(server.port(), 0);
+    const QStringList said = publishInto(server.port(), QStringLiteral("jan"), QStringLiteral("tajne"), {});
+    EXPECT_EQ(said, QStringList{Sent + QStringLiteral("\nFolder na serwerze: /")});
+    EXPECT_EQ(readFile(root + QStringLiteral("strona.html")), QByteArray("<HTML>piekarnia</HTML>"));
+    EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("strona.html")});
 }
 
 // vsftpd run by the test cannot shut itself in its root ("/" is the

@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "Isolated.h"
 #include "Kreator.h"
 #include "ProjectFile.h"
@@ -407,7 +408,7 @@ TEST_F(Ftps, AResetInAnyPhaseEndsInOneMessageAndNeverEndsTheProgram)
                 QElapsedTimer t;
                 t.start();
                 dialog->Przycisk_OKClick();
-                QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 10000);
+                ASSERT_EVENTUALLY(!dialog->isRunning(), 10000);
                 longest = std::max(longest, t.elapsed());
                 ASSERT_EQ(prompts.messages().size(), 1) << phase << (async ? " async" : " sync") << " round " << round;
                 const QString text = prompts.messages()[0].text;
@@ -445,7 +446,7 @@ TEST_F(Ftps, AServerThatTakesTheFileAndNeverAnswersCostsOneDeadline)
         QElapsedTimer t;
         t.start();
         dialog->Przycisk_OKClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 10000);
+        ASSERT_EVENTUALLY(!dialog->isRunning(), 10000);
         const qint64 ms = t.elapsed();
         std::printf("    226 withheld over TLS (%s): %lld ms\n", async ? "async" : "sync", static_cast<long long>(ms));
         ASSERT_EQ(prompts.messages().size(), 1);
@@ -456,6 +457,61 @@ TEST_F(Ftps, AServerThatTakesTheFileAndNeverAnswersCostsOneDeadline)
         dialog->done(QDialog::Rejected);
     }
     prompts.clear();
+}
+
+// Asynchronously nothing waits inside a notification: with the final reply
+// withheld, Escape brings the real question at once, and "Tak" (Enter) ends
+// the run and closes the dialog within two seconds, long before the deadline.
+TEST_F(Ftps, EscapeWhileTheFinalReplyIsWithheldEndsTheAsynchronousRunAtOnce)
+{
+    const QString file = path(QStringLiteral("strona.html"));
+    writeFile(file, QByteArray(300000, 'x'));
+    TlsHelperServer server({QStringLiteral("reset"), certificates + QStringLiteral("good.pem"),
+                            certificates + QStringLiteral("good.key"), QStringLiteral("hold")});
+    ASSERT_NE(server.port(), 0);
+    RealPrompts real;
+    const auto dialog = tlsDialog(file, path(QStringLiteral("brak.gif")), server.port(), true, 20000);
+    QStringList states;
+    dialog->ftp.OnTrace = [&](const QString &line, TTraceLevel) {
+        if (line.startsWith(QStringLiteral("Transfer ")))
+            states << line;
+    };
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    QElapsedTimer sinceEscape, sinceAnswer;
+    QString question;
+    QTimer keys;
+    keys.setInterval(20);
+    QObject::connect(&keys, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        // Each key from a timer of its own: a box opened from this slot would
+        // keep this timer from firing again.
+        if (box && box->isVisible() && question.isEmpty()) {
+            question = box->text();
+            sinceAnswer.start();
+            QTimer::singleShot(0, box, [box] { QTest::keyClick(box, Qt::Key_Return); });
+        } else if (!sinceEscape.isValid() && dialog->ftp.transferState() == FtpTransfer::FinalReply) {
+            sinceEscape.start();
+            QTimer::singleShot(0, dialog.get(), [&] { QTest::keyClick(dialog.get(), Qt::Key_Escape); });
+        }
+    });
+    keys.start();
+    dialog->ED_Serwer->setFocus();
+    QElapsedTimer run;
+    run.start();
+    QTest::keyClick(dialog->ED_Serwer, Qt::Key_Return);
+    ASSERT_EVENTUALLY(!dialog->isRunning(), 30000);
+    keys.stop();
+    ASSERT_TRUE(sinceEscape.isValid()) << "the file went and the final reply was awaited";
+    ASSERT_TRUE(sinceAnswer.isValid()) << "Escape asked";
+    std::printf("    Escape while 226 is withheld (async, TLS): the question after %lld ms, the run over %lld ms after \"Tak\"\n",
+                static_cast<long long>(sinceEscape.elapsed() - sinceAnswer.elapsed()), static_cast<long long>(sinceAnswer.elapsed()));
+    EXPECT_EQ(question, QStringLiteral("Czy przerwać przesyłanie plików na serwer?"));
+    EXPECT_LT(sinceEscape.elapsed(), 2000);
+    EXPECT_LT(run.elapsed(), 5000) << "the 20-second deadline played no part";
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(dialog->ftp.Busy);
+    EXPECT_TRUE(states.contains(QStringLiteral("Transfer sending -> final reply"))) << states.join(u'|').toStdString();
 }
 
 } // namespace

@@ -16,6 +16,8 @@
   tls_ftp.py short PORTFILE ROOT USER PASSWORD
       pyftpdlib that keeps only the first 2,000 bytes of every file it is
       sent and answers 226 all the same.
+  tls_ftp.py keepold PORTFILE ROOT USER PASSWORD
+      pyftpdlib that refuses RNTO onto a file that exists (550).
   tls_ftp.py reset PORTFILE CERT KEY PHASE
       FTP over TLS on both connections, enough for one upload, that resets
       a connection (RST, no close_notify) in PHASE: "login" (at PASS),
@@ -222,6 +224,21 @@ def serve_short(port_file, root, user, password):
     run_pyftpdlib(port_file, ShortHandler, root, user, password)
 
 
+def serve_keeping_old(port_file, root, user, password):
+    """Refuses to rename over a file that exists, as some servers do."""
+    from pyftpdlib.handlers import FTPHandler
+
+    class KeepOldHandler(FTPHandler):
+        def ftp_RNTO(self, path):
+            if os.path.exists(path):
+                self._rnfr = None
+                self.respond("550 Plik o tej nazwie juz istnieje.")
+                return
+            return super().ftp_RNTO(path)
+
+    run_pyftpdlib(port_file, KeepOldHandler, root, user, password)
+
+
 def serve_with_home(port_file, root, home, user, password):
     from pyftpdlib.handlers import FTPHandler
 
@@ -252,6 +269,8 @@ if __name__ == "__main__":
         serve(*sys.argv[2:8])
     elif what == "short":
         serve_short(*sys.argv[2:6])
+    elif what == "keepold":
+        serve_keeping_old(*sys.argv[2:6])
     elif what == "home":
         serve_with_home(*sys.argv[2:7])
     elif what == "reset":
