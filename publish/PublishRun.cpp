@@ -387,7 +387,7 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
         removeQuietly(temporary);
         return false;
     }
-    m_placed << (isBadge ? BadgeRemoteName : path);
+    m_placed << remoteName;
     return true;
 }
 

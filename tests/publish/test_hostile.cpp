@@ -401,6 +401,30 @@ TEST_F(HostileServerTest, ClosingDuringAnAsynchronousRunAsksOnceAndEndsAtOnce)
     EXPECT_FALSE(o.busy);
 }
 
+// Asynchronously a command's reply is awaited with the window alive: the
+// close box works while the server sits on its answer to CWD.
+TEST_F(HostileServerTest, ClosingWhileTheServerSitsOnAReplyEndsTheAsynchronousRunAtOnce)
+{
+    ScriptedServer server(script(login(), {expect(), sleepFor(10)}));
+    auto dialog = dialogFor(server, pageOfSize(100), Mode{true, false});
+    dialog->ftp.TimeoutMs = 20000;
+    dialog->show();
+    prompts.answerQuestion(true);
+    QElapsedTimer closing;
+    QTimer::singleShot(500, dialog.get(), [&] {
+        closing.start();
+        dialog->close();
+    });
+    const Outcome o = press(*dialog);
+    std::printf("    closed while CWD waits for its reply (async): ended %lld ms after the close\n",
+                static_cast<long long>(closing.elapsed()));
+    ASSERT_TRUE(closing.isValid()) << "the close box was handled during the wait";
+    EXPECT_LT(closing.elapsed(), 2000);
+    EXPECT_TRUE(o.messages.isEmpty()) << "a cancelled run shows no error";
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(o.running);
+}
+
 TEST_F(HostileServerTest, NamesWithLineBreaksAreRefusedBeforeAnythingIsSent)
 {
     ScriptedServer server(steps({send("220 ready\r\n"), act("drain")}));

@@ -581,8 +581,10 @@ TEST_F(TargetFolderTest, AServerThatKeepsLessThanItWasSentIsNoSuccess)
     for (const bool async : {false, true}) {
         const QString page = path(QStringLiteral("strona.html"));
         writeFile(page, QByteArray(5000, 'p'));
+        const QString picture = path(QStringLiteral("mały.gif")); // small enough to arrive whole, and sent first
+        writeFile(picture, QByteArray(100, 'g'));
         prompts.clear();
-        TPubDlg dialog({page}, path(QStringLiteral("brak.gif")));
+        TPubDlg dialog({page, picture}, path(QStringLiteral("brak.gif")));
         dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
         dialog.CB_Polaczenie->setCurrentIndex(0);
         dialog.Ed_User->setText(QStringLiteral("jan"));
@@ -593,10 +595,12 @@ TEST_F(TargetFolderTest, AServerThatKeepsLessThanItWasSentIsNoSuccess)
         ASSERT_EVENTUALLY(!dialog.isRunning(), 10000);
         ASSERT_EQ(prompts.messages().size(), 1);
         EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!\n"
-                                                             "Przyczyna: serwer zachował tylko 2000 z 5000 bajtów pliku.")
+                                                             "Przyczyna: serwer zachował tylko 2000 z 5000 bajtów pliku.\n"
+                                                             "Na serwer trafiły już nowe wersje plików: mały.gif.")
                                                   .arg(page))
             << async;
-        EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("strona.html")})
+        EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                  (QStringList{QStringLiteral("mały.gif"), QStringLiteral("strona.html")}))
             << "no temporary file is left";
         EXPECT_EQ(readFile(root + QStringLiteral("strona.html")), QByteArray("poprzednia strona"))
             << "the page on the server is still the whole previous one, not the cut new one";

@@ -218,8 +218,9 @@ def serve_short(port_file, root, user, password):
 
     class ShortHandler(FTPHandler):
         def on_file_received(self, file):
-            with open(file, "r+b") as f:
-                f.truncate(2000)
+            if os.path.getsize(file) > 2000:
+                with open(file, "r+b") as f:
+                    f.truncate(2000)
 
     run_pyftpdlib(port_file, ShortHandler, root, user, password)
 
