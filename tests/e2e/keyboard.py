@@ -376,6 +376,14 @@ def check_dialogs_take_typing_at_once(app, out):
     for keys, control in ((["alt+o"], "CB_Polaczenie"), (["alt+t"], "CHK_Zapamietaj")):
         if not focus_after(app, keys).endswith("/" + control):
             raise Failure("%s in the publish dialog does not reach %s" % ("+".join(keys), control))
+    # Alt+Z opens "Szczegóły" under the bar: the window grows by the panel, and
+    # Alt+Z again folds it away.
+    folded = window_geometry(app, "Publikowanie")[3]
+    app.key("alt+z")
+    app.desktop.wait(lambda: window_geometry(app, "Publikowanie")[3] > folded + 100, "the details panel open")
+    time.sleep(0.3)  # Qt holds a button clicked by its mnemonic down for 100 ms
+    app.key("alt+z")
+    app.desktop.wait(lambda: window_geometry(app, "Publikowanie")[3] == folded, "the details panel folded")
     time.sleep(0.3)  # Qt holds a box clicked by its mnemonic down for 100 ms; Escape then only lets it go
     close_dialog(app, ["Escape"], "zk::TPubDlg")
 
