@@ -320,8 +320,11 @@ void TPubDlg::run()
     const bool sent = m_run.run(settings, m_files, m_remoteNames, m_badge);
     if (settings.folder != Ed_Folder->text())
         Ed_Folder->setText(settings.folder); // as the run used it
-    if (!sent)
+    if (!sent) {
+        Progress->setValue(0); // a failed run has published nothing the user can count on
+        LB_Postep->clear();
         return;
+    }
     keepPasswordAsChosen(); // a password from the settings file moves to the keyring now
     BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
             publishedText(m_run.folderOnServer()), this);

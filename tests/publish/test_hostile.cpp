@@ -315,10 +315,14 @@ TEST_F(HostileServerTest, ASessionEndedWhileTheFolderQuestionWaitsIsSaidAsSuch)
 TEST_F(HostileServerTest, AFloodOfUnaskedRepliesEndsTheRun)
 {
     for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
-        ScriptedServer server(script(login(), {expect(), send("250 ok\r\n"), act("flood_replies")}));
-        const QString file = pageOfSize(100);
-        auto dialog = dialogFor(server, file, mode);
-        expectFailure(*dialog, fileFailed(file), Deadline, mode.name() + " unasked replies without end",
+        // The flood rides on the reply to CWD, so it is already there when the next command would go.
+        QByteArray reply = "250 ok\r\n";
+        for (int i = 0; i < 20; ++i)
+            reply += "200 Jeszcze jedna odpowiedz.\r\n";
+        ScriptedServer server(script(login(), {expect(), send(reply.constData()), act("flood_replies")}));
+        auto dialog = dialogFor(server, pageOfSize(100), mode);
+        expectFailure(*dialog, QStringLiteral("Błąd przy próbie połączenia z \"127.0.0.1:%1\"!").arg(server.port()), Deadline,
+                      mode.name() + " unasked replies without end",
                       QStringLiteral("serwer bez końca przysyła odpowiedzi, o które nie pytano"));
     }
 }
