@@ -73,6 +73,7 @@ public:
         }
     }
     bool hasExpired() const { return m_deadline.hasExpired(); }
+    QDeadlineTimer deadline() const { return m_deadline; }
     qint64 remainingTime() const { return m_deadline.remainingTime(); }
 
 private:

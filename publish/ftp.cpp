@@ -142,7 +142,10 @@ void T_FTP::ReadReply()
 {
     if (ControlSocket == NoSocket)
         fail(999, QStringLiteral("Not connected to host ") + Hostname, QStringLiteral("brak połączenia z serwerem"));
-    waitingFor = m_state == FtpTransfer::FinalReply ? QStringLiteral("the final reply") : QStringLiteral("a reply");
+    // While a download's data comes in the background, a time-out means the data stalled.
+    waitingFor = m_state == FtpTransfer::FinalReply ? QStringLiteral("the final reply")
+                 : WaitForData                      ? QStringLiteral("data")
+                                                    : QStringLiteral("a reply");
     m_readingReply = true;
     // One limit for the whole reply, however its lines trickle in.
     QDeadlineTimer deadline(TimeoutMs);
@@ -865,6 +868,7 @@ QString T_FTP::CurrentDir()
 void T_FTP::waitForFinalReply()
 {
     if (Async) {
+        m_receiving = ProgressWindow(TimeoutMs);
         AsyncSelect(ControlSocket, WM_SOCKET_CONTROL, FD_READ);
         EndOfData = false;
         WaitForData = true;
@@ -874,6 +878,13 @@ void T_FTP::waitForFinalReply()
         });
         ReadReply();
     } else {
+        m_receiving = ProgressWindow(TimeoutMs);
+        setReceiveDeadline(m_receiving.deadline());
+        m_receivingWindowed = true;
+        const auto restore = qScopeGuard([this] {
+            m_receivingWindowed = false;
+            setReceiveDeadline(QDeadlineTimer::Forever);
+        });
         while (ReceiveChunk()) {
         }
         EndOfData = false;
@@ -923,8 +934,11 @@ bool T_FTP::ReceiveChunk()
     ReceiveBytes(Socket, Buffer.data(), count, BufferSize);
     if (count > 0) {
         (TransferMode == tftp_getdir ? ListingStream : DataStream).append(Buffer.constData(), count);
-        if (WaitForData)
-            setReceiveDeadline(QDeadlineTimer(TimeoutMs)); // data is moving: the final reply may take its time
+        // Data is moving: the final reply may take its time, but a byte now
+        // and then does not keep the wait going for ever.
+        m_receiving.moved(count);
+        if (WaitForData || m_receivingWindowed)
+            setReceiveDeadline(m_receiving.deadline());
     }
     if (count <= 0 && EndOfData && hasTls(Socket))
         shutdownSending(Socket); // vsftpd sends its final reply only once TLS's close is answered

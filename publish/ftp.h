@@ -160,6 +160,8 @@ private:
     bool m_handling = false;          // inside HandleSocketMessage
     QList<SocketMessage> m_deferred;  // notifications that came while one was handled or a transfer opened
     qint64 m_stallBytes = 0;          // moved since the stall timer last started
+    net::ProgressWindow m_receiving{30000}; // a download's or listing's data
+    bool m_receivingWindowed = false;       // a synchronous receive: its deadline follows m_receiving
     qint64 m_sent = 0;               // bytes of the upload the data connection took
     QStringList m_replyLines;         // every line of the last reply
     QDeadlineTimer m_closingBy = QDeadlineTimer::Forever; // while closing: a short limit for ABOR and QUIT

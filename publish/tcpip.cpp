@@ -376,7 +376,7 @@ void T_TcpIp::timedOutWaiting() const
 {
     const QString reason = waitingFor == QLatin1String("the final reply") ? QStringLiteral("serwer nie potwierdził odebrania pliku w ciągu %1 s")
                            : waitingFor == QLatin1String("a reply")     ? QStringLiteral("serwer nie odpowiedział w ciągu %1 s")
-                                                                        : QStringLiteral("serwer nie przysłał danych w ciągu %1 s");
+                                                                        : QStringLiteral("serwer przysłał mniej niż 1 kB danych w ciągu %1 s");
     throw ETcpIpError(QStringLiteral("Timed out after %1 s waiting for %2 from host %3")
                           .arg(TimeoutMs / 1000.0)
                           .arg(waitingFor, Hostname.isEmpty() ? AddressText(HostAddress) : Hostname),

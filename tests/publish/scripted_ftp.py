@@ -15,6 +15,7 @@ connection and plays the script: a list of steps
   ["drain"]               read command lines into the transcript until the client closes
   ["answer", seconds]     answer the bookkeeping below for that long
   ["data_hold"]           accept the data connection and never read from it
+  ["data_drip", text, s]  accept the data connection, send text a byte every s seconds
   ["data_recv_part", n]   accept the data connection, read n bytes, close it
   ["flood"]               send bytes without a line end until the client goes away
   ["flood_replies"]       send complete replies nobody asked for until the client goes away
@@ -127,6 +128,16 @@ def main():
                 data.sendall(step[1].encode("latin-1"))
             data.close()
             transcript.flush()
+        elif kind == "data_drip":
+            # send text a byte at a time, one every `seconds`, then close
+            data = open_data(data_listener, port_address)
+            try:
+                for byte in step[1].encode("latin-1"):
+                    data.sendall(bytes([byte]))
+                    time.sleep(step[2])
+            except OSError:
+                pass
+            data.close()
         elif kind == "data_hold":
             held_connections.append(open_data(data_listener, port_address))
         elif kind == "data_recv_part":

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -183,6 +184,34 @@ TEST(FtpScripted, TheSizeOnTheServerFromMlstOrFromTheListing)
         connectTo(ftp, server.port());
         EXPECT_EQ(ftp.RemoteSize(QStringLiteral("a b.html")), -1) << "a folder of that name says nothing of the file";
         ftp.CloseSession();
+    }
+}
+
+// A listing that comes a byte every 0.2 s (a minute for this one) ends at
+// the deadline: a byte now and then is not a kilobyte within it.
+TEST(FtpScripted, AListingThatDripsEndsAtTheDeadline)
+{
+    const QByteArray line = "-rw-r--r--   1 jan  jan   4321 Dec 09 12:00 strona.html\r\n";
+    for (const bool async : {false, true}) {
+        ScriptedServer server(script(login(), {expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("200 ascii\r\n"),
+                                               expect(), send("150 here\r\n"),
+                                               QJsonArray{QStringLiteral("data_drip"), QString::fromLatin1(line + line + line + line), 0.2},
+                                               send("226 done\r\n"), act("drain")}));
+        T_FTP ftp;
+        ftp.Async = async;
+        connectTo(ftp, server.port());
+        ftp.TimeoutMs = 1000;
+        ftp.OpenSession();
+        QElapsedTimer t;
+        t.start();
+        try {
+            ftp.ListDir(QStringLiteral("."));
+            ADD_FAILURE() << "a listing of a byte every 0.2 s came whole (async " << async << ")";
+        } catch (const ETcpIpError &e) {
+            EXPECT_EQ(e.reason, QStringLiteral("serwer przysłał mniej niż 1 kB danych w ciągu 1 s")) << e.text().toStdString();
+        }
+        EXPECT_LT(t.elapsed(), 2500) << "async " << async;
+        EXPECT_FALSE(ftp.Busy);
     }
 }
 
