@@ -10,8 +10,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextBlock>
-#include <QTextDocument>
 
 namespace zk {
 
@@ -86,13 +84,24 @@ QString commandLineHelp()
         "  zentarek --version                       wersja programu\n");
 }
 
+// The lines as the editor's document makes them from the same text (a
+// document built only to be split cost half of --build on a 5 MB page):
+// a block ends at LF, CR, CR LF, the paragraph separator and the frame marks.
 QStringList linesOfText(const QString &text)
 {
-    QTextDocument document;
-    document.setPlainText(text);
     QStringList lines;
-    for (QTextBlock b = document.begin(); b.isValid(); b = b.next())
-        lines << b.text();
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c != u'\n' && c != u'\r' && c != QChar::ParagraphSeparator && c != 0xFDD0 && c != 0xFDD1)
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    lines << text.mid(start);
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;

@@ -24,6 +24,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QToolButton>
 
@@ -65,6 +66,34 @@ protected:
     QString appFolder;
     std::unique_ptr<TKreatorDlg> window;
 };
+
+// The command line splits a project's text itself; the window gets its
+// lines from the editor's document. The two must agree on every line end,
+// or --build and the window would write different pages.
+TEST(LinesOfText, SplitsAsTheEditorsDocumentDoes)
+{
+    const QString texts[] = {
+        QString(),
+        QStringLiteral("jedna"),
+        QStringLiteral("a\n"),
+        QStringLiteral("a\n\n"),
+        QStringLiteral("\n\nb"),
+        QStringLiteral("okna\r\nunix\nmac\rkoniec\r"),
+        QStringLiteral("\r\r\n\n\r"),
+        QStringLiteral("akapit\u2029dalej\u2028w tym samym wierszu\u00a0twarda spacja"),
+        QStringLiteral("\tż\u00f3łw\r\n\r\n"),
+    };
+    for (const QString &text : texts) {
+        QTextDocument document;
+        document.setPlainText(text);
+        QStringList expected;
+        for (QTextBlock b = document.begin(); b.isValid(); b = b.next())
+            expected << b.text();
+        if (!expected.isEmpty() && expected.last().isEmpty())
+            expected.removeLast();
+        EXPECT_EQ(linesOfText(text), expected) << text.toStdString();
+    }
+}
 
 TEST_F(ProjectWindowTest, SaveAsThenOpenGivesBackThePageAndTheTitleFollowsChanges)
 {
