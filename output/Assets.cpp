@@ -12,6 +12,9 @@
 #include <QSet>
 #include <QUrl>
 
+#include <memory>
+#include <vector>
+
 #include <QFile>
 
 #include "CheckedFile.h"
@@ -298,30 +301,76 @@ QString travellingFileProblem(const QString &source)
     return {};
 }
 
-void copyReplacing(const QString &source, const QString &target)
+namespace {
+
+AppError cannotWrite(const CheckedFile &out)
 {
-    if (const QString problem = travellingFileProblem(source); !problem.isEmpty())
-        throw AppError(QStringLiteral("Nie można skopiować pliku \"%1\": %2!").arg(source, problem));
-    if (!copyWouldChange(source, target))
-        return;
+    return AppError(QStringLiteral("Nie można zapisać pliku \"%1\": %2!").arg(out.target(), out.reason()));
+}
+
+// The bytes of `source` into `out` (opened here); raises AppError naming the file.
+void writeCopy(const QString &source, CheckedFile &out)
+{
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         throw AppError(QStringLiteral("Nie można otworzyć pliku \"%1\": %2!").arg(source, systemErrorText(errno)));
-    CheckedFile out(target);
-    const auto failed = [&] {
-        return AppError(QStringLiteral("Nie można zapisać pliku \"%1\": %2!").arg(target, out.reason()));
-    };
     if (!out.open())
-        throw failed();
+        throw cannotWrite(out);
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(1 << 20);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
             throw AppError(QStringLiteral("Nie można odczytać pliku \"%1\": %2!").arg(source, systemErrorText(errno)));
         if (!out.write(chunk))
-            throw failed();
+            throw cannotWrite(out);
     }
+}
+
+// A copy is needed: the source can travel and the target differs from it.
+bool needsCopy(const QString &source, const QString &target)
+{
+    if (const QString problem = travellingFileProblem(source); !problem.isEmpty())
+        throw AppError(QStringLiteral("Nie można skopiować pliku \"%1\": %2!").arg(source, problem));
+    return copyWouldChange(source, target);
+}
+
+} // namespace
+
+void copyReplacing(const QString &source, const QString &target)
+{
+    if (!needsCopy(source, target))
+        return;
+    CheckedFile out(target);
+    writeCopy(source, out);
     if (!out.commit())
-        throw failed();
+        throw cannotWrite(out);
+}
+
+void copyAllReplacing(const QList<std::pair<QString, QString>> &copies)
+{
+    constexpr size_t OpenAtOnce = 64; // far below any limit on open files
+    std::vector<std::unique_ptr<CheckedFile>> pending;
+    QSet<QString> folders;
+    const auto commitPending = [&] {
+        for (const auto &out : pending) {
+            if (!out->commit(CheckedFile::FolderSync::Later))
+                throw cannotWrite(*out);
+            folders.insert(QFileInfo(out->target()).absolutePath());
+        }
+        pending.clear();
+    };
+    for (const auto &[source, target] : copies) {
+        if (!needsCopy(source, target))
+            continue;
+        pending.push_back(std::make_unique<CheckedFile>(target));
+        writeCopy(source, *pending.back());
+        pending.back()->startWriteback();
+        if (pending.size() == OpenAtOnce)
+            commitPending();
+    }
+    commitPending();
+    for (const QString &folder : std::as_const(folders))
+        if (const auto why = syncFolder(folder))
+            throw AppError(QStringLiteral("Nie można zapisać foldera \"%1\": %2!").arg(folder, *why));
 }
 
 } // namespace zk

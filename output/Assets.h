@@ -4,7 +4,10 @@
 
 #include <QCollator>
 #include <QHash>
+#include <QList>
 #include <QStringList>
+
+#include <utility>
 
 namespace zk {
 
@@ -62,5 +65,10 @@ QString travellingFileProblem(const QString &source);
 // Puts a copy of `source` at `target`, replacing a different file there
 // atomically; the same bytes are left alone. Raises AppError naming the file.
 void copyReplacing(const QString &source, const QString &target);
+
+// The same for all the files of a page at once (source, target): all are
+// written out together, then each is synced and renamed into place, and each
+// folder synced once, rather than one wait for the disk per file in turn.
+void copyAllReplacing(const QList<std::pair<QString, QString>> &copies);
 
 } // namespace zk

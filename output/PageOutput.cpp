@@ -93,12 +93,14 @@ bool writePageWithAssets(const PageOutput &page, const QString &folder, const QS
         message(QStringLiteral("BŁĄD!"), QStringLiteral("Nie można zapisać pliku \"%1\"!").arg(target));
         return false;
     }
+    QList<std::pair<QString, QString>> copies;
     for (const TravellingFile &f : page.files) {
         makeFolderFor(folder, f.target, madeFolders);
-        copyReplacing(f.source, QDir::toNativeSeparators(folder + f.target));
+        copies.append({f.source, QDir::toNativeSeparators(folder + f.target)});
     }
     if (QFile::exists(page.badgeSourcePath))
-        copyReplacing(page.badgeSourcePath, badgeTarget(folder));
+        copies.append({page.badgeSourcePath, badgeTarget(folder)});
+    copyAllReplacing(copies);
     return true;
 }
 

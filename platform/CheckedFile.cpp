@@ -185,7 +185,20 @@ bool CheckedFile::write(const char *data, qint64 size)
     return true;
 }
 
-bool CheckedFile::commit()
+void CheckedFile::startWriteback()
+{
+    if (m_fd >= 0)
+        ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE); // an optimisation: commit() syncs all the same
+}
+
+std::optional<QString> syncFolder(const QString &folder)
+{
+    if (const int error = syncFolderOf(folder + QStringLiteral("/.")))
+        return systemErrorText(error);
+    return std::nullopt;
+}
+
+bool CheckedFile::commit(FolderSync folder)
 {
     if (m_fd < 0)
         return m_reason.isEmpty() ? fail(EBADF) : false;
@@ -203,6 +216,8 @@ bool CheckedFile::commit()
     if (g_calls.rename(encoded(m_temporary).constData(), encoded(m_target).constData()) != 0)
         return fail(errno);
     m_temporary.clear();
+    if (folder == FolderSync::Later)
+        return true;
     // The new file is in place; only a folder that cannot be synced is left to say.
     if (const int error = syncFolderOf(m_target)) {
         m_reason = systemErrorText(error);

@@ -30,7 +30,14 @@ public:
     bool open();
     bool write(const char *data, qint64 size);
     bool write(const QByteArray &bytes) { return write(bytes.constData(), bytes.size()); }
-    bool commit();
+    // Asks the system to start writing the bytes out now, so that a batch of
+    // files is written out together and each commit's sync finds little left.
+    void startWriteback();
+    // The folder's sync after the rename may be left to the caller, who then
+    // syncs each folder once for a whole batch (syncFolder); the file counts
+    // as kept only after that.
+    enum class FolderSync { Now, Later };
+    bool commit(FolderSync folder = FolderSync::Now);
     void cancel();
 
     const QString &target() const { return m_target; }
@@ -52,6 +59,9 @@ private:
 // Writes `bytes` as the whole of `target`; the reason when it failed.
 std::optional<QString> writeFileChecked(const QString &target, const QByteArray &bytes,
                                         FileAccess access = FileAccess::Normal);
+
+// Syncs the folder itself (its entries, after renames); the reason when it failed.
+std::optional<QString> syncFolder(const QString &folder);
 
 // A system error number as a short Polish reason; the uncommon ones by name.
 QString systemErrorText(int error);

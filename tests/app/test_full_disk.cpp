@@ -116,6 +116,40 @@ TEST_F(FullDiskTest, EveryWriterLeavesTheOldFileWhicheverWriteMeetsAFullDisk)
     }
 }
 
+// A page's pictures are copied together and put in place only once all are
+// written: a full disk at any write of any of them replaces none, and leaves
+// no temporary file; with room, all arrive.
+TEST_F(FullDiskTest, APagesCopiesMeetingAFullDiskReplaceNone)
+{
+    QList<std::pair<QString, QString>> copies;
+    for (int i = 0; i < 3; ++i) {
+        const QString target = path(QStringLiteral("strona/obrazki/%1.jpg").arg(i));
+        writeFile(target, "stary obrazek");
+        copies.append({source, target});
+    }
+    for (int failing = 1;; ++failing) {
+        SCOPED_TRACE(failing);
+        InjectedDiskFull full(failing);
+        bool refused = false;
+        try {
+            copyAllReplacing(copies);
+        } catch (const AppError &e) {
+            refused = true;
+            EXPECT_TRUE(e.text().contains(QStringLiteral("brak miejsca na dysku"))) << e.text().toStdString();
+        }
+        if (!full.happened())
+            break; // every write of the batch has been tried
+        EXPECT_TRUE(refused);
+        for (const auto &[from, target] : copies) {
+            EXPECT_EQ(readFile(target), QByteArray("stary obrazek"));
+            expectNoTemporaryFilesBeside(target);
+        }
+    }
+    copyAllReplacing(copies);
+    for (const auto &[from, target] : copies)
+        EXPECT_EQ(readFile(target), readFile(source));
+}
+
 TEST_F(FullDiskTest, TheSettingsFileKeepsItsValuesWhenTheDiskIsFull)
 {
     registry->writeText(Hive::CurrentUser, SettingsRootKey, QStringLiteral("Adresy"), QStringLiteral("Adres0"),
