@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "Isolated.h"
 #include "Kreator.h"
 #include "Odnosnik.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -128,6 +130,30 @@ TEST_F(SectionsTest, EncodingMenuMovesChecksCaptionAndEncodingTogether)
     EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_UTF8->statusTip().isEmpty());
     EXPECT_EQ(w->Lista_Atrybuty_DocType->itemText(w->Lista_Atrybuty_DocType->count() - 1), QStringLiteral("<!DOCTYPE html>"));
     EXPECT_EQ(w->Lista_Atrybuty_DocType->currentIndex(), 0) << "a new page keeps its first document type";
+}
+
+// Alt with a letter or digit that no control owns types nothing into the
+// field under the focus (it once replaced the document type with "i").
+TEST_F(SectionsTest, AnAltLetterNoControlOwnsTypesNothing)
+{
+    TKreatorDlg *w = window.get();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    w->PopUp_Atrybuty_Polskie_UTF8->trigger(); // the button's caption then has no I of its own
+    ASSERT_EVENTUALLY(w->Lista_Atrybuty_DocType->isVisible(), 2000);
+    // The keys go where the window system sends them: to the combo box, which
+    // holds the focus and hands them to its line edit; and to a line edit.
+    QComboBox *combo = w->Lista_Atrybuty_DocType;
+    QLineEdit *field = combo->lineEdit();
+    combo->setFocus();
+    field->end(false);
+    const QString before = field->text();
+    for (QWidget *target : {static_cast<QWidget *>(combo), static_cast<QWidget *>(field)})
+        for (const Qt::Key key : {Qt::Key_I, Qt::Key_9, Qt::Key_0})
+            QTest::keyClick(target, key, Qt::AltModifier);
+    EXPECT_EQ(field->text(), before) << "no Alt+letter typed";
+    QTest::keyClick(combo, Qt::Key_X);
+    EXPECT_EQ(field->text(), before + u'x') << "a plain key still types";
 }
 
 TEST_F(SectionsTest, TextColourPropagatesAndAlignmentGroupsStayExclusive)
