@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QStatusBar>
 
 namespace zk {
 
@@ -133,9 +134,13 @@ void TKreatorDlg::save()
                               .arg(folder, replaced.join(u'\n')),
                           this))
         return;
-    // A project's references are relative to its own folder, wherever its page goes.
-    if (writePageWithAssets(page, folder, name, errorBoxesOf(this)) && m_projectPath.isEmpty())
-        m_baseFolder = folder;
+    if (writePageWithAssets(page, folder, name, errorBoxesOf(this))) {
+        // A project's references are relative to its own folder, wherever its page goes.
+        if (m_projectPath.isEmpty())
+            m_baseFolder = folder;
+        const int files = int(page.files.size()) + (QFile::exists(page.badgeSourcePath) ? 1 : 0);
+        Panel_Hint->showMessage(u' ' + pageSavedText(folder + name, files));
+    }
     warnAboutMissingFiles();
 }
 

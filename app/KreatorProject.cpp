@@ -396,6 +396,7 @@ bool TKreatorDlg::saveProjectTo(const QString &path)
     setProject(absolute, std::move(lock));
     setBaseFolder(QFileInfo(path).absolutePath() + u'/');
     markSaved();
+    Panel_Hint->showMessage(QStringLiteral(" Zapisano projekt: %1").arg(QDir::toNativeSeparators(absolute)));
     rememberRecent(m_projectPath);
     m_recovery->discard(); // the project holds it now
     return true;

@@ -117,4 +117,17 @@ QString missingFilesNote(const QStringList &missing)
     return text + QStringLiteral("\nStrona odwołuje się do nich, ale po przeniesieniu nie będą się wyświetlać!");
 }
 
+QString pageSavedText(const QString &pagePath, int files)
+{
+    QString text = QStringLiteral("Zapisano stronę: %1").arg(QDir::toNativeSeparators(pagePath));
+    if (files <= 0)
+        return text;
+    // 1 plik, 2-4 pliki (but 12-14 plików), 5 and more plików
+    const int tens = files % 100, ones = files % 10;
+    const QString noun = files == 1 ? QStringLiteral("plik")
+                         : (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14)) ? QStringLiteral("pliki")
+                                                                                 : QStringLiteral("plików");
+    return text + QStringLiteral(" i %1 %2").arg(files).arg(noun);
+}
+
 } // namespace zk

@@ -41,4 +41,8 @@ bool writePageWithAssets(const PageOutput &page, const QString &folder, const QS
 // The one "UWAGA!" note about local files the page names that do not exist.
 QString missingFilesNote(const QStringList &missing);
 
+// What the status bar says after the page was saved: its path and how many
+// files went with it ("Zapisano stronę: …/index.html i 3 pliki").
+QString pageSavedText(const QString &pagePath, int files);
+
 } // namespace zk

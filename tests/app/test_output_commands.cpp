@@ -1,4 +1,5 @@
 #include "Isolated.h"
+#include "PageOutput.h"
 #include "Encoding.h"
 #include "Kreator.h"
 #include "MidiRecording.h"
@@ -145,6 +146,17 @@ TEST_F(OutputCommandsTest, PreviewThatTheDesktopCannotShowSaysSo)
     EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Nie można wyświetlić strony!"));
 }
 
+TEST(PageSavedText, CountsTheFilesInPolish)
+{
+    const std::pair<int, const char *> cases[] = {{0, ""}, {1, " i 1 plik"}, {2, " i 2 pliki"}, {4, " i 4 pliki"}, {5, " i 5 plików"},
+                                                  {12, " i 12 plików"}, {14, " i 14 plików"}, {22, " i 22 pliki"}, {25, " i 25 plików"},
+                                                  {112, " i 112 plików"}, {123, " i 123 pliki"}};
+    for (const auto &[files, tail] : cases)
+        EXPECT_EQ(pageSavedText(QStringLiteral("/tmp/s/index.html"), files),
+                  QStringLiteral("Zapisano stronę: /tmp/s/index.html") + QString::fromUtf8(tail))
+            << files;
+}
+
 TEST_F(OutputCommandsTest, SaveAsksOnceBeforeReplacingOtherFilesAndNoWritesNothing)
 {
     using Kind = zk::testing::ScriptedPrompts::Kind;
@@ -161,6 +173,7 @@ TEST_F(OutputCommandsTest, SaveAsksOnceBeforeReplacingOtherFilesAndNoWritesNothi
     EXPECT_TRUE(prompts.calls()[1].text.contains(QStringLiteral("\nlogo.gif\n"))) << prompts.calls()[1].text.toStdString();
     EXPECT_FALSE(prompts.calls()[1].text.contains(QStringLiteral("Kot.JPG"))) << "identical files are not listed";
     EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("Kot.JPG"), QStringLiteral("logo.gif")})) << "Nie: nothing written";
+    EXPECT_FALSE(window->Panel_Hint->currentMessage().contains(QStringLiteral("Zapisano"))) << "nothing said to be saved";
     EXPECT_EQ(readFile(target + QStringLiteral("logo.gif")), QByteArray("inne logo"));
 
     prompts.clear();
@@ -172,6 +185,9 @@ TEST_F(OutputCommandsTest, SaveAsksOnceBeforeReplacingOtherFilesAndNoWritesNothi
     EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("Kot.JPG"), QStringLiteral("logo.gif"),
                                               QStringLiteral("Strona.html"), QStringLiteral("zenanim.gif")}));
     EXPECT_EQ(readFile(target + QStringLiteral("logo.gif")), QByteArray("GIF89a logo")) << "Tak: replaced";
+    EXPECT_EQ(window->Panel_Hint->currentMessage(),
+              QStringLiteral(" Zapisano stronę: %1Strona.html i 3 pliki").arg(QDir::toNativeSeparators(target)))
+        << "a word after the save: the page and the files that went with it";
     const QByteArray page = readFile(target + QStringLiteral("Strona.html"));
     EXPECT_TRUE(page.contains("<H2 ALIGN=LEFT><FONT COLOR=\"#000000\">Jan Kowalski - Strona Domowa - Firmowa</FONT></H2>"))
         << "Save normalises before generating, so the title is already the subtitle";

@@ -108,6 +108,7 @@ TEST_F(ProjectWindowTest, SaveAsThenOpenGivesBackThePageAndTheTitleFollowsChange
     EXPECT_TRUE(QFileInfo::exists(project));
     EXPECT_EQ(w->projectPath(), project);
     EXPECT_EQ(shownTitle(w), QStringLiteral("jan - Zentarek Light - Generator Stron WWW"));
+    EXPECT_EQ(w->Panel_Hint->currentMessage(), QStringLiteral(" Zapisano projekt: %1").arg(QDir::toNativeSeparators(project)));
     EXPECT_EQ(w->baseFolder(), QFileInfo(project).absolutePath() + u'/') << "relative references are the project's";
 
     QTest::keyClicks(w->Edytorek, QStringLiteral("x"));
