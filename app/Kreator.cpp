@@ -51,6 +51,7 @@ TKreatorDlg::TKreatorDlg(const QString &appFolder, QWidget *parent)
     Panel_Hint->setObjectName(QStringLiteral("Panel_Hint"));
     Panel_Hint->setSizeGripEnabled(false);
     setStatusBar(Panel_Hint);
+    buildLivePreview();
     setHelpContexts();
     connectSectionCommands();
     // Placed before FormCreate, whose error boxes centre over the window.

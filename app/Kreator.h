@@ -36,6 +36,7 @@ class QLockFile;
 namespace zk {
 
 struct PageOutput;
+class PreviewServer;
 class ColorPickerButton;
 class SpinEdit;
 class StringGrid;
@@ -94,6 +95,10 @@ public:
     void Przycisk_PodgladClick();
     void BTN_ZapiszClick();
     void Przycisk_PunlikuClick();
+    // The page in the browser follows the form (see PreviewServer.h).
+    static constexpr int LivePreviewDelay = 150;
+    PreviewServer *previewServer() const { return m_live; }
+    void Link_TelefonClick();
     // Makes the page file name end in ".html", in the field too.
     QString normalizedPageFileName();
     // Relative references in the main text are resolved against this
@@ -184,6 +189,7 @@ public:
     QWidget *Atrybuty = nullptr;
     QWidget *Glowna = nullptr;
     QStatusBar *Panel_Hint = nullptr;
+    QLabel *Link_Telefon = nullptr;
 
     // "Ustawienia sekcji".
     QCheckBox *Check_Atrybuty_Naglowki = nullptr;
@@ -336,6 +342,11 @@ private:
     void warnAboutMissingFiles();
     bool recordMelodyIfNeeded();
     PageOutput pageOutput() const;
+    void buildLivePreview();
+    bool startLivePreview();
+    void pageChangedForPreview();
+    void refreshLivePreview();
+    void showPreviewAddress();
 
     AppPaths m_paths;
     QString m_baseFolder;
@@ -365,6 +376,9 @@ private:
     bool m_closing = false;            // the close has begun: no snapshot may start
     bool m_lastPageProtected = false;  // the last page names a project that did not open
     QString m_cannotKeepPage;          // why the page cannot be kept automatically, once told
+    PreviewServer *m_live = nullptr;
+    QTimer *m_liveTimer = nullptr;
+    bool m_liveStale = false;          // changed while no browser watched
     QAction *m_recentSeparator = nullptr;
     QList<QAction *> m_recentActions;
     QColor m_colorDialogColor = QColor(0xC0, 0xC0, 0xC0); // the colour last chosen in the dialog

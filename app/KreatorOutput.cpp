@@ -8,6 +8,7 @@
 #include "Paths.h"
 #include "PageGenerator.h"
 #include "PageOutput.h"
+#include "PreviewServer.h"
 #include "Prompts.h"
 #include "Services.h"
 #include "SettingsStore.h"
@@ -108,7 +109,10 @@ void TKreatorDlg::preview()
     const QString name = normalizedPageFileName();
     if (!writePageWithAssets(pageOutput(), m_paths.tempFolder, name, errorBoxesOf(this), &m_madeTempFolders))
         return;
-    if (!services().shell->openDocument(m_paths.tempFolder + name, this))
+    m_liveStale = false;
+    // Served, the page follows the form; without the server it is still shown as a file.
+    const QString shown = startLivePreview() ? previewServer()->address(name) : m_paths.tempFolder + name;
+    if (!services().shell->openDocument(shown, this))
         BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można wyświetlić strony!"), this);
     warnAboutMissingFiles();
 }

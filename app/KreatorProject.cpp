@@ -454,6 +454,7 @@ void TKreatorDlg::watchForChanges()
     m_changeTimer->setInterval(ChangeCheckDelay);
     connect(m_changeTimer, &QTimer::timeout, this, &TKreatorDlg::checkForChanges);
     const auto changed = [this] {
+        pageChangedForPreview();
         if (!m_changeTimer->isActive()) // not restarted: a long burst of typing is still saved every few seconds
             m_changeTimer->start();
     };

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QApplication>
+#include <QFile>
 #include <QTest>
 
 using namespace zk;
@@ -100,7 +102,8 @@ TEST_F(EditorMenuTest, PreviewSaveAndExitKeys)
 {
     QTest::keyClick(editor, Qt::Key_F11);
     ASSERT_EQ(shell.calls.size(), 1);
-    EXPECT_TRUE(shell.calls[0].what.endsWith(QStringLiteral("temp/index.html")));
+    EXPECT_TRUE(shell.calls[0].what.endsWith(QStringLiteral("/index.html")));
+    EXPECT_TRUE(QFile::exists(window->paths().tempFolder + QStringLiteral("index.html")));
     prompts.answerFolder(QString());
     QTest::keyClick(editor, Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(prompts.calls().size(), 1);

@@ -7,6 +7,7 @@
 #include "SoundFiles.h"
 #include "THtmlMemo.h"
 #include "PageGenerator.h"
+#include "PreviewServer.h"
 #include "QtPrompts.h"
 #include "Services.h"
 
@@ -86,7 +87,8 @@ TEST_F(OutputCommandsTest, FreshStartPreviewWritesTheDefaultDocument)
     EXPECT_EQ(written, expected);
     EXPECT_EQ(fileNames(window->paths().tempFolder), (QStringList{QStringLiteral("index.html"), QStringLiteral("zenanim.gif")}));
     ASSERT_EQ(shell.calls.size(), 1);
-    EXPECT_EQ(shell.calls[0].what, page);
+    EXPECT_EQ(shell.calls[0].what, QStringLiteral("http://127.0.0.1:%1/index.html").arg(window->previewServer()->port()))
+        << "the browser is given the served page, which follows the form";
     EXPECT_TRUE(prompts.calls().isEmpty());
 }
 
@@ -107,7 +109,7 @@ TEST_F(OutputCommandsTest, PreviewCopiesTheAssetsAndAlwaysShowsTheCurrentFiles)
     EXPECT_TRUE(page.contains("M\xf3j kot"));
     EXPECT_EQ(window->Edit_Uklad_Podtytul->text(), window->Edit_Atrybuty_Tytul->text());
     ASSERT_EQ(shell.calls.size(), 1);
-    EXPECT_EQ(shell.calls[0].what, temp + QStringLiteral("strona.html"));
+    EXPECT_EQ(shell.calls[0].what, window->previewServer()->address(QStringLiteral("strona.html")));
 
     ASSERT_EQ(prompts.messages().size(), 1) << "one note after the command";
     EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("UWAGA!"));

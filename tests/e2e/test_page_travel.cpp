@@ -87,7 +87,7 @@ TEST_F(PageTravelTest, ASavedPageShowsEveryPictureAfterItsSourcesAreGone)
     EXPECT_TRUE(QFile::exists(target + QStringLiteral("img/rel.png")));
     QTest::mouseClick(window.Przycisk_Podglad, Qt::LeftButton);
     ASSERT_EQ(shell.calls.size(), 1);
-    const QString previewed = shell.calls[0].what;
+    const QString previewed = window.paths().tempFolder + QStringLiteral("index.html"); // the file the served page comes from
 
     for (const QString &gone : {a, b, site})
         ASSERT_TRUE(QDir().rename(gone.chopped(1), gone.chopped(1) + QStringLiteral("-przeniesione")));
