@@ -275,6 +275,14 @@ public:
     QAction *Edytorek_Wstaw = nullptr;
     QAction *Edytorek_Wyjcie = nullptr;
     QCheckBox *CHK_WordWrap = nullptr;
+    // The bar above the editor: the menu's tag commands, visible.
+    QWidget *Pasek_Edytora = nullptr;
+    QToolButton *BTN_Akapit = nullptr;
+    QToolButton *BTN_Pogrub = nullptr;
+    QToolButton *BTN_Pochylenie = nullptr;
+    QToolButton *BTN_Podkreslenie = nullptr;
+    QToolButton *BTN_Odnosnik = nullptr;
+    QToolButton *BTN_Grafika = nullptr;
 
     QColor backgroundColor() const;
     void setBackgroundColor(const QColor &color);
@@ -296,6 +304,7 @@ private:
     QWidget *buildAtrybutyPage();
     QWidget *buildGlownaPage();
     void buildEditorMenu();
+    QWidget *buildEditorBar(QWidget *parent);
     void setUpEditor();
     QWidget *buildSoundBox(QWidget *parent);
     QWidget *buildHeadersBox(QWidget *parent);

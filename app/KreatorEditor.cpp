@@ -11,6 +11,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QHBoxLayout>
+#include <QToolButton>
 #include <QLineEdit>
 #include <QMenu>
 
@@ -78,6 +80,48 @@ void TKreatorDlg::buildEditorMenu()
     Edytorek->setPopupMenu(POP_Edytorek);
 }
 
+// The bar's buttons run the menu's own items, so a command, its key and its
+// hint are one thing. They take no focus: the caret and the selection stay
+// in the editor, where the command works.
+QWidget *TKreatorDlg::buildEditorBar(QWidget *parent)
+{
+    Pasek_Edytora = new QWidget(parent);
+    Pasek_Edytora->setObjectName(QStringLiteral("Pasek_Edytora"));
+    auto *layout = new QHBoxLayout(Pasek_Edytora);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    const auto button = [this, layout](const char *name, const QString &glyph, QAction *action) {
+        auto *b = new QToolButton(Pasek_Edytora);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(glyph);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        const QString hint = QStringLiteral("%1 (%2)").arg(action->statusTip(), action->shortcut().toString(QKeySequence::NativeText));
+        b->setStatusTip(hint);
+        b->setToolTip(hint);
+        connect(b, &QToolButton::clicked, action, &QAction::trigger);
+        layout->addWidget(b);
+        return b;
+    };
+    const auto styled = [](QToolButton *b, void (QFont::*set)(bool)) {
+        QFont f = b->font();
+        (f.*set)(true);
+        b->setFont(f);
+    };
+    BTN_Akapit = button("BTN_Akapit", QStringLiteral("¶"), Edytorek_Akapit);
+    BTN_Pogrub = button("BTN_Pogrub", QStringLiteral("B"), Edytorek_Pogrub);
+    styled(BTN_Pogrub, &QFont::setBold);
+    BTN_Pochylenie = button("BTN_Pochylenie", QStringLiteral("I"), Edytorek_Pochylenie);
+    styled(BTN_Pochylenie, &QFont::setItalic);
+    BTN_Podkreslenie = button("BTN_Podkreslenie", QStringLiteral("U"), Edytorek_Podkreslenie);
+    styled(BTN_Podkreslenie, &QFont::setUnderline);
+    layout->addSpacing(6);
+    BTN_Odnosnik = button("BTN_Odnosnik", QStringLiteral("Odnośnik…"), Edytorek_Odnos);
+    BTN_Grafika = button("BTN_Grafika", QStringLiteral("Grafika…"), Edytorek_GRafika);
+    layout->addStretch(1);
+    return Pasek_Edytora;
+}
+
 void TKreatorDlg::CHK_WordWrapClick()
 {
     Edytorek->setWordWrap(CHK_WordWrap->isChecked());
@@ -90,10 +134,12 @@ void TKreatorDlg::Edytorek_OdnosClick()
         dialog.Edit_Opis->setText(Edytorek->SelText());
     if (dialog.exec() != QDialog::Accepted)
         return;
+    // The caret goes behind the link, so the next key goes on with the text
+    // instead of replacing the link's words; a link without words gets its
+    // caret inside, before "</A>", where they are typed.
     Edytorek->setSelText(dialog.LinkFragment);
-    const int d = int(dialog.Edit_Opis->text().size());
-    Edytorek->setSelStart(Edytorek->SelStart() - d - 4);
-    Edytorek->setSelLength(d);
+    if (dialog.Edit_Opis->text().isEmpty())
+        Edytorek->setSelStart(Edytorek->SelStart() - 4);
 }
 
 void TKreatorDlg::Edytorek_GRafikaClick()

@@ -511,10 +511,11 @@ QWidget *TKreatorDlg::buildGlownaPage()
                             QStringLiteral("Zawijanie długich wierszy w edytorze"), false, panel);
     panelLayout->addWidget(CHK_WordWrap);
     panelLayout->addStretch(1);
-    page->addWidget(Edytorek, 1);
-    page->addWidget(panel);
     connect(CHK_WordWrap, &QCheckBox::clicked, this, &TKreatorDlg::CHK_WordWrapClick);
     setUpEditor();
+    page->addWidget(buildEditorBar(Glowna));
+    page->addWidget(Edytorek, 1);
+    page->addWidget(panel);
     return Glowna;
 }
 

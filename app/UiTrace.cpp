@@ -1,5 +1,6 @@
 #include "UiTrace.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QStatusBar>
@@ -30,6 +31,15 @@ QString pathOf(const QWidget *widget)
     return names.join(u'/');
 }
 
+// Where a named button shows on the screen, so that a test can point at it with the mouse.
+void tellPlace(const QWidget *widget)
+{
+    if (!qobject_cast<const QAbstractButton *>(widget) || widget->objectName().isEmpty())
+        return;
+    const QPoint at = widget->mapToGlobal(QPoint(0, 0));
+    write("place", QStringLiteral("%1 %2 %3 %4 %5").arg(pathOf(widget)).arg(at.x()).arg(at.y()).arg(widget->width()).arg(widget->height()));
+}
+
 class Watcher : public QObject {
 public:
     using QObject::QObject;
@@ -39,6 +49,8 @@ public:
         if (type != QEvent::Show && type != QEvent::Hide)
             return false;
         auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && !widget->isWindow() && type == QEvent::Show)
+            tellPlace(widget);
         if (!widget || !widget->isWindow())
             return false;
         write(type == QEvent::Show ? "shown" : "hidden", pathOf(widget) + u' ' + widget->windowTitle());

@@ -11,7 +11,7 @@ PACKAGES=(
   libjpeg-dev libgif-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib vsftpd
-  chromium
+  chromium xdg-utils
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data xclip
   fonts-liberation fonts-dejavu-core
   desktop-file-utils appstream shared-mime-info

@@ -7,6 +7,9 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QPushButton>
 #include <QTimer>
 #include <QMenu>
@@ -151,6 +154,54 @@ TEST_F(EditorMenuTest, WordWrapBoxAndWordCallbacks)
     type(QStringLiteral("źdźbło zażółć"), 0);
     QTest::keyClick(editor, Qt::Key_Right, Qt::ControlModifier);
     EXPECT_EQ(editor->SelStart(), 7) << "the form's callbacks make Polish letters word characters";
+}
+
+TEST_F(EditorMenuTest, TheBarAboveTheEditorRunsItsCommandsByMouseAndLeavesTheCaretThere)
+{
+    EXPECT_TRUE(window->Pasek_Edytora->isVisible());
+    EXPECT_LT(window->Pasek_Edytora->geometry().bottom(), editor->geometry().top()) << "the bar is above the editor";
+    type(QStringLiteral("Chleb i bułki"), 0);
+    editor->setSelLength(5);
+    QTest::mouseClick(window->BTN_Pogrub, Qt::LeftButton);
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("<B>Chleb</B> i bułki"));
+    EXPECT_EQ(editor->SelText(), QStringLiteral("Chleb")) << "the wrapped text stays selected, as from the menu";
+    QTest::mouseClick(window->BTN_Pochylenie, Qt::LeftButton);
+    QTest::mouseClick(window->BTN_Podkreslenie, Qt::LeftButton);
+    QTest::mouseClick(window->BTN_Akapit, Qt::LeftButton);
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("<B><I><U><P>Chleb</P></U></I></B> i bułki"));
+    EXPECT_TRUE(editor->hasFocus()) << "the buttons leave the focus in the editor";
+
+    QTest::mouseMove(window->BTN_Odnosnik);
+    ASSERT_EVENTUALLY(window->Panel_Hint->currentMessage().contains(QStringLiteral("Wstawienie odnośnika hipertekstowego (Ctrl+A)")), 2000);
+
+    type(QStringLiteral("Nasza piekarnia zaprasza"), 6);
+    editor->setSelLength(9);
+    zk::testing::whenModal([](QWidget *d) {
+        auto *address = d->findChild<QLineEdit *>(QStringLiteral("Edit_Adres"));
+        EXPECT_EQ(d->findChild<QLineEdit *>(QStringLiteral("Edit_Opis"))->text(), QStringLiteral("piekarnia"));
+        QTest::keyClicks(address, QStringLiteral("http://piekarnia.pl/"));
+        QTest::keyClick(address, Qt::Key_Return);
+    });
+    QTest::mouseClick(window->BTN_Odnosnik, Qt::LeftButton);
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Nasza <A HREF=\"http://piekarnia.pl/\">piekarnia</A> zaprasza"));
+    EXPECT_EQ(editor->SelLength(), 0);
+    QTest::keyClicks(editor, QStringLiteral(" Kowalskich"));
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Nasza <A HREF=\"http://piekarnia.pl/\">piekarnia</A> Kowalskich zaprasza"))
+        << "the next keys go on after the link, they do not replace its words";
+
+    ASSERT_EVENTUALLY(QApplication::activeModalWidget() == nullptr, 5000);
+    window->activateWindow();
+    editor->setFocus();
+    ASSERT_EVENTUALLY(editor->hasFocus(), 5000);
+    type(QStringLiteral("Zobacz "), 7);
+    zk::testing::whenModal([](QWidget *d) {
+        auto *address = d->findChild<QLineEdit *>(QStringLiteral("Edit_Adres"));
+        QTest::keyClicks(address, QStringLiteral("cennik.html"));
+        QTest::keyClick(address, Qt::Key_Return);
+    });
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QStringLiteral("cennik"));
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Zobacz <A HREF=\"cennik.html\">cennik</A>")) << "a link without words is typed into";
 }
 
 } // namespace

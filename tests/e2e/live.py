@@ -56,6 +56,15 @@ def long_project(root):
     return project
 
 
+def click(app, button):
+    """A left click in the middle of a named button, where the program says it is on the screen."""
+    lines = [l for l in app.lines() if l.startswith("zentarek-ui place ") and ("/%s " % button) in l]
+    if not lines:
+        raise Failure("the program never showed %s" % button)
+    x, y, w, h = (int(v) for v in lines[-1].split()[-4:])
+    app.desktop.run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+
+
 def evaluate(browser, expression):
     result = browser.tools.call("Runtime.evaluate", expression=expression, returnByValue=True)
     return result["result"].get("value")
@@ -102,6 +111,15 @@ def main():
         app.key("ctrl+End")
         app.type(" Zakwas")
         seconds, scroll = wait_shown(browser, "Koniec Zakwas", time.monotonic())
+        app.key("shift+ctrl+Left")
+        click(app, "BTN_Pogrub")
+        bold_text = "[...document.querySelectorAll('b')].map(b => b.textContent).join('|')"
+        end = time.monotonic() + DEADLINE
+        while not evaluate(browser, bold_text) and time.monotonic() < end:
+            time.sleep(0.05)
+        bold = evaluate(browser, bold_text)
+        if bold != "Zakwas":
+            raise Failure("the bar's bold button by mouse made %r bold" % bold)
         if seconds > SHOWN_WITHIN:
             raise Failure("the typed word showed after %.2f s" % seconds)
         if abs(scroll - SCROLL) > 2:
