@@ -31,6 +31,7 @@ class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTimer;
+class QShortcut;
 class QLockFile;
 
 namespace zk {
@@ -385,6 +386,7 @@ private:
     bool m_closing = false;            // the close has begun: no snapshot may start
     bool m_lastPageProtected = false;  // the last page names a project that did not open
     QString m_cannotKeepPage;          // why the page cannot be kept automatically, once told
+    QShortcut *m_encodingKey = nullptr; // Alt+I while the encoding's caption has no "i"
     PreviewServer *m_live = nullptr;
     QTimer *m_liveTimer = nullptr;
     bool m_liveStale = false;          // changed while no browser watched

@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -237,6 +238,15 @@ QWidget *TKreatorDlg::buildSekcjePage()
                                            QStringLiteral("&UTF-8"),
                                            QStringLiteral("Unicode UTF-8: każdy znak, także spoza polskiego alfabetu"), false);
     Przycisk_Atrybuty_Polskie->setMenu(PopUp_Atrybuty_Polskie);
+    // "UTF-8" has no "i" to underline, yet Alt+I must still open this menu:
+    // a key of its own, on only while the caption has no mnemonic (two
+    // owners of one key would make Qt give it to neither).
+    m_encodingKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_I), Przycisk_Atrybuty_Polskie);
+    m_encodingKey->setEnabled(false);
+    connect(m_encodingKey, &QShortcut::activated, Przycisk_Atrybuty_Polskie, [this] {
+        Przycisk_Atrybuty_Polskie->setFocus(Qt::ShortcutFocusReason);
+        Przycisk_Atrybuty_Polskie->animateClick();
+    });
     left->addWidget(Przycisk_Atrybuty_Tlo, 0, 0);
     left->addWidget(Panel_Podglad_Naglowki, 1, 0);
     left->addWidget(label(QStringLiteral("Label_Atrybuty_Polskie"), QStringLiteral("Polskie litery:"), Sekcje), 2, 0);

@@ -20,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -114,9 +115,10 @@ void TKreatorDlg::setEncoding(const QString &encoding)
     PopUp_Atrybuty_Polskie_ISO->setChecked(iso);
     PopUp_Atrybuty_Polskie_Windows->setChecked(!iso && !utf8);
     PopUp_Atrybuty_Polskie_UTF8->setChecked(utf8);
-    Przycisk_Atrybuty_Polskie->setText(utf8  ? QStringLiteral(" UTF-&8")
+    Przycisk_Atrybuty_Polskie->setText(utf8  ? QStringLiteral(" UTF-8")
                                        : iso ? QStringLiteral(" &ISO 8859-2")
                                              : QStringLiteral(" W&indows 1250"));
+    m_encodingKey->setEnabled(utf8);
     PageEncoding = utf8 ? EncodingUtf8 : iso ? EncodingIso : EncodingWindows;
 }
 

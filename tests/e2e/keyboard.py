@@ -336,6 +336,16 @@ def check_dialogs_take_typing_at_once(app, out):
     focus_on(app, "alt+y", "Lista_Atrybuty_DocType")
     app.key("alt+9")
     app.key("alt+0")
+    # Alt+I opens the encoding menu whatever the button shows, "UTF-8" (no "i") included.
+    for item in ("u", "i"):
+        since = app.mark()
+        app.key("alt+i")
+        app.wait_line(r"^zentarek-ui shown .*PopUp_Atrybuty_Polskie", since)
+        since = app.mark()
+        app.key(item)
+        app.wait_line(r"^zentarek-ui hidden .*PopUp_Atrybuty_Polskie", since)
+        time.sleep(0.3)  # the button's animated click ends after its menu has closed
+    focus_on(app, "alt+y", "Lista_Atrybuty_DocType")
     go_to_page(app, 1)
     focus_on(app, "alt+e", "Lista_Uklad_Adresy")
     open_dialog(app, ["Insert"], "zk::TDlg_Rename", r"/Edit_Nazwa$")
