@@ -157,7 +157,7 @@ void TKreatorDlg::buildToolBar()
     Przycisk_Punliku = add(QStringLiteral("Przycisk_Punliku"), QStringLiteral("Pu&blikuj"), QStringLiteral("PUBLIKUJ"),
                            QStringLiteral("Wysłanie strony na serwer"));
     BTN_Zapisz = add(QStringLiteral("BTN_Zapisz"), QStringLiteral("&Zapisz"), QStringLiteral("ZAPISZ"),
-                     QStringLiteral("Zapisanie w wybranym folderze"));
+                     QStringLiteral("Zapisanie w wybranym folderze strony WWW z jej plikami, gotowej do sieci"));
     ToolBar->addSeparator();
     Przycisk_Pomoc = add(QStringLiteral("Przycisk_Pomoc"), QStringLiteral("&Pomoc"), QString(),
                          QStringLiteral("Pomoc do programu"));
@@ -558,11 +558,13 @@ void TKreatorDlg::setHelpContexts()
         {1029, {PopUp_Atrybuty_Polskie_UTF8}},
         {1027, {CHK_WordWrap}},
         {1028, {Edit_Nazwa}},
-        {1045, {Edytorek}},
+        {1045, {Edytorek, BTN_Akapit, BTN_Pogrub, BTN_Pochylenie, BTN_Podkreslenie, BTN_Odnosnik, BTN_Grafika}},
         {1080, {Check_Play, Edit_Src}},
         {1081, {Check_Infinite}},
         {1100, {Pages}},
         {1106, {ToolBar}},
+        {1108, {BTN_Zapisz}},
+        {1109, {Przycisk_Podglad, Link_Telefon}},
         {1107, {Przycisk_Projekt, PopUp_Projekt, Projekt_Nowy, Projekt_Otworz, Projekt_Zapisz, Projekt_ZapiszJako}},
     };
     for (const auto &[context, objects] : table)

@@ -207,7 +207,7 @@ void TKreatorDlg::buildProjectButton()
     Projekt_Otworz = item("Projekt_Otworz", QStringLiteral("&Otwórz…"), QKeySequence(Qt::CTRL | Qt::Key_O),
                           QStringLiteral("Otwarcie zapisanego projektu strony"), &TKreatorDlg::Projekt_OtworzClick);
     Projekt_Zapisz = item("Projekt_Zapisz", QStringLiteral("&Zapisz"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-                          QStringLiteral("Zapisanie projektu strony"), &TKreatorDlg::Projekt_ZapiszClick);
+                          QStringLiteral("Zapisanie projektu strony (pliku .zentarek) do dalszej pracy"), &TKreatorDlg::Projekt_ZapiszClick);
     Projekt_ZapiszJako = item("Projekt_ZapiszJako", QStringLiteral("Zapisz &jako…"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S),
                               QStringLiteral("Zapisanie projektu strony pod nową nazwą"), &TKreatorDlg::Projekt_ZapiszJakoClick);
     m_recentSeparator = PopUp_Projekt->addSeparator();
