@@ -13,6 +13,31 @@
 
 namespace zk {
 
+// Qt's own options (-style Fusion, -platform xcb, -reverse...), which
+// QApplication takes for itself: how many values follow each, or -1 for an
+// option that is not Qt's. "-style=Fusion" carries its value inside.
+static int qtOptionValues(const QString &argument)
+{
+    static const QStringList withValue = {
+        QStringLiteral("style"),       QStringLiteral("stylesheet"),    QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+        QStringLiteral("display"),     QStringLiteral("geometry"),      QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"),  QStringLiteral("title"),
+        QStringLiteral("name"),        QStringLiteral("session"),       QStringLiteral("qmljsdebugger"),
+        QStringLiteral("font"),        QStringLiteral("fn"),            QStringLiteral("bg"),
+        QStringLiteral("fg"),          QStringLiteral("btn"),           QStringLiteral("visual"),
+    };
+    static const QStringList flags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("sync"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("testability")};
+    if (!argument.startsWith(u'-') || argument.startsWith(QLatin1String("---")))
+        return -1;
+    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(u'=');
+    if (equals >= 0)
+        return withValue.contains(name.left(equals)) ? 0 : -1;
+    return withValue.contains(name) ? 1 : flags.contains(name) ? 0 : -1;
+}
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine line;
@@ -51,6 +76,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!fingerprint)
                 return fail(QStringLiteral("Po %1 podaj odcisk SHA-256 certyfikatu.").arg(a));
             line.trustCertificate = fingerprint->toUpper();
+        } else if (const int values = qtOptionValues(a); values >= 0) {
+            i += values; // Qt's, taken by QApplication when the window starts
         } else if (a.startsWith(u'-') && a.size() > 1) {
             return fail(QStringLiteral("Nieznana opcja \"%1\" (zobacz --help).").arg(a));
         } else if (line.project.isEmpty()) {

@@ -21,4 +21,7 @@ store="$root/config/zentarek/registry.ini"
 grep -q '^Liczba_uruchomien="1"$' "$store" || { cat "$store"; echo "finished run not counted"; exit 1; }
 grep -qF "Sciezka=\"$(cd "$appdir" && pwd)/\"" "$store" || { cat "$store"; echo "program folder not stored"; exit 1; }
 [[ $(stat -c %a "$store") == 600 ]] || { echo "settings file is not private"; exit 1; }
-echo "1 passed, 0 failed"
+# Qt's own options are left to Qt, not refused: the window starts with -style Fusion.
+timeout 60 "$program" -style Fusion 2>"$root/trace" || { cat "$root/trace"; echo "-style Fusion refused"; exit 1; }
+grep -q "^zentarek-startup firstpaint " "$root/trace" || { cat "$root/trace"; echo "no first paint with -style Fusion"; exit 1; }
+echo "2 passed, 0 failed"

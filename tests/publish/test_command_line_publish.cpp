@@ -184,6 +184,13 @@ TEST(CommandLineParse, EachFormGivesItsMode)
     EXPECT_EQ(parse({"--publish", "s.zentarek"}).mode, CommandLine::Mode::Publish);
     EXPECT_EQ(parse({"--publish", "s.zentarek", "--output", "x"}).error, QStringLiteral("Opcja --output działa tylko z --build."));
     EXPECT_EQ(parse({"--build", "s.zentarek"}).error, QStringLiteral("Do --build podaj folder: --output KATALOG."));
+
+    // Qt's own options pass through to QApplication, with their values.
+    const CommandLine styled = parse({"-style", "Fusion", "strona.zentarek", "-reverse", "--platform", "xcb", "-stylesheet=a.qss"});
+    EXPECT_EQ(styled.mode, CommandLine::Mode::Window) << styled.error.toStdString();
+    EXPECT_EQ(styled.project, QStringLiteral("strona.zentarek")) << "a Qt option's value is not taken for the project";
+    EXPECT_EQ(parse({"-x"}).error, QStringLiteral("Nieznana opcja \"-x\" (zobacz --help)."));
+    EXPECT_EQ(parse({"-stylex=a"}).mode, CommandLine::Mode::Error);
 }
 
 } // namespace
