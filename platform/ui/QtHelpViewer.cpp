@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -73,6 +74,8 @@ void QtHelpViewer::ensureWindow()
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     m_browser->setOpenLinks(false);
     layout->addWidget(m_browser);
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), m_window);
+    QObject::connect(close, &QShortcut::activated, m_window.data(), &QWidget::close);
     QObject::connect(m_browser.data(), &QTextBrowser::anchorClicked, m_browser.data(), [this](const QUrl &url) {
         if (!m_file)
             return;
@@ -85,6 +88,34 @@ void QtHelpViewer::ensureWindow()
     });
 }
 
+QRect helpWindowPlace(const QRect &owner, const QSize &size, const QRect &screen)
+{
+    const int gap = 8;
+    const int top = qBound(screen.top(), owner.top(), qMax(screen.top(), screen.bottom() + 1 - size.height()));
+    QRect place(QPoint(owner.right() + 1 + gap, top), size);
+    if (place.right() > screen.right())
+        place.moveRight(owner.left() - 1 - gap);
+    if (place.left() < screen.left()) {
+        place.moveCenter(owner.center());
+        place.moveTop(top);
+    }
+    place.moveLeft(qBound(screen.left(), place.left(), qMax(screen.left(), screen.right() + 1 - size.width())));
+    return place;
+}
+
+void QtHelpViewer::placeBeside(const QWidget *parent)
+{
+    if (m_placed || !parent)
+        return;
+    const QWidget *owner = parent->window();
+    const QScreen *screen = owner->screen();
+    if (!screen)
+        return;
+    const QRect place = helpWindowPlace(owner->frameGeometry(), m_window->frameGeometry().size(), screen->availableGeometry());
+    m_window->move(place.topLeft());
+    m_placed = true;
+}
+
 void QtHelpViewer::showContents(QWidget *parent)
 {
     const HelpFile *f = file(parent);
@@ -92,6 +123,7 @@ void QtHelpViewer::showContents(QWidget *parent)
         return;
     ensureWindow();
     m_browser->setHtml(helpContentsHtml(*f));
+    placeBeside(parent);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

@@ -23,13 +23,20 @@ public:
 private:
     const HelpFile *file(QWidget *parent);
     void ensureWindow();
+    void placeBeside(const QWidget *parent);
 
     QString m_path;
     std::optional<HelpFile> m_file;
     QPointer<QWidget> m_window;
     QPointer<QTextBrowser> m_browser;
     QPointer<QWidget> m_popup;
+    bool m_placed = false; // once the user has it, it stays where they put it
 };
+
+// Where the help window first goes: right of the program's window when it
+// fits on that screen, else left of it, else centred over it; always inside
+// the screen's free area.
+QRect helpWindowPlace(const QRect &owner, const QSize &size, const QRect &screen);
 
 // Renders topics as HTML for the help window and the pop-ups.
 QString helpContentsHtml(const HelpFile &file);

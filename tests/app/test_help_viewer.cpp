@@ -80,4 +80,39 @@ TEST_F(HelpViewerTest, AControlWhoseTopicIsMissingGetsAPopupSayingSo)
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "Escape closes it";
 }
 
+TEST(HelpWindowPlace, BesideTheProgramWhereItFitsAndAlwaysOnTheScreen)
+{
+    const QRect screen(0, 0, 1366, 768);
+    const QSize size(520, 440);
+    EXPECT_EQ(helpWindowPlace(QRect(100, 100, 504, 406), size, screen).topLeft(), QPoint(612, 100)) << "right of it";
+    EXPECT_EQ(helpWindowPlace(QRect(700, 100, 504, 406), size, screen).topLeft(), QPoint(172, 100)) << "no room right: left";
+    EXPECT_EQ(helpWindowPlace(QRect(431, 181, 504, 406), size, screen).topLeft(), QPoint(423, 181)) << "no room either side: over it";
+    EXPECT_EQ(helpWindowPlace(QRect(100, 600, 504, 406), size, screen).topLeft(), QPoint(612, 328)) << "never below the screen";
+    EXPECT_EQ(helpWindowPlace(QRect(1500, 100, 504, 406), size, QRect(1366, 0, 1920, 1080)).topLeft(), QPoint(2012, 100))
+        << "on the program's own screen";
+}
+
+TEST_F(HelpViewerTest, TheHelpWindowOpensBesideItsOwnerAndEscapeClosesIt)
+{
+    viewer.setHelpFile(helpFile("@contents Spis\nTreść.\n@1000 Sekcje\nOpis sekcji.\n"));
+    owner.setGeometry(20, 40, 200, 150);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    viewer.showContents(&owner);
+    QWidget *window = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("HelpWindow"))
+            window = w;
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_GT(window->frameGeometry().left(), owner.frameGeometry().right()) << "not at the screen's left edge";
+    QTest::keyClick(window->findChild<QWidget *>(QStringLiteral("HelpBrowser")), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible()) << "Escape closes the help window";
+    window->move(500, 30);
+    viewer.showContents(&owner);
+    EXPECT_EQ(window->pos(), QPoint(500, 30)) << "shown again where the user left it";
+    window->close();
+    owner.hide();
+}
+
 } // namespace

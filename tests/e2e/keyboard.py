@@ -465,7 +465,24 @@ def check_melody_keeps_the_window_live(app, melody):
 
 
 def check_help_then_quit(app):
-    """Pomoc opens the help window; Koniec then ends the program although it is open."""
+    """Pomoc opens the help window beside the program's window (over it when there
+    is no room beside it), not at the screen's edge; Escape closes it;
+    opened again, Koniec then ends the program although it is open."""
+    since = app.mark()
+    app.key("alt+p")
+    app.wait_line(r"^zentarek-ui shown QWidget/HelpWindow", since)
+    main_window = window_geometry(app, "Generator Stron WWW")
+    help_window = window_geometry(app, "Pomoc - Zentarek Light")
+    (hx, _, hw, _), (mx, _, mw, _) = help_window, main_window
+    beside = hx >= mx + mw or hx + hw <= mx
+    over = abs((hx + hw / 2) - (mx + mw / 2)) <= 16  # no room beside it on this screen
+    if not (beside or over):
+        raise Failure("the help window at %s is neither beside nor over the program's window at %s"
+                      % (help_window, main_window))
+    app.wait_line(r"^zentarek-ui focus QWidget/HelpWindow", since)
+    since = app.mark()
+    app.key("Escape")
+    app.wait_line(r"^zentarek-ui hidden QWidget/HelpWindow", since)
     since = app.mark()
     app.key("alt+p")
     app.wait_line(r"^zentarek-ui shown QWidget/HelpWindow", since)
