@@ -157,7 +157,11 @@ void TKreatorDlg::Przycisk_NagrywajClick()
     for (const QString &recorder : soundRecorders())
         if (services().shell->startProgram(recorder, {}, workingFolder, this))
             return;
-    BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Nie można uruchomić nagrywania!"), this);
+    BladMsg(MB_ICONERROR, ErrorCaption,
+            QStringLiteral("Nie można uruchomić nagrywania!\nSprawdzone programy: %1 (żadnego nie znaleziono "
+                           "albo żaden nie chciał się uruchomić).")
+                .arg(soundRecorders().join(QStringLiteral(", "))),
+            this);
 }
 
 } // namespace zk

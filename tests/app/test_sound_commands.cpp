@@ -142,7 +142,11 @@ TEST_F(SoundCommandsTest, RecorderStartsInThePageFolderOrSaysWhy)
     QTest::mouseClick(window->Przycisk_Nagrywaj, Qt::LeftButton);
     EXPECT_GE(shell.calls.size(), 2) << "several recorders are tried";
     ASSERT_EQ(prompts.messages().size(), 1);
-    EXPECT_EQ(prompts.messages()[0].text, QStringLiteral("Nie można uruchomić nagrywania!"));
+    const QStringList lines = prompts.messages()[0].text.split(u'\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], QStringLiteral("Nie można uruchomić nagrywania!"));
+    for (const auto &call : shell.calls)
+        EXPECT_TRUE(lines[1].contains(call.what)) << "the second line names every program tried: " << lines[1].toStdString();
 }
 
 } // namespace
