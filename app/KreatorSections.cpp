@@ -210,7 +210,7 @@ void TKreatorDlg::Check_Uklad_Adresy_IkonaClick()
 std::optional<LinkFields> TKreatorDlg::askForLink(const QString &description, const QString &address)
 {
     TOdnosnikDlg dialog(&OpenDoc, this);
-    dialog.setStatusTextEnabled(false);
+    dialog.useForFavouriteList();
     dialog.Edit_Opis->setText(description);
     dialog.Edit_Adres->setEditText(address);
     if (dialog.exec() != QDialog::Accepted)

@@ -154,6 +154,14 @@ void TOdnosnikDlg::setStatusTextEnabled(bool enabled)
     Label_JS->setEnabled(enabled);
 }
 
+void TOdnosnikDlg::useForFavouriteList()
+{
+    setStatusTextEnabled(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{Label_Name, Edit_Name, Label_Target, Edit_Target})
+        w->setEnabled(false);
+    setWindowTitle(QStringLiteral("Ulubiony odnośnik"));
+}
+
 void TOdnosnikDlg::Przycisk_OKClick()
 {
     if (Edit_Adres->currentText().isEmpty()) {

@@ -45,6 +45,10 @@ public:
 
     LinkFields fields() const;
     void setStatusTextEnabled(bool enabled);
+    // For an entry of the favourite-links list, which keeps only a
+    // description and an address: the other fields are off, and the title
+    // says what is being edited.
+    void useForFavouriteList();
 
     void Przycisk_OKClick();
     void Przycisk_AnulujClick();

@@ -53,6 +53,9 @@ protected:
             auto *d = qobject_cast<TOdnosnikDlg *>(w);
             ASSERT_NE(d, nullptr);
             EXPECT_FALSE(d->Edit_OnMouse->isEnabled()) << "the list commands disable the status text";
+            EXPECT_FALSE(d->Edit_Name->isEnabled()) << "and the anchor name and target, which the list ignores";
+            EXPECT_FALSE(d->Edit_Target->isEnabled());
+            EXPECT_EQ(d->windowTitle(), QStringLiteral("Ulubiony odnośnik"));
             d->Edit_Opis->setText(description);
             d->Edit_Adres->setEditText(address);
             QTest::mouseClick(ok ? d->Przycisk_OK : d->Przycisk_Anuluj, Qt::LeftButton);
