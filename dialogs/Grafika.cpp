@@ -38,7 +38,7 @@ QToolButton *folderButton(QWidget *parent, const char *name, const QString &hint
 {
     auto *b = namedControl(new QToolButton(parent), name, hint, 0);
     b->setIcon(QIcon(QStringLiteral(":/icons/folder.png")));
-    b->setFocusPolicy(Qt::NoFocus);
+    b->setFocusPolicy(Qt::TabFocus); // reached by Tab from its field, pressed by Space or Enter
     return b;
 }
 } // namespace
@@ -123,10 +123,21 @@ TGrafikaDlg::TGrafikaDlg(PictureChooser choose, QWidget *parent)
     connect(Check_Infinite, &QCheckBox::clicked, this, &TGrafikaDlg::Check_InfiniteClick);
     for (QLineEdit *e : {Edit_Relacja, Edit_lowsrc, Edit_Animacja})
         e->installEventFilter(this);
-    new DialogKeys(this, [this] { Przycisk_OKClick(); }, [this] { Przycisk_AnulujClick(); });
+    // Enter on a focused folder button opens its chooser, as Space does; anywhere else it is OK.
+    new DialogKeys(
+        this,
+        [this] {
+            auto *folder = qobject_cast<QToolButton *>(focusWidget());
+            if (folder && (folder == Przycisk_Otworz || folder == Przycisk_Lowsrc || folder == Przycisk_Animacja))
+                folder->click();
+            else
+                Przycisk_OKClick();
+        },
+        [this] { Przycisk_AnulujClick(); });
     Lista_Start->setCurrentIndex(0);
-    setTabChain({Edit_Relacja, Edit_Alt, Spin_vspace, Spin_hspace, Spin_height, Spin_width, Lista_Align, Spin_Border,
-                 Edit_lowsrc, Edit_usemap, Check_ismap, ScrollBox, Edit_Animacja, Lista_Start, Check_Control,
+    setTabChain({Edit_Relacja, Przycisk_Otworz, Edit_Alt, Spin_vspace, Spin_hspace, Spin_height, Spin_width, Lista_Align,
+                 Spin_Border, Edit_lowsrc, Przycisk_Lowsrc, Edit_usemap, Check_ismap, ScrollBox, Edit_Animacja,
+                 Przycisk_Animacja, Lista_Start, Check_Control,
                  Spin_Powtorz, Check_Infinite, Przycisk_OK, Przycisk_Anuluj});
     setFixedSize(sizeHint().expandedTo(QSize(565, 363)));
     centerOnScreen(this);

@@ -146,11 +146,13 @@ TEST_F(DialogsTest, EveryDialogOpensOnItsFirstFieldAndTabFollowsTheListedOrder)
     TDlg_Rename input;
     EXPECT_EQ(zk::testing::tabWalk(&input, 3), QString("Edit_Nazwa Przycisk_OK Przycisk_Anuluj Edit_Nazwa").split(u' '));
     TGrafikaDlg picture([](const QString &) { return QString(); });
-    EXPECT_EQ(zk::testing::tabWalk(&picture, 19),
-              QString("Edit_Relacja Edit_Alt Spin_vspace Spin_hspace Spin_height Spin_width Lista_Align Spin_Border "
-                      "Edit_lowsrc Edit_usemap Check_ismap ScrollBox Edit_Animacja Lista_Start Check_Control "
-                      "Spin_Powtorz Check_Infinite Przycisk_OK Przycisk_Anuluj Edit_Relacja")
-                  .split(u' '));
+    EXPECT_EQ(zk::testing::tabWalk(&picture, 22),
+              QString("Edit_Relacja Przycisk_Otworz Edit_Alt Spin_vspace Spin_hspace Spin_height Spin_width Lista_Align "
+                      "Spin_Border Edit_lowsrc Przycisk_Lowsrc Edit_usemap Check_ismap ScrollBox Edit_Animacja "
+                      "Przycisk_Animacja Lista_Start Check_Control Spin_Powtorz Check_Infinite Przycisk_OK Przycisk_Anuluj "
+                      "Edit_Relacja")
+                  .split(u' '))
+        << "each folder button follows its field";
 }
 
 } // namespace

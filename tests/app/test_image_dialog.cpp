@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "Grafika.h"
 #include "Isolated.h"
 #include "Kreator.h"
@@ -59,6 +60,27 @@ TEST(ImageFragment, AttributesInTheirFixedOrder)
     noClip.location = QStringLiteral("a.gif");
     noClip.infinite = true, noClip.controls = true;
     EXPECT_EQ(buildImageFragment(noClip), QStringLiteral("<IMG SRC=\"a.gif\" BORDER=\"0\">")) << "no clip: no LOOP, START, CONTROLS";
+}
+
+TEST_F(ImageDialogTest, EachFolderButtonIsReachedByTabAndPressedByEnterOrSpace)
+{
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    ASSERT_EVENTUALLY(dialog->Edit_Relacja->hasFocus(), 2000);
+    QTest::keyClick(dialog->Edit_Relacja, Qt::Key_Tab);
+    ASSERT_TRUE(dialog->Przycisk_Otworz->hasFocus());
+    chosen << QStringLiteral("/nie/ma/kot.gif");
+    QTest::keyClick(dialog->Przycisk_Otworz, Qt::Key_Return);
+    EXPECT_EQ(filters.size(), 1) << "Enter on the folder button opens its chooser";
+    EXPECT_TRUE(dialog->isVisible()) << "and does not close the dialog as OK";
+    dialog->Przycisk_Lowsrc->setFocus();
+    QTest::keyClick(dialog->Przycisk_Lowsrc, Qt::Key_Space);
+    ASSERT_EVENTUALLY(filters.size() == 2, 2000);
+    dialog->Edit_Alt->setFocus();
+    QTest::keyClick(dialog->Edit_Alt, Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible()) << "Enter elsewhere is still OK";
 }
 
 TEST_F(ImageDialogTest, StartValuesAndATypedLocation)
