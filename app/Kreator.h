@@ -287,6 +287,7 @@ public:
 
     QColor backgroundColor() const;
     void setBackgroundColor(const QColor &color);
+    void showBackground();
 
 protected:
     bool event(QEvent *event) override;
@@ -337,6 +338,7 @@ private:
     void markSaved();
     void updateTitle();
     void watchForChanges();
+    void noteChange();
     void placeCentred();
     void soundFailed();
     void showSoundPreparing(bool preparing);

@@ -6,6 +6,8 @@
 #include "StringGrid.h"
 #include "THtmlMemo.h"
 
+#include <QImage>
+#include <QPixmap>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,9 +57,23 @@ QColor TKreatorDlg::backgroundColor() const
 void TKreatorDlg::setBackgroundColor(const QColor &color)
 {
     m_backgroundColor = color;
+    showBackground();
+}
+
+// The strip under "Tło strony" shows the page's background as chosen: the
+// picture tiled, or the colour; its hint names the picture.
+void TKreatorDlg::showBackground()
+{
+    const bool picture = PopUp_Atrybuty_Tlo_Podklad->isChecked() && !BackgroundImagePath.isEmpty();
+    const QImage image = picture ? QImage(BackgroundImagePath) : QImage();
     QPalette p = Panel_Podglad_Naglowki->palette();
-    p.setColor(QPalette::Window, color);
+    p.setBrush(QPalette::Window, image.isNull() ? QBrush(m_backgroundColor) : QBrush(QPixmap::fromImage(image)));
     Panel_Podglad_Naglowki->setPalette(p);
+    const QString tip = !picture ? QStringLiteral("Tło strony: kolor %1").arg(m_backgroundColor.name())
+                        : image.isNull() ? QStringLiteral("Tło strony: obraz %1 (nie można go wyświetlić)").arg(BackgroundImagePath)
+                                         : QStringLiteral("Tło strony: obraz %1").arg(BackgroundImagePath);
+    Panel_Podglad_Naglowki->setStatusTip(tip);
+    Panel_Podglad_Naglowki->setToolTip(tip);
 }
 
 QStringList TKreatorDlg::editorLines() const

@@ -115,6 +115,7 @@ void TKreatorDlg::applyProject(const Project &project)
     PopUp_Atrybuty_Tlo_Podklad->setChecked(!d.PopUp_Atrybuty_Tlo_Kolor);
     setBackgroundColor(d.Panel_Podglad_Naglowki);
     BackgroundImagePath = d.BackgroundImagePath;
+    showBackground();
     setEncoding(d.PageEncoding);
     // The text colour is handed on to the headers: theirs are set after it.
     Przycisk_Atrybuty_Kolor_Tekst->setColor(d.Przycisk_Atrybuty_Kolor_Tekst);
@@ -453,11 +454,7 @@ void TKreatorDlg::watchForChanges()
     m_changeTimer->setSingleShot(true);
     m_changeTimer->setInterval(ChangeCheckDelay);
     connect(m_changeTimer, &QTimer::timeout, this, &TKreatorDlg::checkForChanges);
-    const auto changed = [this] {
-        pageChangedForPreview();
-        if (!m_changeTimer->isActive()) // not restarted: a long burst of typing is still saved every few seconds
-            m_changeTimer->start();
-    };
+    const auto changed = [this] { noteChange(); };
     for (QLineEdit *e : findChildren<QLineEdit *>())
         connect(e, &QLineEdit::textChanged, this, changed);
     for (QAbstractButton *b : findChildren<QAbstractButton *>())
@@ -478,6 +475,13 @@ void TKreatorDlg::watchForChanges()
     connect(Grid_Uklad_Odnosniki->model(), &QAbstractItemModel::rowsRemoved, this, changed);
     connect(Spin_Powtorz, &SpinEdit::valueChanged, this, changed);
     connect(Edytorek->document(), &QTextDocument::contentsChanged, this, changed);
+}
+
+void TKreatorDlg::noteChange()
+{
+    pageChangedForPreview();
+    if (m_changeTimer && !m_changeTimer->isActive()) // not restarted: a long burst of typing is still saved every few seconds
+        m_changeTimer->start();
 }
 
 void TKreatorDlg::checkForChanges()

@@ -92,8 +92,8 @@ void TKreatorDlg::PopUp_Atrybuty_Tlo_KolorClick()
     m_colorDialogColor = *chosen;
     PopUp_Atrybuty_Tlo_Kolor->setChecked(true);
     PopUp_Atrybuty_Tlo_Podklad->setChecked(false);
-    setBackgroundColor(*chosen);
     BackgroundImagePath.clear();
+    setBackgroundColor(*chosen);
 }
 
 void TKreatorDlg::PopUp_Atrybuty_Tlo_PodkladClick()
@@ -102,10 +102,13 @@ void TKreatorDlg::PopUp_Atrybuty_Tlo_PodkladClick()
     if (BackgroundImagePath.isEmpty()) {
         // A cancelled choice empties the path; the check marks stay as they were.
         PopUp_Atrybuty_Tlo_Podklad->setChecked(!PopUp_Atrybuty_Tlo_Kolor->isChecked());
+        showBackground();
         return;
     }
     PopUp_Atrybuty_Tlo_Podklad->setChecked(true);
     PopUp_Atrybuty_Tlo_Kolor->setChecked(false);
+    showBackground();
+    noteChange(); // another picture while one was chosen changes no check mark
 }
 
 void TKreatorDlg::setEncoding(const QString &encoding)

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QImage>
+#include <QFrame>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -75,6 +77,32 @@ protected:
     QString appFolder;
     std::unique_ptr<TKreatorDlg> window;
 };
+
+TEST_F(SectionsTest, TheChosenBackgroundShowsOnTheFormAndItsHintNamesThePicture)
+{
+    TKreatorDlg *w = window.get();
+    const QString picture = path(QStringLiteral("tlo.png"));
+    QImage green(8, 8, QImage::Format_RGB32);
+    green.fill(QColor(0, 200, 0));
+    ASSERT_TRUE(green.save(picture));
+    const auto shown = [w] {
+        return w->Panel_Podglad_Naglowki->grab().toImage().pixelColor(w->Panel_Podglad_Naglowki->width() / 2, 5);
+    };
+    prompts.answerColor(QColor(0x11, 0x22, 0x33));
+    w->PopUp_Atrybuty_Tlo_Kolor->trigger();
+    EXPECT_EQ(shown(), QColor(0x11, 0x22, 0x33));
+    EXPECT_EQ(w->Panel_Podglad_Naglowki->statusTip(), QStringLiteral("Tło strony: kolor #112233"));
+
+    prompts.answerOpenFile(picture);
+    w->PopUp_Atrybuty_Tlo_Podklad->trigger();
+    EXPECT_EQ(shown(), QColor(0, 200, 0)) << "the picture, tiled";
+    EXPECT_EQ(w->Panel_Podglad_Naglowki->statusTip(), QStringLiteral("Tło strony: obraz ") + picture);
+
+    prompts.answerOpenFile(path(QStringLiteral("brak.gif")));
+    w->PopUp_Atrybuty_Tlo_Podklad->trigger();
+    EXPECT_TRUE(w->Panel_Podglad_Naglowki->statusTip().endsWith(QStringLiteral("brak.gif (nie można go wyświetlić)")));
+    EXPECT_EQ(shown(), QColor(0x11, 0x22, 0x33)) << "a picture that cannot be shown leaves the colour";
+}
 
 TEST_F(SectionsTest, BackgroundMenuAndItsCancelRules)
 {
