@@ -4,6 +4,7 @@
 #include "Glyphs.h"
 #include "HelpViewer.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -74,9 +75,22 @@ TDlg_Rename::TDlg_Rename(QWidget *parent)
     centerOnScreen(this);
 }
 
+// The window manager draws the title in its own, usually bold, font beside
+// an icon and three buttons; the dialog is made wide enough for all of it.
+static int widthForTitle(const QWidget *dialog, const QString &title)
+{
+    QFont bold = dialog->font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(title) * 23 / 20 + 5 * dialog->fontMetrics().height() + 16;
+}
+
 void TDlg_Rename::dress(const Request &request)
 {
     setWindowTitle(request.caption);
+    if (const int needed = widthForTitle(this, request.caption); needed > width()) {
+        setFixedWidth(needed);
+        centerOnScreen(this);
+    }
     Label_Etykieta->setText(request.prompt);
     Edit_Nazwa->setText(request.text);
     Edit_Nazwa->setToolTip(request.hint);

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFontMetrics>
 #include <QTest>
 #include <QToolButton>
 
@@ -71,6 +72,13 @@ TEST_F(DialogsTest, InputDialogIsDressedByItsCaller)
     EXPECT_TRUE(d.Image_Klucz->isVisibleTo(&d));
     EXPECT_FALSE(d.Image_Mail->isVisibleTo(&d));
     EXPECT_EQ(helpContextOf(d.Edit_Nazwa), 1025);
+    QFont bold = d.font();
+    bold.setBold(true);
+    // A title bar's icon, three buttons and margins take about 120 px (openbox's own theme); at 294 px
+    // wide this title was cut in the middle.
+    EXPECT_GE(d.width(), QFontMetrics(bold).horizontalAdvance(d.windowTitle()) + 120)
+        << "wide enough for its title beside the title bar's icon and buttons";
+    EXPECT_EQ(d.minimumWidth(), d.maximumWidth()) << "and still of a fixed size";
 }
 
 TEST_F(DialogsTest, LinkDialogBuildsTheFragmentAndEmptyAddressCancels)
