@@ -483,6 +483,9 @@ void TWWWBtn97::paintEvent(QPaintEvent *)
     o.iconSize = GlyphButton.isNull() ? QSize() : GlyphButton.size();
     o.toolButtonStyle = GlyphButton.isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon;
     o.state |= QStyle::State_AutoRaise;
+    // The arrow is drawn once, below; the style would add its own menu arrow over the caption.
+    o.subControls = QStyle::SC_ToolButton;
+    o.features = QStyleOptionToolButton::None;
     if (m_hover && isEnabled())
         o.state |= QStyle::State_MouseOver | QStyle::State_Raised;
     if (m_pressed)

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QApplication>
+#include <QImage>
 #include <QTest>
 #include <QTimer>
 #include <QPainter>
@@ -109,6 +110,27 @@ TEST_F(FavouritesTest, TheItemChosenNotItsNameDecidesAndNamesSortInWindows1250)
     QDir().mkpath(favourites);
     button.reload();
     EXPECT_TRUE(button.menu()->actions().isEmpty()) << "a reload that finds nothing empties the menu";
+}
+
+// The button draws one arrow, at its right edge; the style's own menu arrow
+// once showed over the caption as well.
+TEST_F(FavouritesTest, TheButtonDrawsOneArrowAtItsRightEdgeAndNothingOverItsCaption)
+{
+    TWWWBtn97 button;
+    button.Caption.clear();
+    button.resize(90, 24);
+    const QImage drawn = button.grab().toImage();
+    const QColor background = drawn.pixelColor(1, 1);
+    int marked = 0;
+    for (int x = 0; x < button.width() - TWWWBtn97::ArrowZone; ++x)
+        for (int y = 0; y < button.height(); ++y)
+            marked += drawn.pixelColor(x, y) != background;
+    EXPECT_EQ(marked, 0) << "with no caption nothing is drawn left of the arrow";
+    int arrow = 0;
+    for (int x = button.width() - TWWWBtn97::ArrowZone; x < button.width(); ++x)
+        for (int y = 0; y < button.height(); ++y)
+            arrow += drawn.pixelColor(x, y) != background;
+    EXPECT_GT(arrow, 4) << "the arrow itself is there";
 }
 
 TEST_F(FavouritesTest, NoFavouritesFolderGivesAnEmptyMenu)
