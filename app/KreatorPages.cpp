@@ -172,6 +172,7 @@ void TKreatorDlg::buildToolBar()
     connect(BTN_OnLine, &QToolButton::clicked, this, &TKreatorDlg::BTN_OnLineClick);
     connect(Przycisk_Anuluj, &QToolButton::clicked, this, &TKreatorDlg::Przycisk_AnulujClick);
     buildProjectButton();
+    fitDockedToolBar(ToolBar, 57);
 }
 
 QWidget *TKreatorDlg::buildSekcjePage()

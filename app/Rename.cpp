@@ -56,7 +56,7 @@ TDlg_Rename::TDlg_Rename(QWidget *parent)
     LadujzRes(Przycisk_OK, QStringLiteral("OK"));
     LadujzRes(Przycisk_Anuluj, QStringLiteral("ANULUJ"));
     for (QToolButton *b : {Przycisk_OK, Przycisk_Anuluj}) {
-        b->setFixedSize(65, 65);
+        b->setFixedSize(QSize(65, 65).expandedTo(b->sizeHint())); // larger for a larger font
         b->setAutoRaise(false);
     }
     connect(Przycisk_OK, &QToolButton::clicked, this, &TDlg_Rename::Przycisk_OKClick);

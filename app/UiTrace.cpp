@@ -34,10 +34,16 @@ QString pathOf(const QWidget *widget)
 // Where a named button shows on the screen, so that a test can point at it with the mouse.
 void tellPlace(const QWidget *widget)
 {
-    if (!qobject_cast<const QAbstractButton *>(widget) || widget->objectName().isEmpty())
+    const auto *button = qobject_cast<const QAbstractButton *>(widget);
+    if (!button || widget->objectName().isEmpty())
         return;
     const QPoint at = widget->mapToGlobal(QPoint(0, 0));
-    write("place", QStringLiteral("%1 %2 %3 %4 %5").arg(pathOf(widget)).arg(at.x()).arg(at.y()).arg(widget->width()).arg(widget->height()));
+    // With the width its caption takes in its font, so a test can tell whether it fits.
+    QString caption = button->text();
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+    write("place", QStringLiteral("%1 %2 %3 %4 %5 text %6")
+                       .arg(pathOf(widget)).arg(at.x()).arg(at.y()).arg(widget->width()).arg(widget->height())
+                       .arg(widget->fontMetrics().horizontalAdvance(caption)));
 }
 
 class Watcher : public QObject {

@@ -3,7 +3,10 @@
 #include "AppError.h"
 #include "Messages.h"
 
+#include <algorithm>
+
 #include <QAbstractSpinBox>
+#include <QFont>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLibraryInfo>
@@ -22,6 +25,14 @@ ZentarekApplication::ZentarekApplication(int &argc, char **argv) : QApplication(
     // Window titles are exactly the program's own; without this the
     // platform appends the application name to each of them.
     setApplicationDisplayName(QString());
+}
+
+QFont programFont(const QFont &desktop)
+{
+    QFont font = desktop;
+    const double size = desktop.pointSizeF() > 0 ? desktop.pointSizeF() : 10.0;
+    font.setPointSizeF(8.5 * std::max(1.0, size / 10.0));
+    return font;
 }
 
 static QWidget *ownerOf(QObject *receiver)

@@ -192,9 +192,7 @@ int main(int argc, char *argv[])
         std::fputs((message + u'\n').toLocal8Bit().constData(), stderr);
     zk::StartupTrace::mark("qapplication");
     app.installPolishTranslation();
-    QFont font = QApplication::font();
-    font.setPointSizeF(8.5);
-    QApplication::setFont(font);
+    QApplication::setFont(zk::programFont(QApplication::font()));
 
     zk::FileRegistry registry(zk::FileRegistry::defaultFiles());
     zk::QtPrompts prompts;

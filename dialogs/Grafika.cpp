@@ -89,7 +89,7 @@ TGrafikaDlg::TGrafikaDlg(PictureChooser choose, QWidget *parent)
     Przycisk_OK = makeGlyphButton(QStringLiteral("Przycisk_OK"), QStringLiteral("&OK"), QStringLiteral("OK"), this);
     Przycisk_Anuluj = makeGlyphButton(QStringLiteral("Przycisk_Anuluj"), QStringLiteral("&Anuluj"), QStringLiteral("ANULUJ"), this);
     for (QToolButton *b : {Przycisk_OK, Przycisk_Anuluj}) {
-        b->setFixedSize(65, 65);
+        b->setFixedSize(QSize(65, 65).expandedTo(b->sizeHint())); // larger for a larger font
         b->setAutoRaise(false);
     }
     auto *picture = new QLabel(this);

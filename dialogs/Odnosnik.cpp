@@ -88,7 +88,7 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
     Przycisk_OK = makeGlyphButton(QStringLiteral("Przycisk_OK"), QStringLiteral("&OK"), QStringLiteral("OK"), this);
     Przycisk_Anuluj = makeGlyphButton(QStringLiteral("Przycisk_Anuluj"), QStringLiteral("&Anuluj"), QStringLiteral("ANULUJ"), this);
     for (QToolButton *b : {Przycisk_OK, Przycisk_Anuluj}) {
-        b->setFixedSize(65, 65);
+        b->setFixedSize(QSize(65, 65).expandedTo(b->sizeHint())); // larger for a larger font
         b->setAutoRaise(false);
     }
     WWW = new TWWWBtn97(this);
@@ -96,7 +96,7 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
     WWW->Caption = QStringLiteral(" &Ulubione");
     WWW->setStatusTip(QStringLiteral("Zawartość foldera MS IE Ulubione"));
     WWW->setToolTip(WWW->statusTip());
-    WWW->setFixedSize(90, 26);
+    WWW->setFixedSize(QSize(90, 26).expandedTo(WWW->sizeHint()));
     WWW->MenuOptions.ItemBmpFolder = QPixmap(QStringLiteral(":/icons/folder.png"));
     WWW->MenuOptions.ItemBmpURL = QPixmap(QStringLiteral(":/icons/tree1.png"));
     WWW->MenuOptions.URLBitmapDisplay = TMenuOption::All_icon;

@@ -15,6 +15,7 @@
 #include <QShortcutEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QProxyStyle>
 #include <QStyle>
 #include <QStyleOptionMenuItem>
@@ -470,6 +471,16 @@ bool TWWWBtn97::event(QEvent *event)
         return true;
     }
     return QWidget::event(event);
+}
+
+// 100 x 26 at the program's own font; more when the caption needs it.
+QSize TWWWBtn97::sizeHint() const
+{
+    QString caption = Caption;
+    caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    const int glyph = GlyphButton.isNull() ? 0 : GlyphButton.width() + 4;
+    return QSize(fontMetrics().horizontalAdvance(caption) + glyph + ArrowZone + 16, fontMetrics().height() + 10)
+        .expandedTo(QSize(100, 26));
 }
 
 void TWWWBtn97::paintEvent(QPaintEvent *)

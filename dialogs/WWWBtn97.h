@@ -95,7 +95,7 @@ public:
     // The user chose the menu item of URLList[index]; the menu uses this.
     void chooseRecord(int index);
 
-    QSize sizeHint() const override { return {100, 26}; }
+    QSize sizeHint() const override;
 
 signals:
     void OnSelectURL(QObject *sender);

@@ -128,7 +128,7 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     LadujzRes(Przycisk_Anuluj, QStringLiteral("ANULUJ"));
     LadujzRes(BTN_Pomoc, QStringLiteral("POMOC"));
     for (QToolButton *b : {Przycisk_OK, Przycisk_Anuluj, BTN_Pomoc}) {
-        b->setFixedSize(65, 65);
+        b->setFixedSize(QSize(65, 65).expandedTo(b->sizeHint())); // larger for a larger font
         b->setAutoRaise(false);
         b->setFocusPolicy(Qt::NoFocus);
     }

@@ -43,4 +43,17 @@ QToolBar *makeDockedToolBar(const QString &objectName, int width, QWidget *paren
     return bar;
 }
 
+void fitDockedToolBar(QToolBar *bar, int minimumWidth)
+{
+    const QList<QToolButton *> buttons = bar->findChildren<QToolButton *>(Qt::FindDirectChildrenOnly);
+    int width = minimumWidth;
+    for (QToolButton *b : buttons)
+        if (b->objectName() != QLatin1String("qt_toolbar_ext_button"))
+            width = qMax(width, b->sizeHint().width());
+    for (QToolButton *b : buttons)
+        if (b->objectName() != QLatin1String("qt_toolbar_ext_button"))
+            b->setFixedWidth(width);
+    bar->setFixedWidth(width + bar->width() - minimumWidth);
+}
+
 } // namespace zk

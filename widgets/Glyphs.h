@@ -21,4 +21,9 @@ QToolButton *makeGlyphButton(const QString &objectName, const QString &caption,
 // not movable, buttons with glyph above caption.
 QToolBar *makeDockedToolBar(const QString &objectName, int width, QWidget *parent);
 
+// Gives the docked toolbar's buttons one width, at least `minimumWidth` and
+// enough for the widest caption in the font in use, and the bar the width
+// that holds them: a larger font widens the bar instead of cutting captions.
+void fitDockedToolBar(QToolBar *bar, int minimumWidth);
+
 } // namespace zk

@@ -16,12 +16,29 @@ StringGrid::StringGrid(int columns, QWidget *parent) : QTableWidget(1, columns, 
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
     verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(16);
-    verticalHeader()->setDefaultSectionSize(16);
+    fitRowsToFont();
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     setWordWrap(false);
     selectGridRow(1);
+}
+
+// Rows are 16 px at the program's own font and grow with a larger one, so
+// that no row cuts its text.
+void StringGrid::fitRowsToFont()
+{
+    const int height = std::max(16, fontMetrics().height() + 4);
+    verticalHeader()->setMinimumSectionSize(height);
+    verticalHeader()->setDefaultSectionSize(height);
+    for (int r = 0; r < rowCount(); ++r)
+        setRowHeight(r, height);
+}
+
+void StringGrid::changeEvent(QEvent *event)
+{
+    QTableWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fitRowsToFont();
 }
 
 void StringGrid::setGridRowCount(int rows)

@@ -32,8 +32,11 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void fitRowsToFont();
+
     QList<Qt::Alignment> m_alignments;
 };
 

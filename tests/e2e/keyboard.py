@@ -500,6 +500,34 @@ def check_help_then_quit(app):
     return "ended %.2f s after Koniec" % (time.monotonic() - started)
 
 
+def check_large_font(desktop, program, root):
+    """At 144 dpi (Qt draws everything half as large again) every toolbar caption fits its button."""
+    desktop.env["QT_FONT_DPI"] = "144"
+    try:
+        big = Program(desktop, program, root, trace="trace-font.txt")
+    finally:
+        del desktop.env["QT_FONT_DPI"]
+    try:
+        big.wait_line(r"^zentarek-ui focus ", 0)
+        _, _, width, _ = window_geometry(big, "Generator Stron WWW")
+        if width < 504 * 1.4:
+            raise Failure("at 144 dpi the window is %d px wide on the screen: the scale did not apply" % width)
+        places = {}
+        for line in big.lines():
+            m = re.match(r"^zentarek-ui place \S*/ToolBar/(\w+) -?\d+ -?\d+ (\d+) \d+ text (\d+)$", line)
+            if m:
+                places[m.group(1)] = (int(m.group(2)), int(m.group(3)))
+        if len(places) < 7:
+            raise Failure("the program showed %d toolbar buttons: %s" % (len(places), sorted(places)))
+        cut = ["%s (%d px for %d px of text)" % (n, w, t) for n, (w, t) in sorted(places.items()) if w < t + 4]
+        if cut:
+            raise Failure("captions cut at 144 dpi: " + ", ".join(cut))
+        widest = max(t for _, t in places.values())
+        return "%d captions fit; the widest takes %d px (of the window's %d on the screen)" % (len(places), widest, width)
+    finally:
+        big.close()
+
+
 def main():
     program = sys.argv[1]
     root = tempfile.mkdtemp(prefix="zentarek-e2e-")
@@ -520,7 +548,8 @@ def main():
                   ("f1", lambda: check_help_once(app)),
                   ("dialogs", lambda: check_dialogs_take_typing_at_once(app, out)),
                   ("melody", lambda: check_melody_keeps_the_window_live(app, melody)),
-                  ("help+quit", lambda: check_help_then_quit(app))]
+                  ("help+quit", lambda: check_help_then_quit(app)),
+                  ("144 dpi", lambda: check_large_font(desktop, program, root))]
         for name, check in checks:
             t = time.monotonic()
             try:

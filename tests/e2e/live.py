@@ -61,7 +61,7 @@ def click(app, button):
     lines = [l for l in app.lines() if l.startswith("zentarek-ui place ") and ("/%s " % button) in l]
     if not lines:
         raise Failure("the program never showed %s" % button)
-    x, y, w, h = (int(v) for v in lines[-1].split()[-4:])
+    x, y, w, h = (int(v) for v in lines[-1].split()[-6:-2])
     app.desktop.run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
 
 
