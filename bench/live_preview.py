@@ -23,9 +23,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-from keyboard import Desktop, Program, go_to_page  # noqa: E402
-from live import address_handler  # noqa: E402
-from phone import Browser  # noqa: E402
+from keyboard import go_to_page  # noqa: E402
+from live import Session  # noqa: E402
 import json  # noqa: E402
 
 FRAME = ("new Promise(done => requestAnimationFrame(() => requestAnimationFrame("
@@ -61,20 +60,10 @@ def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 20
     root = tempfile.mkdtemp(prefix="zentarek-bench-live-")
-    desktop = Desktop(root)
-    browser = app = None
+    session = Session(os.path.join(build, "bin", "zentarek"), root, page_project(root))
     try:
-        record = address_handler(root, os.path.join(root, "home"))
-        app = Program(desktop, os.path.join(build, "bin", "zentarek"), root, args=[page_project(root)])
-        app.wait_line(r"^zentarek-ui focus ", 0)
-        app.key("alt+o")
-        desktop.wait(lambda: os.path.exists(record) and open(record).read().strip(), "the page's address")
-        address = open(record).read().split()[0]
-        page = os.path.join(root, "program", "temp", "index.html")
-        print("page: %d bytes" % os.path.getsize(page))
-        browser = Browser(root)
-        browser.tools.call("Page.navigate", url=address)
-        browser.tools.wait_event("Page.loadEventFired")
+        app, browser = session.app, session.browser
+        print("page: %d bytes" % os.path.getsize(os.path.join(root, "program", "temp", "index.html")))
         go_to_page(app, 2)
         app.key("ctrl+End")
 
@@ -98,12 +87,7 @@ def main():
         unwatched = keys_cost(app, 10)
         print("program CPU for 10 keys: %.2f s while the browser watches, %.2f s with no browser" % (watched, unwatched))
     finally:
-        if browser:
-            browser.proc.terminate()
-            browser.proc.wait(5)
-        if app:
-            app.close()
-        desktop.close()
+        session.close()
 
 
 if __name__ == "__main__":

@@ -83,24 +83,46 @@ def wait_shown(browser, word, since):
         time.sleep(0.01)
 
 
+class Session:
+    """The program with a project open, previewed (Alt+O) in headless Chromium."""
+
+    def __init__(self, program, root, project):
+        self.desktop = self.app = self.browser = None
+        try:
+            self.desktop = Desktop(root)
+            record = address_handler(root, os.path.join(root, "home"))
+            self.app = Program(self.desktop, program, root, args=[project])
+            self.app.wait_line(r"^zentarek-ui focus ", 0)
+            self.app.key("alt+o")
+            self.desktop.wait(lambda: os.path.exists(record) and open(record).read().strip(),
+                              "the desktop to be given the page")
+            self.address = open(record).read().split()[0]
+            if not self.address.startswith("http://127.0.0.1:") or not self.address.endswith("/index.html"):
+                raise Failure("Preview handed the desktop %r" % self.address)
+            self.browser = Browser(root)
+            self.browser.tools.call("Page.navigate", url=self.address)
+            self.browser.tools.wait_event("Page.loadEventFired")
+        except BaseException:
+            self.close()
+            raise
+
+    def close(self):
+        if self.browser:
+            self.browser.proc.terminate()
+            self.browser.proc.wait(5)
+        if self.app:
+            self.app.close()
+        if self.desktop:
+            self.desktop.close()
+
+
 def main():
     program = sys.argv[1]
     root = tempfile.mkdtemp(prefix="zentarek-live-")
-    desktop = browser = app = None
+    session = None
     try:
-        desktop = Desktop(root)
-        record = address_handler(root, os.path.join(root, "home"))
-        app = Program(desktop, program, root, args=[long_project(root)])
-        app.wait_line(r"^zentarek-ui focus ", 0)
-        app.key("alt+o")
-        desktop.wait(lambda: os.path.exists(record) and open(record).read().strip(), "the desktop to be given the page")
-        address = open(record).read().split()[0]
-        if not address.startswith("http://127.0.0.1:") or not address.endswith("/index.html"):
-            raise Failure("Preview handed the desktop %r" % address)
-
-        browser = Browser(root)
-        browser.tools.call("Page.navigate", url=address)
-        browser.tools.wait_event("Page.loadEventFired")
+        session = Session(program, root, long_project(root))
+        app, browser = session.app, session.browser
         evaluate(browser, "scrollTo(0, %d)" % SCROLL)
         if evaluate(browser, "scrollY") != SCROLL:
             raise Failure("the long page does not scroll to %d" % SCROLL)
@@ -136,13 +158,8 @@ def main():
         traceback.print_exc()
         return 1
     finally:
-        if browser:
-            browser.proc.terminate()
-            browser.proc.wait(5)
-        if app:
-            app.close()
-        if desktop:
-            desktop.close()
+        if session:
+            session.close()
 
 
 if __name__ == "__main__":
