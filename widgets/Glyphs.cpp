@@ -47,9 +47,15 @@ void fitDockedToolBar(QToolBar *bar, int minimumWidth)
 {
     const QList<QToolButton *> buttons = bar->findChildren<QToolButton *>(Qt::FindDirectChildrenOnly);
     int width = minimumWidth;
-    for (QToolButton *b : buttons)
-        if (b->objectName() != QLatin1String("qt_toolbar_ext_button"))
-            width = qMax(width, b->sizeHint().width());
+    for (QToolButton *b : buttons) {
+        if (b->objectName() == QLatin1String("qt_toolbar_ext_button"))
+            continue;
+        QString caption = b->text();
+        caption.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+        // The caption with a few pixels either side; a menu arrow takes its own room.
+        const int arrow = b->popupMode() == QToolButton::InstantPopup ? b->fontMetrics().height() / 2 : 0;
+        width = qMax(width, b->fontMetrics().horizontalAdvance(caption) + 8 + arrow);
+    }
     for (QToolButton *b : buttons)
         if (b->objectName() != QLatin1String("qt_toolbar_ext_button"))
             b->setFixedWidth(width);
