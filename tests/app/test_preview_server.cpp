@@ -2,8 +2,11 @@
 #include "Isolated.h"
 #include "Kreator.h"
 #include "PreviewServer.h"
+#include "RealPrompts.h"
 #include "THtmlMemo.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -241,6 +244,36 @@ TEST_F(LivePreviewTest, ThePhoneLinkAsksBeforeOpeningThePreviewToTheNetwork)
     EXPECT_EQ(window->previewServer()->port(), port) << "the open page keeps its address";
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("Podgląd na telefonie"));
+}
+
+// The same two boxes as a person meets them: Qt's own, answered by keys
+// (Escape is "Nie", Enter the default "Tak", then Enter on the note).
+TEST_F(LivePreviewTest, ThePhoneLinksRealBoxesAnswerToTheirKeys)
+{
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    const zk::testing::RealPrompts real;
+    QStringList seen;
+    QList<Qt::Key> keys = {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Return};
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || keys.isEmpty())
+            return;
+        seen << box->windowTitle() + u'|' + box->text();
+        QTest::keyClick(box, keys.takeFirst());
+    });
+    answer.start();
+    window->Link_TelefonClick();
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(seen[0].contains(QStringLiteral("Pozwolić telefonom"))) << seen[0].toStdString();
+    EXPECT_FALSE(window->previewServer()->allowsNetwork()) << "Escape is No";
+
+    window->Link_TelefonClick();
+    EXPECT_TRUE(window->previewServer()->allowsNetwork()) << "Enter is Tak";
+    ASSERT_EQ(seen.size(), 3);
+    EXPECT_TRUE(seen[2].startsWith(QStringLiteral("Podgląd na telefonie|"))) << seen[2].toStdString();
+    EXPECT_TRUE(seen[2].contains(QStringLiteral(":%1/index.html").arg(window->previewServer()->port())));
 }
 
 } // namespace
