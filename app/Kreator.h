@@ -197,6 +197,7 @@ public:
     QCheckBox *Check_Atrybuty_Odnosniki = nullptr;
     QCheckBox *Check_Atrybuty_Adresy = nullptr;
     QComboBox *Lista_Atrybuty_DocType = nullptr;
+    QLabel *Label_DocType_Opis = nullptr; // what the chosen type is for
     QPushButton *Przycisk_Atrybuty_Tlo = nullptr;
     QMenu *PopUp_Atrybuty_Tlo = nullptr;
     QAction *PopUp_Atrybuty_Tlo_Kolor = nullptr;

@@ -193,7 +193,8 @@ QWidget *TKreatorDlg::buildSekcjePage()
     page->addWidget(sections);
 
     Lista_Atrybuty_DocType = named(new QComboBox(Sekcje), QStringLiteral("Lista_Atrybuty_DocType"),
-                                   QStringLiteral("Typ dokumentu HTML - pierwszy wiersz strony"));
+                                   QStringLiteral("Typ dokumentu HTML - pierwszy wiersz strony; HTML5 (ostatni) "
+                                                  "- na dzisiejsze przeglądarki i telefony"));
     Lista_Atrybuty_DocType->setEditable(true);
     Lista_Atrybuty_DocType->addItems(DocTypes);
     Lista_Atrybuty_DocType->setCurrentIndex(0);
@@ -202,6 +203,11 @@ QWidget *TKreatorDlg::buildSekcjePage()
     auto *docRow = row({docLabel, Lista_Atrybuty_DocType});
     docRow->setStretch(1, 1);
     page->addLayout(docRow);
+    Label_DocType_Opis = label(QStringLiteral("Label_DocType_Opis"), docTypeNote(Lista_Atrybuty_DocType->currentText()), Sekcje);
+    Label_DocType_Opis->setIndent(docLabel->sizeHint().width() + 6); // under the list, not under its label
+    connect(Lista_Atrybuty_DocType, &QComboBox::currentTextChanged, Label_DocType_Opis,
+            [this](const QString &type) { Label_DocType_Opis->setText(docTypeNote(type)); });
+    page->addWidget(Label_DocType_Opis);
 
     // Background, encoding and colours.
     auto *look = new QHBoxLayout;

@@ -264,6 +264,17 @@ bool isHtml5(const QString &docType)
     return docType.trimmed().compare(Html5DocType, Qt::CaseInsensitive) == 0;
 }
 
+QString docTypeNote(const QString &docType)
+{
+    if (isHtml5(docType))
+        return QStringLiteral("HTML5: strona na dzisiejsze przeglądarki i telefony.");
+    if (docType.trimmed().isEmpty())
+        return QStringLiteral("Bez typu; na dzisiejsze telefony wybierz HTML5 (ostatni).");
+    if (docType.contains(QLatin1String("DTD HTML"), Qt::CaseInsensitive))
+        return QStringLiteral("Strona jak w 1998 r.; na dzisiejsze telefony wybierz HTML5 (ostatni).");
+    return QStringLiteral("Własny typ, wpisany na początek strony; HTML5 to ostatni z listy.");
+}
+
 GeneratedPage Generuj_Strone(const PageDescription &d, const GeneratorContext &c)
 {
     GeneratedPage page;

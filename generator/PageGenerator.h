@@ -11,12 +11,15 @@
 
 namespace zk {
 
-// What the generator needs besides the description, passed in so that a
-// test can fix the owner, the clock and the regional settings.
 inline const QString Html5DocType = QStringLiteral("<!DOCTYPE html>");
 // The document type is HTML5's (in any letter case).
 bool isHtml5(const QString &docType);
+// One short line for under the document-type list: what the chosen type is
+// for, pointing at HTML5 for today's browsers and phones.
+QString docTypeNote(const QString &docType);
 
+// What the generator needs besides the description, passed in so that a
+// test can fix the owner, the clock and the regional settings.
 struct GeneratorContext {
     QString ownerName;
     bool badgeExists = false;

@@ -217,6 +217,29 @@ TEST_F(SectionsTest, AltIOpensTheEncodingMenuWhateverTheCaptionShows)
     }
 }
 
+// The line under the document-type list says what the chosen type is for and
+// points at HTML5 for today's browsers and phones.
+TEST_F(SectionsTest, TheLineUnderTheDocumentTypeSaysWhatItIsFor)
+{
+    TKreatorDlg *w = window.get();
+    QComboBox *types = w->Lista_Atrybuty_DocType;
+    EXPECT_TRUE(w->Label_DocType_Opis->isVisible());
+    for (int i = 0; i + 1 < types->count(); ++i) {
+        types->setCurrentIndex(i);
+        EXPECT_EQ(w->Label_DocType_Opis->text(), QStringLiteral("Strona jak w 1998 r.; na dzisiejsze telefony wybierz HTML5 (ostatni)."))
+            << types->itemText(i).toStdString();
+    }
+    types->setCurrentIndex(types->count() - 1);
+    EXPECT_EQ(w->Label_DocType_Opis->text(), QStringLiteral("HTML5: strona na dzisiejsze przeglądarki i telefony."));
+    types->setEditText(QString());
+    EXPECT_TRUE(w->Label_DocType_Opis->text().startsWith(QStringLiteral("Bez typu")));
+    types->setEditText(QStringLiteral("<!doctype HTML>"));
+    EXPECT_TRUE(w->Label_DocType_Opis->text().startsWith(QStringLiteral("HTML5"))) << "typed in any letter case";
+    types->setEditText(QStringLiteral("<!-- moja strona -->"));
+    EXPECT_TRUE(w->Label_DocType_Opis->text().startsWith(QStringLiteral("Własny typ")));
+    EXPECT_TRUE(types->statusTip().contains(QStringLiteral("HTML5"))) << "the hint names it too";
+}
+
 TEST_F(SectionsTest, TextColourPropagatesAndAlignmentGroupsStayExclusive)
 {
     TKreatorDlg *w = window.get();
