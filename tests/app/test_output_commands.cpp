@@ -9,6 +9,7 @@
 #include "PageGenerator.h"
 #include "PreviewServer.h"
 #include "QtPrompts.h"
+#include "RealPrompts.h"
 #include "Services.h"
 
 #include "../generator/Pages.h"
@@ -215,18 +216,9 @@ TEST_F(OutputCommandsTest, TheReplaceQuestionAndTheNoteAnswerToTheirKeys)
     fillPage();
     real.folder = folder(QStringLiteral("Moja strona")).chopped(1);
     writeFile(real.folder + QStringLiteral("/logo.gif"), "inne logo");
-    QStringList boxes;
-    QList<Qt::Key> keys;
-    QTimer answer;
-    answer.setInterval(20);
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || keys.isEmpty())
-            return;
-        boxes << box->text();
-        QTest::keyClick(box, keys.takeFirst());
-    });
-    answer.start();
+    zk::testing::BoxKeys answer;
+    QList<Qt::Key> &keys = answer.keys;
+    const QStringList &boxes = answer.texts;
     keys = {Qt::Key_Escape};
     QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1);
