@@ -186,6 +186,7 @@ void TKreatorDlg::closeEvent(QCloseEvent *event)
         }
         m_closed = true;
         closeSound(); // also ends a melody still being prepared
+        stopLivePreview(); // before the temporary folder goes, so no late refresh writes it again
         DeleteDir(m_paths.tempFolder);
         for (const QString &sub : std::as_const(m_madeTempFolders))
             QDir(sub).removeRecursively(); // folders of relative references, made by this run

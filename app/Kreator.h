@@ -359,6 +359,7 @@ private:
     bool startLivePreview();
     void pageChangedForPreview();
     void refreshLivePreview();
+    void stopLivePreview();
     void showPreviewAddress();
 
     AppPaths m_paths;

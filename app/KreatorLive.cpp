@@ -49,6 +49,13 @@ bool TKreatorDlg::startLivePreview()
     return true;
 }
 
+void TKreatorDlg::stopLivePreview()
+{
+    m_liveTimer->stop();
+    m_live->stop();
+    Link_Telefon->hide();
+}
+
 void TKreatorDlg::pageChangedForPreview()
 {
     if (!m_live || !m_live->isListening())
@@ -63,6 +70,8 @@ void TKreatorDlg::pageChangedForPreview()
 // Quiet: a change the page cannot follow is said in the status bar, never in a box.
 void TKreatorDlg::refreshLivePreview()
 {
+    if (m_closed)
+        return;
     if (m_live->watchers() == 0) {
         m_liveStale = true;
         return;

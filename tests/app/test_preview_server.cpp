@@ -226,6 +226,19 @@ TEST_F(LivePreviewTest, NoBrowserNoWorkAndABrowserComingLateGetsTheLatest)
     EXPECT_TRUE(readFile(page).contains("<P>Chleb</P>"));
 }
 
+TEST_F(LivePreviewTest, ClosingTheWindowEndsThePreviewAndWritesNothingAfterwards)
+{
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    Watcher browser(window->previewServer()->port());
+    ASSERT_EVENTUALLY(window->previewServer()->watchers() == 1, 5000);
+    window->Edytorek->setPlainText(QStringLiteral("<P>ostatnia zmiana</P>"));
+    window->close(); // before the change is written
+    EXPECT_FALSE(window->previewServer()->isListening());
+    ASSERT_EVENTUALLY(browser.socket.state() == QAbstractSocket::UnconnectedState, 3000) << "the browser's stream ends";
+    QTest::qWait(TKreatorDlg::LivePreviewDelay * 3);
+    EXPECT_FALSE(QFile::exists(page)) << "the temporary folder is left empty";
+}
+
 TEST_F(LivePreviewTest, ThePhoneLinkAsksBeforeOpeningThePreviewToTheNetwork)
 {
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
