@@ -1,10 +1,12 @@
 #include "Eventually.h"
 #include "Isolated.h"
 #include "Kreator.h"
+#include "Odnosnik.h"
 #include "THtmlMemo.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -176,11 +178,12 @@ TEST_F(EditorMenuTest, TheBarAboveTheEditorRunsItsCommandsByMouseAndLeavesTheCar
 
     type(QStringLiteral("Nasza piekarnia zaprasza"), 6);
     editor->setSelLength(9);
-    zk::testing::whenModal([](QWidget *d) {
-        auto *address = d->findChild<QLineEdit *>(QStringLiteral("Edit_Adres"));
-        EXPECT_EQ(d->findChild<QLineEdit *>(QStringLiteral("Edit_Opis"))->text(), QStringLiteral("piekarnia"));
-        QTest::keyClicks(address, QStringLiteral("http://piekarnia.pl/"));
-        QTest::keyClick(address, Qt::Key_Return);
+    zk::testing::whenModal([](QWidget *dialog) {
+        auto *d = qobject_cast<TOdnosnikDlg *>(dialog);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->Edit_Opis->text(), QStringLiteral("piekarnia"));
+        d->Edit_Adres->setEditText(QStringLiteral("http://piekarnia.pl/"));
+        QTest::keyClick(d->Edit_Adres, Qt::Key_Return);
     });
     QTest::mouseClick(window->BTN_Odnosnik, Qt::LeftButton);
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("Nasza <A HREF=\"http://piekarnia.pl/\">piekarnia</A> zaprasza"));
@@ -194,10 +197,11 @@ TEST_F(EditorMenuTest, TheBarAboveTheEditorRunsItsCommandsByMouseAndLeavesTheCar
     editor->setFocus();
     ASSERT_EVENTUALLY(editor->hasFocus(), 5000);
     type(QStringLiteral("Zobacz "), 7);
-    zk::testing::whenModal([](QWidget *d) {
-        auto *address = d->findChild<QLineEdit *>(QStringLiteral("Edit_Adres"));
-        QTest::keyClicks(address, QStringLiteral("cennik.html"));
-        QTest::keyClick(address, Qt::Key_Return);
+    zk::testing::whenModal([](QWidget *dialog) {
+        auto *d = qobject_cast<TOdnosnikDlg *>(dialog);
+        ASSERT_NE(d, nullptr);
+        d->Edit_Adres->setEditText(QStringLiteral("cennik.html"));
+        QTest::keyClick(d->Edit_Adres, Qt::Key_Return);
     });
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, QStringLiteral("cennik"));
