@@ -1,5 +1,7 @@
 #include "UiTrace.h"
 
+#include "Glyphs.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
@@ -39,8 +41,7 @@ void tellPlace(const QWidget *widget)
         return;
     const QPoint at = widget->mapToGlobal(QPoint(0, 0));
     // With the width its caption takes in its font, so a test can tell whether it fits.
-    QString caption = button->text();
-    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+    const QString caption = shownCaption(button->text());
     write("place", QStringLiteral("%1 %2 %3 %4 %5 text %6")
                        .arg(pathOf(widget)).arg(at.x()).arg(at.y()).arg(widget->width()).arg(widget->height())
                        .arg(widget->fontMetrics().horizontalAdvance(caption)));

@@ -1,5 +1,7 @@
 #include "WWWBtn97.h"
 
+#include "Glyphs.h"
+
 #include "Bookmarks.h"
 #include "Registry.h"
 #include "Services.h"
@@ -15,7 +17,6 @@
 #include <QShortcutEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QProxyStyle>
 #include <QStyle>
 #include <QStyleOptionMenuItem>
@@ -476,8 +477,7 @@ bool TWWWBtn97::event(QEvent *event)
 // 100 x 26 at the program's own font; more when the caption needs it.
 QSize TWWWBtn97::sizeHint() const
 {
-    QString caption = Caption;
-    caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    const QString caption = shownCaption(Caption);
     const int glyph = GlyphButton.isNull() ? 0 : GlyphButton.width() + 4;
     return QSize(fontMetrics().horizontalAdvance(caption) + glyph + ArrowZone + 16, fontMetrics().height() + 10)
         .expandedTo(QSize(100, 26));

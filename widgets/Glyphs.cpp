@@ -7,6 +7,12 @@
 
 namespace zk {
 
+QString shownCaption(const QString &caption)
+{
+    QString shown = caption;
+    return shown.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+}
+
 void LadujzRes(QAbstractButton *button, const QString &name)
 {
     button->setIcon(QIcon(QStringLiteral(":/glyphs/%1.png").arg(name)));
@@ -50,8 +56,7 @@ void fitDockedToolBar(QToolBar *bar, int minimumWidth)
     for (QToolButton *b : buttons) {
         if (b->objectName() == QLatin1String("qt_toolbar_ext_button"))
             continue;
-        QString caption = b->text();
-        caption.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+        const QString caption = shownCaption(b->text());
         // The caption with a few pixels either side; a menu arrow takes its own room.
         const int arrow = b->popupMode() == QToolButton::InstantPopup ? b->fontMetrics().height() / 2 : 0;
         width = qMax(width, b->fontMetrics().horizontalAdvance(caption) + 8 + arrow);

@@ -9,6 +9,9 @@ class QWidget;
 
 namespace zk {
 
+// A caption as it shows: the mnemonic's "&" left out, "&&" shown as "&".
+QString shownCaption(const QString &caption);
+
 // Loads the 32 x 32 glyph `name` ("OK", "ANULUJ", "POMOC", ...) from the
 // program's resources onto the button and repaints it.
 void LadujzRes(QAbstractButton *button, const QString &name);
