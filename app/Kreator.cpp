@@ -13,7 +13,7 @@
 #include "Session.h"
 #include "Shell.h"
 #include "TempFiles.h"
-#include "description/Product.h"
+#include "Product.h"
 
 #include "ColorPickerButton.h"
 #include "Glyphs.h"

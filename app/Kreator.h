@@ -3,7 +3,7 @@
 #include "AppPaths.h"
 #include "Assets.h"
 #include "OpenFileDialog.h"
-#include "description/PageDescription.h"
+#include "PageDescription.h"
 #include "ProjectFile.h"
 
 #include <QJsonObject>
@@ -225,6 +225,9 @@ public:
     QLineEdit *Edit_Atrybuty_Dokument_Bazowy = nullptr;
     QLineEdit *Edit_Atrybuty_Tytul = nullptr;
     QLineEdit *Edit_Nazwa = nullptr;
+    QLineEdit *Edit_Opis_Strony = nullptr;
+    QLineEdit *Edit_Adres_Strony = nullptr;
+    QComboBox *Lista_Wyglad = nullptr;
 
     // "Atrybuty sekcji".
     QLabel *Label_Uklad_Glowny_Naglowek = nullptr;
@@ -353,6 +356,8 @@ private:
     bool reportReadProblems();
     bool pageFileNameIsUsable();
     void warnAboutMissingFiles();
+    bool pageChecksAllowGoingOn();
+    bool isHtml5Page() const; // the chosen document type is HTML5's
     bool recordMelodyIfNeeded();
     PageOutput pageOutput() const;
     void buildLivePreview();

@@ -112,6 +112,9 @@ PageDescription TKreatorDlg::descriptionWithoutText() const
     d.Edit_Atrybuty_Dokument_Bazowy = Edit_Atrybuty_Dokument_Bazowy->text();
     d.Edit_Atrybuty_Tytul = Edit_Atrybuty_Tytul->text();
     d.Edit_Nazwa = Edit_Nazwa->text();
+    d.Lista_Wyglad = Lista_Wyglad->currentData().toString();
+    d.Edit_Opis_Strony = Edit_Opis_Strony->text();
+    d.Edit_Adres_Strony = Edit_Adres_Strony->text();
 
     d.Edit_Uklad_Glowny_Naglowek = Edit_Uklad_Glowny_Naglowek->text();
     d.headerAlignment = alignmentOf(Przycisk_Uklad_Naglowek_Lewa, Przycisk_Uklad_Naglowek_Srodek,

@@ -145,6 +145,7 @@ void TKreatorDlg::Edytorek_OdnosClick()
 void TKreatorDlg::Edytorek_GRafikaClick()
 {
     TGrafikaDlg dialog([this](const QString &filter) { return WybierzGrafike(filter); }, this);
+    dialog.setForHtml5(isHtml5Page());
     if (dialog.exec() == QDialog::Accepted)
         Edytorek->setSelText(dialog.ImageFragment);
 }

@@ -4,17 +4,21 @@
 
 #include "Assets.h"
 #include "Encoding.h"
+#include "Html5Page.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "PageGenerator.h"
+#include "PageChecks.h"
 #include "PageOutput.h"
 #include "PreviewServer.h"
 #include "Prompts.h"
 #include "Services.h"
 #include "SettingsStore.h"
 #include "Shell.h"
+#include "WebFiles.h"
 #include "publikow.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -42,6 +46,14 @@ void TKreatorDlg::Generuj_Strone()
     context.today = QDate::currentDate();
     context.locale = QLocale::system();
     context.pageNames = m_assets.pageNames;
+    context.pageName = normalizePageFileName(Edit_Nazwa->text());
+    if (isHtml5(d.Lista_Atrybuty_DocType)) {
+        const WebFiles web = prepareWebFiles(m_assets, d, context.pageName, m_paths.badgeSourcePath);
+        useWebFiles(context, web);
+        PublishFiles = m_assets.sources();
+        if (!web.problems.isEmpty()) // the original pictures travel instead: worth a line, not a box
+            Panel_Hint->showMessage(u' ' + web.problems.first());
+    }
     GeneratedPage page = zk::Generuj_Strone(d, context);
     PageLines = std::move(page.pageLines);
     MainSectionLines = std::move(page.mainSectionLines);
@@ -72,11 +84,29 @@ bool TKreatorDlg::pageFileNameIsUsable()
     return false;
 }
 
+bool TKreatorDlg::isHtml5Page() const
+{
+    return isHtml5(Lista_Atrybuty_DocType->currentText());
+}
+
 void TKreatorDlg::warnAboutMissingFiles()
 {
+    if (isHtml5Page())
+        return; // the checks before have named them
     const QString note = missingFilesNote(m_assets.missing);
     if (!note.isEmpty())
         BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), note, this);
+}
+
+// An HTML5 page is looked over first: what is worth mending is listed in
+// one question that never blocks ("Nie" goes back to the form).
+bool TKreatorDlg::pageChecksAllowGoingOn()
+{
+    if (!isHtml5Page())
+        return true;
+    const PageCheckContext context{m_baseFolder, normalizePageFileName(Edit_Nazwa->text()), m_paths.badgeSourcePath};
+    const QStringList findings = pageCheckList(description(), m_assets, PageLines, context);
+    return findings.isEmpty() || Potwierdzenie(QStringLiteral("UWAGA!"), checkListQuestion(findings), this);
 }
 
 PageOutput TKreatorDlg::pageOutput() const
@@ -104,7 +134,7 @@ void TKreatorDlg::preview()
     if (!pageFileNameIsUsable())
         return;
     Generuj_Strone(); // collects the page's files on the way
-    if (!recordMelodyIfNeeded())
+    if (!recordMelodyIfNeeded() || !pageChecksAllowGoingOn())
         return;
     const QString name = normalizedPageFileName();
     if (!writePageWithAssets(pageOutput(), m_paths.tempFolder, name, errorBoxesOf(this), &m_madeTempFolders))
@@ -128,7 +158,7 @@ void TKreatorDlg::save()
         return;
     const QString folder = withTrailingSeparator(QDir::toNativeSeparators(chosen));
     Generuj_Strone();
-    if (!recordMelodyIfNeeded())
+    if (!recordMelodyIfNeeded() || !pageChecksAllowGoingOn())
         return;
     const PageOutput page = pageOutput();
     const QStringList replaced = filesThatWouldChange(page, folder, name);
@@ -162,7 +192,7 @@ void TKreatorDlg::publish()
     if (!pageFileNameIsUsable())
         return;
     Generuj_Strone(); // collects the page's files on the way
-    if (!recordMelodyIfNeeded())
+    if (!recordMelodyIfNeeded() || !pageChecksAllowGoingOn())
         return;
     const QString name = normalizedPageFileName();
     m_paths.pageFilePath = m_paths.tempFolder + name;
@@ -179,6 +209,7 @@ void TKreatorDlg::publish()
     PublishFiles = publicationFiles(m_assets, m_paths.pageFilePath);
     TPubDlg dialog(PublishFiles, m_paths.badgeSourcePath, this);
     dialog.setRemoteNames(remoteNames);
+    dialog.setWebAddress(pageWebAddress(description()));
     if (!m_assets.melody.isEmpty())
         dialog.setShownNames({{m_assets.melodyRecording, QStringLiteral("%1 (nagranie melodii %2)")
                                                              .arg(remoteNames.value(m_assets.melodyRecording), m_assets.melody)}});

@@ -3,6 +3,7 @@
 #include "Kreator.h"
 
 #include "PageGenerator.h"
+#include "Themes.h"
 #include "DialogKeys.h"
 
 #include "HelpViewer.h"
@@ -317,8 +318,34 @@ QWidget *TKreatorDlg::buildSekcjePage()
     addField(1, QStringLiteral("Label_Atrybuty_Dokument_Bazowy"), QStringLiteral("&Dokument bazowy:"),
              Edit_Atrybuty_Dokument_Bazowy);
     addField(2, QStringLiteral("Label_Atrybuty_Tytul"), QStringLiteral("Tyt&uł strony:"), Edit_Atrybuty_Tytul);
-    addField(3, QStringLiteral("Label_Nazwa"), QStringLiteral("&Nazwa pliku:"), Edit_Nazwa);
+    Edit_Opis_Strony = lineEdit(QStringLiteral("Edit_Opis_Strony"),
+                                QStringLiteral("Jedno lub dwa zdania o stronie, które pokażą wyszukiwarki i podglądy odnośników (HTML5)"),
+                                Sekcje);
+    Edit_Adres_Strony = lineEdit(QStringLiteral("Edit_Adres_Strony"),
+                                 QStringLiteral("Adres, pod którym strona będzie w internecie, np. https://piekarnia.example.pl/ (HTML5)"),
+                                 Sekcje);
+    Edit_Adres_Strony->setPlaceholderText(QStringLiteral("https://"));
+    addField(3, QStringLiteral("Label_Opis_Strony"), QStringLiteral("Opis st&rony:"), Edit_Opis_Strony);
+    addField(4, QStringLiteral("Label_Adres_Strony"), QStringLiteral("&Adres strony w internecie:"), Edit_Adres_Strony);
+    addField(5, QStringLiteral("Label_Nazwa"), QStringLiteral("&Nazwa pliku:"), Edit_Nazwa);
+    fields->removeWidget(Edit_Nazwa);
+    Lista_Wyglad = named(new QComboBox(Sekcje), QStringLiteral("Lista_Wyglad"),
+                         QStringLiteral("Wygląd strony HTML5: jej kroje pisma, kolory i układ"));
+    for (const Theme &theme : themes())
+        Lista_Wyglad->addItem(theme.name, theme.id);
+    auto *lookLabel = label(QStringLiteral("Label_Wyglad"), QStringLiteral("Wy&gląd strony:"), Sekcje);
+    lookLabel->setBuddy(Lista_Wyglad);
+    auto *nameRow = row({Edit_Nazwa, lookLabel, Lista_Wyglad});
+    nameRow->setStretch(0, 1);
+    fields->addLayout(nameRow, 5, 1);
     fields->setColumnStretch(1, 1);
+    // Looks, descriptions and addresses are what HTML5 pages carry; a 1998 page has none of them.
+    const auto showHtml5Fields = [this](const QString &type) {
+        for (QWidget *w : std::initializer_list<QWidget *>{Lista_Wyglad, Edit_Opis_Strony, Edit_Adres_Strony})
+            w->setEnabled(isHtml5(type));
+    };
+    showHtml5Fields(Lista_Atrybuty_DocType->currentText());
+    connect(Lista_Atrybuty_DocType, &QComboBox::currentTextChanged, this, showHtml5Fields);
     page->addLayout(fields);
     page->addStretch(1);
 
@@ -565,6 +592,7 @@ void TKreatorDlg::setHelpContexts()
         {1029, {PopUp_Atrybuty_Polskie_UTF8}},
         {1027, {CHK_WordWrap}},
         {1028, {Edit_Nazwa}},
+        {1110, {Lista_Wyglad, Edit_Opis_Strony, Edit_Adres_Strony}},
         {1045, {Edytorek, BTN_Akapit, BTN_Pogrub, BTN_Pochylenie, BTN_Podkreslenie, BTN_Odnosnik, BTN_Grafika}},
         {1080, {Check_Play, Edit_Src}},
         {1081, {Check_Infinite}},

@@ -128,6 +128,9 @@ void TKreatorDlg::applyProject(const Project &project)
     // The title is copied into the subtitle as it changes: the subtitle comes after.
     Edit_Atrybuty_Tytul->setText(d.Edit_Atrybuty_Tytul);
     Edit_Nazwa->setText(d.Edit_Nazwa);
+    Lista_Wyglad->setCurrentIndex(std::max(0, Lista_Wyglad->findData(d.Lista_Wyglad)));
+    Edit_Opis_Strony->setText(d.Edit_Opis_Strony);
+    Edit_Adres_Strony->setText(d.Edit_Adres_Strony);
 
     Edit_Uklad_Glowny_Naglowek->setText(d.Edit_Uklad_Glowny_Naglowek);
     setAlignment(m_headerAlign, d.headerAlignment);

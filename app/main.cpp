@@ -157,6 +157,7 @@ int runWithoutWindow(const zk::CommandLine &line, zk::Registry &registry)
         context.badgeSourcePath = zk::makeAppPaths(zk::withTrailingSeparator(QApplication::applicationDirPath()), {}).badgeSourcePath;
         context.report = printError;
         context.recordingProgress = printRecordingProgress;
+        context.check = line.check;
         return zk::buildProject(line.project, line.output, context) ? 0 : 1;
     }
     case zk::CommandLine::Mode::Publish:

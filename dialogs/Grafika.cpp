@@ -56,7 +56,8 @@ QString buildImageFragment(const ImageFields &f)
         tag += attribute("HSPACE", QString::number(f.hspace));
     if (f.vspace != 0)
         tag += attribute("VSPACE", QString::number(f.vspace));
-    tag += attribute("BORDER", QString::number(f.border));
+    if (!f.html5 || f.border != 0)
+        tag += attribute("BORDER", QString::number(f.border));
     if (!f.align.isEmpty())
         tag += attribute("ALIGN", f.align);
     if (!f.alt.isEmpty())
@@ -252,6 +253,7 @@ ImageFields TGrafikaDlg::fields() const
     f.repeat = Spin_Powtorz->value();
     f.start = Lista_Start->currentIndex();
     f.controls = Check_Control->isChecked();
+    f.html5 = m_html5;
     return f;
 }
 

@@ -26,11 +26,13 @@ struct ImageFields {
     int repeat = 1;
     int start = 0;   // -1 none, 0 FILEOPEN, 1 MOUSEOVER, 2 both
     bool controls = false;
+    bool html5 = false; // for an HTML5 page: no border of ours unless one is chosen
 };
 
 // "<IMG SRC=… HEIGHT=… WIDTH=… HSPACE=… VSPACE=… BORDER=… ALIGN=… ALT=…
 // LOWSRC=… USEMAP=… ISMAP DYNSRC=… LOOP=… START=… CONTROLS>", each only when
-// given (BORDER always), the texts as typed.
+// given (BORDER always on a 1998 page; on an HTML5 page, which draws no
+// border round a picture, only when one is chosen), the texts as typed.
 QString buildImageFragment(const ImageFields &fields);
 
 // "Wstawianie grafiki": one picture or clip with its attributes, with a
@@ -42,6 +44,8 @@ public:
     // `choose` is the main window's WybierzGrafike.
     explicit TGrafikaDlg(PictureChooser choose, QWidget *parent = nullptr);
     ~TGrafikaDlg() override;
+    // The picture goes into an HTML5 page.
+    void setForHtml5(bool html5) { m_html5 = html5; }
 
     QString ImageFragment;
 
@@ -92,6 +96,7 @@ private:
     QWidget *buildClipBox();
 
     PictureChooser m_choose;
+    bool m_html5 = false;
 };
 
 } // namespace zk

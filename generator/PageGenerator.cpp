@@ -1,9 +1,10 @@
 #include "PageGenerator.h"
 
 #include "Encoding.h"
+#include "Html5Page.h"
 #include "Paths.h"
 #include "References.h"
-#include "description/Product.h"
+#include "Product.h"
 
 namespace zk {
 
@@ -278,6 +279,10 @@ QString docTypeNote(const QString &docType)
 GeneratedPage Generuj_Strone(const PageDescription &d, const GeneratorContext &c)
 {
     GeneratedPage page;
+    if (isHtml5(d.Lista_Atrybuty_DocType)) {
+        page.pageLines = html5Page(d, c, page.mainSectionLines);
+        return page;
+    }
     QStringList &out = page.pageLines;
     out.reserve(d.Edytorek.size() + 64);
     addHead(out, d, c);

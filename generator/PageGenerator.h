@@ -1,12 +1,13 @@
 #pragma once
 
-#include "description/PageDescription.h"
+#include "PageDescription.h"
 
 #include <QColor>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
 #include <QHash>
+#include <QSize>
 #include <QStringList>
 
 namespace zk {
@@ -29,6 +30,15 @@ struct GeneratorContext {
     // The name the page uses for each local file reference, keyed by the
     // reference as typed (trimmed); made by the asset collector.
     QHash<QString, QString> pageNames;
+    // HTML5 pages: the pixel size of each picture as it travels, by the
+    // name the page uses; the badge's size; whether the page's icons
+    // (made from the logo) travel with it.
+    QHash<QString, QSize> pictureSizes;
+    QSize badgeSize;
+    bool pageIcons = false;
+    QHash<QString, QString> webpNames; // a picture's name -> its WebP's, offered first
+
+    QString pageName; // the page's file name, for its web address
 };
 
 struct GeneratedPage {

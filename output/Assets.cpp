@@ -1,5 +1,7 @@
 #include "Assets.h"
 
+#include "WebFiles.h"
+
 #include "AppError.h"
 #include "MidiRecording.h"
 #include "PageGenerator.h"
@@ -34,6 +36,14 @@ QCollator caseInsensitive(const QLocale &locale)
 }
 
 } // namespace
+
+QString AssetPlan::sourceFor(const QString &target) const
+{
+    for (const TravellingFile &f : files)
+        if (f.target == target)
+            return f.source;
+    return {};
+}
 
 QStringList AssetPlan::sources() const
 {
@@ -242,7 +252,10 @@ private:
 AssetPlan Gen_List(const PageDescription &d, const AssetContext &context)
 {
     const QStringList refs = pageReferences(d);
-    Planner planner(context);
+    AssetContext withOwn = context;
+    if (isHtml5(d.Lista_Atrybuty_DocType)) // the page's stylesheet and icons keep their names
+        withOwn.reservedNames << webFileNames(d);
+    Planner planner(withOwn);
     if (d.Check_Play && isHtml5(d.Lista_Atrybuty_DocType) && !d.Edit_Src.trimmed().isEmpty())
         planner.addMelody(d.Edit_Src.trimmed()); // before the others: its name must not be taken by the MIDI file
     // Relative references first: their names cannot change, the others can.

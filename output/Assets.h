@@ -1,6 +1,6 @@
 #pragma once
 
-#include "description/PageDescription.h"
+#include "PageDescription.h"
 
 #include <QCollator>
 #include <QHash>
@@ -37,6 +37,8 @@ struct AssetPlan {
     QString melody;
     QString melodyRecording; // where the recording is kept; made by recordMidi
     QStringList sources() const;
+    // Where the file that travels as `target` comes from; "" when none does.
+    QString sourceFor(const QString &target) const;
 };
 
 // The local files the page uses, from the pictures and sound chosen in the

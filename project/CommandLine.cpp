@@ -3,8 +3,12 @@
 #include "AppError.h"
 #include "MidiRecording.h"
 #include "PageGenerator.h"
+#include "Html5Page.h"
+#include "LiveCheck.h"
+#include "PageChecks.h"
 #include "PageOutput.h"
 #include "PublishRun.h"
+#include "WebFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -46,13 +50,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
         line.error = why;
         return line;
     };
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &a = arguments[i];
+    // "--check" may stand anywhere, even between --build and its project.
+    QStringList args = arguments;
+    line.check = args.removeAll(QStringLiteral("--check")) > 0;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &a = args[i];
         const auto value = [&](const QString &option) -> std::optional<QString> {
-            if (i + 1 >= arguments.size())
+            if (i + 1 >= args.size())
                 return std::nullopt;
             Q_UNUSED(option);
-            return arguments[++i];
+            return args[++i];
         };
         if (a == u"--help" || a == u"-h") {
             line.mode = CommandLine::Mode::Help;
@@ -86,7 +93,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return fail(QStringLiteral("Podano więcej niż jeden plik projektu."));
         }
     }
-    if (line.mode == CommandLine::Mode::Build && line.output.isEmpty())
+    if (line.check && line.mode != CommandLine::Mode::Build)
+        return fail(QStringLiteral("Opcja --check działa tylko z --build."));
+    if (line.mode == CommandLine::Mode::Build && line.output.isEmpty() && !line.check)
         return fail(QStringLiteral("Do --build podaj folder: --output KATALOG."));
     if (!line.output.isEmpty() && line.mode != CommandLine::Mode::Build)
         return fail(QStringLiteral("Opcja --output działa tylko z --build."));
@@ -103,6 +112,8 @@ QString commandLineHelp()
         "  zentarek --build PLIK.zentarek --output KATALOG\n"
         "                                           zapisuje stronę i jej pliki do katalogu, bez okna;\n"
         "                                           pliki o tych samych nazwach zastępuje i wymienia je\n"
+        "      --check                              najpierw wypisuje, co na stronie HTML5 warto poprawić\n"
+        "                                           (bez --output tylko to)\n"
         "  zentarek --publish PLIK.zentarek         publikuje stronę na serwerze z projektu\n"
         "                                           (hasło z ustawień lub ze zmiennej ZENTAREK_PASSWORD)\n"
         "      --verbose                            wypisuje rozmowę z serwerem (bez hasła)\n"
@@ -142,6 +153,7 @@ struct GeneratedProject {
     QString pageName;
     AssetPlan plan;
     QStringList lines;
+    QStringList findings; // of the checks, when asked for
 };
 
 // A MIDI sound on an HTML5 page travels as its recording: made here, once
@@ -165,7 +177,7 @@ std::optional<GeneratedProject> generateProject(const QString &projectPath, cons
         context.report(QStringLiteral("Nie można otworzyć projektu \"%1\": %2!").arg(projectPath, read.error));
         return std::nullopt;
     }
-    GeneratedProject g{*read.project, read.project->page, {}, {}, {}};
+    GeneratedProject g{*read.project, read.project->page, {}, {}, {}, {}};
     g.page.Edytorek = linesOfText(g.project.mainText);
     const QString problem = pageFileNameProblem(g.page.Edit_Nazwa);
     if (!problem.isEmpty()) {
@@ -186,8 +198,28 @@ std::optional<GeneratedProject> generateProject(const QString &projectPath, cons
     generator.today = QDate::currentDate();
     generator.locale = QLocale::system();
     generator.pageNames = g.plan.pageNames;
+    generator.pageName = g.pageName;
+    if (isHtml5(g.page.Lista_Atrybuty_DocType)) {
+        const WebFiles web = prepareWebFiles(g.plan, g.page, g.pageName, context.badgeSourcePath);
+        useWebFiles(generator, web);
+        for (const QString &problem : web.problems)
+            context.report(problem);
+    }
     g.lines = Generuj_Strone(g.page, generator).pageLines;
+    if (context.check && isHtml5(g.page.Lista_Atrybuty_DocType))
+        g.findings = pageCheckList(g.page, g.plan, g.lines, {assets.baseFolder, g.pageName, context.badgeSourcePath});
     return g;
+}
+
+// After a publish: does the web show what was sent? A difference is a
+// warning; the files did arrive, so the publish still succeeded.
+void reportLivePage(const QString &address, const QList<SentFile> &sent, const QString &folder, const BuildContext &context)
+{
+    if (address.isEmpty())
+        return;
+    const QStringList differences = liveDifferences(address, sent);
+    context.report(differences.isEmpty() ? QStringLiteral("Strona pod adresem %1 pokazuje to, co wysłano.").arg(address)
+                                         : QStringLiteral("UWAGA! ") + liveCheckWarning(address, folder, differences));
 }
 
 void reportMissing(const AssetPlan &plan, const BuildContext &context)
@@ -204,6 +236,14 @@ bool buildProject(const QString &projectPath, const QString &outputFolder, const
     const std::optional<GeneratedProject> g = generateProject(projectPath, context);
     if (!g)
         return false;
+    if (context.check) {
+        context.report(g->findings.isEmpty() ? QStringLiteral("UWAGA! Sprawdzono stronę: nie ma nic do poprawienia.")
+                                             : QStringLiteral("UWAGA! Na stronie warto poprawić:"));
+        for (const QString &finding : g->findings)
+            context.report(QStringLiteral("  • ") + finding);
+        if (outputFolder.isEmpty())
+            return true;
+    }
     if (!QDir().mkpath(outputFolder)) {
         context.report(QStringLiteral("Nie można utworzyć folderu \"%1\"!").arg(outputFolder));
         return false;
@@ -286,6 +326,8 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
         run.closeQuietly();
         if (!run.folderOnServer().isEmpty())
             context.report(QStringLiteral("Folder na serwerze: %1").arg(run.folderOnServer()));
+        reportLivePage(pageWebAddress(g->page), sentFiles(files, remoteNames, context.badgeSourcePath, PublishRun::BadgeRemoteName),
+                       run.folderOnServer(), context);
     }
     return done;
 }

@@ -15,6 +15,7 @@ struct CommandLine {
     Mode mode = Mode::Window;
     QString project; // the project to open, build or publish
     QString output;  // --output
+    bool check = false; // --check: what is worth mending on the page, before it is built (or instead, without --output)
     bool verbose = false;     // --verbose: the conversation with the server on standard error
     QString trustCertificate; // --trust-certificate: the fingerprint of a certificate trusted for this run
     QString error;   // Polish, for Mode::Error
@@ -31,9 +32,11 @@ struct BuildContext {
     std::function<void(const QString &)> report; // Polish messages, one per call
     // The share recorded of a MIDI melody that the page needs as a recording.
     std::function<void(double)> recordingProgress;
+    bool check = false; // report what is worth mending on an HTML5 page first
 };
 // Writes the project's page and every file that travels with it into
-// `outputFolder`, as Save does from the window. True on success.
+// `outputFolder`, as Save does from the window (with `check`, the findings
+// of the checks first; an empty folder then writes nothing). True on success.
 bool buildProject(const QString &projectPath, const QString &outputFolder, const BuildContext &context);
 
 struct PublishContext : BuildContext {

@@ -1,6 +1,7 @@
 #include "ProjectFile.h"
 
 #include "References.h"
+#include "Themes.h"
 
 #include "CheckedFile.h"
 
@@ -93,6 +94,9 @@ QJsonObject pageObject(const Project &p, const QString &folder)
         {QStringLiteral("dokumentBazowy"), d.Edit_Atrybuty_Dokument_Bazowy},
         {QStringLiteral("tytul"), d.Edit_Atrybuty_Tytul},
         {QStringLiteral("nazwaPliku"), d.Edit_Nazwa},
+        {QStringLiteral("wyglad"), d.Lista_Wyglad},
+        {QStringLiteral("opisStrony"), d.Edit_Opis_Strony},
+        {QStringLiteral("adresStrony"), d.Edit_Adres_Strony},
         {QStringLiteral("naglowek"), styledText(d.Edit_Uklad_Glowny_Naglowek, d.headerAlignment, d.Przycisk_Uklad_Naglowek_Kolor)},
         {QStringLiteral("podtytul"), styledText(d.Edit_Uklad_Podtytul, d.subtitleAlignment, d.Przycisk_Uklad_Podtytul_Kolor)},
         {QStringLiteral("logo"), switchedFile(d.Check_Uklad_Logo, d.Edit_Uklad_Logo, folder)},
@@ -315,6 +319,15 @@ void readPage(Reader &r, const QJsonObject &s, Project &p)
     d.Edit_Atrybuty_Dokument_Bazowy = r.line(s, QStringLiteral("dokumentBazowy"), at, d.Edit_Atrybuty_Dokument_Bazowy);
     d.Edit_Atrybuty_Tytul = r.line(s, QStringLiteral("tytul"), at, d.Edit_Atrybuty_Tytul);
     d.Edit_Nazwa = r.line(s, QStringLiteral("nazwaPliku"), at, d.Edit_Nazwa);
+    d.Lista_Wyglad = r.text(s, QStringLiteral("wyglad"), at, d.Lista_Wyglad);
+    if (themeById(d.Lista_Wyglad).id != d.Lista_Wyglad && r.error.isEmpty()) {
+        QStringList ids;
+        for (const Theme &t : themes())
+            ids << u'"' + t.id + u'"';
+        r.error = QStringLiteral("pole \"%1wyglad\" powinno być jednym z: %2").arg(at, ids.join(QStringLiteral(", ")));
+    }
+    d.Edit_Opis_Strony = r.line(s, QStringLiteral("opisStrony"), at, d.Edit_Opis_Strony);
+    d.Edit_Adres_Strony = r.line(s, QStringLiteral("adresStrony"), at, d.Edit_Adres_Strony);
 
     readStyled(r, r.object(s, QStringLiteral("naglowek"), at), at + QStringLiteral("naglowek."), d.Edit_Uklad_Glowny_Naglowek,
                d.headerAlignment, d.Przycisk_Uklad_Naglowek_Kolor);

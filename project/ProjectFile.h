@@ -1,6 +1,6 @@
 #pragma once
 
-#include "description/PageDescription.h"
+#include "PageDescription.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -7,6 +7,7 @@
 #include "PasswordStore.h"
 #include "Paths.h"
 #include "Prompts.h"
+#include "LiveCheck.h"
 #include "PublishLogic.h"
 #include "Registry.h"
 #include "Services.h"
@@ -326,10 +327,29 @@ void TPubDlg::run()
         return;
     }
     keepPasswordAsChosen(); // a password from the settings file moves to the keyring now
-    BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
-            publishedText(m_run.folderOnServer()), this);
+    const QStringList differences = livePageDifferences();
+    if (!differences.isEmpty())
+        BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), liveCheckWarning(m_webAddress, m_run.folderOnServer(), differences), this);
+    else
+        BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
+                publishedText(m_run.folderOnServer())
+                    + (m_webAddress.isEmpty() ? QString() : QStringLiteral("\nStrona pod adresem %1 pokazuje to, co wysłano.").arg(m_webAddress)),
+                this);
     Progress->setValue(0);
     ProgressFile.clear();
+}
+
+// What the web shows at the page's address against what was sent.
+QStringList TPubDlg::livePageDifferences()
+{
+    if (m_webAddress.isEmpty())
+        return {};
+    LB_Postep->setText(QStringLiteral("Sprawdzanie strony pod adresem %1...").arg(m_webAddress));
+    LB_Postep->repaint();
+    const QStringList differences =
+        liveDifferences(m_webAddress, sentFiles(m_files, m_remoteNames, m_badge, PublishRun::BadgeRemoteName));
+    LB_Postep->clear();
+    return differences;
 }
 
 void TPubDlg::ftpActionComplete()

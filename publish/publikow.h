@@ -53,6 +53,9 @@ public:
     // Where each file goes on the server, relative to the target folder
     // ("img/a.gif"); a file not named here goes under its own file name.
     void setRemoteNames(const QHash<QString, QString> &names) { m_remoteNames = names; }
+    // The page's address on the web: after a run, what it shows there is
+    // compared with what was sent ("" : not checked).
+    void setWebAddress(const QString &address) { m_webAddress = address; }
     // How the list shows a file that is not sent from where the user chose
     // it (the recording of a melody, kept in the cache): file -> text.
     void setShownNames(const QHash<QString, QString> &names);
@@ -77,6 +80,7 @@ private:
     void note(const QString &line);
     void keepPasswordAsChosen();
     void run();
+    QStringList livePageDifferences();
     void error(const QString &text);
     void closeQuietly();
     bool mayClose();
@@ -84,6 +88,7 @@ private:
     QStringList m_files;
     QHash<QString, QString> m_remoteNames;
     QString m_badge;
+    QString m_webAddress;
     FtpPublishClient m_client; // the protocol: FTP, with or without TLS
     PublishRun m_run;
     bool m_running = false;

@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-translations-l10n
   libfluidsynth-dev fluid-soundfont-gm libopusenc-dev libssl-dev python3-openssl qtkeychain-qt6-dev gnome-keyring dbus
-  libjpeg-dev libgif-dev libsqlite3-dev
+  libjpeg-dev libgif-dev libsqlite3-dev qt6-image-formats-plugins
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib vsftpd
   chromium xdg-utils

@@ -60,6 +60,10 @@ TEST(ImageFragment, AttributesInTheirFixedOrder)
     noClip.location = QStringLiteral("a.gif");
     noClip.infinite = true, noClip.controls = true;
     EXPECT_EQ(buildImageFragment(noClip), QStringLiteral("<IMG SRC=\"a.gif\" BORDER=\"0\">")) << "no clip: no LOOP, START, CONTROLS";
+    noClip.html5 = true;
+    EXPECT_EQ(buildImageFragment(noClip), QStringLiteral("<IMG SRC=\"a.gif\">")) << "an HTML5 page draws no border: none said";
+    noClip.border = 1;
+    EXPECT_EQ(buildImageFragment(noClip), QStringLiteral("<IMG SRC=\"a.gif\" BORDER=\"1\">")) << "a chosen border stays";
 }
 
 TEST_F(ImageDialogTest, EachFolderButtonIsReachedByTabAndPressedByEnterOrSpace)
@@ -225,6 +229,20 @@ TEST_F(ImageDialogTest, EditorImageCommandReplacesTheSelectionOrLeavesItOnCancel
     window.Edytorek_GRafikaClick();
     EXPECT_EQ(window.Edytorek->toPlainText(), QStringLiteral("Tu obrazek: <IMG SRC=\"kot.gif\" BORDER=\"0\">."));
     EXPECT_EQ(window.Edytorek->SelLength(), 0);
+
+    // On an HTML5 page the picture gets no border of the dialog's own, which the checks would call outdated.
+    window.Lista_Atrybuty_DocType->setCurrentIndex(window.Lista_Atrybuty_DocType->count() - 1);
+    window.Edytorek->setPlainText(QStringLiteral("Tu: "));
+    window.Edytorek->setSelStart(4);
+    whenModal([](QWidget *w) {
+        auto *d = qobject_cast<TGrafikaDlg *>(w);
+        ASSERT_NE(d, nullptr);
+        d->Edit_Relacja->setText(QStringLiteral("kot.gif"));
+        d->Edit_Alt->setText(QStringLiteral("Kot"));
+        QTest::keyClick(d->Edit_Relacja, Qt::Key_Return);
+    });
+    window.Edytorek_GRafikaClick();
+    EXPECT_EQ(window.Edytorek->toPlainText(), QStringLiteral("Tu: <IMG SRC=\"kot.gif\" ALT=\"Kot\">"));
     window.hide();
 }
 

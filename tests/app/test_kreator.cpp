@@ -5,7 +5,7 @@
 #include "Messages.h"
 #include "Mnemonics.h"
 #include "SettingsStore.h"
-#include "description/Product.h"
+#include "Product.h"
 
 #include "ColorPickerButton.h"
 #include "SpinEdit.h"

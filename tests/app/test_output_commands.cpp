@@ -1,3 +1,4 @@
+#include "ColorPickerButton.h"
 #include "Isolated.h"
 #include "PageOutput.h"
 #include "Encoding.h"
@@ -302,6 +303,64 @@ TEST_F(OutputCommandsTest, WindowsEncodingWritesWindowsBytes)
     EXPECT_TRUE(page.contains("\x8Cl\xB9sk"));
 }
 
+// An HTML5 page is looked over before it is shown: one "UWAGA!" box lists
+// what is worth mending; Escape (No) goes back to the form with nothing
+// written, Enter (Yes) goes on.
+TEST_F(OutputCommandsTest, TheChecksOfAnHtml5PageAskOnceAndNoGoesBack)
+{
+    RealBoxesPrompts real;
+    Prompts *saved = services().prompts;
+    services().prompts = &real;
+    window->Lista_Atrybuty_DocType->setCurrentIndex(window->Lista_Atrybuty_DocType->count() - 1);
+    window->Przycisk_Atrybuty_Kolor_Tekst->setColor(QColor(0x77, 0x77, 0x77));
+    window->Edytorek->setPlainText(QStringLiteral("<p>Chleb\n<img src=\"%1Kot.JPG\">\n<b>cennik</p>").arg(pictures));
+    zk::testing::BoxKeys answer;
+    answer.keys = {Qt::Key_Escape};
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    ASSERT_EQ(answer.texts.size(), 1);
+    EXPECT_EQ(answer.titles[0], QStringLiteral("UWAGA!"));
+    const QString &text = answer.texts[0];
+    EXPECT_TRUE(text.contains(QStringLiteral("Tekst (#777777) na tle (#FFFFFF) ma kontrast 4,47:1"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Kot.JPG\" nie ma tekstu zastępczego")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Wiersz 3 głównej sekcji: znacznik <b> nie jest zamknięty")));
+    EXPECT_TRUE(shell.calls.isEmpty()) << "No goes back to the form";
+    EXPECT_EQ(fileNames(window->paths().tempFolder), QStringList{});
+
+    answer.keys = {Qt::Key_Return};
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    EXPECT_EQ(answer.texts.size(), 2) << "one box, the same list";
+    EXPECT_EQ(shell.calls.size(), 1) << "Yes goes on";
+    EXPECT_TRUE(fileNames(window->paths().tempFolder).contains(QStringLiteral("index.html")));
+
+    window->Przycisk_Atrybuty_Kolor_Tekst->setColor(QColor(0, 0, 0));
+    window->Edytorek->setPlainText(QStringLiteral("<p>Chleb</p>"));
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    EXPECT_EQ(answer.texts.size(), 2) << "nothing to mend, nothing asked";
+    EXPECT_EQ(shell.calls.size(), 2);
+    services().prompts = saved;
+}
+
+// The look, the description and the web address are an HTML5 page's: off
+// for a 1998 type; chosen, they shape what Preview writes.
+TEST_F(OutputCommandsTest, TheLookAndTheAddressOfAnHtml5PageAreTheFormsChoice)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{window->Lista_Wyglad, window->Edit_Opis_Strony, window->Edit_Adres_Strony})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    window->Lista_Atrybuty_DocType->setCurrentIndex(window->Lista_Atrybuty_DocType->count() - 1);
+    EXPECT_TRUE(window->Lista_Wyglad->isEnabled());
+    EXPECT_EQ(window->Lista_Wyglad->currentText(), QStringLiteral("Prosty")) << "the simplest first";
+    window->Lista_Wyglad->setCurrentIndex(window->Lista_Wyglad->findText(QStringLiteral("Elegancki")));
+    window->Edit_Opis_Strony->setText(QStringLiteral("Chleb na zakwasie od 1998 roku."));
+    window->Edit_Adres_Strony->setText(QStringLiteral("https://piekarnia.example.pl/"));
+    QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
+    const QString temp = window->paths().tempFolder;
+    EXPECT_EQ(fileNames(temp), (QStringList{QStringLiteral("index.html"), QStringLiteral("robots.txt"), QStringLiteral("sitemap.xml"),
+                                            QStringLiteral("zenanim.gif"), QStringLiteral("zentarek-elegancki.css")}));
+    const QByteArray page = readFile(temp + QStringLiteral("index.html"));
+    EXPECT_TRUE(page.contains("<meta name=\"description\" content=\"Chleb na zakwasie od 1998 roku.\">"));
+    EXPECT_TRUE(page.contains("<link rel=\"canonical\" href=\"https://piekarnia.example.pl/\">"));
+}
+
 TEST_F(OutputCommandsTest, Utf8AndHtml5WriteAPageForPhones)
 {
     window->PopUp_Atrybuty_Polskie_UTF8->trigger();
@@ -309,7 +368,7 @@ TEST_F(OutputCommandsTest, Utf8AndHtml5WriteAPageForPhones)
     window->Edytorek->setPlainText(QStringLiteral("Śląsk € \U0001F600"));
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
     const QByteArray page = readFile(window->paths().tempFolder + QStringLiteral("index.html"));
-    EXPECT_TRUE(page.startsWith("<!DOCTYPE html>\r\n<HTML>\r\n<HEAD>\r\n<meta charset=\"utf-8\">\r\n"
+    EXPECT_TRUE(page.startsWith("<!DOCTYPE html>\r\n<html lang=\"pl\">\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
                                 "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n"))
         << page.left(200).toStdString();
     EXPECT_TRUE(page.contains(QStringLiteral("Śląsk € \U0001F600").toUtf8())) << "every character as itself";
@@ -370,10 +429,12 @@ TEST_F(MelodyOutputTest, AnHtml5PageTakesItsMelodyAsARecordingMadeOnce)
     prompts.answerFolder(target.chopped(1));
     QTest::mouseClick(window->BTN_Zapisz, Qt::LeftButton);
     EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().value(0).text.toStdString();
-    EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("index.html"), QStringLiteral("Melodia.opus"), QStringLiteral("zenanim.gif")}))
+    EXPECT_EQ(fileNames(target), (QStringList{QStringLiteral("index.html"), QStringLiteral("Melodia.opus"), QStringLiteral("zenanim.gif"),
+                                              QStringLiteral("zentarek-prosty.css")}))
         << "the recording travels, the MIDI file does not";
     const QByteArray page = readFile(target + QStringLiteral("index.html"));
-    EXPECT_TRUE(page.contains("\r\n<AUDIO SRC=\"Melodia.opus\" CONTROLS LOOP></AUDIO>\r\n")) << page.toStdString();
+    EXPECT_TRUE(page.contains("<audio src=\"Melodia.opus\" controls preload=\"metadata\" aria-labelledby=\"dzwiek-opis\" loop></audio>"))
+        << page.toStdString();
     const QString cached = cachedRecordingPath(melody);
     const QByteArray recording = readFile(cached);
     EXPECT_TRUE(recording.startsWith("OggS"));

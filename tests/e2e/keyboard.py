@@ -419,6 +419,26 @@ def check_dialogs_take_typing_at_once(app, out):
     close_dialog(app, ["Escape"], "QColorDialog")
 
 
+def check_html5_fields(app):
+    """HTML5 as the document type switches on the look, the description and the
+    web address, each reached by its own Alt key; the last type of the list is HTML5."""
+    go_to_page(app, 0)
+    focus_on(app, "alt+y", "Lista_Atrybuty_DocType")
+    for _ in range(8):
+        app.key("Down")
+    for mnemonic, control in (("alt+g", "Lista_Wyglad"), ("alt+r", "Edit_Opis_Strony"), ("alt+a", "Edit_Adres_Strony")):
+        if not focus_after(app, [mnemonic]).endswith("/" + control):
+            raise Failure("%s does not reach %s once HTML5 is chosen" % (mnemonic, control))
+    app.type("https://żółw.example.pl/")
+    focus_on(app, "alt+y", "Lista_Atrybuty_DocType")
+    for _ in range(8):
+        app.key("Up")
+    since = app.mark()
+    app.key("alt+g")
+    if app.quiet(r"^zentarek-ui focus .*/Lista_Wyglad$", since, 0.5):
+        raise Failure("Alt+G reaches the look of a 1998 page")
+
+
 def check_clipboard(app):
     """Copy offers plain text, coloured HTML and coloured RTF to other programs."""
     app.key("ctrl+Home", "ctrl+shift+End", "ctrl+c")
@@ -547,6 +567,7 @@ def main():
                   ("ctrl+tab", lambda: check_ctrl_tab_from_every_control(app)),
                   ("f1", lambda: check_help_once(app)),
                   ("dialogs", lambda: check_dialogs_take_typing_at_once(app, out)),
+                  ("html5", lambda: check_html5_fields(app)),
                   ("melody", lambda: check_melody_keeps_the_window_live(app, melody)),
                   ("help+quit", lambda: check_help_then_quit(app)),
                   ("144 dpi", lambda: check_large_font(desktop, program, root))]

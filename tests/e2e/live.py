@@ -75,7 +75,12 @@ def wait_shown(browser, word, since):
     check = ("document.readyState === 'complete' && document.body.innerText.includes(%s) ? scrollY : -1"
              % json.dumps(word))
     while True:
-        scroll = evaluate(browser, check)
+        try:
+            scroll = evaluate(browser, check)
+        except Failure as e:
+            if "navigated or closed" not in str(e):
+                raise
+            scroll = None  # asked while the page reloads: that is what is being waited for
         if scroll is not None and scroll >= 0:
             return time.monotonic() - since, scroll
         if time.monotonic() - since > DEADLINE:

@@ -79,7 +79,13 @@ class DevTools:
         data = text.encode()
         mask = os.urandom(4)
         n = len(data)
-        header = bytes([0x81]) + (bytes([0x80 | n]) if n < 126 else bytes([0x80 | 126]) + struct.pack(">H", n))
+        if n < 126:
+            length = bytes([0x80 | n])
+        elif n < 65536:
+            length = bytes([0x80 | 126]) + struct.pack(">H", n)
+        else:
+            length = bytes([0x80 | 127]) + struct.pack(">Q", n)
+        header = bytes([0x81]) + length
         self.sock.sendall(header + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(data)))
 
     def _exact(self, n):
@@ -120,24 +126,31 @@ class DevTools:
         self.events.remove(name)
 
 
+def start_chromium(root, *flags):
+    """Headless Chromium with its debugging protocol on 127.0.0.1: the process and its page's tools."""
+    profile = os.path.join(root, "chromium-profile")
+    proc = subprocess.Popen([CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                             *flags, "--user-data-dir=" + profile, "--remote-debugging-address=127.0.0.1",
+                             "--remote-debugging-port=0", "about:blank"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    port_file = os.path.join(profile, "DevToolsActivePort")
+    end = time.monotonic() + DEADLINE
+    while not (os.path.exists(port_file) and open(port_file).read().strip()):
+        if time.monotonic() > end or proc.poll() is not None:
+            proc.kill()
+            raise Failure("Chromium did not open its debugging port")
+        time.sleep(0.05)
+    port = int(open(port_file).read().split()[0])
+    targets = json.load(urllib.request.urlopen("http://127.0.0.1:%d/json/list" % port, timeout=DEADLINE))
+    tools = DevTools([t for t in targets if t["type"] == "page"][0]["webSocketDebuggerUrl"])
+    tools.call("Page.enable")
+    return proc, tools
+
+
 class Browser:
     def __init__(self, root):
-        profile = os.path.join(root, "chromium-profile")
-        self.proc = subprocess.Popen([CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                                      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                                      "--user-data-dir=" + profile, "--remote-debugging-address=127.0.0.1",
-                                      "--remote-debugging-port=0", "about:blank"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        port_file = os.path.join(profile, "DevToolsActivePort")
-        end = time.monotonic() + DEADLINE
-        while not (os.path.exists(port_file) and open(port_file).read().strip()):
-            if time.monotonic() > end or self.proc.poll() is not None:
-                raise Failure("Chromium did not open its debugging port")
-            time.sleep(0.05)
-        port = int(open(port_file).read().split()[0])
-        targets = json.load(urllib.request.urlopen("http://127.0.0.1:%d/json/list" % port, timeout=DEADLINE))
-        self.tools = DevTools([t for t in targets if t["type"] == "page"][0]["webSocketDebuggerUrl"])
-        self.tools.call("Page.enable")
+        self.proc, self.tools = start_chromium(root)
         self.tools.call("Emulation.setDeviceMetricsOverride", **PHONE)
 
     def measure(self, page):
@@ -181,14 +194,19 @@ def build(program, root, name, doctype, encoding, sound):
                               "tytul": TEXT, "tekst": '<P id="tresc">%s</P>\n' % TEXT,
                               "dzwiek": {"wlaczony": True, "plik": {"wProjekcie": sound}, "bezKonca": False,
                                          "powtorzenia": 3}}}, f, ensure_ascii=False)
+    return build_project(program, root, project, os.path.join(folder, "www"))
+
+
+def build_project(program, root, project, output):
+    """zentarek --build with settings and caches of its own under `root`; the page's path."""
     home = os.path.join(root, "home")
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_CACHE_HOME=os.path.join(home, ".cache"), XDG_DATA_HOME=os.path.join(home, ".local", "share"))
-    done = subprocess.run([program, "--build", project, "--output", os.path.join(folder, "www")],
-                          capture_output=True, text=True, timeout=60, env=env)
+    done = subprocess.run([program, "--build", project, "--output", output],
+                          capture_output=True, text=True, timeout=120, env=env)
     if done.returncode != 0:
         raise Failure("--build failed: " + done.stderr)
-    return os.path.join(folder, "www", "index.html")
+    return os.path.join(output, "index.html")
 
 
 def main():

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PageGenerator.h"
-#include "description/PageDescription.h"
+#include "PageDescription.h"
 
 #include <QTimeZone>
 

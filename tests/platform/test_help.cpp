@@ -35,7 +35,7 @@ TEST(HelpFile, ShippedFileHasATopicForEveryContextNumber)
     EXPECT_FALSE(file->contents().paragraphs.isEmpty());
     QList<int> numbers = {10, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012,
                           1013, 1014, 1015, 1016, 1018, 1019, 1020, 1021, 1023, 1025, 1026, 1027, 1028,
-                          1040, 1045, 1080, 1081, 1100, 1106, 1107, 1108, 1109};
+                          1040, 1045, 1080, 1081, 1100, 1106, 1107, 1108, 1109, 1110};
     for (int n = 1030; n <= 1034; ++n)
         numbers << n;
     for (int n = 1050; n <= 1063; ++n)

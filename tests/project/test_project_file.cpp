@@ -39,6 +39,9 @@ Project everyFieldSet(const QString &folder)
     d.Edit_Atrybuty_Dokument_Bazowy = QStringLiteral("http://www.example.pl/");
     d.Edit_Atrybuty_Tytul = QStringLiteral("Zażółć gęślą jaźń");
     d.Edit_Nazwa = QStringLiteral("strona.html");
+    d.Lista_Wyglad = QStringLiteral("ciemny");
+    d.Edit_Opis_Strony = QStringLiteral("Piekarnia \"Kłos\": chleb na zakwasie");
+    d.Edit_Adres_Strony = QStringLiteral("https://klos.example.pl/");
     d.Edit_Uklad_Glowny_Naglowek = QString(5000, u'ą');
     d.headerAlignment = Alignment::Center;
     d.Przycisk_Uklad_Naglowek_Kolor = QColor(13, 14, 15);
@@ -219,6 +222,18 @@ TEST_F(ProjectFileTest, TheGoldenFirstVersionFileStillOpens)
         << "a project from before TLS goes on in clear text, as it was published";
 }
 
+// A project written by hand with no background is a fresh page's: silver,
+// no colour of its own (it was read as black, which pages then carried).
+TEST_F(ProjectFileTest, AProjectWithoutABackgroundHasNoneOfItsOwn)
+{
+    const ProjectRead read = projectFromJson(R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"tytul": "Chleb"}})",
+                                             projectFolder());
+    ASSERT_TRUE(read.project) << read.error.toStdString();
+    EXPECT_EQ(read.project->page.Panel_Podglad_Naglowki, QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_TRUE(read.project->page.PopUp_Atrybuty_Tlo_Kolor);
+    EXPECT_EQ(read.project->page.Lista_Wyglad, QStringLiteral("prosty"));
+}
+
 TEST_F(ProjectFileTest, EveryBadFileIsNamedWithWhatIsWrongAndNeverWritten)
 {
     const QByteArray good = projectToJson(everyFieldSet(projectFolder()), projectFolder());
@@ -247,6 +262,8 @@ TEST_F(ProjectFileTest, EveryBadFileIsNamedWithWhatIsWrongAndNeverWritten)
         {"page a list", R"({"format": "zentarek-projekt", "wersja": 1, "strona": []})", "pole \"strona\" powinno być obiektem"},
         {"encoding", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"kodowanie": "UTF-16"}})",
          "pole \"strona.kodowanie\" powinno być jednym z"},
+        {"look", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"wyglad": "rozowy"}})",
+         "pole \"strona.wyglad\" powinno być jednym z: \"prosty\", \"elegancki\", \"ciemny\""},
         {"file", R"({"format": "zentarek-projekt", "wersja": 1, "strona": {"logo": {"plik": {"wProjekcie": "/etc/passwd"}}}})",
          "pole \"strona.logo.plik\""},
         {"over 10 MB", "{\"format\": \"zentarek-projekt\", \"wersja\": 1, \"x\": \"" + QByteArray(11 << 20, 'x') + "\"}",

@@ -108,6 +108,32 @@ private:
     bool m_up = false;
 };
 
+// Python's http.server on a free port of 127.0.0.1, serving `root`: the web
+// as a visitor of the published page sees it.
+class HttpServer {
+public:
+    explicit HttpServer(const QString &root) : m_port(freePort())
+    {
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(DebianPython, {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
+                                       QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"), root});
+        m_up = m_process.waitForStarted(10000) && waitForListener(m_port);
+    }
+    ~HttpServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    bool isUp() const { return m_up; }
+    QString address() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
+
+private:
+    quint16 m_port;
+    QProcess m_process;
+    bool m_up = false;
+};
+
 // vsftpd from Debian's packages, run as the launching user on free ports of
 // 127.0.0.1, anonymous uploads into <root>/upload.
 class VsFtpServer {

@@ -6,6 +6,8 @@
 #include "Servers.h"
 
 #include <QDir>
+#include "PageGenerator.h"
+
 #include <QProcess>
 
 using namespace zk;
@@ -43,7 +45,7 @@ protected:
                 QString::fromLocal8Bit(p.readAllStandardOutput())};
     }
     // A project in its own folder with a logo beside it and a picture below it.
-    QString writeProject(quint16 port, const QString &folderOnServer, bool tls = false)
+    QString writeProject(quint16 port, const QString &folderOnServer, bool tls = false, const QString &webAddress = {})
     {
         const QString projectFolder = folder(QStringLiteral("Moja strona"));
         writeFile(projectFolder + QStringLiteral("logo.gif"), QByteArray(4000, 'L'));
@@ -55,6 +57,7 @@ protected:
         p.page.Edit_Uklad_Logo = projectFolder + QStringLiteral("logo.gif");
         p.mainText = QStringLiteral("<P>Kot: <IMG SRC=\"zdjęcia/kot.jpg\">\n");
         p.profile = {QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("jan"), folderOnServer, false, tls};
+        p.page.Edit_Adres_Strony = webAddress;
         const QString file = projectFolder + QStringLiteral("strona.zentarek");
         EXPECT_EQ(writeProjectFile(p, file), std::nullopt);
         return file;
@@ -163,6 +166,63 @@ TEST_F(CommandLineTest, HelpVersionAndMistakes)
         EXPECT_EQ(ran.status, 2) << args.join(u' ').toStdString();
         EXPECT_FALSE(ran.err.trimmed().isEmpty()) << args.join(u' ').toStdString();
     }
+}
+
+// After a publish the page is fetched from its web address: the right
+// folder says so, a wrong one is a warning naming what the web lacks.
+TEST_F(CommandLineTest, APublishedPageIsLookedForAtItsWebAddress)
+{
+    const QString root = folder(QStringLiteral("ftproot"));
+    QDir().mkpath(root + QStringLiteral("www"));
+    PyFtpServer server(root, QStringLiteral("jan"), QStringLiteral("tajne"));
+    zk::testing::HttpServer web(root + QStringLiteral("www"));
+    zk::testing::HttpServer elsewhere(folder(QStringLiteral("inny folder")));
+    if (!server.isUp() || !web.isUp() || !elsewhere.isUp())
+        GTEST_SKIP() << "pyftpdlib or http.server could not be started";
+
+    const Ran right = runProgram({QStringLiteral("--publish"), writeProject(server.port(), QStringLiteral("www"), false, web.address())},
+                                 QStringLiteral("tajne"));
+    EXPECT_EQ(right.status, 0) << right.err.toStdString();
+    EXPECT_TRUE(right.err.contains(QStringLiteral("Strona pod adresem %1 pokazuje to, co wysłano.").arg(web.address())))
+        << right.err.toStdString();
+
+    const Ran wrong = runProgram({QStringLiteral("--publish"), writeProject(server.port(), QStringLiteral("www"), false, elsewhere.address())},
+                                 QStringLiteral("tajne"));
+    EXPECT_EQ(wrong.status, 0) << "the files did arrive: " << wrong.err.toStdString();
+    EXPECT_TRUE(wrong.err.contains(QStringLiteral("UWAGA! Pliki wysłano, ale pod adresem %1 internet pokazuje co innego")
+                                       .arg(elsewhere.address())));
+    EXPECT_TRUE(wrong.err.contains(QStringLiteral("• index.html: nie ma go tam (HTTP 404)"))) << wrong.err.toStdString();
+    EXPECT_TRUE(wrong.err.contains(QStringLiteral("• zdjęcia/kot.jpg: nie ma go tam (HTTP 404)")));
+}
+
+// --check lists on standard error what is worth mending on an HTML5 page,
+// exits 0, and builds nothing without --output.
+TEST_F(CommandLineTest, CheckListsTheFindingsOnStandardError)
+{
+    const QString projectFolder = folder(QStringLiteral("Piekarnia"));
+    Project p;
+    p.page.Edit_Nazwa = QStringLiteral("index.html");
+    p.page.Lista_Atrybuty_DocType = Html5DocType;
+    p.page.Przycisk_Atrybuty_Kolor_Tekst = QColor(0x99, 0x99, 0x99);
+    p.mainText = QStringLiteral("<p>Chleb</p>\n<p><a href=\"cennik.html\">Cennik</a>\n<center>Zapraszamy</center>\n");
+    const QString file = projectFolder + QStringLiteral("strona.zentarek");
+    ASSERT_EQ(writeProjectFile(p, file), std::nullopt);
+
+    const Ran checked = runProgram({QStringLiteral("--build"), QStringLiteral("--check"), file});
+    EXPECT_EQ(checked.status, 0) << checked.err.toStdString();
+    const QStringList lines = checked.err.split(u'\n', Qt::SkipEmptyParts).filter(QStringLiteral("  • "));
+    ASSERT_EQ(lines.size(), 3) << checked.err.toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("Tekst (#999999)"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("Wiersz 2 głównej sekcji: nie ma pliku \"cennik.html\"")));
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("Wiersz 3 głównej sekcji: znacznik <center> jest przestarzały")));
+    EXPECT_FALSE(QFileInfo::exists(projectFolder + QStringLiteral("index.html")));
+
+    const QString out = path(QStringLiteral("www"));
+    const Ran built = runProgram({QStringLiteral("--check"), QStringLiteral("--build"), file, QStringLiteral("--output"), out});
+    EXPECT_EQ(built.status, 0) << built.err.toStdString();
+    EXPECT_TRUE(built.err.contains(QStringLiteral("UWAGA! Na stronie warto poprawić:")));
+    EXPECT_TRUE(QFileInfo::exists(out + QStringLiteral("/index.html"))) << "with --output the page is built too";
+    EXPECT_EQ(runProgram({QStringLiteral("--publish"), file, QStringLiteral("--check")}).status, 2) << "only with --build";
 }
 
 TEST(CommandLineParse, EachFormGivesItsMode)

@@ -198,6 +198,39 @@ TEST_F(PublishTest, PublishesThePageAndEveryFileIntoNewFoldersBothWays)
     }
 }
 
+// After "Wyślij" the page is fetched from its web address: the success box
+// says the web shows it; a folder the web does not show is one "UWAGA!".
+TEST_F(PublishTest, ThePublishedPageIsLookedForAtItsWebAddress)
+{
+    QDir().mkpath(root + QStringLiteral("strona"));
+    zk::testing::HttpServer web(root + QStringLiteral("strona"));
+    zk::testing::HttpServer elsewhere(folder(QStringLiteral("inna strona")));
+    ASSERT_TRUE(web.isUp() && elsewhere.isUp());
+    storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("tajne"), QStringLiteral("strona"), false);
+    openForm();
+    window->Lista_Atrybuty_DocType->setCurrentIndex(window->Lista_Atrybuty_DocType->count() - 1);
+    for (const QString &address : {web.address(), elsewhere.address()}) {
+        window->Edit_Adres_Strony->setText(address);
+        prompts.clear();
+        prompts.answerQuestion(true); // the checks: kot.jpg has no ALT
+        publish();
+        const auto calls = prompts.calls();
+        ASSERT_GE(calls.size(), 2);
+        const auto &last = calls.last();
+        if (address == web.address()) {
+            EXPECT_EQ(last.caption, QStringLiteral("Informacja!"));
+            EXPECT_TRUE(last.text.endsWith(QStringLiteral("Strona pod adresem %1 pokazuje to, co wysłano.").arg(address)))
+                << last.text.toStdString();
+        } else {
+            EXPECT_EQ(last.caption, QStringLiteral("UWAGA!"));
+            EXPECT_EQ(last.flags, 48);
+            EXPECT_TRUE(last.text.contains(QStringLiteral("• index.html: nie ma go tam (HTTP 404)"))) << last.text.toStdString();
+            EXPECT_TRUE(last.text.contains(QStringLiteral("• zenanim.gif: nie ma go tam (HTTP 404)"))) << "the badge too";
+        }
+        EXPECT_TRUE(prompts.allAnswersUsed());
+    }
+}
+
 TEST_F(PublishTest, TheServerGetsTheSameTreeAsASavedFolder)
 {
     const QString site = folder(QStringLiteral("Witryna"));
@@ -415,6 +448,22 @@ TEST_F(RealBoxesTest, OneEnterOneRunWhateverTheBoxes)
                                           "Folder na serwerze: /nowy")}))
         << "Enter says yes";
     EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("nowy/kot.jpg")), local(QStringLiteral("kot.jpg")));
+    dialog->done(QDialog::Accepted);
+}
+
+// The live page's warning is one real box, closed by one Enter, and the
+// dialog stays open for another try.
+TEST_F(RealBoxesTest, TheLivePagesWarningIsOneBoxThatEnterCloses)
+{
+    zk::testing::HttpServer elsewhere(folder(QStringLiteral("inny folder")));
+    ASSERT_TRUE(elsewhere.isUp());
+    auto dialog = openDialog(QStringLiteral("tajne"), QString());
+    dialog->setWebAddress(elsewhere.address());
+    const QStringList seen = enterWithKeys(*dialog, {Qt::Key_Return});
+    ASSERT_EQ(seen.size(), 1) << seen.join(u'\n').toStdString();
+    EXPECT_TRUE(seen[0].startsWith(QStringLiteral("Pliki wysłano, ale pod adresem %1").arg(elsewhere.address())));
+    EXPECT_TRUE(seen[0].contains(QStringLiteral("• kot.jpg: nie ma go tam (HTTP 404)")));
+    EXPECT_TRUE(dialog->isVisible());
     dialog->done(QDialog::Accepted);
 }
 

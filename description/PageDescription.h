@@ -27,7 +27,7 @@ struct PageDescription {
     // Main attributes.
     QString Lista_Atrybuty_DocType;
     bool PopUp_Atrybuty_Tlo_Kolor = true; // background kind: colour, else image
-    QColor Panel_Podglad_Naglowki;        // background colour
+    QColor Panel_Podglad_Naglowki = QColor(0xC0, 0xC0, 0xC0); // background colour; silver: none of its own
     QString BackgroundImagePath;
     bool PopUp_Atrybuty_Polskie_ISO = true;
     QString PageEncoding = QStringLiteral("ISO-8859-2");
@@ -43,6 +43,11 @@ struct PageDescription {
     QString Edit_Atrybuty_Dokument_Bazowy;
     QString Edit_Atrybuty_Tytul;
     QString Edit_Nazwa;
+    // For HTML5 pages: the look, a sentence or two for search engines and
+    // link previews, and the address the page will have on the web.
+    QString Lista_Wyglad = QStringLiteral("prosty");
+    QString Edit_Opis_Strony;
+    QString Edit_Adres_Strony;
 
     // Section attributes.
     QString Edit_Uklad_Glowny_Naglowek;
