@@ -103,6 +103,13 @@ int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
     if (!line.trustCertificate.isEmpty())
         context.trustedFingerprint = line.trustCertificate;
     context.verbose = line.verbose;
+    context.dryRun = line.dryRun;
+    context.everything = line.all;
+    if (read.project)
+        context.knownRevision = zk::knownRevision(registry, read.project->profile.server, read.project->profile.folder);
+    context.revisionWritten = [&](const QString &server, const QString &folder, const QString &revision) {
+        zk::rememberRevision(registry, server, folder, revision);
+    };
     context.workFolder = work.path();
     context.progress = printProgress;
     if (!work.isValid()) {
@@ -111,6 +118,8 @@ int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
     }
     if (!zk::publishProject(line.project, context))
         return 1;
+    if (line.dryRun)
+        return 0;
     printError(QStringLiteral("Wszystkie składniki publikacji zostały prawidłowo przesłane na serwer!"));
     return 0;
 }

@@ -76,6 +76,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!folder)
                 return fail(QStringLiteral("Po %1 podaj folder.").arg(a));
             line.output = *folder;
+        } else if (a == u"--dry-run") {
+            line.dryRun = true;
+        } else if (a == u"--all") {
+            line.all = true;
         } else if (a == u"--verbose" || a == u"-v") {
             line.verbose = true;
         } else if (a == u"--trust-certificate") {
@@ -99,8 +103,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return fail(QStringLiteral("Do --build podaj folder: --output KATALOG."));
     if (!line.output.isEmpty() && line.mode != CommandLine::Mode::Build)
         return fail(QStringLiteral("Opcja --output działa tylko z --build."));
-    if ((line.verbose || !line.trustCertificate.isEmpty()) && line.mode != CommandLine::Mode::Publish)
-        return fail(QStringLiteral("Opcje --verbose i --trust-certificate działają tylko z --publish."));
+    if ((line.verbose || !line.trustCertificate.isEmpty() || line.dryRun || line.all) && line.mode != CommandLine::Mode::Publish)
+        return fail(QStringLiteral("Opcje --verbose, --trust-certificate, --dry-run i --all działają tylko z --publish."));
     return line;
 }
 
@@ -118,6 +122,8 @@ QString commandLineHelp()
         "                                           (hasło z ustawień lub ze zmiennej ZENTAREK_PASSWORD)\n"
         "      --verbose                            wypisuje rozmowę z serwerem (bez hasła)\n"
         "      --trust-certificate ODCISK           ufa certyfikatowi o tym odcisku SHA-256\n"
+        "      --dry-run                            wypisuje, co zostałoby wysłane i usunięte, nic nie wysyła\n"
+        "      --all                                wysyła wszystkie pliki od nowa, także te bez zmian\n"
         "  zentarek --help                          ten opis\n"
         "  zentarek --version                       wersja programu\n");
 }
@@ -297,7 +303,17 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
                          },
                          [&](const QString &file) { current = file; },
                          nullptr, // no one to ask: an unverified certificate is reported with its fingerprint
-                         nullptr});
+                         nullptr,
+                         [&](const PublishPlan &plan) {
+                             for (const QString &line : planLines(plan, context.dryRun ? 1000 : 10) + plan.notes)
+                                 context.report(line);
+                         },
+                         [&](const QString &question) {
+                             context.report(question + QStringLiteral(" Nie: z wiersza poleceń tyle plików nie jest usuwanych; "
+                                                                      "zostają na serwerze i w spisie, usunie je publikowanie z okna programu."));
+                             return false;
+                         }});
+    run.setDryRun(context.dryRun);
     QElapsedTimer fileTime;
     fileTime.start();
     if (context.verbose)
@@ -305,7 +321,9 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
             if (const QString shown = conversationLine(line, level); !shown.isEmpty())
                 context.report(shown);
         };
-    ftp.OnActionComplete = [&](QObject *, t_ftp_mode) {
+    ftp.OnActionComplete = [&](QObject *, t_ftp_mode mode) {
+        if (mode != tftp_upload || PublishRun::isManifest(ftp.URI))
+            return; // reading the server, or the record: not the publication's bytes
         const bool badge = PublishRun::isBadge(ftp.URI); // the one file the run does not announce
         const QString done = badge ? context.badgeSourcePath : current;
         sent += QFileInfo(done).size();
@@ -318,10 +336,17 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
     ftp.OnAsyncError = [&](const ETcpIpError &e) { run.asyncFailed(e); };
     const PublishProfile &profile = g->project.profile;
     PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async,
-                             profile.tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain, context.trustedFingerprint};
+                             profile.tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain, context.trustedFingerprint,
+                             context.knownRevision, context.everything};
     if (context.verbose)
         run.setLoggedIn([&] { fileTime.restart(); });
     const bool done = run.run(settings, files, remoteNames, context.badgeSourcePath);
+    if (done && context.dryRun) {
+        context.report(QStringLiteral("Próba: nic nie zostało wysłane ani usunięte."));
+        return true;
+    }
+    if (done && context.revisionWritten)
+        context.revisionWritten(profile.server, profile.folder, run.writtenRevision());
     if (done) {
         run.closeQuietly();
         if (!run.folderOnServer().isEmpty())

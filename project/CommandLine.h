@@ -18,6 +18,8 @@ struct CommandLine {
     bool check = false; // --check: what is worth mending on the page, before it is built (or instead, without --output)
     bool verbose = false;     // --verbose: the conversation with the server on standard error
     QString trustCertificate; // --trust-certificate: the fingerprint of a certificate trusted for this run
+    bool dryRun = false;      // --dry-run: what publishing would send and delete, nothing sent
+    bool all = false;         // --all: every file sent, changed or not
     QString error;   // Polish, for Mode::Error
 };
 CommandLine parseCommandLine(const QStringList &arguments);
@@ -46,6 +48,11 @@ struct PublishContext : BuildContext {
     bool verbose = false; // every command and reply, the TLS and each file's speed go to `report`
     // Bytes sent of the total so far, after each file has arrived.
     std::function<void(qint64 sent, qint64 total, const QString &file)> progress;
+    QString knownRevision; // the record this computer last wrote there
+    bool dryRun = false;
+    bool everything = false;
+    // After a publication: the revision of the record it wrote.
+    std::function<void(const QString &server, const QString &folder, const QString &revision)> revisionWritten;
 };
 // Publishes the project's page and its files with the project's profile,
 // as "Wyślij" does from the window; a folder missing on the server is made.

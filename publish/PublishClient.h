@@ -1,6 +1,9 @@
 #pragma once
 
+#include "PublishPlan.h"
 #include "ftp.h"
+
+#include <optional>
 
 class QIODevice;
 
@@ -16,7 +19,18 @@ struct PublishSettings {
     // A certificate the user trusted for this server although it could not
     // be verified (its SHA-256 fingerprint); "" for none.
     QString trustedFingerprint;
+    // The revision of the record this computer last wrote in that folder ("" for none).
+    QString knownRevision;
+    bool everything = false; // send every file, changed or not
 };
+
+// One line of a folder listing: MLSD facts or a Unix-style LIST line.
+struct ListedName {
+    QString name;
+    qint64 size = -1;
+    bool folder = false;
+};
+std::optional<ListedName> parseListingLine(const QString &line, bool facts);
 
 // What a publication needs of the protocol that carries it: log in, enter
 // and make folders, send a file, close. The run (folders, questions,
@@ -33,7 +47,20 @@ public:
     virtual void makeFolder(const QString &name) = 0;
     // Sends `file` (open, read while it goes) as `remoteName`; with an
     // asynchronous connection it may still be under way when this returns.
-    virtual void send(QIODevice *file, const QString &remoteName) = 0;
+    // `from` > 0 continues a file whose first `from` bytes the server has.
+    virtual void send(QIODevice *file, const QString &remoteName, qint64 from) = 0;
+    // The server can continue a file where an upload stopped.
+    virtual bool canResume() const = 0;
+    // The server tells a file's size without a listing (SIZE or MLST): the
+    // record and the plan need it; without it every file is sent, as always.
+    virtual bool canTellSizes() const = 0;
+    // The whole of a small file; nothing when the server has no such file.
+    // Larger than `limit` fails.
+    virtual std::optional<QByteArray> download(const QString &remoteName, qint64 limit) = 0;
+    // Adds what lies directly in `folder` ("" for the target folder) to
+    // `into`, paths relative to the target folder.
+    virtual void list(const QString &folder, ServerView &into) = 0;
+    virtual void removeFolder(const QString &name) = 0;
     virtual bool isSending() const = 0;
     // The transfer under way failed and was reported: stop waiting for it.
     virtual void stopWaiting() = 0;
@@ -69,7 +96,12 @@ public:
     void trustCertificate(const QString &fingerprint) override { m_ftp.TrustedFingerprint = fingerprint; }
     void enterFolder(const QString &name) override { m_ftp.ChangeDir(name); }
     void makeFolder(const QString &name) override { m_ftp.MakeDir(name); }
-    void send(QIODevice *file, const QString &remoteName) override;
+    void send(QIODevice *file, const QString &remoteName, qint64 from) override;
+    bool canResume() const override { return m_ftp.offersRestart(); }
+    bool canTellSizes() const override { return m_ftp.offersSizes(); }
+    std::optional<QByteArray> download(const QString &remoteName, qint64 limit) override;
+    void list(const QString &folder, ServerView &into) override;
+    void removeFolder(const QString &name) override { m_ftp.RemoveDir(name); }
     bool isSending() const override { return m_ftp.Busy; }
     void stopWaiting() override { m_ftp.Busy = false; }
     void forgetFile(QIODevice *file) override;

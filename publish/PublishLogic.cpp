@@ -1,5 +1,7 @@
 #include "PublishLogic.h"
 
+#include <QCryptographicHash>
+
 #include "PasswordStore.h"
 #include "Registry.h"
 #include "SettingsKeys.h"
@@ -121,6 +123,26 @@ QString trustedFingerprint(const Registry &registry, const QString &server)
 void rememberTrustedFingerprint(Registry &registry, const QString &server, const QString &fingerprint)
 {
     registry.writeText(Hive::CurrentUser, SettingsRootKey, CertificatesSection, server.trimmed().toLower(), fingerprint);
+}
+
+namespace {
+const QString RevisionsSection = QStringLiteral("Publikacje");
+
+QString revisionKey(const QString &server, const QString &folder)
+{
+    const QByteArray place = (server.trimmed().toLower() + u'\n' + normalizedTargetFolder(folder)).toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(place, QCryptographicHash::Sha1).toHex());
+}
+} // namespace
+
+QString knownRevision(const Registry &registry, const QString &server, const QString &folder)
+{
+    return registry.readText(Hive::CurrentUser, SettingsRootKey, RevisionsSection, revisionKey(server, folder), {});
+}
+
+void rememberRevision(Registry &registry, const QString &server, const QString &folder, const QString &revision)
+{
+    registry.writeText(Hive::CurrentUser, SettingsRootKey, RevisionsSection, revisionKey(server, folder), revision);
 }
 
 namespace {

@@ -54,6 +54,11 @@ QString loginFailureText(int replyCode, const QString &server, const QString &us
 QString trustedFingerprint(const Registry &registry, const QString &server);
 void rememberTrustedFingerprint(Registry &registry, const QString &server, const QString &fingerprint);
 
+// The revision of the record this computer last wrote on `server` in `folder`
+// (as typed), so that a record written from elsewhere is noticed.
+QString knownRevision(const Registry &registry, const QString &server, const QString &folder);
+void rememberRevision(Registry &registry, const QString &server, const QString &folder, const QString &revision);
+
 // The profile's "Polaczenie" value: "FTPS" (FTP over TLS) or "FTP".
 inline const QString ConnectionTls = QStringLiteral("FTPS");
 inline const QString ConnectionPlain = QStringLiteral("FTP");

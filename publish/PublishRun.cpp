@@ -4,7 +4,10 @@
 #include "PublishLogic.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLocale>
+#include <QTemporaryFile>
+#include <QUuid>
 
 namespace zk {
 
@@ -128,6 +131,7 @@ void PublishRun::asyncFailed(const ETcpIpError &error)
 {
     m_asyncFailed = true; // the wait ends and the run reports the file under way
     m_reason = reasonFor(error);
+    m_lost = m_client.isConnectionLost(error);
     m_client.stopWaiting();
 }
 
@@ -200,6 +204,9 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     m_placed.clear();
     m_folderOnServer.clear();
     m_remoteFoldersMade.clear();
+    m_foldersCreated.clear();
+    m_plan = {};
+    m_writtenRevision.clear();
     if (!namesCanBeSent(settings, files, remoteNames))
         return false;
     if (const QString problem = targetFolder(settings.folder).problem; !problem.isEmpty()) {
@@ -218,28 +225,184 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     } catch (const ETcpIpError &e) {
         return fail(withReason(QStringLiteral("Błąd przy próbie połączenia z \"%1\"!").arg(settings.server), e));
     }
-    // Pictures and sounds first, then the badge, the pages last: the live
-    // page never shows a picture that has not arrived yet.
-    QStringList pages;
-    const auto send = [&](const QString &path) {
-        const QString remoteName = remoteNames.value(path, fileNameOf(path));
-        makeRemoteFoldersFor(remoteName);
-        return uploadFile(path, remoteName, false) || failed(path);
-    };
-    for (const QString &path : files) {
-        if (imageForFile(path) == 1)
-            pages << path;
-        else if (!send(path))
-            return false;
-    }
+    m_target = m_folderOnServer.isEmpty() ? settings.folder : m_folderOnServer;
+    PlanInput in;
+    for (const QString &path : files)
+        in.files << describeLocalFile(path, remoteNames.value(path, fileNameOf(path)));
     // A program folder without the badge is no error; a badge that could
     // not be sent is, like any other file.
-    if (QFile::exists(badge) && !uploadFile(badge, BadgeRemoteName, true))
-        return failed(badge);
-    for (const QString &path : std::as_const(pages))
-        if (!send(path))
-            return false;
+    if (QFile::exists(badge))
+        in.files << describeLocalFile(badge, BadgeRemoteName);
+    if (!readServer(settings, in))
+        return false;
+    m_plan = planPublish(in);
+    if (m_hooks.planned)
+        m_hooks.planned(m_plan);
+    if (m_dryRun) {
+        closeQuietly();
+        return true;
+    }
+    if (!sendPlanned(settings, badge))
+        return false;
+    deleteOldFiles();
+    return writeManifest(settings);
+}
+
+// The record of what this program wrote there, and what the server holds:
+// the listing of each folder concerned where the record can be trusted,
+// else the size of each file of the publication (nothing is deleted then).
+bool PublishRun::readServer(const PublishSettings &settings, PlanInput &in)
+{
+    m_journalPath = journalPathFor(settings.server, m_target);
+    in.knownRevision = settings.knownRevision;
+    in.everything = settings.everything;
+    m_keepsRecord = m_client.canTellSizes();
+    if (!m_keepsRecord)
+        return true; // every file goes, and no record that could never be read
+    try {
+        const std::optional<QByteArray> bytes = m_client.download(ManifestName, ManifestSizeLimit);
+        in.manifest = bytes ? readManifest(*bytes, m_target) : ManifestRead{};
+        if (in.manifest.state == ManifestState::Valid) {
+            in.server.listed = true;
+            QStringList names = in.manifest.manifest.files.keys();
+            for (const LocalFile &f : std::as_const(in.files))
+                names << f.remoteName;
+            QStringList folders = QStringList{QString()} + foldersNeeded(names) + in.manifest.manifest.folders;
+            folders.removeDuplicates();
+            for (const QString &folder : std::as_const(folders))
+                m_client.list(folder, in.server);
+        } else {
+            for (const LocalFile &f : std::as_const(in.files))
+                if (const qint64 size = m_client.remoteSize(f.remoteName); size >= 0)
+                    in.server.files.insert(f.remoteName, size);
+        }
+    } catch (const ETcpIpError &e) {
+        return fail(withReason(QStringLiteral("Nie można odczytać, co jest w folderze \"%1\" na serwerze \"%2\"!")
+                                   .arg(m_target, settings.server), e));
+    }
+    m_journal = readJournal(m_journalPath);
+    if (m_journal.baseRevision != in.manifest.manifest.revision)
+        m_journal = PublishJournal{in.manifest.manifest.revision, {}, {}, {}};
+    in.journal = m_journal;
     return true;
+}
+
+bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &badge)
+{
+    if (m_plan.keepBadAside)
+        setBadManifestAside();
+    for (const LocalFile &f : std::as_const(m_plan.toSend)) {
+        const bool isBadge = f.remoteName == BadgeRemoteName && f.path == badge;
+        makeRemoteFoldersFor(f.remoteName);
+        if (!sendWithRetries(settings, f, isBadge))
+            return failed(f.path);
+        m_journal.placed.insert(f.remoteName, f.record);
+        m_journal.partialName.clear();
+        writeJournal(m_journalPath, m_journal);
+    }
+    return true;
+}
+
+bool PublishRun::sendWithRetries(const PublishSettings &settings, const LocalFile &file, bool isBadge)
+{
+    for (int attempt = 0;; ++attempt) {
+        m_lost = false;
+        if (uploadFile(file.path, file.remoteName, isBadge, file.record.sha256))
+            return true;
+        if (!m_lost || m_cancelled || attempt == Retries || !reconnect(settings))
+            return false;
+    }
+}
+
+// After a lost connection: a fresh login, and back into the target folder
+// (which exists by now).
+bool PublishRun::reconnect(const PublishSettings &settings)
+{
+    closeQuietly();
+    try {
+        m_client.logIn(settings);
+        const TargetFolder target = targetFolder(settings.folder);
+        if (target.fromRoot)
+            m_client.enterFolder(QStringLiteral("/"));
+        for (const QString &piece : target.pieces)
+            m_client.enterFolder(piece);
+    } catch (const ETcpIpError &) {
+        return false; // the file's own failure is the one said
+    }
+    m_asyncFailed = false;
+    return true;
+}
+
+// Only files this program wrote there, and only once everything arrived; the
+// many are not deleted without asking. A file that will not go stays in the
+// record, to be deleted next time.
+void PublishRun::deleteOldFiles()
+{
+    if (m_plan.doUsuniecia.isEmpty() || m_cancelled)
+        return;
+    const auto &ask = m_hooks.confirmDeletion ? m_hooks.confirmDeletion : m_hooks.confirm;
+    if (m_plan.deletionNeedsConsent && !ask(deletionQuestion(m_plan))) {
+        for (const QString &path : std::as_const(m_plan.doUsuniecia))
+            m_plan.next.files.insert(path, m_plan.toDeleteRecords.value(path));
+        m_plan.next.folders += m_plan.foldersToRemove;
+        return;
+    }
+    for (const QString &path : std::as_const(m_plan.doUsuniecia)) {
+        try {
+            m_client.remove(path);
+        } catch (const ETcpIpError &) {
+            m_plan.next.files.insert(path, m_plan.toDeleteRecords.value(path));
+        }
+    }
+    for (const QString &folder : std::as_const(m_plan.foldersToRemove)) {
+        try {
+            m_client.removeFolder(folder);
+        } catch (const ETcpIpError &) {
+            m_plan.next.folders << folder;
+        }
+    }
+}
+
+// Last of all, so that a run cut short leaves the old record true of what
+// it names; a record that cannot be written is a failed publication.
+bool PublishRun::writeManifest(const PublishSettings &settings)
+{
+    if (!m_keepsRecord)
+        return true;
+    Manifest next = m_plan.next;
+    next.revision = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    next.time = QDateTime::currentDateTimeUtc();
+    next.target = m_target;
+    next.folders += m_foldersCreated;
+    next.folders.removeDuplicates();
+    next.folders.sort();
+    const QString failure = QStringLiteral("Nie można zapisać na serwerze \"%1\" spisu wysłanych plików (%2)!")
+                                .arg(settings.server, ManifestName);
+    QTemporaryFile local(QDir::tempPath() + QStringLiteral("/zentarek-spis-XXXXXX"));
+    const QByteArray bytes = manifestJson(next);
+    if (!local.open() || local.write(bytes) != bytes.size() || !local.flush()) {
+        m_hooks.error(failure + QStringLiteral("\nPrzyczyna: nie można zapisać pliku tymczasowego na tym komputerze."));
+        closeQuietly();
+        return false;
+    }
+    m_lost = false;
+    if (!sendWithRetries(settings, LocalFile{local.fileName(), ManifestName, {}}, true)) {
+        m_current.clear();
+        return fail(failure + (m_reason.isEmpty() ? QString() : QStringLiteral("\nPrzyczyna: %1.").arg(m_reason)));
+    }
+    m_writtenRevision = next.revision;
+    removeJournal(m_journalPath);
+    return true;
+}
+
+// A record that is damaged or not ours is kept for whoever wants to look.
+void PublishRun::setBadManifestAside()
+{
+    try {
+        removeQuietly(BadManifestName);
+        m_client.rename(ManifestName, BadManifestName);
+    } catch (const ETcpIpError &) {
+    }
 }
 
 // The login, and with TLS what stands in its way: a server without TLS
@@ -351,6 +514,7 @@ void PublishRun::makeRemoteFoldersFor(const QString &remoteName)
         m_remoteFoldersMade.insert(folder);
         try {
             m_client.makeFolder(folder);
+            m_foldersCreated << folder;
         } catch (const ETcpIpError &) {
         }
     }
@@ -368,7 +532,7 @@ bool PublishRun::waitWhileBusy()
 // The file is read from disk while it is sent, never held whole in memory.
 // It goes up under a temporary name, its size on the server is checked, and
 // only then does it take its real name.
-bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool isBadge)
+bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool isBadge, const QString &sha256)
 {
     if (!isBadge) {
         m_current = path;
@@ -376,7 +540,13 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
             m_hooks.sending(path);
     }
     const QString temporary = m_directly ? remoteName : temporaryNameFor(remoteName);
-    if (!sendAndWait(path, temporary))
+    const qint64 from = m_directly ? 0 : resumableBytes(temporary, path, sha256);
+    if (!sha256.isEmpty() && !m_directly) {
+        m_journal.partialName = temporary;
+        m_journal.partialSha256 = sha256;
+        writeJournal(m_journalPath, m_journal);
+    }
+    if (!sendAndWait(path, temporary, from))
         return false;
     try {
         checkSize(temporary, GetFileSize(path));
@@ -384,14 +554,35 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
             putInPlace(temporary, remoteName, path);
     } catch (const ETcpIpError &e) {
         m_reason = reasonFor(e);
-        removeQuietly(temporary);
+        m_lost = m_client.isConnectionLost(e);
+        if (!m_lost)
+            removeQuietly(temporary);
         return false;
     }
-    m_placed << remoteName;
+    if (remoteName != ManifestName)
+        m_placed << remoteName;
     return true;
 }
 
-bool PublishRun::sendAndWait(const QString &path, const QString &remoteName)
+// A large file whose upload broke off continues where it stopped, when the
+// server can, and only when the piece there is of this very file.
+qint64 PublishRun::resumableBytes(const QString &temporary, const QString &path, const QString &sha256)
+{
+    constexpr qint64 WorthResuming = 256 * 1024;
+    const qint64 size = GetFileSize(path);
+    if (sha256.isEmpty() || size < WorthResuming || !m_client.canResume() || m_journal.partialName != temporary
+        || m_journal.partialSha256 != sha256)
+        return 0;
+    try {
+        const qint64 there = m_client.remoteSize(temporary);
+        return there > 0 && there < size ? there : 0;
+    } catch (const ETcpIpError &e) {
+        m_lost = m_client.isConnectionLost(e);
+        return 0;
+    }
+}
+
+bool PublishRun::sendAndWait(const QString &path, const QString &remoteName, qint64 from)
 {
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly)) {
@@ -401,16 +592,19 @@ bool PublishRun::sendAndWait(const QString &path, const QString &remoteName)
     m_client.forgetFile(m_uploading.get());
     m_uploading = std::move(file); // lives until the transfer has ended
     try {
-        m_client.send(m_uploading.get(), remoteName);
+        m_client.send(m_uploading.get(), remoteName, from);
     } catch (const ETcpIpError &e) {
         m_reason = reasonFor(e);
-        removeQuietly(remoteName);
+        m_lost = m_client.isConnectionLost(e);
+        if (!m_lost)
+            removeQuietly(remoteName);
         return false;
     }
     // Asynchronously the transfer goes on through notifications: a failure
     // then is reported through asyncFailed.
     if (!waitWhileBusy()) {
-        removeQuietly(remoteName);
+        if (!m_lost)
+            removeQuietly(remoteName);
         return false;
     }
     return true;
@@ -423,8 +617,9 @@ void PublishRun::checkSize(const QString &name, qint64 size)
 {
     const qint64 kept = m_client.remoteSize(name);
     if (kept >= 0 && kept != size)
-        throw ETcpIpError(QStringLiteral("The server keeps %1 of the %2 bytes of %3").arg(kept).arg(size).arg(name),
-                          QStringLiteral("serwer zachował tylko %1 z %2 bajtów pliku").arg(kept).arg(size));
+        // A reply-like failure: the connection is fine, the file is not.
+        throw EProtocolError(QStringLiteral("FTP"), 552, QStringLiteral("The server keeps %1 of the %2 bytes of %3").arg(kept).arg(size).arg(name),
+                             QStringLiteral("serwer zachował tylko %1 z %2 bajtów pliku").arg(kept).arg(size));
 }
 
 // Some servers will not rename over an existing file: the old one is then

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PublishClient.h"
+#include "PublishPlan.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -62,7 +63,14 @@ public:
         // and No). Yes: `trusted` keeps the fingerprint and the run goes on.
         std::function<bool(const QString &)> trustCertificate;
         std::function<void(const QString &server, const QString &fingerprint)> trusted;
+        // The plan, once the server has been read and before anything is sent.
+        std::function<void(const PublishPlan &)> planned;
+        // The question before deleting many files; `confirm` when not given.
+        std::function<bool(const QString &)> confirmDeletion;
     };
+    // A file that failed because the connection was lost is sent again this
+    // many times, each after a fresh login.
+    static constexpr int Retries = 3;
     static inline const QString BadgeRemoteName = QStringLiteral("zenanim.gif");
 
     PublishRun(PublishClient &client, Hooks hooks);
@@ -73,6 +81,11 @@ public:
     // `settings` is normalised as the run uses it.
     bool run(PublishSettings &settings, const QStringList &files, const QHash<QString, QString> &remoteNames,
              const QString &badge);
+    // Reads the server and makes the plan, then stops: nothing is sent.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // After a run that succeeded: the revision of the record it wrote.
+    const QString &writtenRevision() const { return m_writtenRevision; }
+    const PublishPlan &plan() const { return m_plan; }
     // Called once the login succeeded (the command line says the TLS in use).
     void setLoggedIn(std::function<void()> loggedIn) { m_loggedIn = std::move(loggedIn); }
     // The user gave up: the run stops at the next step and says no more.
@@ -85,6 +98,11 @@ public:
     const QString &folderOnServer() const { return m_folderOnServer; }
     // The name a file travels under until it is complete.
     static QString temporaryNameFor(const QString &remoteName);
+    // The record of the publication, under its own or its temporary name.
+    static bool isManifest(const QString &remoteName)
+    {
+        return remoteName == ManifestName || remoteName == temporaryNameFor(ManifestName);
+    }
     // The badge, under its own or its temporary name.
     static bool isBadge(const QString &remoteName)
     {
@@ -100,9 +118,17 @@ private:
     bool enterFolders(const PublishSettings &settings);
     QString folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const;
     void makeRemoteFoldersFor(const QString &remoteName);
+    bool readServer(const PublishSettings &settings, PlanInput &in);
+    bool sendPlanned(const PublishSettings &settings, const QString &badge);
+    bool sendWithRetries(const PublishSettings &settings, const LocalFile &file, bool isBadge);
+    bool reconnect(const PublishSettings &settings);
+    void deleteOldFiles();
+    bool writeManifest(const PublishSettings &settings);
+    void setBadManifestAside();
     bool waitWhileBusy();
-    bool uploadFile(const QString &path, const QString &remoteName, bool isBadge);
-    bool sendAndWait(const QString &path, const QString &remoteName);
+    bool uploadFile(const QString &path, const QString &remoteName, bool isBadge, const QString &sha256 = {});
+    qint64 resumableBytes(const QString &temporary, const QString &path, const QString &sha256);
+    bool sendAndWait(const QString &path, const QString &remoteName, qint64 from = 0);
     void checkSize(const QString &name, qint64 size);
     void putInPlace(const QString &temporary, const QString &remoteName, const QString &path);
     void removeQuietly(const QString &remoteName);
@@ -112,7 +138,16 @@ private:
 
     PublishClient &m_client;
     Hooks m_hooks;
-    QSet<QString> m_remoteFoldersMade;
+    QSet<QString> m_remoteFoldersMade; // asked for (made, or there already)
+    QStringList m_foldersCreated;      // made by this run below the target folder
+    PublishPlan m_plan;
+    PublishJournal m_journal;
+    QString m_journalPath;
+    QString m_target;  // the folder as the server names it, for the record
+    QString m_writtenRevision;
+    bool m_dryRun = false;
+    bool m_lost = false; // the last failure lost the connection
+    bool m_keepsRecord = false; // the server can tell sizes: the plan and the record are made
     QString m_current; // the file under way, for the failure message
     QString m_reason;  // why it failed
     QStringList m_placed; // files already in their place on the server

@@ -277,6 +277,7 @@ void T_FTP::OpenSession()
     setState(FtpTransfer::Idle);
     m_tls = {};
     m_features.clear();
+    m_restStream = false;
     ReadReply();
     if (Security == FtpSecurity::ExplicitTls)
         secureControlConnection(); // before the user name and password go out
@@ -385,8 +386,10 @@ void T_FTP::negotiateUtf8()
 {
     if (!askOptional(QStringLiteral("FEAT")))
         return;
-    for (qsizetype i = 1; i + 1 < m_replyLines.size(); ++i)
+    for (qsizetype i = 1; i + 1 < m_replyLines.size(); ++i) {
         m_features << m_replyLines[i].trimmed().section(u' ', 0, 0).toUpper();
+        m_restStream |= m_replyLines[i].simplified().compare(QLatin1String("REST STREAM"), Qt::CaseInsensitive) == 0;
+    }
     if (offers(QStringLiteral("UTF8")))
         askOptional(QStringLiteral("OPTS UTF8 ON"));
 }
@@ -533,6 +536,14 @@ void T_FTP::MakeDir(const QString &folder)
     ReadReply();
 }
 
+void T_FTP::RemoveDir(const QString &folder)
+{
+    const PumpedWaits pumped(*this);
+    beginOperation();
+    SendCommand(QStringLiteral("RMD ") + folder);
+    ReadReply();
+}
+
 namespace {
 
 // Six numbers joined by commas starting at `at`, as "h1,h2,h3,h4,p1,p2".
@@ -674,6 +685,13 @@ void T_FTP::Upload()
     runTransfer([this] {
         setState(FtpTransfer::Opening);
         openDataConnection();
+        if (RestartAt > 0) {
+            SendCommand(QStringLiteral("REST %1").arg(RestartAt));
+            ReadReply();
+            if (ReplyCode != 350)
+                fail(ReplyCode, QStringLiteral("The server answered REST with %1").arg(ReplyCode),
+                     QStringLiteral("serwer nie pozwolił dokończyć pliku (odpowiedź %1)").arg(ReplyCode));
+        }
         SendCommand(QStringLiteral("STOR ") + URI);
         ReadReply();
         // Only "150"/"125" opens the transfer; a final reply before any byte
@@ -685,8 +703,9 @@ void T_FTP::Upload()
             acceptDataConnection();
         secureDataConnection();
         TransferMode = tftp_upload;
-        TransferSize = DataStream.size();
-        DataStream.position = 0;
+        const qint64 from = std::clamp<qint64>(RestartAt, 0, DataStream.size());
+        TransferSize = DataStream.size() - from;
+        DataStream.position = from;
         m_sent = 0;
         setState(FtpTransfer::Sending);
         startStallTimer();
@@ -802,9 +821,13 @@ qint64 T_FTP::RemoteSize(const QString &name)
     const PumpedWaits pumped(*this);
     beginOperation();
     bool ok = false;
-    if (offers(QStringLiteral("SIZE")) && askOptional(QStringLiteral("SIZE ") + name)) {
-        const qint64 size = ReplyText.trimmed().toLongLong(&ok);
-        return ReplyCode == 213 && ok ? size : -1;
+    if (offers(QStringLiteral("SIZE"))) {
+        if (askOptional(QStringLiteral("SIZE ") + name)) {
+            const qint64 size = ReplyText.trimmed().toLongLong(&ok);
+            return ReplyCode == 213 && ok ? size : -1;
+        }
+        if (ReplyCode == 550 || ReplyCode == 450)
+            return -1; // no such file: a listing would say no more
     }
     if (offers(QStringLiteral("MLST")) && askOptional(QStringLiteral("MLST ") + name)) {
         for (const QString &line : std::as_const(m_replyLines)) {
@@ -933,7 +956,12 @@ bool T_FTP::ReceiveChunk()
     long count = 0;
     ReceiveBytes(Socket, Buffer.data(), count, BufferSize);
     if (count > 0) {
-        (TransferMode == tftp_getdir ? ListingStream : DataStream).append(Buffer.constData(), count);
+        MemoryStream &into = TransferMode == tftp_getdir ? ListingStream : DataStream;
+        if (DownloadLimit >= 0 && qint64(into.data.size()) + count > DownloadLimit)
+            // The server is mid-transfer: the session cannot go on (not a reply failure).
+            throw ETcpIpError(QStringLiteral("%1 is larger than %2 bytes").arg(URI).arg(DownloadLimit),
+                              QStringLiteral("plik na serwerze jest większy niż %1 bajtów").arg(DownloadLimit));
+        into.append(Buffer.constData(), count);
         // Data is moving: the final reply may take its time, but a byte now
         // and then does not keep the wait going for ever.
         m_receiving.moved(count);
@@ -965,6 +993,16 @@ void T_FTP::FinishDownload()
 
 void T_FTP::ListDir(const QString &path)
 {
+    listWith(QStringLiteral("LIST"), path);
+}
+
+void T_FTP::ListFacts(const QString &path)
+{
+    listWith(QStringLiteral("MLSD"), path);
+}
+
+void T_FTP::listWith(const QString &command, const QString &path)
+{
     const PumpedWaits pumped(*this);
     beginOperation();
     if (path.isEmpty())
@@ -974,7 +1012,7 @@ void T_FTP::ListDir(const QString &path)
         openDataConnection();
         SendCommand(QStringLiteral("TYPE A"));
         ReadReply();
-        SendCommand(QStringLiteral("LIST ") + path);
+        SendCommand(command + u' ' + path);
         ReadReply();
         if (!Async)
             acceptDataConnection();

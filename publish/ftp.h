@@ -58,6 +58,10 @@ public:
     t_ftp_mode TransferMode = tftp_download;
     QStringList Listing;
     qint64 TransferSize = 0;
+    // An upload starts at this byte of DataStream (REST); 0 sends it whole.
+    qint64 RestartAt = 0;
+    // A download larger than this fails rather than filling memory; -1 for no limit.
+    qint64 DownloadLimit = -1;
     bool Busy = false;
     TFTPActionCompleteProc OnActionComplete;
     TDataTransferProc OnDataReceived;
@@ -81,6 +85,13 @@ public:
     void Upload();
     void Download();
     void ListDir(const QString &path);
+    // MLSD (RFC 3659): one line of facts a name, where FEAT offers MLST.
+    void ListFacts(const QString &path);
+    bool offersFacts() const { return offers(QStringLiteral("MLST")); }
+    bool offersSizes() const { return offers(QStringLiteral("SIZE")) || offersFacts(); }
+    // REST before STOR continues a file where an earlier upload stopped.
+    bool offersRestart() const { return m_restStream; }
+    void RemoveDir(const QString &folder);
     void Abort();
     // RNFR and RNTO; DELE; the size the server reports for a file (SIZE where
     // FEAT offers it, else MLST, else the LIST line), -1 when it will not say;
@@ -169,6 +180,8 @@ private:
     bool m_awaitingAccept = false; // Socket listens for the server's data connection
     net::TlsDetails m_tls;
     QStringList m_features; // what FEAT listed, upper case, first word only
+    bool m_restStream = false; // FEAT listed "REST STREAM"
+    void listWith(const QString &command, const QString &path);
 };
 
 } // namespace zk

@@ -54,7 +54,9 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
                   [this](const QString &text) { return services().prompts->question(QStringLiteral("BŁĄD!"), text, this); },
                   [](const QString &server, const QString &fingerprint) {
                       rememberTrustedFingerprint(*services().registry, server, fingerprint);
-                  }})
+                  },
+                  [this](const PublishPlan &plan) { showPlan(plan); },
+                  nullptr})
 {
     setObjectName(QStringLiteral("TPubDlg"));
     setWindowTitle(QStringLiteral("Publikowanie"));
@@ -62,11 +64,14 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     ftp.Async = false;
     ftp.Username = QStringLiteral("ftp");
     ftp.Password = QStringLiteral("ftp@quorvel");
-    ftp.OnActionComplete = [this](QObject *, t_ftp_mode) { ftpActionComplete(); };
+    ftp.OnActionComplete = [this](QObject *, t_ftp_mode mode) {
+        if (mode == tftp_upload && !PublishRun::isManifest(ftp.URI))
+            ftpActionComplete(); // reading the server and the record are no part of the total
+    };
     ftp.OnAsyncError = [this](const ETcpIpError &e) { m_run.asyncFailed(e); };
     ftp.OnTrace = [this](const QString &line, TTraceLevel level) { note(conversationLine(line, level)); };
     ftp.OnDataReceived = [this](QObject *, t_ftp_mode, qint32 bytes) {
-        if (bytes > 0 && !PublishRun::isBadge(ftp.URI)) {
+        if (bytes > 0 && ftp.Mode == tftp_upload && !PublishRun::isBadge(ftp.URI) && !PublishRun::isManifest(ftp.URI)) {
             m_progress.moved(bytes);
             showProgress();
         }
@@ -93,6 +98,10 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     CHK_Zapamietaj->setObjectName(QStringLiteral("CHK_Zapamietaj"));
     CHK_Zapamietaj->setStatusTip(QStringLiteral("Hasło w pęku kluczy pulpitu, a gdy go nie ma, w pliku ustawień"));
     setHelpContext(CHK_Zapamietaj, 1097);
+    CHK_Wszystko = new QCheckBox(QStringLiteral("Wyślij wszystko od &nowa"), this);
+    CHK_Wszystko->setObjectName(QStringLiteral("CHK_Wszystko"));
+    CHK_Wszystko->setStatusTip(QStringLiteral("Wysyła wszystkie pliki, także te, które na serwerze już są takie same"));
+    setHelpContext(CHK_Wszystko, 1098);
     CHK_Async = new QCheckBox(QStringLiteral("Połączenie asynchroniczne"), this);
     CHK_Async->setObjectName(QStringLiteral("CHK_Async"));
     setHelpContext(CHK_Async, 1095);
@@ -162,7 +171,8 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     fields->addWidget(connection, r, 0);
     fields->addWidget(CB_Polaczenie, r++, 1);
     fields->addWidget(CHK_Zapamietaj, r++, 1);
-    fields->addWidget(CHK_Async, r, 1);
+    fields->addWidget(CHK_Async, r++, 1);
+    fields->addWidget(CHK_Wszystko, r, 1);
     grid->addLayout(fields, 1, 0, 1, 2);
     grid->addWidget(Progress, 2, 0, 1, 3);
     auto *under = new QHBoxLayout;
@@ -170,7 +180,7 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     under->addWidget(LB_Postep, 1);
     grid->addLayout(under, 3, 0, 1, 3);
     grid->addWidget(Szczegoly, 4, 0, 1, 3);
-    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CB_Polaczenie, CHK_Zapamietaj, CHK_Async});
+    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CB_Polaczenie, CHK_Zapamietaj, CHK_Async, CHK_Wszystko});
     BTN_Szczegoly->setFocusPolicy(Qt::NoFocus); // reached by Alt+Z, as the other buttons by their letters
     Szczegoly->setFocusPolicy(Qt::ClickFocus);
 
@@ -314,7 +324,10 @@ void TPubDlg::run()
                              Ed_Folder->text(),
                              CHK_Async->isChecked(),
                              CB_Polaczenie->currentIndex() == 0 ? FtpSecurity::Plain : FtpSecurity::ExplicitTls,
-                             trustedFingerprint(*services().registry, ED_Serwer->text())};
+                             trustedFingerprint(*services().registry, ED_Serwer->text()),
+                             knownRevision(*services().registry, ED_Serwer->text(), Ed_Folder->text()),
+                             CHK_Wszystko->isChecked()};
+    const QString typedFolder = Ed_Folder->text();
     Szczegoly->clear();
     m_progress.begin(PublishTotal);
     m_fileClock.start();
@@ -327,16 +340,38 @@ void TPubDlg::run()
         return;
     }
     keepPasswordAsChosen(); // a password from the settings file moves to the keyring now
+    rememberRevision(*services().registry, settings.server, typedFolder, m_run.writtenRevision());
     const QStringList differences = livePageDifferences();
     if (!differences.isEmpty())
         BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), liveCheckWarning(m_webAddress, m_run.folderOnServer(), differences), this);
     else
         BladMsg(MB_ICONINFORMATION, QStringLiteral("Informacja!"),
-                publishedText(m_run.folderOnServer())
+                publishedText(m_run.folderOnServer()) + planAfterwards(m_run.plan())
                     + (m_webAddress.isEmpty() ? QString() : QStringLiteral("\nStrona pod adresem %1 pokazuje to, co wysłano.").arg(m_webAddress)),
                 this);
     Progress->setValue(0);
     ProgressFile.clear();
+}
+
+// What will change on the server, in the tree before it changes; the bar
+// counts only what is to be sent.
+void TPubDlg::showPlan(const PublishPlan &plan)
+{
+    delete Tree->topLevelItem(2);
+    auto *changes = new QTreeWidgetItem(Tree, {QStringLiteral("Zmiany na serwerze")});
+    changes->setIcon(0, QIcon(QStringLiteral(":/icons/tree5.png")));
+    for (const QString &line : planLines(plan))
+        (new QTreeWidgetItem(changes, {line}))->setIcon(0, QIcon(QStringLiteral(":/icons/tree7.png")));
+    for (const QString &line : plan.notes)
+        (new QTreeWidgetItem(changes, {line}))->setIcon(0, QIcon(QStringLiteral(":/icons/tree6.png")));
+    changes->setExpanded(true);
+    Tree->scrollToItem(changes);
+    qint64 total = 0;
+    for (const LocalFile &f : plan.toSend)
+        if (m_files.contains(f.path))
+            total += f.record.size;
+    m_progress.begin(total);
+    Tree->repaint(); // a synchronous run processes no events: paint now
 }
 
 // What the web shows at the page's address against what was sent.

@@ -36,6 +36,7 @@ public:
     QLineEdit *ED_Haslo = nullptr;
     QLineEdit *Ed_Folder = nullptr;
     QCheckBox *CHK_Async = nullptr;
+    QCheckBox *CHK_Wszystko = nullptr; // every file sent, changed or not
     QComboBox *CB_Polaczenie = nullptr;
     QCheckBox *CHK_Zapamietaj = nullptr;
     QProgressBar *Progress = nullptr;
@@ -81,6 +82,7 @@ private:
     void keepPasswordAsChosen();
     void run();
     QStringList livePageDifferences();
+    void showPlan(const PublishPlan &plan);
     void error(const QString &text);
     void closeQuietly();
     bool mayClose();

@@ -31,6 +31,14 @@ inline QList<QJsonArray> login()
             send("200 binary\r\n")};
 }
 
+// The record of the publication, the run's last upload (its SIZE, RNFR and
+// RNTO answered by the server's bookkeeping).
+inline QList<QJsonArray> recordUpload(bool active = false)
+{
+    return {expect(), active ? send("200 PORT ok\r\n") : pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(),
+            send("150 go\r\n"), act("data_recv"), send("226 done\r\n")};
+}
+
 inline QJsonArray script(const QList<QJsonArray> &head, std::initializer_list<QJsonArray> tail)
 {
     QJsonArray a;

@@ -27,7 +27,8 @@ The transcript holds one line per command received, and "DATA <n>" for data.
 The bookkeeping of a publication is answered at once and not written to the
 transcript: FEAT (listing SIZE; a step ["feat", text] answers it instead),
 SIZE (the bytes the last upload under that name brought, else 550), PWD,
-RNFR, RNTO and DELE.
+RNFR, RNTO and DELE. It keeps no record of a publication: SIZE of the
+record is always 550, so every run finds none and compares sizes.
 """
 import json
 import select
@@ -50,7 +51,8 @@ def bookkeeping(line, conn, script, sizes, renaming):
     if verb == "FEAT" and not any(s[0] == "feat" for s in script):
         reply = "211-Features:\r\n SIZE\r\n211 End\r\n"
     elif verb == "SIZE":
-        reply = "213 %d\r\n" % sizes[name] if name in sizes else "550 No such file.\r\n"
+        known = name in sizes and name != ".zentarek-manifest.json"
+        reply = "213 %d\r\n" % sizes[name] if known else "550 No such file.\r\n"
     elif verb == "PWD":
         reply = '257 "/"\r\n'
     elif verb == "RNFR":
@@ -90,6 +92,7 @@ def main():
     sizes = {}
     stored = [""]
     renaming = [""]
+    rest = [0]  # a REST before STOR: the upload continues a file of that size
     for step in script:
         kind = step[0]
         if kind == "send":
@@ -100,6 +103,8 @@ def main():
                 line = reader.readline().decode("latin-1").rstrip("\r\n")
             if line.startswith("STOR "):
                 stored[0] = line[5:]
+            if line.startswith("REST "):
+                rest[0] = int(line[5:])
             transcript.write(line + "\n")
             transcript.flush()
             if line.startswith("PORT "):
@@ -123,7 +128,8 @@ def main():
                         break
                     total += len(chunk)
                 transcript.write("DATA %d\n" % total)
-                sizes[stored[0]] = total
+                sizes[stored[0]] = rest[0] + total
+                rest[0] = 0
             else:
                 data.sendall(step[1].encode("latin-1"))
             data.close()

@@ -86,6 +86,36 @@ TEST_F(CommandLineTest, PublishSendsThePageAndItsFilesWithTheProjectsProfile)
     EXPECT_TRUE(QFileInfo::exists(target + QStringLiteral("zenanim.gif")));
 }
 
+// A republish sends what changed; --dry-run says what would go and sends nothing.
+TEST_F(CommandLineTest, ARepublishSendsOnlyWhatChangedAndADryRunSendsNothing)
+{
+    const QString root = folder(QStringLiteral("ftproot"));
+    PyFtpServer server(root, QStringLiteral("jan"), QStringLiteral("tajne"));
+    if (!server.isUp())
+        GTEST_SKIP() << "pyftpdlib could not be started";
+    const QString project = writeProject(server.port(), QStringLiteral("www"));
+    ASSERT_EQ(runProgram({QStringLiteral("--publish"), project}, QStringLiteral("tajne")).status, 0);
+    EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("www/.zentarek-manifest.json")));
+
+    const QString photo = QFileInfo(project).path() + QStringLiteral("/zdjęcia/kot.jpg");
+    writeFile(photo, QByteArray(90000, 'k')); // another photo of the same size
+    const QByteArray before = zk::testing::readFile(root + QStringLiteral("www/zdjęcia/kot.jpg"));
+    const Ran dry = runProgram({QStringLiteral("--publish"), project, QStringLiteral("--dry-run")}, QStringLiteral("tajne"));
+    EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.err.contains(QStringLiteral("Pliki nowe: 0, zmienione: 1, brakujące na serwerze: 0, do usunięcia: 0, bez zmian: 3")))
+        << dry.err.toStdString();
+    EXPECT_TRUE(dry.err.contains(QStringLiteral("Zmienione: zdjęcia/kot.jpg"))) << dry.err.toStdString();
+    EXPECT_TRUE(dry.err.contains(QStringLiteral("Próba: nic nie zostało wysłane ani usunięte."))) << dry.err.toStdString();
+    EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("www/zdjęcia/kot.jpg")), before);
+
+    const Ran again = runProgram({QStringLiteral("--publish"), project}, QStringLiteral("tajne"));
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.err.contains(QStringLiteral("zdjęcia/kot.jpg"))) << again.err.toStdString();
+    EXPECT_FALSE(again.err.contains(QStringLiteral("100%  index.html"))) << "the page, built anew but the same, stays: "
+                                                                          << again.err.toStdString();
+    EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("www/zdjęcia/kot.jpg")), QByteArray(90000, 'k'));
+}
+
 TEST_F(CommandLineTest, APublishThatFailsSaysWhyAndEndsWithAnErrorStatus)
 {
     const QString root = folder(QStringLiteral("ftproot"));

@@ -162,24 +162,24 @@ protected:
     QString fileFailed(const QString &file) const { return QStringLiteral("Błąd przy przesyłaniu pliku \"%1\"!").arg(file); }
 };
 
-TEST_F(HostileServerTest, ADroppedUploadThenASecondRunThatLogsInAfresh)
+// The connection dropped in the middle of a file: the run logs in afresh,
+// goes back into the folder and sends the file again, and succeeds.
+TEST_F(HostileServerTest, ADroppedUploadIsSentAgainAfterAFreshLogin)
 {
     for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
-        ScriptedServer server(script(untilStor(false), {sleepFor(0.3), act("reaccept"), send("220 again\r\n"), expect(),
-                                                        send("331 password\r\n"), expect(), send("230 in\r\n"), expect(),
-                                                        send("200 binary\r\n"), expect(), send("250 ok\r\n"), expect(),
-                                                        pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("150 go\r\n"),
-                                                        act("data_recv"), send("226 done\r\n"), quitCommand(), bye()}));
+        QList<QJsonArray> again = {sleepFor(0.3), act("reaccept"), send("220 again\r\n"), expect(),
+                                   send("331 password\r\n"), expect(), send("230 in\r\n"), expect(),
+                                   send("200 binary\r\n"), expect(), send("250 ok\r\n"), expect(),
+                                   pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("150 go\r\n"),
+                                   act("data_recv"), send("226 done\r\n")};
+        ScriptedServer server(script(untilStor(false) + again + recordUpload(), {quitCommand(), bye()}));
         const QString file = pageOfSize(70000);
         auto dialog = dialogFor(server, file, mode);
         const Outcome first = press(*dialog);
         report(mode.name() + " dropped mid-upload", first);
-        EXPECT_EQ(first.messages, QStringList{fileFailed(file)}) << mode.name();
+        EXPECT_EQ(first.messages, QStringList{Success}) << mode.name();
         EXPECT_FALSE(first.busy) << mode.name();
-        const Outcome second = press(*dialog);
-        report(mode.name() + " the next run", second);
-        EXPECT_EQ(second.messages, QStringList{Success}) << mode.name() << ": the second run logs in again";
-        EXPECT_LT(second.ms, 3 * Deadline) << mode.name();
+        EXPECT_LT(first.ms, 3 * Deadline) << mode.name();
         dialog->done(QDialog::Accepted);
         const QStringList t = server.transcript();
         EXPECT_EQ(t.count(QStringLiteral("USER jan")), 2) << mode.name();
@@ -210,7 +210,8 @@ TEST_F(HostileServerTest, AServerThatNeverReadsOrNeverConnects)
         ScriptedServer server(script(untilStor(mode.active), {act("data_hold"), sleepFor(8)}));
         const QString file = pageOfSize(40 << 20);
         auto dialog = dialogFor(server, file, mode);
-        expectFailure(*dialog, fileFailed(file), 2 * Deadline + 500, mode.name() + " never reads",
+        // The stalled transfer, then the fresh login a lost connection earns (no greeting comes).
+        expectFailure(*dialog, fileFailed(file), 3 * Deadline + 500, mode.name() + " never reads",
                       QStringLiteral("przesyłanie ustało: w ciągu 1 s "));
     }
     for (const Mode mode : {Mode{false, true}, Mode{true, true}}) {
@@ -250,11 +251,11 @@ TEST_F(HostileServerTest, RepliesThatDripOrNeverEnd)
 TEST_F(HostileServerTest, AMultiLineErrorWithUncodedLinesIsReadWhole)
 {
     const Mode mode{false, false};
-    ScriptedServer server(script(login(), {expect(), send("550-Folder www nie istnieje.\r\n"), send("linia bez kodu\r\n"),
-                                           send("  i druga, wcięta\r\n"), send("550 Koniec.\r\n"), expect(), send("257 made\r\n"),
-                                           expect(), send("250 ok\r\n"), expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"),
-                                           expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n"),
-                                           quitCommand(), bye()}));
+    const QList<QJsonArray> folderAndFile = {expect(), send("550-Folder www nie istnieje.\r\n"), send("linia bez kodu\r\n"),
+                                             send("  i druga, wcięta\r\n"), send("550 Koniec.\r\n"), expect(), send("257 made\r\n"),
+                                             expect(), send("250 ok\r\n"), expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"),
+                                             expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n")};
+    ScriptedServer server(script(login() + folderAndFile + recordUpload(), {quitCommand(), bye()}));
     auto dialog = dialogFor(server, pageOfSize(100), mode);
     dialog->Ed_Folder->setText(QStringLiteral("www"));
     prompts.answerQuestion(true); // "Utworzyć?"
@@ -273,7 +274,8 @@ TEST_F(HostileServerTest, ASessionTheServerClosedWhileIdleIsReplacedSilently)
     for (const Mode mode : {Mode{false, false}, Mode{true, false}}) {
         const QList<QJsonArray> upload = {expect(), send("250 ok\r\n"), expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"),
                                           expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n")};
-        QList<QJsonArray> s = login() + upload;
+        // The second run finds the page there at its size and sends only the record.
+        QList<QJsonArray> s = login() + upload + recordUpload();
         s << act("answer", 0.3) << send("421 Idle timeout.\r\n") << act("reaccept");
         s += login() + upload;
         ScriptedServer server(script(s, {quitCommand(), bye()}));
@@ -353,8 +355,9 @@ TEST_F(HostileServerTest, A421EndsTheRunWithoutANewLogin)
 TEST_F(HostileServerTest, ActiveModeTakesTheDataConnectionOnlyFromTheServer)
 {
     for (const Mode mode : {Mode{false, true}, Mode{true, true}}) {
-        ScriptedServer server(script(untilStor(true), {act("stranger"), act("data_recv"), send("226 done\r\n"),
-                                                       quitCommand(), bye()}));
+        ScriptedServer server(script(untilStor(true) + QList<QJsonArray>{act("stranger"), act("data_recv"), send("226 done\r\n")}
+                                         + recordUpload(true),
+                                     {quitCommand(), bye()}));
         auto dialog = dialogFor(server, pageOfSize(70000), mode);
         QStringList trace;
         dialog->ftp.OnTrace = [&](const QString &s, TTraceLevel) { trace << s; };

@@ -160,6 +160,47 @@ protected:
     std::unique_ptr<TKreatorDlg> window;
 };
 
+// The second "Wyślij" shows in the tree what changes and sends only that;
+// "Wyślij wszystko od nowa" sends everything again.
+TEST_F(PublishTest, TheTreeShowsThePlanAndASecondRunSendsOnlyWhatChanged)
+{
+    storeProfile(QStringLiteral("127.0.0.1:%1").arg(server->port()), QStringLiteral("tajne"), QStringLiteral("www"), false);
+    openForm();
+    prompts.clear();
+    prompts.answerQuestion(true); // "Utworzyć?"
+    publish();
+    writeFile(root + QStringLiteral("www/cennik.pdf"), "cudzy");
+    writeFile(pictures + QStringLiteral("kot.jpg"), QByteArray(70000, 'k'));
+    QStringList plan;
+    QString details;
+    const auto readTree = [&](TPubDlg *d) {
+        plan.clear();
+        QTreeWidgetItem *changes = d->Tree->topLevelItem(2);
+        ASSERT_NE(changes, nullptr);
+        EXPECT_EQ(changes->text(0), QStringLiteral("Zmiany na serwerze"));
+        for (int i = 0; i < changes->childCount(); ++i)
+            plan << changes->child(i)->text(0);
+        details = d->Szczegoly->toPlainText();
+    };
+    publish(readTree);
+    ASSERT_GE(plan.size(), 3) << plan.join(u'\n').toStdString();
+    EXPECT_EQ(plan[0], QStringLiteral("Pliki nowe: 0, zmienione: 1, brakujące na serwerze: 0, do usunięcia: 0, bez zmian: 5, "
+                                      "nie nasze — zostawiamy: 1."));
+    EXPECT_EQ(plan[1], QStringLiteral("Zmienione: kot.jpg"));
+    EXPECT_EQ(plan[2], QStringLiteral("Nie nasze — zostawiamy: cennik.pdf"));
+    EXPECT_EQ(details.count(QStringLiteral("> STOR ")), 2) << "the photo and the record: " << details.toStdString();
+    EXPECT_EQ(onServer(QStringLiteral("www/kot.jpg")), QByteArray(70000, 'k'));
+    EXPECT_EQ(onServer(QStringLiteral("www/cennik.pdf")), QByteArray("cudzy"));
+    EXPECT_TRUE(prompts.calls().last().text.contains(QStringLiteral("bez zmian: 5"))) << "the success box says what stayed";
+
+    publish(readTree, [&] {
+        auto *dialog = window->findChild<TPubDlg *>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->CHK_Wszystko->setChecked(true);
+    });
+    EXPECT_EQ(details.count(QStringLiteral("> STOR ")), 7) << "six files and the record";
+}
+
 TEST_F(PublishTest, PublishesThePageAndEveryFileIntoNewFoldersBothWays)
 {
     for (bool async : {false, true}) {
@@ -348,8 +389,8 @@ TEST_F(PublishDialogTest, ASettingsFileThatCannotBeWrittenDoesNotKeepTheDialogOp
 TEST_F(PublishDialogTest, OpensOnTheTreeAndTabWalksTheFieldsInOrder)
 {
     TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
-    EXPECT_EQ(zk::testing::tabWalk(&dialog, 8),
-              QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Zapamietaj CHK_Async Tree").split(u' '));
+    EXPECT_EQ(zk::testing::tabWalk(&dialog, 9),
+              QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Zapamietaj CHK_Async CHK_Wszystko Tree").split(u' '));
 }
 
 // The new controls answer their mnemonics, and Escape still closes.
@@ -631,7 +672,7 @@ TEST_F(TargetFolderTest, AServerThatKeepsLessThanItWasSentIsNoSuccess)
         const QString page = path(QStringLiteral("strona.html"));
         writeFile(page, QByteArray(5000, 'p'));
         const QString picture = path(QStringLiteral("mały.gif")); // small enough to arrive whole, and sent first
-        writeFile(picture, QByteArray(100, 'g'));
+        writeFile(picture, QByteArray(100 + int(async), 'g')); // changed, so the second run sends it too
         prompts.clear();
         TPubDlg dialog({page, picture}, path(QStringLiteral("brak.gif")));
         dialog.ED_Serwer->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
@@ -650,7 +691,7 @@ TEST_F(TargetFolderTest, AServerThatKeepsLessThanItWasSentIsNoSuccess)
             << async;
         EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
                   (QStringList{QStringLiteral("mały.gif"), QStringLiteral("strona.html")}))
-            << "no temporary file is left";
+            << "no temporary file is left, and no record of a failed run";
         EXPECT_EQ(readFile(root + QStringLiteral("strona.html")), QByteArray("poprzednia strona"))
             << "the page on the server is still the whole previous one, not the cut new one";
         dialog.done(QDialog::Rejected);
@@ -666,9 +707,13 @@ TEST_F(TargetFolderTest, AServerThatWillNotRenameOverAFileGetsTheOldOneRemovedFi
     TlsHelperServer server({QStringLiteral("keepold"), root, QStringLiteral("jan"), QStringLiteral("tajne")});
     ASSERT_NE(server.port(), 0);
     const QStringList said = publishInto(server.port(), QStringLiteral("jan"), QStringLiteral("tajne"), {});
-    EXPECT_EQ(said, QStringList{Sent + QStringLiteral("\nFolder na serwerze: /")});
+    EXPECT_EQ(said, QStringList{Sent + QStringLiteral("\nFolder na serwerze: /\nW folderze na serwerze nie ma zapisu poprzednich "
+                                                     "publikacji tego programu: pliki porównano po rozmiarze i wysłano te, które "
+                                                     "się różnią; niczego nie usunięto.")});
     EXPECT_EQ(readFile(root + QStringLiteral("strona.html")), QByteArray("<HTML>piekarnia</HTML>"));
-    EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("strona.html")});
+    EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{QStringLiteral(".zentarek-manifest.json"), QStringLiteral("strona.html")}))
+        << "the page and the record, nothing else";
 }
 
 // vsftpd run by the test cannot shut itself in its root ("/" is the

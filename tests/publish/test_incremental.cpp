@@ -1,0 +1,312 @@
+#include "Isolated.h"
+#include "PublishRun.h"
+#include "Script.h"
+#include "Servers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace zk;
+using namespace zk::testing;
+
+namespace {
+
+const QByteArray Dated = "<HTML><HEAD><META HTTP-EQUIV=\"Creation-date\" CONTENT=\"2026-12-09 10:00 GMT\"></HEAD>Piekarnia</HTML>";
+
+QByteArray redated(const char *stamp)
+{
+    return QByteArray(Dated).replace("2026-12-09 10:00", stamp);
+}
+
+// One publication through the run the dialog and the command line share.
+struct Published {
+    bool ok = false;
+    QStringList errors;
+    QStringList questions;
+    QStringList commands; // the client's commands, as sent
+    PublishPlan plan;
+    QString revision;
+    int stored() const { return int(commands.filter(QStringLiteral("STOR ")).size()); }
+    QStringList storedNames() const
+    {
+        QStringList names;
+        for (const QString &c : commands)
+            if (c.startsWith(QLatin1String("STOR ")))
+                names << c.mid(5);
+        return names;
+    }
+};
+
+class IncrementalPublishTest : public Isolated {
+protected:
+    // The server's folder on this computer; the publication's files in `local`.
+    QString root;
+    QString local;
+    std::unique_ptr<PyFtpServer> pyftpd;
+    std::unique_ptr<VsFtpServer> vsftpd;
+    QString knownRevision;
+    bool agreeToDelete = true;
+
+    void startServer(bool useVsftpd)
+    {
+        if (useVsftpd) {
+            vsftpd = std::make_unique<VsFtpServer>();
+            root = vsftpd->uploadFolder();
+        } else {
+            root = folder(QStringLiteral("serwer"));
+            pyftpd = std::make_unique<PyFtpServer>(root, QStringLiteral("jan"), QStringLiteral("tajne"));
+        }
+        local = folder(QStringLiteral("strona"));
+        ASSERT_TRUE(useVsftpd ? vsftpd->isUp() : pyftpd->isUp());
+    }
+    PublishSettings settings() const
+    {
+        const bool anonymous = bool(vsftpd);
+        PublishSettings s{QStringLiteral("127.0.0.1:%1").arg(anonymous ? vsftpd->port() : pyftpd->port()),
+                          anonymous ? QStringLiteral("anonymous") : QStringLiteral("jan"),
+                          anonymous ? QString() : QStringLiteral("tajne"),
+                          anonymous ? QStringLiteral("upload") : QString(),
+                          false,
+                          FtpSecurity::Plain,
+                          {},
+                          knownRevision,
+                          false};
+        return s;
+    }
+    QString put(const QString &name, const QByteArray &bytes)
+    {
+        const QString p = local + name;
+        QDir().mkpath(QFileInfo(p).path());
+        writeFile(p, bytes);
+        return p;
+    }
+    Published publish(const QStringList &names, bool everything = false)
+    {
+        Published out;
+        T_FTP ftp;
+        ftp.TimeoutMs = 5000;
+        ftp.OnTrace = [&](const QString &line, TTraceLevel level) {
+            if (level == tt_command)
+                out.commands << line;
+        };
+        FtpPublishClient client(ftp);
+        PublishRun run(client, {[&](const QString &text) { out.errors << text; },
+                                [&](const QString &question) {
+                                    out.questions << question;
+                                    return true;
+                                },
+                                nullptr, nullptr, nullptr, nullptr,
+                                [&](const QString &question) {
+                                    out.questions << question;
+                                    return agreeToDelete;
+                                }});
+        QStringList files;
+        QHash<QString, QString> remote;
+        for (const QString &n : names) {
+            files << local + n;
+            remote.insert(local + n, n);
+        }
+        PublishSettings s = settings();
+        s.everything = everything;
+        out.ok = run.run(s, files, remote, path(QStringLiteral("brak.gif")));
+        run.closeQuietly();
+        out.plan = run.plan();
+        out.revision = run.writtenRevision();
+        if (out.ok)
+            knownRevision = out.revision;
+        return out;
+    }
+    QJsonObject manifestOnServer() const
+    {
+        return QJsonDocument::fromJson(readFile(root + ManifestName)).object();
+    }
+    QStringList onServer(const QString &sub = {}) const
+    {
+        return QDir(root + sub).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+};
+
+// Both kinds of listing: pyftpdlib offers MLSD, vsftpd only LIST.
+class EveryServer : public IncrementalPublishTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EveryServer, OnlyWhatChangedGoesAndWhatWasNeverOursStays)
+{
+    startServer(GetParam());
+    put(QStringLiteral("index.html"), Dated);
+    put(QStringLiteral("img/zdjecie.jpg"), QByteArray(5000, 'a'));
+    put(QStringLiteral("img/stare.gif"), QByteArray(300, 'g'));
+    writeFile(root + QStringLiteral("cudzy.txt"), "nie nasz");
+    const QStringList all = {QStringLiteral("index.html"), QStringLiteral("img/zdjecie.jpg"), QStringLiteral("img/stare.gif")};
+
+    const Published first = publish(all);
+    ASSERT_TRUE(first.ok) << first.errors.join(u'\n').toStdString();
+    EXPECT_EQ(first.storedNames().last(), PublishRun::temporaryNameFor(ManifestName)) << "the record last of all";
+    EXPECT_EQ(first.storedNames().at(first.stored() - 2), PublishRun::temporaryNameFor(QStringLiteral("index.html")))
+        << "the start page just before it";
+    EXPECT_EQ(manifestOnServer().value(QStringLiteral("files")).toArray().size(), 3);
+    EXPECT_EQ(manifestOnServer().value(QStringLiteral("folders")).toArray(), QJsonArray{QStringLiteral("img")});
+
+    // Built again a minute later: only the page's date differs.
+    put(QStringLiteral("index.html"), redated("2026-12-09 10:01"));
+    const Published same = publish(all);
+    ASSERT_TRUE(same.ok) << same.errors.join(u'\n').toStdString();
+    EXPECT_EQ(same.storedNames(), QStringList{PublishRun::temporaryNameFor(ManifestName)}) << "nothing but the record";
+    EXPECT_EQ(same.commands.filter(QStringLiteral("RETR")).size(), 1) << "one record read";
+    EXPECT_EQ(same.plan.bezZmian.size(), 3);
+    EXPECT_EQ(same.plan.nieNasze, QStringList{QStringLiteral("cudzy.txt")});
+    EXPECT_EQ(readFile(root + QStringLiteral("index.html")), Dated) << "the server keeps its copy";
+
+    // One word changed; a photo changed at the same size; one deleted by hand on the server.
+    put(QStringLiteral("index.html"), QByteArray(Dated).replace("Piekarnia", "Cukiernia"));
+    put(QStringLiteral("img/zdjecie.jpg"), QByteArray(5000, 'b'));
+    QFile::remove(root + QStringLiteral("img/stare.gif"));
+    const Published changed = publish(all);
+    ASSERT_TRUE(changed.ok);
+    EXPECT_EQ(changed.plan.zmienione, (QStringList{QStringLiteral("img/zdjecie.jpg"), QStringLiteral("index.html")}));
+    EXPECT_EQ(changed.plan.brakujace, QStringList{QStringLiteral("img/stare.gif")});
+    EXPECT_EQ(changed.stored(), 4);
+    EXPECT_EQ(readFile(root + QStringLiteral("img/zdjecie.jpg")), QByteArray(5000, 'b'));
+    EXPECT_TRUE(QFile::exists(root + QStringLiteral("img/stare.gif"))) << "put back";
+
+    // The pictures leave the page: deleted after the page arrived, their folder with them.
+    const Published smaller = publish({QStringLiteral("index.html")});
+    ASSERT_TRUE(smaller.ok) << smaller.errors.join(u'\n').toStdString();
+    EXPECT_EQ(smaller.plan.doUsuniecia, (QStringList{QStringLiteral("img/stare.gif"), QStringLiteral("img/zdjecie.jpg")}));
+    EXPECT_EQ(smaller.plan.foldersToRemove, QStringList{QStringLiteral("img")});
+    EXPECT_EQ(smaller.questions.size(), 1) << "two of three of ours: asked first";
+    EXPECT_EQ(onServer(), (QStringList{ManifestName, QStringLiteral("cudzy.txt"), QStringLiteral("index.html")}));
+    EXPECT_EQ(readFile(root + QStringLiteral("cudzy.txt")), QByteArray("nie nasz"));
+    const QJsonObject record = manifestOnServer();
+    EXPECT_EQ(record.value(QStringLiteral("files")).toArray().size(), 1);
+    EXPECT_TRUE(record.value(QStringLiteral("folders")).toArray().isEmpty());
+
+    const Published everything = publish({QStringLiteral("index.html")}, true);
+    EXPECT_EQ(everything.stored(), 2) << "\"Wyślij wszystko od nowa\" sends the page although it is the same";
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, EveryServer, ::testing::Values(false, true),
+                         [](const auto &info) { return std::string(info.param ? "vsftpd" : "pyftpdlib"); });
+
+TEST_F(IncrementalPublishTest, ARecordThatCannotBeTrustedIsKeptAsideAndNothingIsDeleted)
+{
+    startServer(false);
+    put(QStringLiteral("index.html"), Dated);
+    writeFile(root + QStringLiteral("index.html"), Dated); // the same size already there
+    writeFile(root + QStringLiteral("stary.gif"), "dawny");
+    const std::pair<const char *, QByteArray> records[] = {
+        {"damaged", "{\"format\": \"zentarek-manifest\", \"ver"},
+        {"another format", "{\"format\": \"cos-innego\", \"version\": 7}"},
+        {"another folder", "{\"format\":\"zentarek-manifest\",\"version\":1,\"revision\":\"r\",\"target\":\"/gdzie/indziej\","
+                           "\"files\":[{\"path\":\"stary.gif\",\"size\":5,\"sha256\":\""
+                               + QByteArray(64, '0') + "\"}],\"folders\":[]}"}};
+    for (const auto &[what, bytes] : records) {
+        SCOPED_TRACE(what);
+        writeFile(root + ManifestName, bytes);
+        const Published p = publish({QStringLiteral("index.html")});
+        ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
+        EXPECT_EQ(p.plan.bezZmian, QStringList{QStringLiteral("index.html")}) << "adopted: compared by size";
+        EXPECT_TRUE(p.plan.doUsuniecia.isEmpty());
+        EXPECT_TRUE(QFile::exists(root + QStringLiteral("stary.gif")));
+        EXPECT_EQ(readFile(root + BadManifestName), bytes);
+        ASSERT_EQ(p.plan.notes.size(), 1);
+        EXPECT_TRUE(p.plan.notes[0].contains(BadManifestName));
+        EXPECT_EQ(manifestOnServer().value(QStringLiteral("format")).toString(), ManifestFormat) << "a good record now";
+    }
+    // Published from elsewhere: the server's record is trusted and said once.
+    knownRevision = QStringLiteral("inna-rewizja");
+    put(QStringLiteral("index.html"), QByteArray(Dated).replace("Piekarnia", "Cukiernia"));
+    const Published elsewhere = publish({QStringLiteral("index.html")});
+    ASSERT_TRUE(elsewhere.ok);
+    ASSERT_EQ(elsewhere.plan.notes.size(), 1);
+    EXPECT_TRUE(elsewhere.plan.notes[0].contains(QStringLiteral("z innego komputera")));
+    EXPECT_EQ(elsewhere.plan.zmienione, QStringList{QStringLiteral("index.html")});
+    EXPECT_TRUE(publish({QStringLiteral("index.html")}).plan.notes.isEmpty()) << "once";
+}
+
+TEST_F(IncrementalPublishTest, ManyDeletionsWaitForAYesAndStayRecordedOtherwise)
+{
+    startServer(false);
+    QStringList all{QStringLiteral("index.html")};
+    put(QStringLiteral("index.html"), Dated);
+    for (int i = 0; i < 25; ++i) {
+        all << QStringLiteral("p%1.gif").arg(i);
+        put(all.last(), QByteArray(10 + i, 'g'));
+    }
+    ASSERT_TRUE(publish(all).ok);
+    agreeToDelete = false;
+    const Published declined = publish({QStringLiteral("index.html")});
+    ASSERT_TRUE(declined.ok);
+    EXPECT_EQ(declined.questions.size(), 1);
+    EXPECT_TRUE(declined.questions[0].contains(QStringLiteral("usuniętych 25 plików")));
+    EXPECT_EQ(onServer().size(), 27) << "nothing deleted";
+    agreeToDelete = true;
+    const Published agreed = publish({QStringLiteral("index.html")});
+    EXPECT_EQ(agreed.plan.doUsuniecia.size(), 25) << "still ours, so deleted once agreed";
+    EXPECT_EQ(onServer(), (QStringList{ManifestName, QStringLiteral("index.html")}));
+}
+
+// The scripted server for what real ones do not do on request.
+TEST_F(IncrementalPublishTest, ARefusedRecordIsAFailedPublication)
+{
+    const QString page = path(QStringLiteral("index.html"));
+    writeFile(page, Dated);
+    ScriptedServer server(script(login(), {expect(), send("250 ok\r\n"), expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"),
+                                           expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n"), expect(),
+                                           pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("550 Permission denied.\r\n"),
+                                           act("drain")}));
+    T_FTP ftp;
+    ftp.TimeoutMs = 3000;
+    FtpPublishClient client(ftp);
+    QStringList errors;
+    PublishRun run(client, {[&](const QString &text) { errors << text; }, [](const QString &) { return true; }, nullptr,
+                            nullptr, nullptr, nullptr, nullptr});
+    PublishSettings s{QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("jan"), QStringLiteral("tajne"), {},
+                      false, FtpSecurity::Plain, {}, {}, false};
+    EXPECT_FALSE(run.run(s, {page}, {}, path(QStringLiteral("brak.gif"))));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Nie można zapisać na serwerze \"127.0.0.1:%1\" spisu wysłanych plików")
+                                         .arg(server.port())))
+        << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("550 Permission denied"))) << errors[0].toStdString();
+}
+
+// Cut after 300 kB of a large file: a fresh login, REST, and only the rest goes.
+TEST_F(IncrementalPublishTest, ALargeFileCutShortContinuesWhereItStopped)
+{
+    const QString big = path(QStringLiteral("film.wav"));
+    writeFile(big, QByteArray(800000, 'w'));
+    const auto until = [](qint64 rest) {
+        QList<QJsonArray> s = {send("220 ready\r\n"), expect(), send("331 password\r\n"), expect(), send("230 in\r\n"), expect()};
+        s << QJsonArray{QStringLiteral("feat"), QStringLiteral("211-Features:\r\n SIZE\r\n REST STREAM\r\n211 End\r\n")};
+        s << expect() << send("200 binary\r\n") << expect() << send("250 ok\r\n") // TYPE I, CWD .
+          << expect() << pasv("227 ok (127,0,0,1,{p1},{p2})\r\n");
+        if (rest > 0)
+            s << expect() << send("350 Restarting.\r\n");
+        s << expect() << send("150 go\r\n");
+        return s;
+    };
+    QList<QJsonArray> s = until(0);
+    s << QJsonArray{QStringLiteral("data_recv_part"), 300000} << act("reaccept");
+    s += until(300000);
+    s << act("data_recv") << send("226 done\r\n");
+    s += recordUpload();
+    ScriptedServer server(script(s, {quitCommand(), bye()}));
+    T_FTP ftp;
+    ftp.TimeoutMs = 3000;
+    FtpPublishClient client(ftp);
+    QStringList errors;
+    PublishRun run(client, {[&](const QString &text) { errors << text; }, [](const QString &) { return true; }, nullptr,
+                            nullptr, nullptr, nullptr, nullptr});
+    PublishSettings settings{QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("jan"), QStringLiteral("tajne"),
+                             {}, false, FtpSecurity::Plain, {}, {}, false};
+    EXPECT_TRUE(run.run(settings, {big}, {}, path(QStringLiteral("brak.gif")))) << errors.join(u'\n').toStdString();
+    run.closeQuietly();
+    const QStringList t = server.transcript();
+    EXPECT_TRUE(t.contains(QStringLiteral("REST 300000"))) << t.join(u'|').toStdString();
+    EXPECT_TRUE(t.contains(QStringLiteral("DATA 500000"))) << "only the rest went the second time";
+    EXPECT_EQ(t.count(QStringLiteral("USER jan")), 2);
+}
+
+} // namespace
