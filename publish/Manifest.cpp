@@ -62,6 +62,19 @@ bool carriesBuildDate(const QString &remoteName)
     return isPageName(remoteName) || remoteName.compare(QLatin1String("sitemap.xml"), Qt::CaseInsensitive) == 0;
 }
 
+constexpr qint64 BuildDateReach = 64 * 1024;
+
+// Where the page's build date line is, within its head: {0, 0} for nowhere.
+std::pair<qsizetype, qsizetype> buildDateSpan(const QByteArray &bytes)
+{
+    static const QByteArray open = "<META HTTP-EQUIV=\"Creation-date\" CONTENT=\"";
+    const qsizetype at = QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), BuildDateReach)).indexOf(open);
+    if (at < 0)
+        return {0, 0};
+    const qsizetype close = bytes.indexOf("\">", at + open.size());
+    return close < 0 || close - at > 200 ? std::pair<qsizetype, qsizetype>{0, 0} : std::pair<qsizetype, qsizetype>{at, close + 2 - at};
+}
+
 QString hex(QCryptographicHash &hash)
 {
     return QString::fromLatin1(hash.result().toHex());
@@ -131,12 +144,8 @@ ManifestRead readManifest(const QByteArray &bytes, const QString &target)
 QByteArray comparableBytes(const QString &remoteName, QByteArray bytes)
 {
     if (isPageName(remoteName)) {
-        static const QRegularExpression date(QStringLiteral("<META HTTP-EQUIV=\"Creation-date\" CONTENT=\"[^\"]*\">"));
-        // Pages may be in a one-byte encoding: the line is plain ASCII either way.
-        const QString latin = QString::fromLatin1(bytes);
-        const QRegularExpressionMatch m = date.match(latin);
-        if (m.hasMatch())
-            bytes.remove(m.capturedStart(), m.capturedLength());
+        if (const auto [at, length] = buildDateSpan(bytes); length > 0)
+            bytes.remove(at, length);
     } else if (carriesBuildDate(remoteName)) {
         static const QRegularExpression date(QStringLiteral("<lastmod>[^<]*</lastmod>"));
         bytes = QString::fromUtf8(bytes).remove(date).toUtf8();
@@ -152,17 +161,22 @@ LocalFile describeLocalFile(const QString &path, const QString &remoteName)
         return local;
     local.record.size = file.size();
     QCryptographicHash whole(QCryptographicHash::Sha256);
-    if (!carriesBuildDate(remoteName)) { // a picture or a sound: streamed, never held whole
-        if (!whole.addData(&file))
-            return local;
-        local.record.sha256 = local.record.comparable = hex(whole);
-        return local;
+    QCryptographicHash comparable(QCryptographicHash::Sha256);
+    // The date of a page sits in its head; the rest is streamed, never held whole.
+    const QByteArray head = isPageName(remoteName) ? file.read(BuildDateReach)
+                          : carriesBuildDate(remoteName) ? file.read(ManifestSizeLimit)
+                                                         : QByteArray();
+    whole.addData(head);
+    comparable.addData(comparableBytes(remoteName, head));
+    QByteArray chunk(256 * 1024, Qt::Uninitialized);
+    for (qint64 n; (n = file.read(chunk.data(), chunk.size())) > 0;) {
+        whole.addData(QByteArrayView(chunk.constData(), n));
+        comparable.addData(QByteArrayView(chunk.constData(), n));
     }
-    const QByteArray bytes = file.readAll();
-    whole.addData(bytes);
+    if (file.error() != QFileDevice::NoError)
+        return local;
     local.record.sha256 = hex(whole);
-    local.record.comparable =
-        QString::fromLatin1(QCryptographicHash::hash(comparableBytes(remoteName, bytes), QCryptographicHash::Sha256).toHex());
+    local.record.comparable = hex(comparable);
     return local;
 }
 

@@ -39,8 +39,11 @@ std::optional<QByteArray> FtpPublishClient::download(const QString &remoteName, 
     m_ftp.URI = remoteName;
     m_ftp.Mode = tftp_download;
     m_ftp.DownloadLimit = limit;
+    m_ftp.TransferSize = size;
+    m_ftp.AskSizeFirst = false; // just asked
     const auto reset = qScopeGuard([this] {
         m_ftp.DownloadLimit = -1;
+        m_ftp.AskSizeFirst = true;
         m_ftp.Mode = tftp_upload;
     });
     try {
@@ -62,8 +65,11 @@ void FtpPublishClient::list(const QString &folder, ServerView &into)
     try {
         facts ? m_ftp.ListFacts(path) : m_ftp.ListDir(path);
     } catch (const EProtocolError &e) {
-        if (m_ftp.ReplyCode == 550 && !T_FTP::isSessionFailure(e))
-            return; // no such folder: nothing in it
+        // No such folder (pyftpdlib says 501 to MLSD): nothing in it. Taking
+        // nothing is the safe side: a file not seen is sent, never deleted.
+        const int code = m_ftp.ReplyCode;
+        if ((code == 550 || code == 450 || code == 501) && !T_FTP::isSessionFailure(e))
+            return;
         throw;
     }
     const QString prefix = folder.isEmpty() ? QString() : folder + u'/';

@@ -213,6 +213,14 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
         m_hooks.error(problem); // before anything is sent
         return false;
     }
+    // Read here before the server is kept waiting.
+    PlanInput in;
+    for (const QString &path : files)
+        in.files << describeLocalFile(path, remoteNames.value(path, fileNameOf(path)));
+    // A program folder without the badge is no error; a badge that could
+    // not be sent is, like any other file.
+    if (QFile::exists(badge))
+        in.files << describeLocalFile(badge, BadgeRemoteName);
     if (!logIn(settings))
         return false;
     if (m_loggedIn)
@@ -226,13 +234,6 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
         return fail(withReason(QStringLiteral("Błąd przy próbie połączenia z \"%1\"!").arg(settings.server), e));
     }
     m_target = m_folderOnServer.isEmpty() ? settings.folder : m_folderOnServer;
-    PlanInput in;
-    for (const QString &path : files)
-        in.files << describeLocalFile(path, remoteNames.value(path, fileNameOf(path)));
-    // A program folder without the badge is no error; a badge that could
-    // not be sent is, like any other file.
-    if (QFile::exists(badge))
-        in.files << describeLocalFile(badge, BadgeRemoteName);
     if (!readServer(settings, in))
         return false;
     m_plan = planPublish(in);
@@ -272,9 +273,7 @@ bool PublishRun::readServer(const PublishSettings &settings, PlanInput &in)
             for (const QString &folder : std::as_const(folders))
                 m_client.list(folder, in.server);
         } else {
-            for (const LocalFile &f : std::as_const(in.files))
-                if (const qint64 size = m_client.remoteSize(f.remoteName); size >= 0)
-                    in.server.files.insert(f.remoteName, size);
+            serverSizes(in);
         }
     } catch (const ETcpIpError &e) {
         return fail(withReason(QStringLiteral("Nie można odczytać, co jest w folderze \"%1\" na serwerze \"%2\"!")
@@ -285,6 +284,26 @@ bool PublishRun::readServer(const PublishSettings &settings, PlanInput &in)
         m_journal = PublishJournal{in.manifest.manifest.revision, {}, {}, {}};
     in.journal = m_journal;
     return true;
+}
+
+// Without a record: the size of each file of the publication, from a listing
+// of its folders where that takes fewer round trips than asking file by file.
+void PublishRun::serverSizes(PlanInput &in)
+{
+    QStringList names;
+    for (const LocalFile &f : std::as_const(in.files))
+        names << f.remoteName;
+    const QStringList folders = QStringList{QString()} + foldersNeeded(names);
+    constexpr qsizetype RoundTripsPerListing = 4; // PASV, the listing, its end, TYPE
+    if (names.size() > RoundTripsPerListing * folders.size()) {
+        in.server.listed = true;
+        for (const QString &folder : folders)
+            m_client.list(folder, in.server);
+        return;
+    }
+    for (const QString &name : std::as_const(names))
+        if (const qint64 size = m_client.remoteSize(name); size >= 0)
+            in.server.files.insert(name, size);
 }
 
 bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &badge)

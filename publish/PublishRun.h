@@ -119,6 +119,7 @@ private:
     QString folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const;
     void makeRemoteFoldersFor(const QString &remoteName);
     bool readServer(const PublishSettings &settings, PlanInput &in);
+    void serverSizes(PlanInput &in);
     bool sendPlanned(const PublishSettings &settings, const QString &badge);
     bool sendWithRetries(const PublishSettings &settings, const LocalFile &file, bool isBadge);
     bool reconnect(const PublishSettings &settings);

@@ -915,12 +915,9 @@ void T_FTP::waitForFinalReply()
     }
 }
 
-void T_FTP::Download()
+// For the progress of a download: 0 when the server will not say.
+void T_FTP::askDownloadSize()
 {
-    const PumpedWaits pumped(*this);
-    beginOperation();
-    if (URI.isEmpty())
-        return;
     SendCommand(QStringLiteral("SIZE ") + URI);
     try {
         ReadReply();
@@ -933,6 +930,16 @@ void T_FTP::Download()
             throw;
         TransferSize = 0;
     }
+}
+
+void T_FTP::Download()
+{
+    const PumpedWaits pumped(*this);
+    beginOperation();
+    if (URI.isEmpty())
+        return;
+    if (AskSizeFirst)
+        askDownloadSize();
     runTransfer([this] {
         setState(FtpTransfer::Opening);
         openDataConnection();
@@ -1010,8 +1017,12 @@ void T_FTP::listWith(const QString &command, const QString &path)
     runTransfer([&] {
         setState(FtpTransfer::Opening);
         openDataConnection();
-        SendCommand(QStringLiteral("TYPE A"));
-        ReadReply();
+        // MLSD's lines are the same in any TYPE (RFC 3659): no switch there and back.
+        m_listedInAscii = command != QLatin1String("MLSD");
+        if (m_listedInAscii) {
+            SendCommand(QStringLiteral("TYPE A"));
+            ReadReply();
+        }
         SendCommand(command + u' ' + path);
         ReadReply();
         if (!Async)
@@ -1036,8 +1047,10 @@ void T_FTP::FinishListing()
     if (Socket != NoSocket)
         shutdownSending(Socket);
     closeQuietly(Socket);
-    SendCommand(QStringLiteral("TYPE I"));
-    ReadReply();
+    if (TransferMode == tftp_getdir && m_listedInAscii) {
+        SendCommand(QStringLiteral("TYPE I"));
+        ReadReply();
+    }
     Listing = QString::fromUtf8(ListingStream.data).split(QRegularExpression(QStringLiteral("\r?\n")));
     if (!Listing.isEmpty() && Listing.last().isEmpty())
         Listing.removeLast();

@@ -60,6 +60,8 @@ public:
     qint64 TransferSize = 0;
     // An upload starts at this byte of DataStream (REST); 0 sends it whole.
     qint64 RestartAt = 0;
+    // Download() asks SIZE first, for its progress; false when TransferSize is known.
+    bool AskSizeFirst = true;
     // A download larger than this fails rather than filling memory; -1 for no limit.
     qint64 DownloadLimit = -1;
     bool Busy = false;
@@ -182,6 +184,8 @@ private:
     QStringList m_features; // what FEAT listed, upper case, first word only
     bool m_restStream = false; // FEAT listed "REST STREAM"
     void listWith(const QString &command, const QString &path);
+    void askDownloadSize();
+    bool m_listedInAscii = true; // the listing under way switched to TYPE A
 };
 
 } // namespace zk

@@ -128,6 +128,48 @@ protected:
     }
 };
 
+// A record on the server is the server's word: a path that would lead out
+// of the folder, or could not be sent, makes the whole record untrusted.
+TEST(PublishRecord, ReadsItsOwnAndDistrustsWhatCouldLeadElsewhere)
+{
+    Manifest m;
+    m.revision = QStringLiteral("r1");
+    m.target = QStringLiteral("/www");
+    m.files.insert(QStringLiteral("img/a.gif"), ManifestFile{3, QString(64, u'a'), QString(64, u'b')});
+    m.folders << QStringLiteral("img");
+    const ManifestRead back = readManifest(manifestJson(m), QStringLiteral("/www"));
+    ASSERT_EQ(back.state, ManifestState::Valid);
+    EXPECT_EQ(back.manifest.files.value(QStringLiteral("img/a.gif")).comparable, QString(64, u'b'));
+    EXPECT_EQ(readManifest(manifestJson(m), QStringLiteral("/inny")).state, ManifestState::OtherTarget);
+    for (const char *path : {"../x.gif", "/etc/passwd", "a//b", "img/./a", "a\\b", "a\nDELE x"}) {
+        Manifest bad = m;
+        bad.files.insert(QString::fromLatin1(path), ManifestFile{1, QString(64, u'c'), QString(64, u'c')});
+        EXPECT_EQ(readManifest(manifestJson(bad), QStringLiteral("/www")).state, ManifestState::Damaged) << path;
+    }
+    Manifest badFolder = m;
+    badFolder.folders << QStringLiteral("..");
+    EXPECT_EQ(readManifest(manifestJson(badFolder), QStringLiteral("/www")).state, ManifestState::Damaged);
+    EXPECT_EQ(readManifest("[]", {}).state, ManifestState::Damaged);
+}
+
+class PublishRecordFiles : public Isolated {};
+
+TEST_F(PublishRecordFiles, APageBuiltAgainDiffersOnlyInTheBytesThatDoNotCount)
+{
+    const QString a = path(QStringLiteral("a.html")), b = path(QStringLiteral("b.html")), c = path(QStringLiteral("c.html"));
+    writeFile(a, Dated);
+    writeFile(b, redated("2027-01-01 08:00"));
+    writeFile(c, QByteArray(Dated).replace("Piekarnia", "Cukiernia"));
+    const LocalFile da = describeLocalFile(a, QStringLiteral("index.html"));
+    const LocalFile db = describeLocalFile(b, QStringLiteral("index.html"));
+    EXPECT_NE(da.record.sha256, db.record.sha256);
+    EXPECT_EQ(da.record.comparable, db.record.comparable);
+    EXPECT_NE(describeLocalFile(c, QStringLiteral("index.html")).record.comparable, da.record.comparable);
+    // A picture that happens to hold such a line is compared whole.
+    EXPECT_NE(describeLocalFile(a, QStringLiteral("a.gif")).record.comparable,
+              describeLocalFile(b, QStringLiteral("b.gif")).record.comparable);
+}
+
 // Both kinds of listing: pyftpdlib offers MLSD, vsftpd only LIST.
 class EveryServer : public IncrementalPublishTest, public ::testing::WithParamInterface<bool> {};
 
@@ -245,6 +287,52 @@ TEST_F(IncrementalPublishTest, ManyDeletionsWaitForAYesAndStayRecordedOtherwise)
     const Published agreed = publish({QStringLiteral("index.html")});
     EXPECT_EQ(agreed.plan.doUsuniecia.size(), 25) << "still ours, so deleted once agreed";
     EXPECT_EQ(onServer(), (QStringList{ManifestName, QStringLiteral("index.html")}));
+}
+
+// A run that stops half-way leaves the old record true; the next one sends
+// only what the first had not placed.
+TEST_F(IncrementalPublishTest, AnInterruptedRunLeavesTheOldRecordAndTheNextSendsOnlyWhatIsLeft)
+{
+    startServer(false);
+    const QStringList all = {QStringLiteral("a.gif"), QStringLiteral("b.gif"), QStringLiteral("index.html")};
+    put(QStringLiteral("a.gif"), QByteArray(100, 'a'));
+    put(QStringLiteral("b.gif"), QByteArray(100, 'b'));
+    put(QStringLiteral("index.html"), Dated);
+    ASSERT_TRUE(publish(all).ok);
+    const QByteArray record = readFile(root + ManifestName);
+
+    put(QStringLiteral("a.gif"), QByteArray(100, 'A'));
+    put(QStringLiteral("b.gif"), QByteArray(100, 'B'));
+    {
+        // b.gif goes away while a.gif is already on the server: the run fails there.
+        T_FTP ftp;
+        ftp.TimeoutMs = 5000;
+        FtpPublishClient client(ftp);
+        QStringList errors;
+        PublishRun run(client, {[&](const QString &text) { errors << text; }, [](const QString &) { return true; },
+                                [&](const QString &path) {
+                                    if (path.endsWith(QLatin1String("b.gif")))
+                                        QFile::rename(path, path + QStringLiteral(".schowany"));
+                                },
+                                nullptr, nullptr, nullptr, nullptr});
+        PublishSettings s = settings();
+        QStringList files;
+        for (const QString &n : all)
+            files << local + n;
+        EXPECT_FALSE(run.run(s, files, {}, path(QStringLiteral("brak.gif"))));
+        run.closeQuietly();
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].contains(QStringLiteral("Na serwer trafiły już nowe wersje plików: a.gif"))) << errors[0].toStdString();
+    }
+    EXPECT_EQ(readFile(root + ManifestName), record) << "the old record stands";
+    EXPECT_EQ(readFile(root + QStringLiteral("a.gif")), QByteArray(100, 'A'));
+    QFile::rename(local + QStringLiteral("b.gif.schowany"), local + QStringLiteral("b.gif"));
+    const Published next = publish(all);
+    ASSERT_TRUE(next.ok) << next.errors.join(u'\n').toStdString();
+    EXPECT_EQ(next.plan.zmienione, QStringList{QStringLiteral("b.gif")}) << "a.gif arrived in the broken run";
+    EXPECT_EQ(next.storedNames(), (QStringList{PublishRun::temporaryNameFor(QStringLiteral("b.gif")),
+                                               PublishRun::temporaryNameFor(ManifestName)}));
+    EXPECT_EQ(readFile(root + QStringLiteral("b.gif")), QByteArray(100, 'B'));
 }
 
 // The scripted server for what real ones do not do on request.
