@@ -105,6 +105,7 @@ int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
     context.verbose = line.verbose;
     context.dryRun = line.dryRun;
     context.everything = line.all;
+    context.connections = line.connections;
     if (read.project)
         context.knownRevision = zk::knownRevision(registry, read.project->profile.server, read.project->profile.folder);
     context.revisionWritten = [&](const QString &server, const QString &folder, const QString &revision) {

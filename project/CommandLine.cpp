@@ -80,6 +80,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
             line.dryRun = true;
         } else if (a == u"--all") {
             line.all = true;
+        } else if (a == u"--connections") {
+            const std::optional<QString> n = value(a);
+            bool ok = false;
+            line.connections = n ? n->toInt(&ok) : 0;
+            if (!ok || line.connections < 1 || line.connections > MaxConnections)
+                return fail(QStringLiteral("Po %1 podaj liczbę połączeń od 1 do %2.").arg(a).arg(MaxConnections));
         } else if (a == u"--verbose" || a == u"-v") {
             line.verbose = true;
         } else if (a == u"--trust-certificate") {
@@ -103,8 +109,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return fail(QStringLiteral("Do --build podaj folder: --output KATALOG."));
     if (!line.output.isEmpty() && line.mode != CommandLine::Mode::Build)
         return fail(QStringLiteral("Opcja --output działa tylko z --build."));
-    if ((line.verbose || !line.trustCertificate.isEmpty() || line.dryRun || line.all) && line.mode != CommandLine::Mode::Publish)
-        return fail(QStringLiteral("Opcje --verbose, --trust-certificate, --dry-run i --all działają tylko z --publish."));
+    if ((line.verbose || !line.trustCertificate.isEmpty() || line.dryRun || line.all || args.contains(QStringLiteral("--connections")))
+        && line.mode != CommandLine::Mode::Publish)
+        return fail(QStringLiteral("Opcje --verbose, --trust-certificate, --dry-run, --all i --connections działają tylko z --publish."));
     return line;
 }
 
@@ -124,6 +131,7 @@ QString commandLineHelp()
         "      --trust-certificate ODCISK           ufa certyfikatowi o tym odcisku SHA-256\n"
         "      --dry-run                            wypisuje, co zostałoby wysłane i usunięte, nic nie wysyła\n"
         "      --all                                wysyła wszystkie pliki od nowa, także te bez zmian\n"
+        "      --connections N                      tyle połączeń wysyła pliki naraz (domyślnie 2)\n"
         "  zentarek --help                          ten opis\n"
         "  zentarek --version                       wersja programu\n");
 }
@@ -294,28 +302,36 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
         total += QFileInfo(f).size();
     qint64 sent = 0;
     QString current;
-    T_FTP ftp;
-    FtpPublishClient client(ftp);
-    PublishRun run(client, {context.report,
-                         [&](const QString &question) {
-                             context.report(question + QStringLiteral(" Tak (wiersz poleceń tworzy brakujące foldery)."));
-                             return true;
-                         },
-                         [&](const QString &file) { current = file; },
-                         nullptr, // no one to ask: an unverified certificate is reported with its fingerprint
-                         nullptr,
-                         [&](const PublishPlan &plan) {
-                             for (const QString &line : planLines(plan, context.dryRun ? 1000 : 10) + plan.notes)
-                                 context.report(line);
-                         },
-                         [&](const QString &question) {
-                             context.report(question + QStringLiteral(" Nie: z wiersza poleceń tyle plików nie jest usuwanych; "
-                                                                      "zostają na serwerze i w spisie, usunie je publikowanie z okna programu."));
-                             return false;
-                         }});
-    run.setDryRun(context.dryRun);
     QElapsedTimer fileTime;
     fileTime.start();
+    T_FTP ftp;
+    FtpPublishClient client(ftp);
+    // No one to ask: an unverified certificate is reported with its fingerprint.
+    PublishRun run(client,
+                   {.error = context.report,
+                    .confirm = [&](const QString &question) {
+                        context.report(question + QStringLiteral(" Tak (wiersz poleceń tworzy brakujące foldery)."));
+                        return true;
+                    },
+                    .sending = [&](const QString &file) { current = file; },
+                    .planned = [&](const PublishPlan &plan) {
+                        for (const QString &line : planLines(plan, context.dryRun ? 1000 : 10) + plan.notes)
+                            context.report(line);
+                    },
+                    .confirmDeletion = [&](const QString &question) {
+                        context.report(question + QStringLiteral(" Nie: z wiersza poleceń tyle plików nie jest usuwanych; "
+                                                                 "zostają na serwerze i w spisie, usunie je publikowanie z okna programu."));
+                        return false;
+                    },
+                    .sentElsewhere = [&](const QString &path, const QString &remoteName, qint64 bytes) {
+                        sent += bytes;
+                        if (context.verbose)
+                            context.report(sentFileLine(remoteName, bytes, fileTime.elapsed()));
+                        if (context.progress)
+                            context.progress(std::min(sent, total), total, remoteName == PublishRun::BadgeRemoteName ? remoteName : path);
+                    }});
+    run.setClientMaker([&ftp] { return makeFtpClient(ftp); });
+    run.setDryRun(context.dryRun);
     if (context.verbose)
         ftp.OnTrace = [&](const QString &line, TTraceLevel level) {
             if (const QString shown = conversationLine(line, level); !shown.isEmpty())
@@ -337,7 +353,7 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
     const PublishProfile &profile = g->project.profile;
     PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async,
                              profile.tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain, context.trustedFingerprint,
-                             context.knownRevision, context.everything};
+                             context.knownRevision, context.everything, context.connections};
     if (context.verbose)
         run.setLoggedIn([&] { fileTime.restart(); });
     const bool done = run.run(settings, files, remoteNames, context.badgeSourcePath);

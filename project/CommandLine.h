@@ -20,6 +20,7 @@ struct CommandLine {
     QString trustCertificate; // --trust-certificate: the fingerprint of a certificate trusted for this run
     bool dryRun = false;      // --dry-run: what publishing would send and delete, nothing sent
     bool all = false;         // --all: every file sent, changed or not
+    int connections = 2;      // --connections N: sessions sending at once
     QString error;   // Polish, for Mode::Error
 };
 CommandLine parseCommandLine(const QStringList &arguments);
@@ -51,6 +52,7 @@ struct PublishContext : BuildContext {
     QString knownRevision; // the record this computer last wrote there
     bool dryRun = false;
     bool everything = false;
+    int connections = 2; // sessions sending at once
     // After a publication: the revision of the record it wrote.
     std::function<void(const QString &server, const QString &folder, const QString &revision)> revisionWritten;
 };

@@ -84,6 +84,24 @@ void FtpPublishClient::list(const QString &folder, ServerView &into)
     }
 }
 
+namespace {
+class OwnFtpClient : public FtpPublishClient {
+public:
+    explicit OwnFtpClient(std::unique_ptr<T_FTP> ftp) : FtpPublishClient(*ftp), m_own(std::move(ftp)) {}
+
+private:
+    std::unique_ptr<T_FTP> m_own;
+};
+} // namespace
+
+std::unique_ptr<PublishClient> makeFtpClient(const T_FTP &like)
+{
+    auto ftp = std::make_unique<T_FTP>();
+    ftp->TimeoutMs = like.TimeoutMs;
+    ftp->Passive = like.Passive;
+    return std::make_unique<OwnFtpClient>(std::move(ftp));
+}
+
 std::optional<ListedName> parseListingLine(const QString &line, bool facts)
 {
     ListedName entry;

@@ -22,6 +22,7 @@ struct PublishSettings {
     // The revision of the record this computer last wrote in that folder ("" for none).
     QString knownRevision;
     bool everything = false; // send every file, changed or not
+    int connections = 1;     // sessions that send at once; 1 sends file by file
 };
 
 // One line of a folder listing: MLSD facts or a Unix-style LIST line.
@@ -87,6 +88,8 @@ public:
     virtual bool isConnectionLost(const ETcpIpError &error) const = 0;
 };
 
+inline constexpr int MaxConnections = 8;
+
 // FTP, in clear text or over TLS (the settings' security), on a T_FTP the
 // caller owns (the dialog shows its progress and trace).
 class FtpPublishClient : public PublishClient {
@@ -119,5 +122,8 @@ public:
 private:
     T_FTP &m_ftp;
 };
+
+// A further connection like `like` (its limits and passive mode), owning its T_FTP.
+std::unique_ptr<PublishClient> makeFtpClient(const T_FTP &like);
 
 } // namespace zk

@@ -4,6 +4,9 @@
 #include "PublishLogic.h"
 
 #include <QCoreApplication>
+
+#include <atomic>
+#include <thread>
 #include <QDir>
 #include <QLocale>
 #include <QTemporaryFile>
@@ -306,20 +309,113 @@ void PublishRun::serverSizes(PlanInput &in)
             in.server.files.insert(name, size);
 }
 
+namespace {
+
+// Pictures and sounds, then the other pages, then the start page alone.
+QList<QList<LocalFile>> stagesOf(const QList<LocalFile> &inOrder)
+{
+    QList<QList<LocalFile>> stages(3);
+    for (const LocalFile &f : inOrder) {
+        const bool start = f.remoteName.compare(QLatin1String("index.html"), Qt::CaseInsensitive) == 0
+                        || f.remoteName.compare(QLatin1String("index.htm"), Qt::CaseInsensitive) == 0;
+        stages[start ? 2 : imageForFile(f.path) == 1 ? 1 : 0] << f;
+    }
+    return stages;
+}
+
+} // namespace
+
+// Folders first, on this connection; then the files, each on the connection
+// that is free, the stages in turn. A server that refuses the further
+// logins is used with the connections it allowed, without a word.
 bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &badge)
 {
     if (m_plan.keepBadAside)
         setBadManifestAside();
-    for (const LocalFile &f : std::as_const(m_plan.toSend)) {
-        const bool isBadge = f.remoteName == BadgeRemoteName && f.path == badge;
+    for (const LocalFile &f : std::as_const(m_plan.toSend))
         makeRemoteFoldersFor(f.remoteName);
-        if (!sendWithRetries(settings, f, isBadge))
-            return failed(f.path);
-        m_journal.placed.insert(f.remoteName, f.record);
-        m_journal.partialName.clear();
-        writeJournal(m_journalPath, m_journal);
+    SendQueue queue(stagesOf(m_plan.toSend));
+    const int extra = m_makeClient ? int(std::clamp<qsizetype>(m_plan.toSend.size() - 2, 0, settings.connections - 1)) : 0;
+    std::atomic<int> running = extra;
+    std::vector<std::thread> others;
+    for (int i = 1; i <= extra; ++i)
+        others.emplace_back([&, i] {
+            sendOnAnotherConnection(settings, queue, i);
+            --running;
+        });
+    QString failedPath;
+    for (bool later = false;;) {
+        takeFinished(queue, failedPath);
+        if (m_cancelled)
+            queue.stop();
+        if (const std::optional<LocalFile> f = queue.next(false, &later)) {
+            const bool sent = sendWithRetries(settings, *f, f->remoteName == BadgeRemoteName && f->path == badge);
+            queue.finished({*f, sent, m_reason, 0});
+            continue;
+        }
+        if (!later)
+            break;
+        queue.waitForChange(20); // the stage's last files are on other connections
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
-    return true;
+    while (running > 0) {
+        queue.waitForChange(20);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    for (std::thread &t : others)
+        t.join();
+    takeFinished(queue, failedPath);
+    return failedPath.isEmpty() ? !m_cancelled : failed(failedPath);
+}
+
+// One more session, in its own thread: it logs in, takes files until none
+// are left, and reports each through the queue; it says nothing itself.
+void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, SendQueue &queue, int connection)
+{
+    std::unique_ptr<PublishClient> client = m_makeClient();
+    PublishRun lane(*client, {.error = [](const QString &) {}, .confirm = [](const QString &) { return false; }});
+    lane.m_remoteFoldersMade = m_remoteFoldersMade;
+    PublishSettings own = settings;
+    own.async = false; // this thread has no event loop: its waits are plain ones with deadlines
+    if (!lane.reconnect(own))
+        return; // the server allows fewer connections: the others carry on
+    while (const std::optional<LocalFile> f = queue.next(true)) {
+        const bool sent = lane.sendWithRetries(own, *f, false);
+        queue.finished({*f, sent, lane.m_reason, connection});
+        if (!sent)
+            break;
+    }
+    lane.closeQuietly();
+}
+
+// In the window's thread: what arrived is recorded and reported; the
+// first failure is the one said.
+void PublishRun::takeFinished(SendQueue &queue, QString &failedPath)
+{
+    for (const SendQueue::Done &d : queue.takeFinished()) {
+        if (!d.ok) {
+            if (failedPath.isEmpty()) {
+                failedPath = d.file.path;
+                m_reason = d.reason;
+            }
+            continue;
+        }
+        notePlaced(d.file);
+        if (d.connection != 0) {
+            m_placed << d.file.remoteName;
+            if (m_hooks.sentElsewhere)
+                m_hooks.sentElsewhere(d.file.path, d.file.remoteName, d.file.record.size);
+        }
+    }
+}
+
+void PublishRun::notePlaced(const LocalFile &file)
+{
+    m_journal.placed.insert(file.remoteName, file.record);
+    if (m_journal.partialName == temporaryNameFor(file.remoteName))
+        m_journal.partialName.clear();
+    if (!m_journalPath.isEmpty())
+        writeJournal(m_journalPath, m_journal);
 }
 
 bool PublishRun::sendWithRetries(const PublishSettings &settings, const LocalFile &file, bool isBadge)
@@ -560,7 +656,7 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
     }
     const QString temporary = m_directly ? remoteName : temporaryNameFor(remoteName);
     const qint64 from = m_directly ? 0 : resumableBytes(temporary, path, sha256);
-    if (!sha256.isEmpty() && !m_directly) {
+    if (!sha256.isEmpty() && !m_directly && !m_journalPath.isEmpty()) {
         m_journal.partialName = temporary;
         m_journal.partialSha256 = sha256;
         writeJournal(m_journalPath, m_journal);

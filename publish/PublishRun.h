@@ -2,6 +2,7 @@
 
 #include "PublishClient.h"
 #include "PublishPlan.h"
+#include "SendQueue.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -55,19 +56,23 @@ private:
 class PublishRun {
 public:
     struct Hooks {
-        std::function<void(const QString &)> error;   // a failure, in Polish; the run ends
-        std::function<bool(const QString &)> confirm; // a yes/no question
-        std::function<void(const QString &)> sending; // the file now being sent (not the badge)
+        std::function<void(const QString &)> error = nullptr;   // a failure, in Polish; the run ends
+        std::function<bool(const QString &)> confirm = nullptr; // a yes/no question
+        std::function<void(const QString &)> sending = nullptr; // the file now being sent (not the badge)
         // The server's certificate could not be verified: the question to
         // trust that very certificate for the server (a "BŁĄD!" box with Yes
         // and No). Yes: `trusted` keeps the fingerprint and the run goes on.
-        std::function<bool(const QString &)> trustCertificate;
-        std::function<void(const QString &server, const QString &fingerprint)> trusted;
+        std::function<bool(const QString &)> trustCertificate = nullptr;
+        std::function<void(const QString &server, const QString &fingerprint)> trusted = nullptr;
         // The plan, once the server has been read and before anything is sent.
-        std::function<void(const PublishPlan &)> planned;
+        std::function<void(const PublishPlan &)> planned = nullptr;
         // The question before deleting many files; `confirm` when not given.
-        std::function<bool(const QString &)> confirmDeletion;
+        std::function<bool(const QString &)> confirmDeletion = nullptr;
+        // A file that arrived over another connection than the caller's own.
+        std::function<void(const QString &path, const QString &remoteName, qint64 bytes)> sentElsewhere = nullptr;
     };
+    // A further connection to the same server, for sending several files at once.
+    using ClientMaker = std::function<std::unique_ptr<PublishClient>()>;
     // A file that failed because the connection was lost is sent again this
     // many times, each after a fresh login.
     static constexpr int Retries = 3;
@@ -81,6 +86,8 @@ public:
     // `settings` is normalised as the run uses it.
     bool run(PublishSettings &settings, const QStringList &files, const QHash<QString, QString> &remoteNames,
              const QString &badge);
+    // With `maker`, up to the settings' connections send at once.
+    void setClientMaker(ClientMaker maker) { m_makeClient = std::move(maker); }
     // Reads the server and makes the plan, then stops: nothing is sent.
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
     // After a run that succeeded: the revision of the record it wrote.
@@ -121,6 +128,9 @@ private:
     bool readServer(const PublishSettings &settings, PlanInput &in);
     void serverSizes(PlanInput &in);
     bool sendPlanned(const PublishSettings &settings, const QString &badge);
+    void sendOnAnotherConnection(const PublishSettings &settings, SendQueue &queue, int connection);
+    void takeFinished(SendQueue &queue, QString &failedPath);
+    void notePlaced(const LocalFile &file);
     bool sendWithRetries(const PublishSettings &settings, const LocalFile &file, bool isBadge);
     bool reconnect(const PublishSettings &settings);
     void deleteOldFiles();
@@ -149,6 +159,7 @@ private:
     bool m_dryRun = false;
     bool m_lost = false; // the last failure lost the connection
     bool m_keepsRecord = false; // the server can tell sizes: the plan and the record are made
+    ClientMaker m_makeClient;
     QString m_current; // the file under way, for the failure message
     QString m_reason;  // why it failed
     QStringList m_placed; // files already in their place on the server

@@ -34,8 +34,10 @@ sockaddr_in ipv4(quint32 address, quint16 port)
     return a;
 }
 
-WaitPump waitPump;
-bool pumping = false; // a wait inside the pump waits plainly: no pump within a pump
+// Per thread: a connection of a second thread of the publication waits
+// plainly, never through the window's pump.
+thread_local WaitPump waitPump;
+thread_local bool pumping = false; // a wait inside the pump waits plainly: no pump within a pump
 
 Wait pollOnce(pollfd &p, int timeoutMs)
 {

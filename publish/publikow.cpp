@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -48,15 +49,20 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::WindowContextHelpButtonHint),
       m_files(publishFiles), m_badge(badgeSourcePath), m_client(ftp),
-      m_run(m_client, {[this](const QString &text) { error(text); },
-                  [this](const QString &text) { return Potwierdzenie(QString(), text, this); },
-                  [this](const QString &path) { ProgressFile = path; },
-                  [this](const QString &text) { return services().prompts->question(QStringLiteral("BŁĄD!"), text, this); },
-                  [](const QString &server, const QString &fingerprint) {
-                      rememberTrustedFingerprint(*services().registry, server, fingerprint);
-                  },
-                  [this](const PublishPlan &plan) { showPlan(plan); },
-                  nullptr})
+      m_run(m_client,
+            {.error = [this](const QString &text) { error(text); },
+             .confirm = [this](const QString &text) { return Potwierdzenie(QString(), text, this); },
+             .sending = [this](const QString &path) { ProgressFile = path; },
+             .trustCertificate = [this](const QString &text) {
+                 return services().prompts->question(QStringLiteral("BŁĄD!"), text, this);
+             },
+             .trusted = [](const QString &server, const QString &fingerprint) {
+                 rememberTrustedFingerprint(*services().registry, server, fingerprint);
+             },
+             .planned = [this](const PublishPlan &plan) { showPlan(plan); },
+             .sentElsewhere = [this](const QString &path, const QString &remoteName, qint64 bytes) {
+                 fileSentElsewhere(path, remoteName, bytes);
+             }})
 {
     setObjectName(QStringLiteral("TPubDlg"));
     setWindowTitle(QStringLiteral("Publikowanie"));
@@ -102,6 +108,11 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     CHK_Wszystko->setObjectName(QStringLiteral("CHK_Wszystko"));
     CHK_Wszystko->setStatusTip(QStringLiteral("Wysyła wszystkie pliki, także te, które na serwerze już są takie same"));
     setHelpContext(CHK_Wszystko, 1098);
+    SE_Polaczenia = new QSpinBox(this);
+    SE_Polaczenia->setObjectName(QStringLiteral("SE_Polaczenia"));
+    SE_Polaczenia->setRange(1, MaxConnections);
+    SE_Polaczenia->setStatusTip(QStringLiteral("Tyle połączeń z serwerem wysyła pliki naraz; 1 wysyła plik po pliku"));
+    setHelpContext(SE_Polaczenia, 1099);
     CHK_Async = new QCheckBox(QStringLiteral("Połączenie asynchroniczne"), this);
     CHK_Async->setObjectName(QStringLiteral("CHK_Async"));
     setHelpContext(CHK_Async, 1095);
@@ -171,6 +182,10 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     fields->addWidget(connection, r, 0);
     fields->addWidget(CB_Polaczenie, r++, 1);
     fields->addWidget(CHK_Zapamietaj, r++, 1);
+    auto *parallel = new QLabel(QStringLiteral("&Równoległe połączenia:"), this);
+    parallel->setBuddy(SE_Polaczenia);
+    fields->addWidget(parallel, r, 0);
+    fields->addWidget(SE_Polaczenia, r++, 1, Qt::AlignLeft);
     fields->addWidget(CHK_Async, r++, 1);
     fields->addWidget(CHK_Wszystko, r, 1);
     grid->addLayout(fields, 1, 0, 1, 2);
@@ -180,7 +195,9 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     under->addWidget(LB_Postep, 1);
     grid->addLayout(under, 3, 0, 1, 3);
     grid->addWidget(Szczegoly, 4, 0, 1, 3);
-    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CB_Polaczenie, CHK_Zapamietaj, CHK_Async, CHK_Wszystko});
+    setTabChain({Tree, ED_Serwer, Ed_User, ED_Haslo, Ed_Folder, CB_Polaczenie, CHK_Zapamietaj, SE_Polaczenia, CHK_Async,
+                 CHK_Wszystko});
+    m_run.setClientMaker([this] { return makeFtpClient(ftp); });
     BTN_Szczegoly->setFocusPolicy(Qt::NoFocus); // reached by Alt+Z, as the other buttons by their letters
     Szczegoly->setFocusPolicy(Qt::ClickFocus);
 
@@ -232,6 +249,7 @@ void TPubDlg::LadujProfile()
     CHK_Zapamietaj->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("ZapamietajHaslo"), 1) != 0);
     Ed_Folder->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), {}));
     CHK_Async->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"), 0) != 0);
+    SE_Polaczenia->setValue(int(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenia"), 2)));
     // A new profile encrypts; one kept from before TLS goes on as it did.
     const QString connection = r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenie"),
                                           ED_Serwer->text().isEmpty() ? ConnectionTls : ConnectionPlain);
@@ -249,6 +267,8 @@ void TPubDlg::SaveProfile()
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), Ed_Folder->text());
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"),
                 CHK_Async->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenia"),
+                QString::number(SE_Polaczenia->value()));
     r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenie"),
                 CB_Polaczenie->currentIndex() == 0 ? ConnectionPlain : ConnectionTls);
 }
@@ -326,7 +346,8 @@ void TPubDlg::run()
                              CB_Polaczenie->currentIndex() == 0 ? FtpSecurity::Plain : FtpSecurity::ExplicitTls,
                              trustedFingerprint(*services().registry, ED_Serwer->text()),
                              knownRevision(*services().registry, ED_Serwer->text(), Ed_Folder->text()),
-                             CHK_Wszystko->isChecked()};
+                             CHK_Wszystko->isChecked(),
+                             SE_Polaczenia->value()};
     const QString typedFolder = Ed_Folder->text();
     Szczegoly->clear();
     m_progress.begin(PublishTotal);
@@ -385,6 +406,16 @@ QStringList TPubDlg::livePageDifferences()
         liveDifferences(m_webAddress, sentFiles(m_files, m_remoteNames, m_badge, PublishRun::BadgeRemoteName));
     LB_Postep->clear();
     return differences;
+}
+
+// A file that went over another connection: counted and traced like one of ours.
+void TPubDlg::fileSentElsewhere(const QString &path, const QString &remoteName, qint64 bytes)
+{
+    note(sentFileLine(remoteName, bytes, m_fileClock.elapsed()));
+    if (remoteName == PublishRun::BadgeRemoteName && path == m_badge)
+        return; // not part of the publication's total
+    m_progress.fileDone(bytes);
+    showProgress();
 }
 
 void TPubDlg::ftpActionComplete()

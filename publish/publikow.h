@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
+class QSpinBox;
 class QToolButton;
 class QTreeWidget;
 
@@ -37,6 +38,7 @@ public:
     QLineEdit *Ed_Folder = nullptr;
     QCheckBox *CHK_Async = nullptr;
     QCheckBox *CHK_Wszystko = nullptr; // every file sent, changed or not
+    QSpinBox *SE_Polaczenia = nullptr; // sessions sending at once
     QComboBox *CB_Polaczenie = nullptr;
     QCheckBox *CHK_Zapamietaj = nullptr;
     QProgressBar *Progress = nullptr;
@@ -83,6 +85,7 @@ private:
     void run();
     QStringList livePageDifferences();
     void showPlan(const PublishPlan &plan);
+    void fileSentElsewhere(const QString &path, const QString &remoteName, qint64 bytes);
     void error(const QString &text);
     void closeQuietly();
     bool mayClose();

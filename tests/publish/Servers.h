@@ -141,7 +141,8 @@ public:
     // With a certificate (the path of NAME.pem, its key beside it as
     // NAME.key), TLS is required for the login and every transfer, and each
     // data connection must take up the control connection's TLS session.
-    explicit VsFtpServer(const QString &certificate = {}) : m_port(freePort())
+    // `extra`: more lines of configuration (a limit of connections, say).
+    explicit VsFtpServer(const QString &certificate = {}, const QString &extra = {}) : m_port(freePort())
     {
         const QString root = m_dir.filePath(QStringLiteral("root"));
         QDir().mkpath(root + QStringLiteral("/upload"));
@@ -165,6 +166,7 @@ public:
                                       "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\n")
                            .arg(certificate, certificate.chopped(4) + QStringLiteral(".key"))
                            .toLatin1());
+        conf.write(extra.toLatin1());
         conf.close();
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(QProcess::nullDevice());

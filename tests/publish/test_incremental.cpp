@@ -49,10 +49,13 @@ protected:
     QString knownRevision;
     bool agreeToDelete = true;
 
-    void startServer(bool useVsftpd)
+    bool tls = false;
+
+    void startServer(bool useVsftpd, const QString &vsftpdExtra = {}, const QString &certificate = {})
     {
+        tls = !certificate.isEmpty();
         if (useVsftpd) {
-            vsftpd = std::make_unique<VsFtpServer>();
+            vsftpd = std::make_unique<VsFtpServer>(certificate, vsftpdExtra);
             root = vsftpd->uploadFolder();
         } else {
             root = folder(QStringLiteral("serwer"));
@@ -69,7 +72,7 @@ protected:
                           anonymous ? QString() : QStringLiteral("tajne"),
                           anonymous ? QStringLiteral("upload") : QString(),
                           false,
-                          FtpSecurity::Plain,
+                          tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain,
                           {},
                           knownRevision,
                           false};
@@ -82,6 +85,8 @@ protected:
         writeFile(p, bytes);
         return p;
     }
+    int connections = 1;
+
     Published publish(const QStringList &names, bool everything = false)
     {
         Published out;
@@ -102,6 +107,7 @@ protected:
                                     out.questions << question;
                                     return agreeToDelete;
                                 }});
+        run.setClientMaker([&ftp] { return makeFtpClient(ftp); });
         QStringList files;
         QHash<QString, QString> remote;
         for (const QString &n : names) {
@@ -110,6 +116,7 @@ protected:
         }
         PublishSettings s = settings();
         s.everything = everything;
+        s.connections = connections;
         out.ok = run.run(s, files, remote, path(QStringLiteral("brak.gif")));
         run.closeQuietly();
         out.plan = run.plan();
@@ -226,6 +233,73 @@ TEST_P(EveryServer, OnlyWhatChangedGoesAndWhatWasNeverOursStays)
 
     const Published everything = publish({QStringLiteral("index.html")}, true);
     EXPECT_EQ(everything.stored(), 2) << "\"Wyślij wszystko od nowa\" sends the page although it is the same";
+}
+
+// Three connections send the files at once; the tree is the one a single
+// connection makes, and the start page arrives after everything else.
+TEST_P(EveryServer, SeveralConnectionsSendTheSameTreeAndTheStartPageLast)
+{
+    startServer(GetParam());
+    QStringList all;
+    for (int i = 0; i < 30; ++i) {
+        all << QStringLiteral("img/zdjęcie %1.jpg").arg(i);
+        put(all.last(), QByteArray(20000 + i, char('a' + i % 26)));
+    }
+    all << QStringLiteral("o nas.html") << QStringLiteral("index.html");
+    put(all[30], Dated);
+    put(all[31], QByteArray(Dated).replace("Piekarnia", "Start"));
+    connections = 3;
+    const Published p = publish(all);
+    ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
+    EXPECT_LT(p.stored(), 32) << "the other connections carried some of the files";
+    QDateTime latest;
+    for (const QString &name : all) {
+        EXPECT_EQ(readFile(root + name), readFile(local + name)) << name.toStdString();
+        if (name != QLatin1String("index.html"))
+            latest = std::max(latest, QFileInfo(root + name).lastModified());
+    }
+    EXPECT_GE(QFileInfo(root + QStringLiteral("index.html")).lastModified(), latest) << "the start page last";
+    EXPECT_EQ(onServer(QStringLiteral("img")).size(), 30) << "no piece left under a temporary name";
+    EXPECT_EQ(manifestOnServer().value(QStringLiteral("files")).toArray().size(), 32);
+}
+
+// A small hosting plan allows two sessions: the others are refused (421)
+// and the run goes on with those it has, without a word.
+TEST_F(IncrementalPublishTest, AServerThatAllowsFewerConnectionsIsUsedWithThose)
+{
+    startServer(true, QStringLiteral("max_per_ip=2\n"));
+    QStringList all;
+    for (int i = 0; i < 6; ++i) {
+        all << QStringLiteral("p%1.gif").arg(i);
+        put(all.last(), QByteArray(100 + i, 'g'));
+    }
+    connections = 4;
+    const Published p = publish(all);
+    ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(p.errors.isEmpty());
+    EXPECT_GE(p.stored(), 2) << "the record and a share of the files on the first connection";
+    for (const QString &name : all)
+        EXPECT_EQ(readFile(root + name), readFile(local + name));
+}
+
+// Over TLS each connection has its own session, and its data connections
+// take up that session, as vsftpd insists.
+TEST_F(IncrementalPublishTest, SeveralConnectionsOverTls)
+{
+    const QString certificates = testCertificates();
+    ASSERT_FALSE(certificates.isEmpty());
+    startServer(true, {}, certificates + QStringLiteral("good.pem"));
+    QStringList all;
+    for (int i = 0; i < 12; ++i) {
+        all << QStringLiteral("p%1.gif").arg(i);
+        put(all.last(), QByteArray(50000 + i, 'g'));
+    }
+    connections = 3;
+    const Published p = publish(all);
+    ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
+    EXPECT_LT(p.stored(), 13) << "the other connections carried some";
+    for (const QString &name : all)
+        EXPECT_EQ(readFile(root + name), readFile(local + name));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, EveryServer, ::testing::Values(false, true),

@@ -188,7 +188,7 @@ TEST_F(PublishTest, TheTreeShowsThePlanAndASecondRunSendsOnlyWhatChanged)
                                       "nie nasze — zostawiamy: 1."));
     EXPECT_EQ(plan[1], QStringLiteral("Zmienione: kot.jpg"));
     EXPECT_EQ(plan[2], QStringLiteral("Nie nasze — zostawiamy: cennik.pdf"));
-    EXPECT_EQ(details.count(QStringLiteral("> STOR ")), 2) << "the photo and the record: " << details.toStdString();
+    EXPECT_EQ(details.count(QStringLiteral("Wysłano \"")), 1) << "the photo alone: " << details.toStdString();
     EXPECT_EQ(onServer(QStringLiteral("www/kot.jpg")), QByteArray(70000, 'k'));
     EXPECT_EQ(onServer(QStringLiteral("www/cennik.pdf")), QByteArray("cudzy"));
     EXPECT_TRUE(prompts.calls().last().text.contains(QStringLiteral("bez zmian: 5"))) << "the success box says what stayed";
@@ -198,7 +198,7 @@ TEST_F(PublishTest, TheTreeShowsThePlanAndASecondRunSendsOnlyWhatChanged)
         ASSERT_NE(dialog, nullptr);
         dialog->CHK_Wszystko->setChecked(true);
     });
-    EXPECT_EQ(details.count(QStringLiteral("> STOR ")), 7) << "six files and the record";
+    EXPECT_EQ(details.count(QStringLiteral("Wysłano \"")), 6) << "all six, on both connections: " << details.toStdString();
 }
 
 TEST_F(PublishTest, PublishesThePageAndEveryFileIntoNewFoldersBothWays)
@@ -389,8 +389,8 @@ TEST_F(PublishDialogTest, ASettingsFileThatCannotBeWrittenDoesNotKeepTheDialogOp
 TEST_F(PublishDialogTest, OpensOnTheTreeAndTabWalksTheFieldsInOrder)
 {
     TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
-    EXPECT_EQ(zk::testing::tabWalk(&dialog, 9),
-              QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Zapamietaj CHK_Async CHK_Wszystko Tree").split(u' '));
+    EXPECT_EQ(zk::testing::tabWalk(&dialog, 10),
+              QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Zapamietaj SE_Polaczenia CHK_Async CHK_Wszystko Tree").split(u' '));
 }
 
 // The new controls answer their mnemonics, and Escape still closes.
