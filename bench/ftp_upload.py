@@ -2,13 +2,15 @@
 import os
 import random
 import shutil
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import threading
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from local_servers import free_port, wait_up  # noqa: E402
 
 BUILD, RUNS = sys.argv[1], int(sys.argv[2])
 ONLY = sys.argv[3].split(",") if len(sys.argv) > 3 else None  # e.g. "20MB,500x4KB"
@@ -39,24 +41,6 @@ def whole_process(args, env=None):
     if p.returncode != 0 and not stalled:
         raise RuntimeError("%s failed: %s" % (os.path.basename(args[0]), err.strip()))
     return (STALL_LIMIT if stalled else elapsed), out, stalled
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-def wait_up(port):
-    for _ in range(300):
-        try:
-            socket.create_connection(("127.0.0.1", port), 0.2).close()
-            return
-        except OSError:
-            time.sleep(0.05)
-    raise RuntimeError("server did not start on %d" % port)
 
 
 def start_pyftpdlib(root):

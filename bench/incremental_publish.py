@@ -1,16 +1,16 @@
 #!/usr/bin/python3
-"""Publishing a 200-file page to a server that answers every command 25 ms
-late (bench/slow_ftpd.py on 127.0.0.1), `zentarek --publish` beside lftp's
-`mirror -R` of the very files the program sends, as whole processes, the
-first of the two alternating round by round.
+"""Publishing to a server that answers every command 25 ms late
+(bench/slow_ftpd.py on 127.0.0.1): `zentarek --publish` with 1, 2 and 4
+connections beside lftp's `mirror -R` (and `--parallel=4`) of the very files
+the program sends, every tool a whole process, the order rotated round by
+round; each ratio is the median of the rounds' own ratios.
 
     python3 bench/incremental_publish.py [build-folder] [rounds] [delay-seconds]
 
-Rows: the first publish into an empty folder (lftp: `mirror -R`), and a
-republish after one word of the page changed (lftp: `mirror -R
---only-newer`, with only the page touched in its folder, the least lftp can
-be asked to do; the program builds the whole page again and decides
-itself). The ratio printed is the median of the rounds' own ratios.
+Sets: a page with 199 pictures of 8 kB, and one with 499 of 4 kB. For the
+first, also a republish after one changed word: the program builds the page
+again and decides itself; lftp `mirror -R --only-newer` gets the folder
+exported again (what a user does) and, its best case, only the page touched.
 """
 import json
 import os
@@ -21,35 +21,16 @@ import sys
 import tempfile
 import time
 
-import socket
-
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from build_page import GIF  # noqa: E402
+from local_servers import free_port, wait_up  # noqa: E402
 
 
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-def wait_up(port):
-    for _ in range(300):
-        try:
-            socket.create_connection(("127.0.0.1", port), 0.2).close()
-            return
-        except OSError:
-            time.sleep(0.05)
-    raise RuntimeError("server did not start on %d" % port)
-
-
-def make_project(root, server_port, pictures=199):
+def make_project(root, server_port, pictures=199, size=8000):
     os.makedirs(os.path.join(root, "obrazki"))
     for i in range(pictures):
         with open(os.path.join(root, "obrazki", "p%03d.gif" % i), "wb") as f:
-            f.write(GIF + os.urandom(8000))
+            f.write(GIF + os.urandom(size - len(GIF)))
     text = "<P>Świeże pieczywo codziennie od szóstej rano.</P>\n" + "".join(
         '<IMG SRC="obrazki/p%03d.gif" ALT="zdjęcie">\n' % i for i in range(pictures))
     project = {
@@ -81,15 +62,37 @@ def whole(args, env):
     return time.perf_counter() - t
 
 
-def lftp(port, local, remote, only_newer):
-    mirror = "mirror -R --no-perms %s%s %s" % ("--only-newer " if only_newer else "", local, remote)
+def lftp(port, local, remote, options=""):
+    mirror = "mirror -R --no-perms %s %s %s" % (options, local, remote)
     return ["lftp", "-u", "jan,tajne", "-e", "set cmd:fail-exit yes; set net:max-retries 1; %s; bye" % mirror,
             "ftp://127.0.0.1:%d" % port]
 
 
+def paired(rows, rounds, before_each):
+    """Each tool once a round, the order rotated round by round; `before_each`
+    empties what the tool is about to fill."""
+    times = {name: [] for name, _ in rows}
+    for r in range(rounds):
+        order = rows[r % len(rows):] + rows[:r % len(rows)]
+        for name, run in order:
+            before_each(name)
+            times[name].append(run())
+    return times
+
+
+def report(title, times, reference):
+    print("  " + title)
+    for name, t in times.items():
+        line = "    %-46s median %6.2f s (%.2f..%.2f)" % (name, statistics.median(t), min(t), max(t))
+        if name != reference:
+            line += ", %s / %s: %.2f" % (name.split(" ")[0], reference, statistics.median(
+                [a / b for a, b in zip(t, times[reference])]))
+        print(line)
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 5
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     delay = float(sys.argv[3]) if len(sys.argv) > 3 else 0.025
     program = os.path.abspath(os.path.join(build, "bin", "zentarek"))
     base = tempfile.mkdtemp(dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
@@ -98,52 +101,66 @@ def main():
     port = free_port()
     server = subprocess.Popen(["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)), "slow_ftpd.py"),
                                server_root, str(port), str(delay)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", HOME=os.path.join(base, "home"),
+               XDG_CONFIG_HOME=os.path.join(base, "config"), XDG_CACHE_HOME=os.path.join(base, "cache"),
+               XDG_DATA_HOME=os.path.join(base, "data"), XDG_RUNTIME_DIR=base, ZENTAREK_PASSWORD="tajne")
+
+    def empty(name):
+        shutil.rmtree(os.path.join(server_root, "zentarek" if name.startswith("zentarek") else "lftp"), ignore_errors=True)
+        shutil.rmtree(os.path.join(base, "cache"), ignore_errors=True)
+
     try:
         wait_up(port)
-        source = os.path.join(base, "projekt")
-        project = make_project(source, port)
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", HOME=os.path.join(base, "home"),
-                   XDG_CONFIG_HOME=os.path.join(base, "config"), XDG_CACHE_HOME=os.path.join(base, "cache"),
-                   XDG_DATA_HOME=os.path.join(base, "data"), XDG_RUNTIME_DIR=base, ZENTAREK_PASSWORD="tajne")
-        # lftp mirrors what the program sends: its own output of the page.
-        mirror = os.path.join(base, "lustro")
-        whole([program, "--build", project, "--output", mirror], env)
-        files = sum(len(f) for _, _, f in os.walk(mirror))
-        first = {"ours": [], "lftp": []}
-        again = {"ours": [], "lftp": []}
-        sent_again = []
-        for r in range(rounds):
-            for folder in ("zentarek", "lftp"):
-                shutil.rmtree(os.path.join(server_root, folder), ignore_errors=True)
-            shutil.rmtree(os.path.join(base, "cache"), ignore_errors=True)
-            runs = [("ours", lambda: whole([program, "--publish", project], env)),
-                    ("lftp", lambda: whole(lftp(port, mirror, "lftp", False), env))]
-            for name, run in (runs if r % 2 == 0 else runs[::-1]):
-                first[name].append(run())
-            word = ("szóstej", "siódmej") if r % 2 == 0 else ("siódmej", "szóstej")
-            change_word(project, *word)
-            page = os.path.join(mirror, "index.html")
-            with open(page, encoding="utf-8") as f:
-                html = f.read().replace(word[0], word[1], 1)
-            time.sleep(1.1)  # lftp compares whole seconds
-            with open(page, "w", encoding="utf-8") as f:
-                f.write(html)
+        print("To pyftpdlib answering every command %d ms late, %d rounds, whole processes, order rotated:"
+              % (delay * 1000, rounds))
+        for pictures, size in ((199, 8000), (499, 4096)):
+            source = os.path.join(base, "projekt%d" % pictures)
+            project = make_project(source, port, pictures, size)
+            mirror = os.path.join(base, "lustro%d" % pictures)
+            whole([program, "--build", project, "--output", mirror], env)  # lftp sends what the program sends
+            files = sum(len(f) for _, _, f in os.walk(mirror))
+            zentarek = lambda *extra: lambda: whole([program, "--publish", project, *extra], env)  # noqa: E731
+            rows = [("zentarek --connections 1", zentarek("--connections", "1")),
+                    ("zentarek (2 connections)", zentarek()),
+                    ("zentarek --connections 4", zentarek("--connections", "4")),
+                    ("lftp mirror -R", lambda: whole(lftp(port, mirror, "lftp"), env)),
+                    ("lftp mirror -R --parallel=4", lambda: whole(lftp(port, mirror, "lftp", "--parallel=4"), env))]
+            report("first publish of %d files into an empty folder:" % files, paired(rows, rounds, empty),
+                   "lftp mirror -R")
+            if pictures != 199:
+                continue
+            # One word changed: the program builds the page again and decides
+            # itself; lftp gets the folder rebuilt (what exporting again does)
+            # or, its best case, only the page touched.
+            rebuilt = os.path.join(base, "przebudowany")
+            state = {"word": 0}
+
+            def change(name):
+                words = ("szóstej", "siódmej") if state["word"] % 2 == 0 else ("siódmej", "szóstej")
+                state["word"] += 1
+                change_word(project, *words)
+                time.sleep(1.1)  # lftp compares whole seconds
+                if name == "lftp --only-newer, folder rebuilt":
+                    shutil.rmtree(rebuilt, ignore_errors=True)
+                    whole([program, "--build", project, "--output", rebuilt], env)
+                elif name == "lftp --only-newer, only the page touched":
+                    page = os.path.join(mirror, "index.html")
+                    with open(page, encoding="utf-8") as f:
+                        html = f.read().replace(*words, 1)
+                    with open(page, "w", encoding="utf-8") as f:
+                        f.write(html)
+            for name in ("zentarek", "lftp"):
+                empty(name)
+            whole([program, "--publish", project], env)
+            whole(lftp(port, mirror, "lftp"), env)
             before = os.path.getmtime(os.path.join(server_root, "zentarek", "obrazki", "p000.gif"))
-            runs = [("ours", lambda: whole([program, "--publish", project], env)),
-                    ("lftp", lambda: whole(lftp(port, mirror, "lftp", True), env))]
-            for name, run in (runs if r % 2 == 0 else runs[::-1]):
-                again[name].append(run())
-            sent_again.append(os.path.getmtime(os.path.join(server_root, "zentarek", "obrazki", "p000.gif")) != before)
-        print("Publishing %d files (%d kB) to pyftpdlib answering %d ms late, %d rounds, whole processes:"
-              % (files, sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(mirror) for f in fs) // 1000,
-                 delay * 1000, rounds))
-        for title, rows in (("first publish (lftp mirror -R)", first),
-                            ("one word changed (lftp mirror -R --only-newer)", again)):
-            ratios = [o / t for o, t in zip(rows["ours"], rows["lftp"])]
-            print("  %s: zentarek median %.2f s, lftp %.2f s, ratio zentarek/lftp %.2f (%.2f..%.2f)"
-                  % (title, statistics.median(rows["ours"]), statistics.median(rows["lftp"]),
-                     statistics.median(ratios), min(ratios), max(ratios)))
-        print("  a picture sent again by a republish: %s" % ("yes (a fault)" if any(sent_again) else "never"))
+            rows = [("zentarek (2 connections)", zentarek()),
+                    ("lftp --only-newer, folder rebuilt", lambda: whole(lftp(port, rebuilt, "lftp", "--only-newer"), env)),
+                    ("lftp --only-newer, only the page touched",
+                     lambda: whole(lftp(port, mirror, "lftp", "--only-newer"), env))]
+            report("republish after one changed word:", paired(rows, rounds, change), "zentarek (2 connections)")
+            resent = os.path.getmtime(os.path.join(server_root, "zentarek", "obrazki", "p000.gif")) != before
+            print("    a picture sent again by the program's republish: %s" % ("yes (a fault)" if resent else "never"))
     finally:
         server.terminate()
         server.wait(5)

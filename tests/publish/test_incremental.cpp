@@ -78,6 +78,16 @@ protected:
                           false};
         return s;
     }
+    // `count` pictures "p0.gif"... of `size` bytes and more, their names.
+    QStringList putPictures(int count, int size)
+    {
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names << QStringLiteral("p%1.gif").arg(i);
+            put(names.last(), QByteArray(size + i, 'g'));
+        }
+        return names;
+    }
     QString put(const QString &name, const QByteArray &bytes)
     {
         const QString p = local + name;
@@ -268,11 +278,7 @@ TEST_P(EveryServer, SeveralConnectionsSendTheSameTreeAndTheStartPageLast)
 TEST_F(IncrementalPublishTest, AServerThatAllowsFewerConnectionsIsUsedWithThose)
 {
     startServer(true, QStringLiteral("max_per_ip=2\n"));
-    QStringList all;
-    for (int i = 0; i < 6; ++i) {
-        all << QStringLiteral("p%1.gif").arg(i);
-        put(all.last(), QByteArray(100 + i, 'g'));
-    }
+    const QStringList all = putPictures(6, 100);
     connections = 4;
     const Published p = publish(all);
     ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
@@ -289,11 +295,7 @@ TEST_F(IncrementalPublishTest, SeveralConnectionsOverTls)
     const QString certificates = testCertificates();
     ASSERT_FALSE(certificates.isEmpty());
     startServer(true, {}, certificates + QStringLiteral("good.pem"));
-    QStringList all;
-    for (int i = 0; i < 12; ++i) {
-        all << QStringLiteral("p%1.gif").arg(i);
-        put(all.last(), QByteArray(50000 + i, 'g'));
-    }
+    const QStringList all = putPictures(12, 50000);
     connections = 3;
     const Published p = publish(all);
     ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
@@ -344,12 +346,8 @@ TEST_F(IncrementalPublishTest, ARecordThatCannotBeTrustedIsKeptAsideAndNothingIs
 TEST_F(IncrementalPublishTest, ManyDeletionsWaitForAYesAndStayRecordedOtherwise)
 {
     startServer(false);
-    QStringList all{QStringLiteral("index.html")};
+    const QStringList all = QStringList{QStringLiteral("index.html")} + putPictures(25, 10);
     put(QStringLiteral("index.html"), Dated);
-    for (int i = 0; i < 25; ++i) {
-        all << QStringLiteral("p%1.gif").arg(i);
-        put(all.last(), QByteArray(10 + i, 'g'));
-    }
     ASSERT_TRUE(publish(all).ok);
     agreeToDelete = false;
     const Published declined = publish({QStringLiteral("index.html")});
