@@ -391,7 +391,8 @@ def check_dialogs_take_typing_at_once(app, out):
     if not focus_after(app, ["Tab"]).endswith("/ED_Serwer"):
         raise Failure("Tab in the publish dialog does not reach the server field")
     app.type("ftp.żółw.pl")
-    for keys, control in ((["alt+o"], "CB_Polaczenie"), (["alt+t"], "CHK_Zapamietaj")):
+    for keys, control in ((["alt+o"], "CB_Polaczenie"), (["alt+t"], "CHK_Zapamietaj"), (["alt+r"], "SE_Polaczenia"),
+                          (["alt+n"], "CHK_Wszystko")):
         if not focus_after(app, keys).endswith("/" + control):
             raise Failure("%s in the publish dialog does not reach %s" % ("+".join(keys), control))
     # Alt+Z opens "Szczegóły" under the bar: the window grows by the panel, and
