@@ -5,7 +5,7 @@ connections beside lftp's `mirror -R` (and `--parallel=4`) of the very files
 the program sends, every tool a whole process, the order rotated round by
 round; each ratio is the median of the rounds' own ratios.
 
-    python3 bench/incremental_publish.py [build-folder] [rounds] [delay-seconds]
+    python3 bench/incremental_publish.py [build-folder] [rounds] [delay-seconds] [republish]
 
 Sets: a page with 199 pictures of 8 kB, and one with 499 of 4 kB. For the
 first, also a republish after one changed word: the program builds the page
@@ -99,8 +99,10 @@ def main():
     server_root = os.path.join(base, "serwer")
     os.makedirs(server_root)
     port = free_port()
+    only = sys.argv[4] if len(sys.argv) > 4 else ""  # "republish": that row alone
+    server_log = open(os.path.join(base, "serwer.log"), "w")
     server = subprocess.Popen(["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)), "slow_ftpd.py"),
-                               server_root, str(port), str(delay)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               server_root, str(port), str(delay)], stdout=server_log, stderr=subprocess.STDOUT)
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", HOME=os.path.join(base, "home"),
                XDG_CONFIG_HOME=os.path.join(base, "config"), XDG_CACHE_HOME=os.path.join(base, "cache"),
                XDG_DATA_HOME=os.path.join(base, "data"), XDG_RUNTIME_DIR=base, ZENTAREK_PASSWORD="tajne")
@@ -111,6 +113,7 @@ def main():
 
     try:
         wait_up(port)
+        sys.stdout.reconfigure(line_buffering=True)
         print("To pyftpdlib answering every command %d ms late, %d rounds, whole processes, order rotated:"
               % (delay * 1000, rounds))
         for pictures, size in ((199, 8000), (499, 4096)):
@@ -125,8 +128,9 @@ def main():
                     ("zentarek --connections 4", zentarek("--connections", "4")),
                     ("lftp mirror -R", lambda: whole(lftp(port, mirror, "lftp"), env)),
                     ("lftp mirror -R --parallel=4", lambda: whole(lftp(port, mirror, "lftp", "--parallel=4"), env))]
-            report("first publish of %d files into an empty folder:" % files, paired(rows, rounds, empty),
-                   "lftp mirror -R")
+            if only != "republish":
+                report("first publish of %d files into an empty folder:" % files, paired(rows, rounds, empty),
+                       "lftp mirror -R")
             if pictures != 199:
                 continue
             # One word changed: the program builds the page again and decides
@@ -161,6 +165,10 @@ def main():
             report("republish after one changed word:", paired(rows, rounds, change), "zentarek (2 connections)")
             resent = os.path.getmtime(os.path.join(server_root, "zentarek", "obrazki", "p000.gif")) != before
             print("    a picture sent again by the program's republish: %s" % ("yes (a fault)" if resent else "never"))
+    except RuntimeError:
+        server_log.flush()
+        print("the server's last lines:\n" + "".join(open(server_log.name).readlines()[-15:]))
+        raise
     finally:
         server.terminate()
         server.wait(5)

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <thread>
 #include <QDir>
+#include <QScopeGuard>
 #include <QLocale>
 #include <QTemporaryFile>
 #include <QUuid>
@@ -338,9 +339,20 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
     const int extra = m_makeClient ? int(std::clamp<qsizetype>(m_plan.toSend.size() - 2, 0, settings.connections - 1)) : 0;
     std::atomic<int> running = extra;
     std::vector<std::thread> others;
+    // However this ends (an exception included), no thread outlives the queue.
+    const auto joinAll = qScopeGuard([&] {
+        queue.stop();
+        for (std::thread &t : others)
+            if (t.joinable())
+                t.join();
+    });
     for (int i = 1; i <= extra; ++i)
         others.emplace_back([&, i] {
-            sendOnAnotherConnection(settings, queue, i);
+            try {
+                sendOnAnotherConnection(settings, queue, i);
+            } catch (const std::exception &) {
+                // a connection that cannot even start leaves the files to the others
+            }
             --running;
         });
     QString failedPath;
@@ -362,8 +374,6 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
         queue.waitForChange(20);
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
-    for (std::thread &t : others)
-        t.join();
     takeFinished(queue, failedPath);
     return failedPath.isEmpty() ? !m_cancelled : failed(failedPath);
 }
@@ -380,8 +390,13 @@ void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, SendQu
     if (!lane.reconnect(own))
         return; // the server allows fewer connections: the others carry on
     while (const std::optional<LocalFile> f = queue.next(true)) {
-        const bool sent = lane.sendWithRetries(own, *f, false);
-        queue.finished({*f, sent, lane.m_reason, connection});
+        bool sent = false;
+        try {
+            sent = lane.sendWithRetries(own, *f, false);
+        } catch (const std::exception &) {
+            lane.m_reason = QStringLiteral("nieoczekiwany błąd połączenia z serwerem");
+        }
+        queue.finished({*f, sent, lane.m_reason, connection}); // every file taken is given back, sent or not
         if (!sent)
             break;
     }
