@@ -415,7 +415,7 @@ TEST_F(IncrementalPublishTest, ARefusedRecordIsAFailedPublication)
     ScriptedServer server(script(login(), {expect(), send("250 ok\r\n"), expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"),
                                            expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n"), expect(),
                                            pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("550 Permission denied.\r\n"),
-                                           act("drain")}));
+                                           quitCommand(), bye()}));
     T_FTP ftp;
     ftp.TimeoutMs = 3000;
     FtpPublishClient client(ftp);
