@@ -46,6 +46,14 @@ def make_project(root, server_port, pictures=199, size=8000):
     return path
 
 
+def set_folder(project, folder):
+    with open(project, encoding="utf-8") as f:
+        p = json.load(f)
+    p["publikowanie"]["folder"] = folder
+    with open(project, "w", encoding="utf-8") as f:
+        json.dump(p, f, ensure_ascii=False)
+
+
 def change_word(project, old, new):
     with open(project, encoding="utf-8") as f:
         p = json.load(f)
@@ -107,8 +115,13 @@ def main():
                XDG_CONFIG_HOME=os.path.join(base, "config"), XDG_CACHE_HOME=os.path.join(base, "cache"),
                XDG_DATA_HOME=os.path.join(base, "data"), XDG_RUNTIME_DIR=base, ZENTAREK_PASSWORD="tajne")
 
+    # Every publication into a new, empty folder of the server's: removing
+    # folders under a running pyftpdlib can pull its working folder away.
+    target = {"n": 0}
+
     def empty(name):
-        shutil.rmtree(os.path.join(server_root, "zentarek" if name.startswith("zentarek") else "lftp"), ignore_errors=True)
+        target["n"] += 1
+        set_folder(project, "zentarek-%d" % target["n"])
         shutil.rmtree(os.path.join(base, "cache"), ignore_errors=True)
 
     try:
@@ -123,11 +136,12 @@ def main():
             whole([program, "--build", project, "--output", mirror], env)  # lftp sends what the program sends
             files = sum(len(f) for _, _, f in os.walk(mirror))
             zentarek = lambda *extra: lambda: whole([program, "--publish", project, *extra], env)  # noqa: E731
+            remote = lambda: "lftp-%d" % target["n"]  # noqa: E731
             rows = [("zentarek --connections 1", zentarek("--connections", "1")),
                     ("zentarek (2 connections)", zentarek()),
                     ("zentarek --connections 4", zentarek("--connections", "4")),
-                    ("lftp mirror -R", lambda: whole(lftp(port, mirror, "lftp"), env)),
-                    ("lftp mirror -R --parallel=4", lambda: whole(lftp(port, mirror, "lftp", "--parallel=4"), env))]
+                    ("lftp mirror -R", lambda: whole(lftp(port, mirror, remote()), env)),
+                    ("lftp mirror -R --parallel=4", lambda: whole(lftp(port, mirror, remote(), "--parallel=4"), env))]
             if only != "republish":
                 report("first publish of %d files into an empty folder:" % files, paired(rows, rounds, empty),
                        "lftp mirror -R")
@@ -153,17 +167,18 @@ def main():
                         html = f.read().replace(*words, 1)
                     with open(page, "w", encoding="utf-8") as f:
                         f.write(html)
-            for name in ("zentarek", "lftp"):
-                empty(name)
+            empty("zentarek")
+            lftp_folder = remote()
             whole([program, "--publish", project], env)
-            whole(lftp(port, mirror, "lftp"), env)
-            before = os.path.getmtime(os.path.join(server_root, "zentarek", "obrazki", "p000.gif"))
+            whole(lftp(port, mirror, lftp_folder), env)
+            picture = os.path.join(server_root, "zentarek-%d" % target["n"], "obrazki", "p000.gif")
+            before = os.path.getmtime(picture)
             rows = [("zentarek (2 connections)", zentarek()),
-                    ("lftp --only-newer, folder rebuilt", lambda: whole(lftp(port, rebuilt, "lftp", "--only-newer"), env)),
+                    ("lftp --only-newer, folder rebuilt", lambda: whole(lftp(port, rebuilt, lftp_folder, "--only-newer"), env)),
                     ("lftp --only-newer, only the page touched",
-                     lambda: whole(lftp(port, mirror, "lftp", "--only-newer"), env))]
+                     lambda: whole(lftp(port, mirror, lftp_folder, "--only-newer"), env))]
             report("republish after one changed word:", paired(rows, rounds, change), "zentarek (2 connections)")
-            resent = os.path.getmtime(os.path.join(server_root, "zentarek", "obrazki", "p000.gif")) != before
+            resent = os.path.getmtime(picture) != before
             print("    a picture sent again by the program's republish: %s" % ("yes (a fault)" if resent else "never"))
     except RuntimeError:
         server_log.flush()
