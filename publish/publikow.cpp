@@ -256,21 +256,20 @@ void TPubDlg::LadujProfile()
     CB_Polaczenie->setCurrentIndex(connection == ConnectionPlain ? 0 : 1);
 }
 
+// One write of the settings file for the whole profile (each value apart
+// cost a synced write of the file, eight of them on every close).
 void TPubDlg::SaveProfile()
 {
     Registry &r = *services().registry;
-    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Serwer"), ED_Serwer->text());
-    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Uzytkownik"), Ed_User->text());
-    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("ZapamietajHaslo"),
-                CHK_Zapamietaj->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     keepPasswordAsChosen();
-    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), Ed_Folder->text());
-    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"),
-                CHK_Async->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenia"),
-                QString::number(SE_Polaczenia->value()));
-    r.writeText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenie"),
-                CB_Polaczenie->currentIndex() == 0 ? ConnectionPlain : ConnectionTls);
+    r.writeTexts(Hive::CurrentUser, SettingsRootKey, ProfileSection,
+                 {{QStringLiteral("Serwer"), ED_Serwer->text()},
+                  {QStringLiteral("Uzytkownik"), Ed_User->text()},
+                  {QStringLiteral("ZapamietajHaslo"), CHK_Zapamietaj->isChecked() ? QStringLiteral("1") : QStringLiteral("0")},
+                  {QStringLiteral("Folder"), Ed_Folder->text()},
+                  {QStringLiteral("Async"), CHK_Async->isChecked() ? QStringLiteral("1") : QStringLiteral("0")},
+                  {QStringLiteral("Polaczenia"), QString::number(SE_Polaczenia->value())},
+                  {QStringLiteral("Polaczenie"), CB_Polaczenie->currentIndex() == 0 ? ConnectionPlain : ConnectionTls}});
 }
 
 // In the keyring when there is one; where none answers, in the settings
