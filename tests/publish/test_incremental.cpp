@@ -135,6 +135,20 @@ protected:
             knownRevision = out.revision;
         return out;
     }
+    // One run against the scripted server, the way the window's thread runs it.
+    bool publishToScripted(const ScriptedServer &server, const QStringList &files, QStringList &errors)
+    {
+        T_FTP ftp;
+        ftp.TimeoutMs = 3000;
+        FtpPublishClient client(ftp);
+        PublishRun run(client, {.error = [&](const QString &text) { errors << text; },
+                                .confirm = [](const QString &) { return true; }});
+        PublishSettings s{QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("jan"), QStringLiteral("tajne"), {},
+                          false, FtpSecurity::Plain, {}, {}, false};
+        const bool ok = run.run(s, files, {}, path(QStringLiteral("brak.gif")));
+        run.closeQuietly();
+        return ok;
+    }
     QJsonObject manifestOnServer() const
     {
         return QJsonDocument::fromJson(readFile(root + ManifestName)).object();
@@ -416,15 +430,8 @@ TEST_F(IncrementalPublishTest, ARefusedRecordIsAFailedPublication)
                                            expect(), send("150 go\r\n"), act("data_recv"), send("226 done\r\n"), expect(),
                                            pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("550 Permission denied.\r\n"),
                                            quitCommand(), bye()}));
-    T_FTP ftp;
-    ftp.TimeoutMs = 3000;
-    FtpPublishClient client(ftp);
     QStringList errors;
-    PublishRun run(client, {[&](const QString &text) { errors << text; }, [](const QString &) { return true; }, nullptr,
-                            nullptr, nullptr, nullptr, nullptr});
-    PublishSettings s{QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("jan"), QStringLiteral("tajne"), {},
-                      false, FtpSecurity::Plain, {}, {}, false};
-    EXPECT_FALSE(run.run(s, {page}, {}, path(QStringLiteral("brak.gif"))));
+    EXPECT_FALSE(publishToScripted(server, {page}, errors));
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Nie można zapisać na serwerze \"127.0.0.1:%1\" spisu wysłanych plików")
                                          .arg(server.port())))
@@ -453,16 +460,8 @@ TEST_F(IncrementalPublishTest, ALargeFileCutShortContinuesWhereItStopped)
     s << act("data_recv") << send("226 done\r\n");
     s += recordUpload();
     ScriptedServer server(script(s, {quitCommand(), bye()}));
-    T_FTP ftp;
-    ftp.TimeoutMs = 3000;
-    FtpPublishClient client(ftp);
     QStringList errors;
-    PublishRun run(client, {[&](const QString &text) { errors << text; }, [](const QString &) { return true; }, nullptr,
-                            nullptr, nullptr, nullptr, nullptr});
-    PublishSettings settings{QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("jan"), QStringLiteral("tajne"),
-                             {}, false, FtpSecurity::Plain, {}, {}, false};
-    EXPECT_TRUE(run.run(settings, {big}, {}, path(QStringLiteral("brak.gif")))) << errors.join(u'\n').toStdString();
-    run.closeQuietly();
+    EXPECT_TRUE(publishToScripted(server, {big}, errors)) << errors.join(u'\n').toStdString();
     const QStringList t = server.transcript();
     EXPECT_TRUE(t.contains(QStringLiteral("REST 300000"))) << t.join(u'|').toStdString();
     EXPECT_TRUE(t.contains(QStringLiteral("DATA 500000"))) << "only the rest went the second time";
