@@ -77,7 +77,8 @@ PublishProfile storedProfile(const PublishProfile &current)
     };
     const QString connection = read("Polaczenie");
     const bool tls = connection.isEmpty() ? current.tls : connection != ConnectionPlain;
-    return {read("Serwer"), read("Uzytkownik"), read("Folder"), read("Async") == u"1", tls};
+    const bool sftp = connection.isEmpty() ? current.sftp : connection == ConnectionSftp;
+    return {read("Serwer"), read("Uzytkownik"), read("Folder"), read("Async") == u"1", tls, sftp};
 }
 
 void storeProfile(const PublishProfile &p)
@@ -87,7 +88,7 @@ void storeProfile(const PublishProfile &p)
                                      {QStringLiteral("Uzytkownik"), p.user},
                                      {QStringLiteral("Folder"), p.folder},
                                      {QStringLiteral("Async"), p.async ? QStringLiteral("1") : QStringLiteral("0")},
-                                     {QStringLiteral("Polaczenie"), p.tls ? ConnectionTls : ConnectionPlain}});
+                                     {QStringLiteral("Polaczenie"), connectionName(p.sftp, p.tls)}});
 }
 
 } // namespace

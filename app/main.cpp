@@ -102,6 +102,7 @@ int publishFromCommandLine(const zk::CommandLine &line, zk::Registry &registry)
     context.trustedFingerprint = read.project ? zk::trustedFingerprint(registry, read.project->profile.server) : QString();
     if (!line.trustCertificate.isEmpty())
         context.trustedFingerprint = line.trustCertificate;
+    context.trustedHostKey = line.trustHostKey;
     context.verbose = line.verbose;
     context.dryRun = line.dryRun;
     context.everything = line.all;

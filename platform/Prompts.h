@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -47,6 +48,10 @@ public:
     virtual bool question(const QString &caption, const QString &text, QWidget *owner) = 0;
     // Question-mark icon, Yes, No and Cancel (Escape and closing cancel).
     virtual YesNoCancel questionWithCancel(const QString &caption, const QString &text, QWidget *owner) = 0;
+    // A box with buttons of its own (`buttons`, the first one the default,
+    // the last one what Escape and closing answer): the index of the one chosen.
+    virtual int choose(int flags, const QString &caption, const QString &text, const QStringList &buttons,
+                       QWidget *owner) = 0;
     // The chosen file's full path, or "" when cancelled.
     virtual QString openFile(const OpenFileRequest &request, QWidget *owner) = 0;
     // The file name chosen to save under (full path, the default suffix

@@ -93,6 +93,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!fingerprint)
                 return fail(QStringLiteral("Po %1 podaj odcisk SHA-256 certyfikatu.").arg(a));
             line.trustCertificate = fingerprint->toUpper();
+        } else if (a == u"--trust-host-key") {
+            const std::optional<QString> fingerprint = value(a);
+            if (!fingerprint || !fingerprint->startsWith(QLatin1String("SHA256:")))
+                return fail(QStringLiteral("Po %1 podaj odcisk klucza serwera SSH w postaci SHA256:... (tak, jak go podaje program).").arg(a));
+            line.trustHostKey = *fingerprint; // base64: its case counts
         } else if (const int values = qtOptionValues(a); values >= 0) {
             i += values; // Qt's, taken by QApplication when the window starts
         } else if (a.startsWith(u'-') && a.size() > 1) {
@@ -109,9 +114,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return fail(QStringLiteral("Do --build podaj folder: --output KATALOG."));
     if (!line.output.isEmpty() && line.mode != CommandLine::Mode::Build)
         return fail(QStringLiteral("Opcja --output działa tylko z --build."));
-    if ((line.verbose || !line.trustCertificate.isEmpty() || line.dryRun || line.all || args.contains(QStringLiteral("--connections")))
+    if ((line.verbose || !line.trustCertificate.isEmpty() || !line.trustHostKey.isEmpty() || line.dryRun || line.all
+         || args.contains(QStringLiteral("--connections")))
         && line.mode != CommandLine::Mode::Publish)
-        return fail(QStringLiteral("Opcje --verbose, --trust-certificate, --dry-run, --all i --connections działają tylko z --publish."));
+        return fail(QStringLiteral("Opcje --verbose, --trust-certificate, --trust-host-key, --dry-run, --all i --connections "
+                                   "działają tylko z --publish."));
     return line;
 }
 
@@ -129,6 +136,7 @@ QString commandLineHelp()
         "                                           (hasło z ustawień lub ze zmiennej ZENTAREK_PASSWORD)\n"
         "      --verbose                            wypisuje rozmowę z serwerem (bez hasła)\n"
         "      --trust-certificate ODCISK           ufa certyfikatowi o tym odcisku SHA-256\n"
+        "      --trust-host-key SHA256:ODCISK       przy SFTP ufa nowemu kluczowi serwera o tym odcisku\n"
         "      --dry-run                            wypisuje, co zostałoby wysłane i usunięte, nic nie wysyła\n"
         "      --all                                wysyła wszystkie pliki od nowa, także te bez zmian\n"
         "      --connections N                      tyle połączeń wysyła pliki naraz (domyślnie 2)\n"
@@ -305,8 +313,28 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
     QElapsedTimer fileTime;
     fileTime.start();
     T_FTP ftp;
-    FtpPublishClient client(ftp);
-    // No one to ask: an unverified certificate is reported with its fingerprint.
+    FtpPublishClient ftpClient(ftp);
+    SftpPublishClient sftp;
+    const bool overSsh = g->project.profile.sftp;
+    PublishClient &client = overSsh ? static_cast<PublishClient &>(sftp) : ftpClient;
+    // A file that arrived: what it adds to the total, and its line.
+    const auto arrived = [&](const QString &remoteName, qint64 bytes) {
+        if (PublishRun::isManifest(remoteName))
+            return; // the record: not the publication's bytes
+        const bool badge = PublishRun::isBadge(remoteName); // the one file the run does not announce
+        const QString done = badge ? context.badgeSourcePath : current;
+        sent += QFileInfo(done).size();
+        if (context.verbose)
+            context.report(sentFileLine(badge ? PublishRun::BadgeRemoteName : remoteNames.value(done, QFileInfo(done).fileName()),
+                                        bytes, fileTime.restart()));
+        if (context.progress)
+            context.progress(std::min(sent, total), total, badge ? PublishRun::BadgeRemoteName : done);
+    };
+    const auto traced = [&](const QString &line, TTraceLevel level) {
+        if (const QString shown = conversationLine(line, level); !shown.isEmpty())
+            context.report(shown);
+    };
+    // No one to ask: an unverified certificate or a new server key is reported with its fingerprint.
     PublishRun run(client,
                    {.error = context.report,
                     .confirm = [&](const QString &question) {
@@ -330,30 +358,25 @@ bool publishProject(const QString &projectPath, const PublishContext &context)
                         if (context.progress)
                             context.progress(std::min(sent, total), total, remoteName == PublishRun::BadgeRemoteName ? remoteName : path);
                     }});
-    run.setClientMaker([&ftp] { return makeFtpClient(ftp); });
+    if (overSsh)
+        run.setClientMaker([] { return std::make_unique<SftpPublishClient>(); });
+    else
+        run.setClientMaker([&ftp] { return makeFtpClient(ftp); });
     run.setDryRun(context.dryRun);
     if (context.verbose)
-        ftp.OnTrace = [&](const QString &line, TTraceLevel level) {
-            if (const QString shown = conversationLine(line, level); !shown.isEmpty())
-                context.report(shown);
-        };
+        ftp.OnTrace = traced;
     ftp.OnActionComplete = [&](QObject *, t_ftp_mode mode) {
-        if (mode != tftp_upload || PublishRun::isManifest(ftp.URI))
-            return; // reading the server, or the record: not the publication's bytes
-        const bool badge = PublishRun::isBadge(ftp.URI); // the one file the run does not announce
-        const QString done = badge ? context.badgeSourcePath : current;
-        sent += QFileInfo(done).size();
-        if (context.verbose)
-            context.report(sentFileLine(badge ? PublishRun::BadgeRemoteName : remoteNames.value(done, QFileInfo(done).fileName()),
-                                        ftp.TransferSize, fileTime.restart()));
-        if (context.progress)
-            context.progress(std::min(sent, total), total, badge ? PublishRun::BadgeRemoteName : done);
+        if (mode == tftp_upload) // not reading the server
+            arrived(ftp.URI, ftp.TransferSize);
     };
+    sftp.setEvents({.trace = context.verbose ? std::function<void(const QString &, TTraceLevel)>(traced) : nullptr,
+                    .sent = arrived});
     ftp.OnAsyncError = [&](const ETcpIpError &e) { run.asyncFailed(e); };
     const PublishProfile &profile = g->project.profile;
     PublishSettings settings{profile.server, profile.user, context.password, profile.folder, profile.async,
                              profile.tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain, context.trustedFingerprint,
-                             context.knownRevision, context.everything, context.connections};
+                             context.knownRevision, context.everything, context.connections,
+                             overSsh ? PublishProtocol::Sftp : PublishProtocol::Ftp, context.trustedHostKey};
     if (context.verbose)
         run.setLoggedIn([&] { fileTime.restart(); });
     const bool done = run.run(settings, files, remoteNames, context.badgeSourcePath);

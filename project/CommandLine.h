@@ -18,6 +18,7 @@ struct CommandLine {
     bool check = false; // --check: what is worth mending on the page, before it is built (or instead, without --output)
     bool verbose = false;     // --verbose: the conversation with the server on standard error
     QString trustCertificate; // --trust-certificate: the fingerprint of a certificate trusted for this run
+    QString trustHostKey;     // --trust-host-key: the SHA256: fingerprint of a new SSH server key trusted for this run
     bool dryRun = false;      // --dry-run: what publishing would send and delete, nothing sent
     bool all = false;         // --all: every file sent, changed or not
     int connections = 2;      // --connections N: sessions sending at once
@@ -45,6 +46,7 @@ bool buildProject(const QString &projectPath, const QString &outputFolder, const
 struct PublishContext : BuildContext {
     QString password;
     QString trustedFingerprint; // a certificate trusted from the window for the project's server
+    QString trustedHostKey;     // a new SSH server key trusted for this run ("SHA256:...")
     QString workFolder; // where the page is written before it is sent
     bool verbose = false; // every command and reply, the TLS and each file's speed go to `report`
     // Bytes sent of the total so far, after each file has arrived.

@@ -433,11 +433,13 @@ QByteArray projectToJson(const Project &project, const QString &projectFolder)
 {
     Project shell = project;
     shell.mainText = TextMarker;
-    const QJsonObject profile{{QStringLiteral("serwer"), project.profile.server},
+    QJsonObject profile{{QStringLiteral("serwer"), project.profile.server},
                               {QStringLiteral("uzytkownik"), project.profile.user},
                               {QStringLiteral("folder"), project.profile.folder},
                               {QStringLiteral("asynchronicznie"), project.profile.async},
                               {QStringLiteral("szyfrowanie"), project.profile.tls}};
+    if (project.profile.sftp) // named only when chosen, so a project of FTP is written as before
+        profile.insert(QStringLiteral("protokol"), QStringLiteral("SFTP"));
     const QJsonObject fresh{{QStringLiteral("format"), ProjectFormatName},
                             {QStringLiteral("wersja"), ProjectFormatVersion},
                             {QStringLiteral("strona"), pageObject(shell, projectFolder)},
@@ -628,6 +630,7 @@ ProjectRead projectFromJsonWithQt(const QByteArray &json, const QString &project
     p.profile.folder = r.line(profile, QStringLiteral("folder"), atProfile, {});
     p.profile.async = r.flag(profile, QStringLiteral("asynchronicznie"), atProfile, false);
     p.profile.tls = r.flag(profile, QStringLiteral("szyfrowanie"), atProfile, false);
+    p.profile.sftp = r.line(profile, QStringLiteral("protokol"), atProfile, {}).compare(u"SFTP", Qt::CaseInsensitive) == 0;
     if (!r.error.isEmpty())
         return {std::nullopt, r.error};
     QStringList notes;

@@ -17,6 +17,7 @@ struct PublishProfile {
     QString folder;
     bool async = false;
     bool tls = true; // FTP over TLS; a project from before TLS says nothing and goes on in clear text
+    bool sftp = false; // SFTP (SSH) instead of FTP; `tls` then says nothing
     bool operator==(const PublishProfile &) const = default;
 };
 

@@ -9,6 +9,8 @@ class QIODevice;
 
 namespace zk {
 
+enum class PublishProtocol { Ftp, Sftp };
+
 struct PublishSettings {
     QString server;
     QString user;
@@ -23,6 +25,11 @@ struct PublishSettings {
     QString knownRevision;
     bool everything = false; // send every file, changed or not
     int connections = 1;     // sessions that send at once; 1 sends file by file
+    PublishProtocol protocol = PublishProtocol::Ftp; // FTP (with `security`) or SFTP
+    // An SSH server key the user accepted for this run ("SHA256:..."), and
+    // whether it goes into the program's known hosts.
+    QString trustedHostKey = {};
+    bool rememberHostKey = false;
 };
 
 // One line of a folder listing: MLSD facts or a Unix-style LIST line.

@@ -59,9 +59,14 @@ void rememberTrustedFingerprint(Registry &registry, const QString &server, const
 QString knownRevision(const Registry &registry, const QString &server, const QString &folder);
 void rememberRevision(Registry &registry, const QString &server, const QString &folder, const QString &revision);
 
-// The profile's "Polaczenie" value: "FTPS" (FTP over TLS) or "FTP".
+// The profile's "Polaczenie" value: "FTPS" (FTP over TLS), "FTP" or "SFTP".
 inline const QString ConnectionTls = QStringLiteral("FTPS");
 inline const QString ConnectionPlain = QStringLiteral("FTP");
+inline const QString ConnectionSftp = QStringLiteral("SFTP");
+inline QString connectionName(bool sftp, bool tls)
+{
+    return sftp ? ConnectionSftp : tls ? ConnectionTls : ConnectionPlain;
+}
 
 // The profile's password: the one in the settings file (kept there before
 // the keyring, or where no keyring answers), else the keyring's.

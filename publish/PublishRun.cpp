@@ -118,25 +118,32 @@ QString PublishRun::temporaryNameFor(const QString &remoteName)
     return remoteName.left(slash + 1) + u'.' + remoteName.mid(slash + 1) + QStringLiteral(".zentarek-czesc");
 }
 
-PublishRun::PublishRun(PublishClient &client, Hooks hooks) : m_client(client), m_hooks(std::move(hooks)) {}
+PublishRun::PublishRun(PublishClient &client, Hooks hooks) : m_client(&client), m_hooks(std::move(hooks)) {}
+
+void PublishRun::useClient(PublishClient &client)
+{
+    if (&client != m_client)
+        m_client->forgetFile(m_uploading.get());
+    m_client = &client;
+}
 
 PublishRun::~PublishRun()
 {
-    m_client.forgetFile(m_uploading.get()); // the file goes before the client
+    m_client->forgetFile(m_uploading.get()); // the file goes before the client
 }
 
 void PublishRun::cancel()
 {
     m_cancelled = true;
-    m_client.interrupt();
+    m_client->interrupt();
 }
 
 void PublishRun::asyncFailed(const ETcpIpError &error)
 {
     m_asyncFailed = true; // the wait ends and the run reports the file under way
     m_reason = reasonFor(error);
-    m_lost = m_client.isConnectionLost(error);
-    m_client.stopWaiting();
+    m_lost = m_client->isConnectionLost(error);
+    m_client->stopWaiting();
 }
 
 QString PublishRun::withReason(const QString &text, const ETcpIpError &error) const
@@ -164,7 +171,7 @@ bool PublishRun::failed(const QString &path)
 void PublishRun::closeQuietly()
 {
     try {
-        m_client.close();
+        m_client->close();
     } catch (const std::exception &) {
     }
 }
@@ -233,7 +240,7 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     if (!enterFolders(settings))
         return false;
     try {
-        m_folderOnServer = m_client.currentFolder();
+        m_folderOnServer = m_client->currentFolder();
     } catch (const ETcpIpError &e) {
         return fail(withReason(QStringLiteral("Błąd przy próbie połączenia z \"%1\"!").arg(settings.server), e));
     }
@@ -261,11 +268,11 @@ bool PublishRun::readServer(const PublishSettings &settings, PlanInput &in)
     m_journalPath = journalPathFor(settings.server, m_target);
     in.knownRevision = settings.knownRevision;
     in.everything = settings.everything;
-    m_keepsRecord = m_client.canTellSizes();
+    m_keepsRecord = m_client->canTellSizes();
     if (!m_keepsRecord)
         return true; // every file goes, and no record that could never be read
     try {
-        const std::optional<QByteArray> bytes = m_client.download(ManifestName, ManifestSizeLimit);
+        const std::optional<QByteArray> bytes = m_client->download(ManifestName, ManifestSizeLimit);
         in.manifest = bytes ? readManifest(*bytes, m_target) : ManifestRead{};
         if (in.manifest.state == ManifestState::Valid) {
             in.server.listed = true;
@@ -275,7 +282,7 @@ bool PublishRun::readServer(const PublishSettings &settings, PlanInput &in)
             QStringList folders = QStringList{QString()} + foldersNeeded(names) + in.manifest.manifest.folders;
             folders.removeDuplicates();
             for (const QString &folder : std::as_const(folders))
-                m_client.list(folder, in.server);
+                m_client->list(folder, in.server);
         } else {
             serverSizes(in);
         }
@@ -302,11 +309,11 @@ void PublishRun::serverSizes(PlanInput &in)
     if (names.size() > RoundTripsPerListing * folders.size()) {
         in.server.listed = true;
         for (const QString &folder : folders)
-            m_client.list(folder, in.server);
+            m_client->list(folder, in.server);
         return;
     }
     for (const QString &name : std::as_const(names))
-        if (const qint64 size = m_client.remoteSize(name); size >= 0)
+        if (const qint64 size = m_client->remoteSize(name); size >= 0)
             in.server.files.insert(name, size);
 }
 
@@ -450,12 +457,12 @@ bool PublishRun::reconnect(const PublishSettings &settings)
 {
     closeQuietly();
     try {
-        m_client.logIn(settings);
+        m_client->logIn(settings);
         const TargetFolder target = targetFolder(settings.folder);
         if (target.fromRoot)
-            m_client.enterFolder(QStringLiteral("/"));
+            m_client->enterFolder(QStringLiteral("/"));
         for (const QString &piece : target.pieces)
-            m_client.enterFolder(piece);
+            m_client->enterFolder(piece);
     } catch (const ETcpIpError &) {
         return false; // the file's own failure is the one said
     }
@@ -479,14 +486,14 @@ void PublishRun::deleteOldFiles()
     }
     for (const QString &path : std::as_const(m_plan.doUsuniecia)) {
         try {
-            m_client.remove(path);
+            m_client->remove(path);
         } catch (const ETcpIpError &) {
             m_plan.next.files.insert(path, m_plan.toDeleteRecords.value(path));
         }
     }
     for (const QString &folder : std::as_const(m_plan.foldersToRemove)) {
         try {
-            m_client.removeFolder(folder);
+            m_client->removeFolder(folder);
         } catch (const ETcpIpError &) {
             m_plan.next.folders << folder;
         }
@@ -530,7 +537,7 @@ void PublishRun::setBadManifestAside()
 {
     try {
         removeQuietly(BadManifestName);
-        m_client.rename(ManifestName, BadManifestName);
+        m_client->rename(ManifestName, BadManifestName);
     } catch (const ETcpIpError &) {
     }
 }
@@ -542,8 +549,12 @@ bool PublishRun::logIn(PublishSettings &settings)
 {
     for (int attempt = 0;; ++attempt) {
         try {
-            m_client.logIn(settings);
+            m_client->logIn(settings);
             return true;
+        } catch (const EHostKeyError &e) {
+            m_client->close();
+            if (attempt > 0 || !askAboutHostKey(settings, e))
+                return fail(QString());
         } catch (const ETlsError &e) {
             if (e.kind == ETlsError::Kind::Refused)
                 return fail(QStringLiteral("Serwer \"%1\" nie przyjął polecenia AUTH TLS (odpowiedź: %2), więc nie można "
@@ -556,9 +567,9 @@ bool PublishRun::logIn(PublishSettings &settings)
             if (attempt > 0 || !askToTrust(settings.server, e))
                 return fail(QString());
             settings.trustedFingerprint = e.fingerprint;
-            m_client.trustCertificate(e.fingerprint);
+            m_client->trustCertificate(e.fingerprint);
         } catch (const ETcpIpError &e) {
-            return fail(withReason(loginFailureText(m_client.lastReplyCode(), settings.server, settings.user), e));
+            return fail(withReason(loginFailureText(m_client->lastReplyCode(), settings.server, settings.user), e));
         }
     }
 }
@@ -586,9 +597,63 @@ bool PublishRun::askToTrust(const QString &server, const ETlsError &e)
     return true;
 }
 
+namespace {
+
+QString unknownHostKeyText(const QString &server, const EHostKeyError &e)
+{
+    return QStringLiteral("Serwer \"%1\" przedstawił klucz, którego ten komputer jeszcze nie zna.\n\n"
+                          "Typ klucza: %2\nOdcisk klucza: %3\n\n"
+                          "Jeśli ten odcisk zgadza się z podanym przez firmę hostingową, możesz zaufać temu kluczowi. "
+                          "Zapamiętany klucz będzie sprawdzany przy każdym następnym połączeniu.")
+        .arg(server, e.keyType, e.fingerprint);
+}
+
+QString changedHostKeyText(const QString &server, const EHostKeyError &e)
+{
+    const QString known = e.knownFingerprint.isEmpty() ? QStringLiteral("(nie można go odczytać)")
+                                                       : e.knownType + u' ' + e.knownFingerprint;
+    const QString what = e.kind == EHostKeyError::Kind::Changed
+                             ? QStringLiteral("UWAGA! Klucz serwera \"%1\" ZMIENIŁ SIĘ od ostatniego połączenia!").arg(server)
+                             : QStringLiteral("UWAGA! Serwer \"%1\" przedstawił klucz innego typu niż ten, który zna ten "
+                                              "komputer!").arg(server);
+    return what
+           + QStringLiteral("\n\nKtoś może podszywać się pod serwer, aby przechwycić hasło i pliki. Możliwe też, że "
+                            "firma hostingowa wymieniła klucz serwera.\n\nZnany klucz: %1\nNowy klucz: %2 %3\n\n"
+                            "Połączenie zostało przerwane; nic nie zostało wysłane, także hasło. Zapytaj firmę "
+                            "hostingową, czy klucz serwera został wymieniony. Jeśli tak, usuń stary klucz z pliku "
+                            "\"%4\" (na przykład poleceniem: ssh-keygen -R \"%5\" -f \"%4\") i połącz się ponownie: "
+                            "program zapyta wtedy o nowy klucz.")
+                 .arg(known, e.keyType, e.fingerprint, e.knownIn, e.host);
+}
+
+} // namespace
+
+// A new key may be trusted, for good or for this run; a changed one is
+// said and never accepted here: the old entry goes first, by the user's hand.
+bool PublishRun::askAboutHostKey(PublishSettings &settings, const EHostKeyError &e)
+{
+    if (e.kind != EHostKeyError::Kind::Unknown) {
+        (m_hooks.hostKeyChanged ? m_hooks.hostKeyChanged : m_hooks.error)(changedHostKeyText(settings.server, e));
+        return false;
+    }
+    const QString text = unknownHostKeyText(settings.server, e);
+    if (!m_hooks.trustHostKey) {
+        m_hooks.error(text + QStringLiteral("\n\nPołączenie zostało przerwane; nic nie zostało wysłane. Aby zaufać temu "
+                                            "kluczowi, połącz się w oknie publikowania programu albo uruchom publikowanie "
+                                            "z opcją --trust-host-key %1").arg(e.fingerprint));
+        return false;
+    }
+    const HostKeyAnswer answer = m_hooks.trustHostKey(text);
+    if (answer == HostKeyAnswer::Cancel)
+        return false;
+    settings.trustedHostKey = e.fingerprint;
+    settings.rememberHostKey = answer == HostKeyAnswer::Remember;
+    return true;
+}
+
 QString PublishRun::folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const
 {
-    if (m_client.isConnectionLost(e))
+    if (m_client->isConnectionLost(e))
         return withReason(QStringLiteral("Połączenie z serwerem \"%1\" zostało przerwane!").arg(settings.server), e);
     return withReason(QStringLiteral("Nie można przejść do foldera \"%1\" na serwerze!").arg(piece), e);
 }
@@ -600,17 +665,17 @@ bool PublishRun::enterFolders(const PublishSettings &settings)
     const TargetFolder target = targetFolder(settings.folder);
     if (target.fromRoot) {
         try {
-            m_client.enterFolder(QStringLiteral("/"));
+            m_client->enterFolder(QStringLiteral("/"));
         } catch (const ETcpIpError &e) {
             return fail(folderFailureText(settings, QStringLiteral("/"), e));
         }
     }
     for (const QString &piece : target.pieces) {
         try {
-            m_client.enterFolder(piece);
+            m_client->enterFolder(piece);
             continue;
         } catch (const ETcpIpError &e) {
-            if (!m_client.isMissingFolder(e))
+            if (!m_client->isMissingFolder(e))
                 return fail(folderFailureText(settings, piece, e));
         }
         if (!m_hooks.confirm(QStringLiteral("Folder \"%1\" nie istnieje na serwerze. Utworzyć?").arg(piece))) {
@@ -618,11 +683,11 @@ bool PublishRun::enterFolders(const PublishSettings &settings)
             return false;
         }
         try {
-            m_client.makeFolder(piece);
-            m_client.enterFolder(piece);
+            m_client->makeFolder(piece);
+            m_client->enterFolder(piece);
         } catch (const ETcpIpError &e) {
             // The server may have given up on the session while the question was open.
-            if (m_client.isConnectionLost(e))
+            if (m_client->isConnectionLost(e))
                 return fail(folderFailureText(settings, piece, e));
             return fail(withReason(QStringLiteral("Nie można utworzyć foldera \"%1\"!").arg(piece), e));
         }
@@ -643,7 +708,7 @@ void PublishRun::makeRemoteFoldersFor(const QString &remoteName)
             continue;
         m_remoteFoldersMade.insert(folder);
         try {
-            m_client.makeFolder(folder);
+            m_client->makeFolder(folder);
             m_foldersCreated << folder;
         } catch (const ETcpIpError &) {
         }
@@ -654,7 +719,7 @@ bool PublishRun::waitWhileBusy()
 {
     // The client ends a transfer that stalls (its own deadline), so this
     // wait always ends.
-    while (m_client.isSending() && !m_cancelled && !m_asyncFailed)
+    while (m_client->isSending() && !m_cancelled && !m_asyncFailed)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return !m_cancelled && !m_asyncFailed;
 }
@@ -684,7 +749,7 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
             putInPlace(temporary, remoteName, path);
     } catch (const ETcpIpError &e) {
         m_reason = reasonFor(e);
-        m_lost = m_client.isConnectionLost(e);
+        m_lost = m_client->isConnectionLost(e);
         if (!m_lost)
             removeQuietly(temporary);
         return false;
@@ -700,14 +765,14 @@ qint64 PublishRun::resumableBytes(const QString &temporary, const QString &path,
 {
     constexpr qint64 WorthResuming = 256 * 1024;
     const qint64 size = GetFileSize(path);
-    if (sha256.isEmpty() || size < WorthResuming || !m_client.canResume() || m_journal.partialName != temporary
+    if (sha256.isEmpty() || size < WorthResuming || !m_client->canResume() || m_journal.partialName != temporary
         || m_journal.partialSha256 != sha256)
         return 0;
     try {
-        const qint64 there = m_client.remoteSize(temporary);
+        const qint64 there = m_client->remoteSize(temporary);
         return there > 0 && there < size ? there : 0;
     } catch (const ETcpIpError &e) {
-        m_lost = m_client.isConnectionLost(e);
+        m_lost = m_client->isConnectionLost(e);
         return 0;
     }
 }
@@ -719,13 +784,13 @@ bool PublishRun::sendAndWait(const QString &path, const QString &remoteName, qin
         m_reason = QStringLiteral("nie można odczytać pliku na tym komputerze");
         return false;
     }
-    m_client.forgetFile(m_uploading.get());
+    m_client->forgetFile(m_uploading.get());
     m_uploading = std::move(file); // lives until the transfer has ended
     try {
-        m_client.send(m_uploading.get(), remoteName, from);
+        m_client->send(m_uploading.get(), remoteName, from);
     } catch (const ETcpIpError &e) {
         m_reason = reasonFor(e);
-        m_lost = m_client.isConnectionLost(e);
+        m_lost = m_client->isConnectionLost(e);
         if (!m_lost)
             removeQuietly(remoteName);
         return false;
@@ -745,7 +810,7 @@ bool PublishRun::sendAndWait(const QString &path, const QString &remoteName, qin
 // One that will not say is taken at its word.
 void PublishRun::checkSize(const QString &name, qint64 size)
 {
-    const qint64 kept = m_client.remoteSize(name);
+    const qint64 kept = m_client->remoteSize(name);
     if (kept >= 0 && kept != size)
         // A reply-like failure: the connection is fine, the file is not.
         throw EProtocolError(QStringLiteral("FTP"), 552, QStringLiteral("The server keeps %1 of the %2 bytes of %3").arg(kept).arg(size).arg(name),
@@ -758,12 +823,12 @@ void PublishRun::checkSize(const QString &name, qint64 size)
 void PublishRun::putInPlace(const QString &temporary, const QString &remoteName, const QString &path)
 {
     try {
-        m_client.rename(temporary, remoteName);
+        m_client->rename(temporary, remoteName);
         return;
     } catch (const ETcpIpError &e) {
-        if (m_client.isConnectionLost(e))
+        if (m_client->isConnectionLost(e))
             throw;
-        if (m_client.isUnsupported(e)) {
+        if (m_client->isUnsupported(e)) {
             removeQuietly(temporary);
             m_directly = true;
             if (!sendAndWait(path, remoteName))
@@ -773,12 +838,12 @@ void PublishRun::putInPlace(const QString &temporary, const QString &remoteName,
         }
     }
     try {
-        m_client.remove(remoteName);
+        m_client->remove(remoteName);
     } catch (const ETcpIpError &e) {
-        if (m_client.isConnectionLost(e))
+        if (m_client->isConnectionLost(e))
             throw;
     }
-    m_client.rename(temporary, remoteName);
+    m_client->rename(temporary, remoteName);
 }
 
 // A partial file is not left behind; a failure here says nothing more.
@@ -787,7 +852,7 @@ void PublishRun::removeQuietly(const QString &remoteName)
     if (m_cancelled)
         return;
     try {
-        m_client.remove(remoteName);
+        m_client->remove(remoteName);
     } catch (const ETcpIpError &) {
     }
 }

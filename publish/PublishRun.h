@@ -3,6 +3,7 @@
 #include "PublishClient.h"
 #include "PublishPlan.h"
 #include "SendQueue.h"
+#include "SftpClient.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -53,6 +54,8 @@ private:
 // they say things and ask. Each file goes up under a temporary name and is
 // renamed into place once the server's size for it is right, so a failed
 // upload never leaves a partial file under the real name.
+enum class HostKeyAnswer { Remember, Once, Cancel };
+
 class PublishRun {
 public:
     struct Hooks {
@@ -70,6 +73,12 @@ public:
         std::function<bool(const QString &)> confirmDeletion = nullptr;
         // A file that arrived over another connection than the caller's own.
         std::function<void(const QString &path, const QString &remoteName, qint64 bytes)> sentElsewhere = nullptr;
+        // An SSH server key that no known-hosts file vouches for: the
+        // question, answered by trusting it for good, for this run, or not.
+        std::function<HostKeyAnswer(const QString &)> trustHostKey = nullptr;
+        // A key that changed since it was known: said with no way to go on
+        // (`error` when not given).
+        std::function<void(const QString &)> hostKeyChanged = nullptr;
     };
     // A further connection to the same server, for sending several files at once.
     using ClientMaker = std::function<std::unique_ptr<PublishClient>()>;
@@ -86,6 +95,8 @@ public:
     // `settings` is normalised as the run uses it.
     bool run(PublishSettings &settings, const QStringList &files, const QHash<QString, QString> &remoteNames,
              const QString &badge);
+    // The protocol of the next run (the dialog switches between FTP and SFTP).
+    void useClient(PublishClient &client);
     // With `maker`, up to the settings' connections send at once.
     void setClientMaker(ClientMaker maker) { m_makeClient = std::move(maker); }
     // Reads the server and makes the plan, then stops: nothing is sent.
@@ -121,6 +132,7 @@ public:
 private:
     bool logIn(PublishSettings &settings);
     bool askToTrust(const QString &server, const ETlsError &e);
+    bool askAboutHostKey(PublishSettings &settings, const EHostKeyError &e);
     bool namesCanBeSent(const PublishSettings &settings, const QStringList &files, const QHash<QString, QString> &remoteNames);
     bool enterFolders(const PublishSettings &settings);
     QString folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const;
@@ -147,7 +159,7 @@ private:
     QString withReason(const QString &text, const ETcpIpError &error) const;
     bool fail(const QString &text);
 
-    PublishClient &m_client;
+    PublishClient *m_client;
     Hooks m_hooks;
     QSet<QString> m_remoteFoldersMade; // asked for (made, or there already)
     QStringList m_foldersCreated;      // made by this run below the target folder

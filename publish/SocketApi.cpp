@@ -604,6 +604,11 @@ void shutdownSending(SocketHandle s)
     ::shutdown(s, SHUT_WR);
 }
 
+void shutdownBoth(SocketHandle s)
+{
+    ::shutdown(s, SHUT_RDWR);
+}
+
 void closeHandle(SocketHandle s)
 {
     sendCloseNotify(s);

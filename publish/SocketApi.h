@@ -44,6 +44,8 @@ long peekSome(SocketHandle s, char *buffer, std::size_t size);    // never block
 long sendSomeNow(SocketHandle s, const char *data, std::size_t size);  // never blocks
 long receiveSomeNow(SocketHandle s, char *buffer, std::size_t size);   // never blocks
 void shutdownSending(SocketHandle s);
+// Both directions at once: a thread blocked on the socket wakes to its end.
+void shutdownBoth(SocketHandle s);
 void closeHandle(SocketHandle s);
 
 enum class Wait { Ready, TimedOut, Failed };

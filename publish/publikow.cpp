@@ -62,6 +62,10 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
              .planned = [this](const PublishPlan &plan) { showPlan(plan); },
              .sentElsewhere = [this](const QString &path, const QString &remoteName, qint64 bytes) {
                  fileSentElsewhere(path, remoteName, bytes);
+             },
+             .trustHostKey = [this](const QString &text) { return askAboutHostKey(text); },
+             .hostKeyChanged = [this](const QString &text) {
+                 services().prompts->choose(MB_ICONERROR, QStringLiteral("BŁĄD!"), text, {QStringLiteral("Anuluj")}, this);
              }})
 {
     setObjectName(QStringLiteral("TPubDlg"));
@@ -72,7 +76,7 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     ftp.Password = QStringLiteral("ftp@quorvel");
     ftp.OnActionComplete = [this](QObject *, t_ftp_mode mode) {
         if (mode == tftp_upload && !PublishRun::isManifest(ftp.URI))
-            ftpActionComplete(); // reading the server and the record are no part of the total
+            fileSent(ftp.URI, ftp.TransferSize); // reading the server and the record are no part of the total
     };
     ftp.OnAsyncError = [this](const ETcpIpError &e) { m_run.asyncFailed(e); };
     ftp.OnTrace = [this](const QString &line, TTraceLevel level) { note(conversationLine(line, level)); };
@@ -118,7 +122,9 @@ TPubDlg::TPubDlg(const QStringList &publishFiles, const QString &badgeSourcePath
     setHelpContext(CHK_Async, 1095);
     CB_Polaczenie = new QComboBox(this);
     CB_Polaczenie->setObjectName(QStringLiteral("CB_Polaczenie"));
-    CB_Polaczenie->addItems({QStringLiteral("FTP"), QStringLiteral("FTP z szyfrowaniem TLS (zalecane)")});
+    CB_Polaczenie->addItems({QStringLiteral("FTP"), QStringLiteral("FTP z szyfrowaniem TLS (zalecane)"), QStringLiteral("SFTP (SSH)")});
+    // SFTP has no asynchronous mode of its own: its calls never hold the window.
+    connect(CB_Polaczenie, &QComboBox::currentIndexChanged, this, [this](int i) { CHK_Async->setEnabled(i != SftpIndex); });
     CB_Polaczenie->setStatusTip(QStringLiteral("Szyfrowanie chroni hasło i pliki w drodze na serwer"));
     setHelpContext(CB_Polaczenie, 1096);
     Progress = new QProgressBar(this);
@@ -253,7 +259,7 @@ void TPubDlg::LadujProfile()
     // A new profile encrypts; one kept from before TLS goes on as it did.
     const QString connection = r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenie"),
                                           ED_Serwer->text().isEmpty() ? ConnectionTls : ConnectionPlain);
-    CB_Polaczenie->setCurrentIndex(connection == ConnectionPlain ? 0 : 1);
+    CB_Polaczenie->setCurrentIndex(connection == ConnectionPlain ? 0 : connection == ConnectionSftp ? SftpIndex : 1);
 }
 
 // One write of the settings file for the whole profile (each value apart
@@ -269,7 +275,8 @@ void TPubDlg::SaveProfile()
                   {QStringLiteral("Folder"), Ed_Folder->text()},
                   {QStringLiteral("Async"), CHK_Async->isChecked() ? QStringLiteral("1") : QStringLiteral("0")},
                   {QStringLiteral("Polaczenia"), QString::number(SE_Polaczenia->value())},
-                  {QStringLiteral("Polaczenie"), CB_Polaczenie->currentIndex() == 0 ? ConnectionPlain : ConnectionTls}});
+                  {QStringLiteral("Polaczenie"),
+                   connectionName(CB_Polaczenie->currentIndex() == SftpIndex, CB_Polaczenie->currentIndex() != 0)}});
 }
 
 // In the keyring when there is one; where none answers, in the settings
@@ -347,6 +354,7 @@ void TPubDlg::run()
                              knownRevision(*services().registry, ED_Serwer->text(), Ed_Folder->text()),
                              CHK_Wszystko->isChecked(),
                              SE_Polaczenia->value()};
+    useProtocol(settings);
     const QString typedFolder = Ed_Folder->text();
     Szczegoly->clear();
     m_progress.begin(PublishTotal);
@@ -417,11 +425,57 @@ void TPubDlg::fileSentElsewhere(const QString &path, const QString &remoteName, 
     showProgress();
 }
 
-void TPubDlg::ftpActionComplete()
+// SFTP in place of the FTP client: its own client for this run, and its
+// own further connections.
+void TPubDlg::useProtocol(PublishSettings &settings)
 {
-    const bool badge = PublishRun::isBadge(ftp.URI);
+    if (CB_Polaczenie->currentIndex() != SftpIndex) {
+        m_run.useClient(m_client);
+        m_run.setClientMaker([this] { return makeFtpClient(ftp); });
+        return;
+    }
+    settings.protocol = PublishProtocol::Sftp;
+    settings.async = false;
+    if (!m_sftp) {
+        m_sftp = std::make_unique<SftpPublishClient>();
+        m_sftp->setEvents({.trace = [this](const QString &line, TTraceLevel level) { note(conversationLine(line, level)); },
+                           .moved = [this](const QString &remoteName, qint64 bytes) {
+                               if (!PublishRun::isBadge(remoteName) && !PublishRun::isManifest(remoteName)) {
+                                   m_progress.moved(bytes);
+                                   showProgress();
+                               }
+                           },
+                           .sent = [this](const QString &remoteName, qint64 bytes) {
+                               if (!PublishRun::isManifest(remoteName))
+                                   fileSent(remoteName, bytes);
+                           }});
+    }
+    m_run.useClient(*m_sftp);
+    m_run.setClientMaker([timeout = m_sftp->TimeoutMs] {
+        auto client = std::make_unique<SftpPublishClient>();
+        client->TimeoutMs = timeout;
+        return client;
+    });
+}
+
+// "Zaufaj i zapamiętaj", "Połącz tylko raz" or "Anuluj", the last one Escape's.
+HostKeyAnswer TPubDlg::askAboutHostKey(const QString &text)
+{
+    switch (services().prompts->choose(MB_ICONWARNING, QStringLiteral("Nieznany klucz serwera"), text,
+                                       {QStringLiteral("&Zaufaj i zapamiętaj"), QStringLiteral("Połącz tylko &raz"),
+                                        QStringLiteral("Anuluj")},
+                                       this)) {
+    case 0: return HostKeyAnswer::Remember;
+    case 1: return HostKeyAnswer::Once;
+    default: return HostKeyAnswer::Cancel;
+    }
+}
+
+void TPubDlg::fileSent(const QString &remoteName, qint64 bytes)
+{
+    const bool badge = PublishRun::isBadge(remoteName);
     const QString shown = badge ? PublishRun::BadgeRemoteName : m_remoteNames.value(ProgressFile, fileNameOf(ProgressFile));
-    note(sentFileLine(shown, ftp.TransferSize, m_fileClock.restart()));
+    note(sentFileLine(shown, bytes, m_fileClock.restart()));
     if (badge)
         return; // not part of the publication's total
     m_progress.fileDone(GetFileSize(ProgressFile));
@@ -439,7 +493,7 @@ bool TPubDlg::mayClose()
     // Inside a wait the operation under way still holds the connection: it
     // unwinds first, and the run closes it. Between notifications it is ours:
     // ABOR, QUIT and the sockets closed, each within a short limit.
-    if (!ftp.isWaiting())
+    if (!ftp.isWaiting() && !(m_sftp && m_sftp->isWaiting()))
         closeQuietly();
     return true;
 }

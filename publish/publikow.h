@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PublishRun.h"
+#include "SftpClient.h"
 #include "ftp.h"
 
 #include <QDialog>
@@ -68,7 +69,8 @@ public:
     void Przycisk_OKClick();
     void Przycisk_AnulujClick();
     void BTN_PomocClick();
-    void ftpActionComplete();
+    // A file has arrived (under its temporary name, or the badge).
+    void fileSent(const QString &remoteName, qint64 bytes);
     void BTN_SzczegolyClick();
 
     void done(int result) override;
@@ -85,6 +87,8 @@ private:
     void run();
     QStringList livePageDifferences();
     void showPlan(const PublishPlan &plan);
+    void useProtocol(PublishSettings &settings);
+    HostKeyAnswer askAboutHostKey(const QString &text);
     void fileSentElsewhere(const QString &path, const QString &remoteName, qint64 bytes);
     void error(const QString &text);
     void closeQuietly();
@@ -94,7 +98,9 @@ private:
     QHash<QString, QString> m_remoteNames;
     QString m_badge;
     QString m_webAddress;
+    static constexpr int SftpIndex = 2; // of "Połączenie:"
     FtpPublishClient m_client; // the protocol: FTP, with or without TLS
+    std::unique_ptr<SftpPublishClient> m_sftp; // or SFTP, made when first chosen
     PublishRun m_run;
     bool m_running = false;
     bool m_closeApproved = false;

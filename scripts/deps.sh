@@ -10,7 +10,7 @@ PACKAGES=(
   libfluidsynth-dev fluid-soundfont-gm libopusenc-dev libssl-dev python3-openssl qtkeychain-qt6-dev gnome-keyring dbus
   libjpeg-dev libgif-dev libsqlite3-dev qt6-image-formats-plugins
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-pyftpdlib vsftpd
+  python3 python3-pyftpdlib vsftpd libssh-dev openssh-server openssh-client
   chromium xdg-utils
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data xclip
   fonts-liberation fonts-dejavu-core

@@ -45,6 +45,12 @@ YesNoCancel ScriptedPrompts::questionWithCancel(const QString &caption, const QS
     return next<YesNoCancel>("question with cancel", YesNoCancel::Cancel);
 }
 
+int ScriptedPrompts::choose(int flags, const QString &caption, const QString &text, const QStringList &buttons, QWidget *)
+{
+    m_calls.append({Kind::Choice, flags, caption, text, buttons.join(u'|'), {}});
+    return next<int>("choice", int(buttons.size()) - 1);
+}
+
 QString ScriptedPrompts::saveFile(const OpenFileRequest &request, QWidget *)
 {
     m_calls.append({Kind::SaveFile, 0, {}, request.title, request.filter, {}});

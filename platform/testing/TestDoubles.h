@@ -18,7 +18,7 @@ namespace zk::testing {
 // that needs an answer and has none scripted fails the running test.
 class ScriptedPrompts : public Prompts {
 public:
-    enum class Kind { Message, Question, OpenFile, SaveFile, Color, Folder };
+    enum class Kind { Message, Question, OpenFile, SaveFile, Color, Folder, Choice };
     struct Call {
         Kind kind;
         int flags = 0;
@@ -27,7 +27,7 @@ public:
         QString filter;    // open-file filter
         QColor initial;    // colour dialog start
     };
-    using Answer = std::variant<bool, QString, std::optional<QColor>, YesNoCancel>;
+    using Answer = std::variant<bool, QString, std::optional<QColor>, YesNoCancel, int>;
 
     void answerQuestion(bool yes) { m_answers.push_back(yes); }
     void answerOpenFile(const QString &path) { m_answers.push_back(path); }
@@ -35,6 +35,7 @@ public:
     void answerWithCancel(YesNoCancel answer) { m_answers.push_back(answer); }
     void answerFolder(const QString &path) { m_answers.push_back(path); }
     void answerColor(std::optional<QColor> colour) { m_answers.push_back(colour); }
+    void answerChoice(int index) { m_answers.push_back(index); }
 
     const QList<Call> &calls() const { return m_calls; }
     QList<Call> messages() const;
@@ -44,6 +45,7 @@ public:
     void message(int flags, const QString &caption, const QString &text, QWidget *owner) override;
     bool question(const QString &caption, const QString &text, QWidget *owner) override;
     YesNoCancel questionWithCancel(const QString &caption, const QString &text, QWidget *owner) override;
+    int choose(int flags, const QString &caption, const QString &text, const QStringList &buttons, QWidget *owner) override;
     QString openFile(const OpenFileRequest &request, QWidget *owner) override;
     QString saveFile(const OpenFileRequest &request, QWidget *owner) override;
     std::optional<QColor> chooseColor(ColorRequest &request, QWidget *owner) override;

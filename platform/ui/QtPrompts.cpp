@@ -55,6 +55,21 @@ YesNoCancel QtPrompts::questionWithCancel(const QString &caption, const QString 
     }
 }
 
+int QtPrompts::choose(int flags, const QString &caption, const QString &text, const QStringList &buttons, QWidget *owner)
+{
+    QMessageBox box(iconFor(flags), caption, text, QMessageBox::NoButton, windowOf(owner));
+    QList<QPushButton *> added;
+    for (const QString &b : buttons)
+        added.append(box.addButton(b, added.size() + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    if (added.isEmpty())
+        return -1;
+    box.setDefaultButton(added.first());
+    box.setEscapeButton(added.last());
+    box.exec();
+    const qsizetype chosen = added.indexOf(qobject_cast<QPushButton *>(box.clickedButton()));
+    return chosen < 0 ? int(added.size() - 1) : int(chosen);
+}
+
 // Qt's file dialog for opening or saving, set up from the request.
 static QString runFileDialog(const OpenFileRequest &request, QWidget *owner, bool saving)
 {

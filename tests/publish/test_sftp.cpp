@@ -1,0 +1,262 @@
+#include "Isolated.h"
+#include "PublishRun.h"
+#include "SshServer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+using namespace zk;
+using namespace zk::testing;
+
+namespace {
+
+struct SftpOutcome {
+    bool ok = false;
+    QStringList errors;
+    QStringList keyQuestions; // the new-key question's texts
+    QStringList changedKeys;  // the changed-key box's texts
+    PublishPlan plan;
+};
+
+class SftpPublishTest : public Isolated {
+protected:
+    std::unique_ptr<SshServer> server;
+    QString local;
+    QList<HostKeyAnswer> keyAnswers; // to the new-key questions, in turn
+    QString password;
+    QString user = currentUserName();
+    QString trustedHostKey;
+    int timeoutMs = 10000;
+    std::function<void(const QString &)> onSending;
+
+    void SetUp() override
+    {
+        Isolated::SetUp();
+        server = std::make_unique<SshServer>();
+        ASSERT_TRUE(server->isUp()) << server->log().toStdString();
+        local = folder(QStringLiteral("strona"));
+    }
+    QString put(const QString &name, const QByteArray &bytes)
+    {
+        const QString p = local + name;
+        QDir().mkpath(QFileInfo(p).path());
+        writeFile(p, bytes);
+        return p;
+    }
+    PublishSettings settings() const
+    {
+        PublishSettings s{server->address(), user, password, QString(), false, FtpSecurity::Plain, {}, {}};
+        s.protocol = PublishProtocol::Sftp;
+        s.trustedHostKey = trustedHostKey;
+        s.connections = 2;
+        return s;
+    }
+    SftpOutcome publish(const QStringList &names)
+    {
+        SftpOutcome out;
+        SftpPublishClient client;
+        client.TimeoutMs = timeoutMs;
+        PublishRun run(client, {.error = [&](const QString &text) { out.errors << text; },
+                                .confirm = [](const QString &) { return true; },
+                                .sending = [&](const QString &file) {
+                                    if (onSending)
+                                        onSending(file);
+                                },
+                                .trustHostKey = [&](const QString &text) {
+                                    out.keyQuestions << text;
+                                    return keyAnswers.isEmpty() ? HostKeyAnswer::Cancel : keyAnswers.takeFirst();
+                                },
+                                .hostKeyChanged = [&](const QString &text) { out.changedKeys << text; }});
+        const int timeout = timeoutMs;
+        run.setClientMaker([timeout] {
+            auto c = std::make_unique<SftpPublishClient>();
+            c->TimeoutMs = timeout;
+            return c;
+        });
+        QStringList files;
+        QHash<QString, QString> remote;
+        for (const QString &n : names) {
+            files << local + n;
+            remote.insert(local + n, n);
+        }
+        PublishSettings s = settings();
+        out.ok = run.run(s, files, remote, path(QStringLiteral("brak.gif")));
+        run.closeQuietly();
+        out.plan = run.plan();
+        return out;
+    }
+    QByteArray onServer(const QString &name) const { return readFile(server->root() + u'/' + name); }
+    QStringList pictures(int count)
+    {
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names << QStringLiteral("zdjęcia/łódź-%1.jpg").arg(i);
+            put(names.last(), QByteArray(300 * 1024 + i, char('a' + i % 26)));
+        }
+        return names;
+    }
+};
+
+TEST_F(SftpPublishTest, ANewKeyTrustedAndRememberedThenNestedPolishNamesArriveByteForByteAndOnlyChangesGoAgain)
+{
+    server->installClientKey();
+    const QStringList names = QStringList{QStringLiteral("index.html"), QStringLiteral("a/b/głęboko.txt")} + pictures(3);
+    put(names[0], "<html>Piekarnia „Żytnia”</html>");
+    put(names[1], "zażółć gęślą jaźń");
+    keyAnswers = {HostKeyAnswer::Remember};
+
+    const SftpOutcome first = publish(names);
+    ASSERT_TRUE(first.ok) << first.errors.join(u'\n').toStdString();
+    ASSERT_EQ(first.keyQuestions.size(), 1);
+    EXPECT_TRUE(first.keyQuestions[0].contains(server->fingerprint(QStringLiteral("ed25519"))));
+    EXPECT_TRUE(first.keyQuestions[0].contains(QStringLiteral("ssh-ed25519")));
+    for (const QString &n : names)
+        EXPECT_EQ(onServer(n), readFile(local + n)) << n.toStdString();
+    EXPECT_TRUE(QFile::exists(server->root() + u'/' + ManifestName));
+    EXPECT_TRUE(readFile(ownKnownHostsFile()).contains(QStringLiteral("[127.0.0.1]:%1 ssh-ed25519").arg(server->port()).toUtf8()));
+    EXPECT_FALSE(QFile::exists(userKnownHostsFile())) << "the user's own file is never written";
+    EXPECT_TRUE(QDir(server->root()).entryList({QStringLiteral("*.zk-*")}, QDir::Files).isEmpty());
+
+    put(names[1], "zmieniony tekst");
+    const qsizetype openBefore = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
+    const SftpOutcome second = publish(names);
+    EXPECT_EQ(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size(), openBefore)
+        << "every connection's socket is closed";
+    ASSERT_TRUE(second.ok) << second.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(second.keyQuestions.isEmpty()) << "a remembered key is not asked about again";
+    ASSERT_EQ(second.plan.toSend.size(), 1);
+    EXPECT_EQ(second.plan.toSend[0].remoteName, names[1]);
+    EXPECT_EQ(onServer(names[1]), "zmieniony tekst");
+}
+
+TEST_F(SftpPublishTest, ANewKeyRefusedOrTrustedOnceOrKnownFromTheUsersFile)
+{
+    server->installClientKey();
+    put(QStringLiteral("index.html"), "strona");
+    keyAnswers = {HostKeyAnswer::Cancel};
+    const SftpOutcome refused = publish({QStringLiteral("index.html")});
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.keyQuestions.size(), 1);
+    EXPECT_TRUE(refused.errors.isEmpty()) << "the user's own refusal needs no message";
+    EXPECT_FALSE(QFile::exists(server->root() + QStringLiteral("/index.html")));
+
+    keyAnswers = {HostKeyAnswer::Once, HostKeyAnswer::Once};
+    EXPECT_TRUE(publish({QStringLiteral("index.html")}).ok);
+    EXPECT_FALSE(QFile::exists(ownKnownHostsFile())) << "trusted once is not remembered";
+    EXPECT_EQ(publish({QStringLiteral("index.html")}).keyQuestions.size(), 1) << "so the next run asks again";
+
+    QDir().mkpath(QDir::homePath() + QStringLiteral("/.ssh"));
+    const QByteArray known = server->knownHostsLine(QStringLiteral("ed25519")).toUtf8();
+    writeFile(userKnownHostsFile(), known);
+    const SftpOutcome vouched = publish({QStringLiteral("index.html")});
+    EXPECT_TRUE(vouched.ok) << vouched.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(vouched.keyQuestions.isEmpty());
+    EXPECT_EQ(readFile(userKnownHostsFile()), known);
+}
+
+TEST_F(SftpPublishTest, AChangedKeyOrOneOfAnotherTypeStopsHardWithBothFingerprintsAndNothingSent)
+{
+    server->installClientKey();
+    put(QStringLiteral("index.html"), "strona");
+    keyAnswers = {HostKeyAnswer::Remember};
+    ASSERT_TRUE(publish({QStringLiteral("index.html")}).ok);
+    const QString before = server->fingerprint(QStringLiteral("ed25519"));
+    QFile::remove(server->root() + QStringLiteral("/index.html"));
+    QFile::remove(server->root() + u'/' + ManifestName);
+    const QByteArray remembered = readFile(ownKnownHostsFile());
+
+    server->restart(QStringLiteral("ecdsa"));
+    ASSERT_TRUE(server->isUp());
+    keyAnswers = {HostKeyAnswer::Remember, HostKeyAnswer::Remember};
+    const SftpOutcome other = publish({QStringLiteral("index.html")});
+    EXPECT_FALSE(other.ok);
+    EXPECT_TRUE(other.keyQuestions.isEmpty()) << "no question that could let it through";
+    ASSERT_EQ(other.changedKeys.size(), 1);
+    EXPECT_TRUE(other.changedKeys[0].contains(QStringLiteral("innego typu")));
+    EXPECT_TRUE(other.changedKeys[0].contains(before));
+    EXPECT_TRUE(other.changedKeys[0].contains(server->fingerprint(QStringLiteral("ecdsa"))));
+    EXPECT_TRUE(other.changedKeys[0].contains(ownKnownHostsFile()));
+
+    // A second ed25519 key where the first was known: the same key type, changed.
+    QFile::rename(server->hostKey(QStringLiteral("ed25519")), server->hostKey(QStringLiteral("ed25519")) + QStringLiteral(".old"));
+    QFile::rename(server->hostKey(QStringLiteral("ed25519")) + QStringLiteral(".pub"),
+                  server->hostKey(QStringLiteral("ed25519")) + QStringLiteral(".old.pub"));
+    server->restart(QStringLiteral("ed25519"));
+    ASSERT_TRUE(server->isUp());
+    const SftpOutcome changed = publish({QStringLiteral("index.html")});
+    EXPECT_FALSE(changed.ok);
+    ASSERT_EQ(changed.changedKeys.size(), 1);
+    EXPECT_TRUE(changed.changedKeys[0].contains(QStringLiteral("ZMIENIŁ SIĘ")));
+    EXPECT_TRUE(changed.changedKeys[0].contains(before));
+    EXPECT_TRUE(changed.changedKeys[0].contains(server->fingerprint(QStringLiteral("ed25519"))));
+    EXPECT_TRUE(changed.changedKeys[0].contains(QStringLiteral("ssh-keygen -R \"[127.0.0.1]:%1\"").arg(server->port())));
+    EXPECT_FALSE(QFile::exists(server->root() + QStringLiteral("/index.html")));
+    EXPECT_EQ(readFile(ownKnownHostsFile()), remembered) << "the old key stays until the user removes it";
+}
+
+TEST_F(SftpPublishTest, WithoutAKeyTheRefusedLoginIsSaidInPolishAndTheAgentLetsIn)
+{
+    trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
+    put(QStringLiteral("index.html"), "strona");
+    password = QStringLiteral("złe hasło");
+    const SftpOutcome refused = publish({QStringLiteral("index.html")});
+    EXPECT_FALSE(refused.ok);
+    ASSERT_EQ(refused.errors.size(), 1);
+    EXPECT_TRUE(refused.errors[0].contains(QStringLiteral("Użytkownik \"%1\" nie ma prawa dostępu!").arg(user)))
+        << refused.errors[0].toStdString();
+    EXPECT_TRUE(refused.errors[0].contains(QStringLiteral("serwer nie przyjął hasła ani klucza")));
+
+    SshAgent agent(server->clientKey());
+    ASSERT_TRUE(agent.isUp());
+    password.clear();
+    const SftpOutcome admitted = publish({QStringLiteral("index.html")});
+    EXPECT_TRUE(admitted.ok) << admitted.errors.join(u'\n').toStdString();
+    EXPECT_EQ(onServer(QStringLiteral("index.html")), "strona");
+}
+
+TEST_F(SftpPublishTest, AServerThatStopsAnsweringMidUploadEndsByTheDeadlineWithAMessage)
+{
+    server->installClientKey();
+    trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
+    timeoutMs = 1500;
+    const QStringList names = pictures(4);
+    int started = 0;
+    onSending = [&](const QString &) {
+        if (++started == 2)
+            server->freeze(true);
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const SftpOutcome stalled = publish(names);
+    server->freeze(false);
+    EXPECT_FALSE(stalled.ok);
+    ASSERT_EQ(stalled.errors.size(), 1);
+    EXPECT_TRUE(stalled.errors[0].contains(QStringLiteral("nie odpowiedział w ciągu 1.5 s"))) << stalled.errors[0].toStdString();
+    EXPECT_LT(clock.elapsed(), 60000) << "each wait ends by its deadline, the retries' too";
+    EXPECT_TRUE(QDir(server->root() + QStringLiteral("/zdjęcia")).entryList({QStringLiteral("łódź-*")}).size() < 4);
+}
+
+TEST_F(SftpPublishTest, ADroppedConnectionIsTakenUpAgainAndASecondRunFinishesTheRest)
+{
+    server->installClientKey();
+    trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
+    const QStringList names = pictures(6);
+    int started = 0;
+    onSending = [&](const QString &) {
+        if (++started == 3)
+            server->dropSessions();
+    };
+    const SftpOutcome dropped = publish(names);
+    onSending = nullptr;
+    if (!dropped.ok) {
+        ASSERT_EQ(dropped.errors.size(), 1);
+        EXPECT_TRUE(dropped.errors[0].contains(QStringLiteral("przerwane"))) << dropped.errors[0].toStdString();
+    }
+    const SftpOutcome again = publish(names);
+    ASSERT_TRUE(again.ok) << again.errors.join(u'\n').toStdString();
+    for (const QString &n : names)
+        EXPECT_EQ(onServer(n), readFile(local + n)) << n.toStdString();
+}
+
+} // namespace
