@@ -1,6 +1,17 @@
+#include "Eventually.h"
 #include "Isolated.h"
+#include "PublishLogic.h"
 #include "PublishRun.h"
+#include "RealPrompts.h"
+#include "SettingsKeys.h"
 #include "SshServer.h"
+#include "publikow.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -257,6 +268,82 @@ TEST_F(SftpPublishTest, ADroppedConnectionIsTakenUpAgainAndASecondRunFinishesThe
     ASSERT_TRUE(again.ok) << again.errors.join(u'\n').toStdString();
     for (const QString &n : names)
         EXPECT_EQ(onServer(n), readFile(local + n)) << n.toStdString();
+}
+
+// The dialog as a person uses it: "SFTP (SSH)", Enter, and the real boxes
+// answered by keys. Escape on the new key's box sends nothing; Alt+R trusts it
+// this time only, Enter for good; once the key has changed, the only button is "Anuluj".
+TEST_F(SftpPublishTest, TheDialogAsksAboutANewKeyInARealBoxAndAChangedKeyLeavesOnlyAnuluj)
+{
+    server->installClientKey();
+    RealPrompts real;
+    const QString page = put(QStringLiteral("strona.html"), "<html>Piekarnia</html>");
+    auto dialog = std::make_unique<TPubDlg>(QStringList{page}, path(QStringLiteral("brak.gif")));
+    dialog->CB_Polaczenie->setCurrentIndex(2);
+    EXPECT_EQ(dialog->CB_Polaczenie->currentText(), QStringLiteral("SFTP (SSH)"));
+    EXPECT_FALSE(dialog->CHK_Async->isEnabled());
+    dialog->ED_Serwer->setText(server->address());
+    dialog->Ed_User->setText(user);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+
+    const auto runWithKeys = [&](QList<QKeyCombination> keys) {
+        QStringList seen;
+        QTimer answer;
+        answer.setInterval(20);
+        QPointer<QMessageBox> answered; // a mnemonic clicks after a short animation: each box once
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || box == answered || seen.size() > 5)
+                return;
+            answered = box;
+            QStringList buttons;
+            for (QAbstractButton *b : box->buttons())
+                buttons << b->text();
+            seen << box->windowTitle() + u'|' + buttons.join(u',') + u'|' + box->text();
+            const QKeyCombination key = keys.isEmpty() ? QKeyCombination(Qt::Key_Escape) : keys.takeFirst();
+            // Through the window, as the system delivers keys: a mnemonic is a shortcut.
+            QTimer::singleShot(0, box, [box, key] { QTest::keyClick(box->windowHandle(), key.key(), key.keyboardModifiers()); });
+        });
+        answer.start();
+        dialog->ED_Serwer->setFocus();
+        QTest::keyClick(dialog->ED_Serwer, Qt::Key_Return);
+        EXPECT_EVENTUALLY(!dialog->isRunning(), 30000);
+        return seen;
+    };
+    QStringList seen = runWithKeys({Qt::Key_Escape});
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(seen[0].startsWith(QStringLiteral("Nieznany klucz serwera|&Zaufaj i zapamiętaj,Połącz tylko &raz,Anuluj|")))
+        << seen[0].toStdString();
+    EXPECT_TRUE(seen[0].contains(server->fingerprint(QStringLiteral("ed25519"))));
+    EXPECT_FALSE(QFile::exists(server->root() + QStringLiteral("/strona.html"))) << "Escape: nothing sent";
+
+    seen = runWithKeys({Qt::ALT | Qt::Key_R, Qt::Key_Return});
+    ASSERT_EQ(seen.size(), 2) << seen.join(u'\n').toStdString();
+    EXPECT_TRUE(seen[1].startsWith(QStringLiteral("Informacja!|")));
+    EXPECT_TRUE(seen[1].contains(QStringLiteral("Folder na serwerze: %1").arg(QDir(server->root()).canonicalPath())))
+        << seen[1].toStdString();
+    EXPECT_EQ(onServer(QStringLiteral("strona.html")), "<html>Piekarnia</html>");
+    EXPECT_FALSE(QFile::exists(ownKnownHostsFile())) << "Alt+R: this time only";
+
+    seen = runWithKeys({Qt::Key_Return, Qt::Key_Return}); // asked again; Enter is "Zaufaj i zapamiętaj"
+    ASSERT_EQ(seen.size(), 2) << seen.join(u'\n').toStdString();
+    EXPECT_TRUE(seen[0].startsWith(QStringLiteral("Nieznany klucz serwera|")));
+    EXPECT_TRUE(QFile::exists(ownKnownHostsFile()));
+
+    QFile::remove(server->root() + QStringLiteral("/strona.html"));
+    QFile::rename(server->hostKey(QStringLiteral("ed25519")), path(QStringLiteral("stary")));
+    QFile::rename(server->hostKey(QStringLiteral("ed25519")) + QStringLiteral(".pub"), path(QStringLiteral("stary.pub")));
+    server->restart(QStringLiteral("ed25519"));
+    seen = runWithKeys({Qt::Key_Return});
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(seen[0].startsWith(QStringLiteral("BŁĄD!|Anuluj|UWAGA! Klucz serwera"))) << seen[0].toStdString();
+    EXPECT_FALSE(QFile::exists(server->root() + QStringLiteral("/strona.html")));
+
+    dialog->done(QDialog::Rejected); // the profile is kept, SFTP with it
+    EXPECT_EQ(registry->readText(Hive::CurrentUser, SettingsRootKey, QStringLiteral("Profile"), QStringLiteral("Polaczenie"), {}),
+              ConnectionSftp);
+    EXPECT_EQ(TPubDlg({page}, path(QStringLiteral("brak.gif"))).CB_Polaczenie->currentIndex(), 2);
 }
 
 } // namespace
