@@ -4,6 +4,7 @@
 #include "Isolated.h"
 #include "ProjectFile.h"
 #include "Servers.h"
+#include "SshServer.h"
 
 #include <QDir>
 #include "PageGenerator.h"
@@ -114,6 +115,36 @@ TEST_F(CommandLineTest, ARepublishSendsOnlyWhatChangedAndADryRunSendsNothing)
     EXPECT_FALSE(again.err.contains(QStringLiteral("100%  index.html"))) << "the page, built anew but the same, stays: "
                                                                           << again.err.toStdString();
     EXPECT_EQ(zk::testing::readFile(root + QStringLiteral("www/zdjęcia/kot.jpg")), QByteArray(90000, 'k'));
+}
+
+// Over SFTP a new server key stops the run with its fingerprint, and
+// --trust-host-key lets exactly that key through, for this run only.
+TEST_F(CommandLineTest, OverSftpANewKeyIsNamedAndOnlyTheKeyGivenWithTrustHostKeyIsAccepted)
+{
+    zk::testing::SshServer server;
+    ASSERT_TRUE(server.isUp()) << server.log().toStdString();
+    server.installClientKey();
+    const QString project = writeProject(server.port(), QStringLiteral("www"));
+    Project p = *readProjectFile(project).project;
+    p.profile.sftp = true;
+    p.profile.user = zk::testing::currentUserName();
+    ASSERT_EQ(writeProjectFile(p, project), std::nullopt);
+    ASSERT_TRUE(readProjectFile(project).project->profile.sftp) << "the project keeps the protocol";
+    const QString fingerprint = server.fingerprint(QStringLiteral("ed25519"));
+
+    const Ran unknown = runProgram({QStringLiteral("--publish"), project});
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("Odcisk klucza: ") + fingerprint)) << unknown.err.toStdString();
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--trust-host-key ") + fingerprint)) << unknown.err.toStdString();
+    const QString other = QStringLiteral("SHA256:") + QString(43, u'A');
+    EXPECT_NE(runProgram({QStringLiteral("--publish"), project, QStringLiteral("--trust-host-key"), other}).status, 0);
+    EXPECT_FALSE(QFileInfo::exists(server.root() + QStringLiteral("/www/index.html")));
+
+    const Ran trusted = runProgram({QStringLiteral("--publish"), project, QStringLiteral("--trust-host-key"), fingerprint});
+    EXPECT_EQ(trusted.status, 0) << trusted.err.toStdString();
+    EXPECT_EQ(zk::testing::readFile(server.root() + QStringLiteral("/www/zdjęcia/kot.jpg")), QByteArray(90000, 'K'));
+    EXPECT_TRUE(QFileInfo::exists(server.root() + QStringLiteral("/www/.zentarek-manifest.json")));
+    EXPECT_NE(runProgram({QStringLiteral("--publish"), project}).status, 0) << "trusted for that run only";
 }
 
 TEST_F(CommandLineTest, APublishThatFailsSaysWhyAndEndsWithAnErrorStatus)
