@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
+#include <QScopeGuard>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -221,6 +223,42 @@ TEST_F(SftpPublishTest, WithoutAKeyTheRefusedLoginIsSaidInPolishAndTheAgentLetsI
     SshAgent agent(server->clientKey());
     ASSERT_TRUE(agent.isUp());
     password.clear();
+    const SftpOutcome admitted = publish({QStringLiteral("index.html")});
+    EXPECT_TRUE(admitted.ok) << admitted.errors.join(u'\n').toStdString();
+    EXPECT_EQ(onServer(QStringLiteral("index.html")), "strona");
+}
+
+// A throwaway account with a password of its own (only root can make one):
+// the wrong password is refused in Polish, the right one lets in.
+TEST_F(SftpPublishTest, APasswordLoginWithAThrowawayAccount)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "a password login needs an account with a password, and only root may make one for the test";
+    const QString account = QStringLiteral("zktest%1").arg(::getpid());
+    ASSERT_EQ(QProcess::execute(QStringLiteral("/usr/sbin/useradd"), {QStringLiteral("-M"), QStringLiteral("-d"), server->root(),
+                                                                        QStringLiteral("-s"), QStringLiteral("/bin/sh"), account}),
+              0);
+    const auto removeAccount = qScopeGuard([&] { QProcess::execute(QStringLiteral("/usr/sbin/userdel"), {account}); });
+    QProcess chpasswd;
+    chpasswd.start(QStringLiteral("/usr/sbin/chpasswd"));
+    chpasswd.write((account + QStringLiteral(":Tajne hasło 1\n")).toUtf8());
+    chpasswd.closeWriteChannel();
+    ASSERT_TRUE(chpasswd.waitForFinished(10000) && chpasswd.exitCode() == 0);
+    // The account reaches and writes the folder of root's server.
+    QFile::setPermissions(QFileInfo(server->root()).path(), QFileDevice::Permissions(0x7755));
+    QFile::setPermissions(server->root(), QFileDevice::Permissions(0x7777));
+    user = account;
+    trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
+    put(QStringLiteral("index.html"), "strona");
+
+    password = QStringLiteral("Tajne hasło 2");
+    const SftpOutcome refused = publish({QStringLiteral("index.html")});
+    EXPECT_FALSE(refused.ok);
+    ASSERT_EQ(refused.errors.size(), 1);
+    EXPECT_TRUE(refused.errors[0].startsWith(QStringLiteral("Użytkownik \"%1\" nie ma prawa dostępu!").arg(account)));
+    EXPECT_TRUE(refused.errors[0].contains(QStringLiteral("serwer nie przyjął hasła ani klucza")));
+
+    password = QStringLiteral("Tajne hasło 1");
     const SftpOutcome admitted = publish({QStringLiteral("index.html")});
     EXPECT_TRUE(admitted.ok) << admitted.errors.join(u'\n').toStdString();
     EXPECT_EQ(onServer(QStringLiteral("index.html")), "strona");
