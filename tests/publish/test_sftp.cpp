@@ -27,6 +27,7 @@ namespace {
 struct SftpOutcome {
     bool ok = false;
     QStringList errors;
+    QStringList questions;    // the yes/no questions
     QStringList keyQuestions; // the new-key question's texts
     QStringList changedKeys;  // the changed-key box's texts
     PublishPlan plan;
@@ -40,6 +41,7 @@ protected:
     QString password;
     QString user = currentUserName();
     QString trustedHostKey;
+    QString targetFolder;
     int timeoutMs = 10000;
     std::function<void(const QString &)> onSending;
 
@@ -59,7 +61,7 @@ protected:
     }
     PublishSettings settings() const
     {
-        PublishSettings s{server->address(), user, password, QString(), false, FtpSecurity::Plain, {}, {}};
+        PublishSettings s{server->address(), user, password, targetFolder, false, FtpSecurity::Plain, {}, {}};
         s.protocol = PublishProtocol::Sftp;
         s.trustedHostKey = trustedHostKey;
         s.connections = 2;
@@ -71,7 +73,10 @@ protected:
         SftpPublishClient client;
         client.TimeoutMs = timeoutMs;
         PublishRun run(client, {.error = [&](const QString &text) { out.errors << text; },
-                                .confirm = [](const QString &) { return true; },
+                                .confirm = [&](const QString &q) {
+                                    out.questions << q;
+                                    return true;
+                                },
                                 .sending = [&](const QString &file) {
                                     if (onSending)
                                         onSending(file);
@@ -262,6 +267,29 @@ TEST_F(SftpPublishTest, APasswordLoginWithAThrowawayAccount)
     const SftpOutcome admitted = publish({QStringLiteral("index.html")});
     EXPECT_TRUE(admitted.ok) << admitted.errors.join(u'\n').toStdString();
     EXPECT_EQ(onServer(QStringLiteral("index.html")), "strona");
+}
+
+// A target folder that is not there is made after the question, as over
+// FTP; a file standing where a folder should be is named as such.
+TEST_F(SftpPublishTest, AMissingTargetFolderIsMadeAfterTheQuestionAndAFileInItsPlaceIsNamed)
+{
+    server->installClientKey();
+    trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
+    put(QStringLiteral("index.html"), "strona");
+    targetFolder = QStringLiteral("www/żółw");
+    const SftpOutcome made = publish({QStringLiteral("index.html")});
+    EXPECT_TRUE(made.ok) << made.errors.join(u'\n').toStdString();
+    EXPECT_EQ(made.questions, QStringList({QStringLiteral("Folder \"www\" nie istnieje na serwerze. Utworzyć?"),
+                                           QStringLiteral("Folder \"żółw\" nie istnieje na serwerze. Utworzyć?")}));
+    EXPECT_EQ(readFile(server->root() + QStringLiteral("/www/żółw/index.html")), "strona");
+
+    writeFile(server->root() + QStringLiteral("/plik"), "x");
+    targetFolder = QStringLiteral("plik");
+    const SftpOutcome blocked = publish({QStringLiteral("index.html")});
+    EXPECT_FALSE(blocked.ok);
+    ASSERT_EQ(blocked.errors.size(), 1);
+    EXPECT_TRUE(blocked.errors[0].contains(QStringLiteral("\"plik\" na serwerze jest plikiem, nie folderem")))
+        << blocked.errors[0].toStdString();
 }
 
 TEST_F(SftpPublishTest, AServerThatStopsAnsweringMidUploadEndsByTheDeadlineWithAMessage)
