@@ -32,7 +32,11 @@ inline QString currentUserName()
 // installClientKey() (and, where set, a password of an account's own).
 class SshServer {
 public:
-    explicit SshServer(const QString &hostKeyType = QStringLiteral("ed25519")) : m_port(freePort())
+    // `extra`: configuration lines that come first (the first value of a
+    // setting is the one sshd takes); `diskKb` > 0: the files land on a tmpfs
+    // of that size, mounted in a namespace of the server's own.
+    explicit SshServer(const QString &hostKeyType = QStringLiteral("ed25519"), const QString &extra = {}, int diskKb = 0)
+        : m_port(freePort()), m_extra(extra), m_diskKb(diskKb)
     {
         QDir().mkpath(root());
         runTool(QStringLiteral("/usr/bin/ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
@@ -107,6 +111,7 @@ private:
         const QString config = m_dir.filePath(QStringLiteral("sshd_config"));
         QFile f(config);
         f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(m_extra.toUtf8());
         f.write(QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3\nAuthorizedKeysFile %4\n"
                                "StrictModes no\nUsePAM no\nPermitRootLogin yes\nPasswordAuthentication yes\n"
                                "KbdInteractiveAuthentication no\nLogLevel ERROR\nSubsystem sftp internal-sftp -d %5\n")
@@ -117,7 +122,14 @@ private:
         f.close();
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&m_process, &QProcess::readyRead, [this] { m_log += QString::fromUtf8(m_process.readAll()); });
-        m_process.start(QStringLiteral("/usr/sbin/sshd"), {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config});
+        if (m_diskKb > 0)
+            m_process.start(QStringLiteral("/usr/bin/unshare"),
+                            {QStringLiteral("-m"), QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                             QStringLiteral("mount -t tmpfs -o size=%1k tmpfs \"$1\" && exec /usr/sbin/sshd -D -e -f \"$2\"")
+                                 .arg(m_diskKb),
+                             QStringLiteral("sh"), root(), config});
+        else
+            m_process.start(QStringLiteral("/usr/sbin/sshd"), {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config});
         m_up = m_process.waitForStarted(10000) && waitForListener(m_port);
     }
     void stop()
@@ -149,6 +161,8 @@ private:
 
     QTemporaryDir m_dir;
     quint16 m_port;
+    QString m_extra;
+    int m_diskKb = 0;
     QProcess m_process;
     QString m_log;
     bool m_up = false;

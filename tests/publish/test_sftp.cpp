@@ -233,29 +233,49 @@ TEST_F(SftpPublishTest, WithoutAKeyTheRefusedLoginIsSaidInPolishAndTheAgentLetsI
     EXPECT_EQ(onServer(QStringLiteral("index.html")), "strona");
 }
 
-// A throwaway account with a password of its own (only root can make one):
-// the wrong password is refused in Polish, the right one lets in.
-TEST_F(SftpPublishTest, APasswordLoginWithAThrowawayAccount)
-{
-    if (::getuid() != 0)
-        GTEST_SKIP() << "a password login needs an account with a password, and only root may make one for the test";
-    const QString account = QStringLiteral("zktest%1").arg(::getpid());
-    ASSERT_EQ(QProcess::execute(QStringLiteral("/usr/sbin/useradd"), {QStringLiteral("-M"), QStringLiteral("-d"), server->root(),
-                                                                        QStringLiteral("-s"), QStringLiteral("/bin/sh"), account}),
-              0);
-    const auto removeAccount = qScopeGuard([&] { QProcess::execute(QStringLiteral("/usr/sbin/userdel"), {account}); });
-    QProcess chpasswd;
-    chpasswd.start(QStringLiteral("/usr/sbin/chpasswd"));
-    chpasswd.write((account + QStringLiteral(":Tajne hasło 1\n")).toUtf8());
-    chpasswd.closeWriteChannel();
-    ASSERT_TRUE(chpasswd.waitForFinished(10000) && chpasswd.exitCode() == 0);
+// A throwaway account with a password of its own (only root can make one).
+class SftpAccountTest : public SftpPublishTest {
+protected:
+    QString account = QStringLiteral("zktest%1").arg(::getpid());
+    bool made = false;
+    void SetUp() override
+    {
+        SftpPublishTest::SetUp();
+        if (::getuid() != 0)
+            GTEST_SKIP() << "a password login needs an account with a password, and only root may make one for the test";
+        ASSERT_EQ(QProcess::execute(QStringLiteral("/usr/sbin/useradd"),
+                                    {QStringLiteral("-M"), QStringLiteral("-d"), server->root(), QStringLiteral("-s"),
+                                     QStringLiteral("/bin/sh"), account}),
+                  0);
+        made = true;
+        QProcess chpasswd;
+        chpasswd.start(QStringLiteral("/usr/sbin/chpasswd"));
+        chpasswd.write((account + QStringLiteral(":Tajne hasło 1\n")).toUtf8());
+        chpasswd.closeWriteChannel();
+        ASSERT_TRUE(chpasswd.waitForFinished(10000) && chpasswd.exitCode() == 0);
+        user = account;
+        put(QStringLiteral("index.html"), "strona");
+    }
+    void TearDown() override
+    {
+        if (made)
+            QProcess::execute(QStringLiteral("/usr/sbin/userdel"), {account});
+        SftpPublishTest::TearDown();
+    }
     // The account reaches and writes the folder of root's server.
-    QFile::setPermissions(QFileInfo(server->root()).path(), QFileDevice::Permissions(0x7755));
-    QFile::setPermissions(server->root(), QFileDevice::Permissions(0x7777));
-    user = account;
-    trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
-    put(QStringLiteral("index.html"), "strona");
+    void openTo(const QString &root)
+    {
+        QFile::setPermissions(QFileInfo(root).path(), QFileDevice::Permissions(0x7755));
+        QFile::setPermissions(root, QFileDevice::Permissions(0x7777));
+        trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
+    }
+};
 
+// The wrong password is refused in Polish, the right one lets in; a
+// folder the account may not write in is said to be so.
+TEST_F(SftpAccountTest, APasswordLoginAndAFolderWithoutPermission)
+{
+    openTo(server->root());
     password = QStringLiteral("Tajne hasło 2");
     const SftpOutcome refused = publish({QStringLiteral("index.html")});
     EXPECT_FALSE(refused.ok);
@@ -266,6 +286,28 @@ TEST_F(SftpPublishTest, APasswordLoginWithAThrowawayAccount)
     password = QStringLiteral("Tajne hasło 1");
     const SftpOutcome admitted = publish({QStringLiteral("index.html")});
     EXPECT_TRUE(admitted.ok) << admitted.errors.join(u'\n').toStdString();
+    EXPECT_EQ(onServer(QStringLiteral("index.html")), "strona");
+
+    QDir().mkpath(server->root() + QStringLiteral("/tylko-do-odczytu"));
+    QFile::setPermissions(server->root() + QStringLiteral("/tylko-do-odczytu"), QFileDevice::Permissions(0x5555));
+    targetFolder = QStringLiteral("tylko-do-odczytu");
+    const SftpOutcome denied = publish({QStringLiteral("index.html")});
+    EXPECT_FALSE(denied.ok);
+    ASSERT_EQ(denied.errors.size(), 1);
+    EXPECT_TRUE(denied.errors[0].contains(QStringLiteral("Przyczyna: brak uprawnień na serwerze."))) << denied.errors[0].toStdString();
+}
+
+// A server that asks for the password as keyboard-interactive prompts (PAM).
+TEST_F(SftpAccountTest, AKeyboardInteractiveLoginIsAnsweredWithThePassword)
+{
+    server = std::make_unique<SshServer>(QStringLiteral("ed25519"),
+                                         QStringLiteral("UsePAM yes\nPasswordAuthentication no\nKbdInteractiveAuthentication yes\n"));
+    ASSERT_TRUE(server->isUp()) << server->log().toStdString();
+    QProcess::execute(QStringLiteral("/usr/sbin/usermod"), {QStringLiteral("-d"), server->root(), account});
+    openTo(server->root());
+    password = QStringLiteral("Tajne hasło 1");
+    const SftpOutcome admitted = publish({QStringLiteral("index.html")});
+    EXPECT_TRUE(admitted.ok) << admitted.errors.join(u'\n').toStdString() << server->log().toStdString();
     EXPECT_EQ(onServer(QStringLiteral("index.html")), "strona");
 }
 
@@ -290,6 +332,22 @@ TEST_F(SftpPublishTest, AMissingTargetFolderIsMadeAfterTheQuestionAndAFileInItsP
     ASSERT_EQ(blocked.errors.size(), 1);
     EXPECT_TRUE(blocked.errors[0].contains(QStringLiteral("\"plik\" na serwerze jest plikiem, nie folderem")))
         << blocked.errors[0].toStdString();
+}
+
+// A full disk on the server, which SFTP calls only "failure", is named as such.
+TEST_F(SftpPublishTest, AFullDiskOnTheServerIsNamed)
+{
+    server = std::make_unique<SshServer>(QStringLiteral("ed25519"), QString(), 512);
+    if (!server->isUp())
+        GTEST_SKIP() << "no tmpfs could be mounted for the server (unshare -m needs the right to mount): "
+                     << server->log().toStdString();
+    server->installClientKey();
+    trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
+    put(QStringLiteral("duży.bin"), QByteArray(2 * 1024 * 1024, 'd'));
+    const SftpOutcome full = publish({QStringLiteral("duży.bin")});
+    EXPECT_FALSE(full.ok);
+    ASSERT_EQ(full.errors.size(), 1);
+    EXPECT_TRUE(full.errors[0].contains(QStringLiteral("Przyczyna: brak miejsca na serwerze."))) << full.errors[0].toStdString();
 }
 
 TEST_F(SftpPublishTest, AServerThatStopsAnsweringMidUploadEndsByTheDeadlineWithAMessage)
