@@ -79,6 +79,12 @@ public:
         QFile::copy(clientKey() + QStringLiteral(".pub"), ssh + QStringLiteral("id_ed25519.pub"));
         QFile::setPermissions(ssh + QStringLiteral("id_ed25519"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
+    // The client key locked with a passphrase from now on.
+    void lockClientKey(const QString &passphrase) const
+    {
+        runTool(QStringLiteral("/usr/bin/ssh-keygen"), {QStringLiteral("-q"), QStringLiteral("-p"), QStringLiteral("-P"), QString(),
+                                                         QStringLiteral("-N"), passphrase, QStringLiteral("-f"), clientKey()});
+    }
     // The same port with another host key: a changed key, or one of another type.
     void restart(const QString &hostKeyType)
     {

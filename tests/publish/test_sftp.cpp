@@ -350,6 +350,21 @@ TEST_F(SftpPublishTest, AFullDiskOnTheServerIsNamed)
     EXPECT_TRUE(full.errors[0].contains(QStringLiteral("Przyczyna: brak miejsca na serwerze."))) << full.errors[0].toStdString();
 }
 
+// A key of ~/.ssh locked with a passphrase opens with the password field.
+TEST_F(SftpPublishTest, ALockedKeyOpensWithThePasswordField)
+{
+    server->lockClientKey(QStringLiteral("Hasło klucza"));
+    server->installClientKey();
+    trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
+    put(QStringLiteral("index.html"), "strona");
+    password = QStringLiteral("inne hasło");
+    EXPECT_FALSE(publish({QStringLiteral("index.html")}).ok);
+    password = QStringLiteral("Hasło klucza");
+    const SftpOutcome opened = publish({QStringLiteral("index.html")});
+    EXPECT_TRUE(opened.ok) << opened.errors.join(u'\n').toStdString();
+    EXPECT_EQ(onServer(QStringLiteral("index.html")), "strona");
+}
+
 TEST_F(SftpPublishTest, AServerThatStopsAnsweringMidUploadEndsByTheDeadlineWithAMessage)
 {
     server->installClientKey();
