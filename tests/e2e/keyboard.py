@@ -13,6 +13,7 @@ import os
 import re
 import select
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -420,6 +421,75 @@ def check_dialogs_take_typing_at_once(app, out):
     close_dialog(app, ["Escape"], "QColorDialog")
 
 
+def start_sshd(root):
+    """OpenSSH's sshd on a free port of 127.0.0.1, letting in the user who runs
+    the suite with a key put into the program's ~/.ssh; files land in its "root"."""
+    base = os.path.join(root, "sshd")
+    files = os.path.join(base, "root")
+    os.makedirs(files)
+    for name in ("host", "client"):
+        subprocess.run(["/usr/bin/ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", os.path.join(base, name)], check=True)
+    ssh = os.path.join(root, "home", ".ssh")
+    os.makedirs(ssh, exist_ok=True)
+    shutil.copy(os.path.join(base, "client"), os.path.join(ssh, "id_ed25519"))
+    os.chmod(os.path.join(ssh, "id_ed25519"), 0o600)
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    config = os.path.join(base, "sshd_config")
+    with open(config, "w") as f:
+        f.write("Port %d\nListenAddress 127.0.0.1\nHostKey %s/host\nPidFile %s/sshd.pid\nAuthorizedKeysFile %s/client.pub\n"
+                "StrictModes no\nUsePAM no\nPermitRootLogin yes\nLogLevel ERROR\nSubsystem sftp internal-sftp -d %s\n"
+                % (port, base, base, base, files))
+    if os.getuid() == 0:
+        os.makedirs("/run/sshd", exist_ok=True)
+    server = subprocess.Popen(["/usr/sbin/sshd", "-D", "-e", "-f", config], stderr=subprocess.DEVNULL)
+    for _ in range(300):
+        try:
+            socket.create_connection(("127.0.0.1", port), 0.2).close()
+            break
+        except OSError:
+            time.sleep(0.05)
+    return server, port, files
+
+
+def check_sftp_publish(app, root):
+    """The publish dialog over SFTP by keys alone: the server typed, "SFTP (SSH)"
+    chosen in "Połączenie:", Enter; the new server key's box answered with
+    Alt+R ("Połącz tylko raz"), the closing box with Enter; the page is on the server."""
+    server, port, files = start_sshd(root)
+    try:
+        open_dialog(app, ["alt+b"], "zk::TPubDlg", r"/Tree$")
+        focus_after(app, ["Tab"])
+        app.key("ctrl+a")
+        app.type("127.0.0.1:%d" % port)
+        focus_after(app, ["Tab"])
+        app.key("ctrl+a")
+        app.type(subprocess.run(["id", "-un"], capture_output=True, text=True).stdout.strip())
+        if not focus_after(app, ["alt+o"]).endswith("/CB_Polaczenie"):
+            raise Failure("Alt+O does not reach CB_Polaczenie")
+        app.key("End")  # the last choice: "SFTP (SSH)"
+        since = app.mark()
+        app.key("Return")
+        app.wait_line(r"^zentarek-ui shown QMessageBox\S* Nieznany klucz serwera", since, timeout=30)
+        time.sleep(0.2)
+        app.key("alt+r")
+        app.wait_line(r"^zentarek-ui shown QMessageBox\S* Informacja!", since, timeout=30)
+        app.key("Return")
+        app.wait_line(r"^zentarek-ui hidden QMessageBox\S* Informacja!", since)
+        pages = [n for n in os.listdir(files) if n.endswith(".html")]
+        if not pages:
+            raise Failure("no page on the SFTP server: %s" % os.listdir(files))
+        if os.path.exists(os.path.join(root, "home", ".local", "share", "zentarek", "known_hosts")):
+            raise Failure("a key trusted only once was remembered")
+        close_dialog(app, ["Escape"], "zk::TPubDlg")
+        return "sent %s" % pages[0]
+    finally:
+        server.kill()
+        server.wait()
+
+
 def check_html5_fields(app):
     """HTML5 as the document type switches on the look, the description and the
     web address, each reached by its own Alt key; the last type of the list is HTML5."""
@@ -568,6 +638,7 @@ def main():
                   ("ctrl+tab", lambda: check_ctrl_tab_from_every_control(app)),
                   ("f1", lambda: check_help_once(app)),
                   ("dialogs", lambda: check_dialogs_take_typing_at_once(app, out)),
+                  ("sftp", lambda: check_sftp_publish(app, root)),
                   ("html5", lambda: check_html5_fields(app)),
                   ("melody", lambda: check_melody_keeps_the_window_live(app, melody)),
                   ("help+quit", lambda: check_help_then_quit(app)),
