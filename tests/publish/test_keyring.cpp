@@ -5,6 +5,7 @@
 #include "PasswordStore.h"
 #include "PublishLogic.h"
 #include "Servers.h"
+#include "SshServer.h"
 #include "Services.h"
 #include "SettingsKeys.h"
 #include "publikow.h"
@@ -146,6 +147,43 @@ TEST_F(KeyringTest, APasswordMovesFromTheSettingsFileToARealKeyring)
     EXPECT_EQ(keyring.read(passwordKey(address, QStringLiteral("jan")), read), PasswordStore::Result::NotFound)
         << "not to be remembered: removed from the keyring";
     EXPECT_EQ(prompts.messages().size(), 1) << "no note: the keyring answered";
+}
+
+// Over SFTP the password field also opens a locked key of ~/.ssh; kept in
+// the keyring the same way, the next dialog brings it back.
+TEST_F(KeyringTest, TheSftpPassphraseGoesToTheKeyringAsAPasswordDoes)
+{
+    if (!startSecretService())
+        GTEST_SKIP() << "no gnome-keyring-daemon and dbus-daemon to run a Secret Service";
+    KeyringPasswordStore keyring;
+    services().passwords = &keyring;
+    SshServer server;
+    ASSERT_TRUE(server.isUp()) << server.log().toStdString();
+    server.lockClientKey(QStringLiteral("Hasło klucza"));
+    server.installClientKey();
+    writeFile(path(QStringLiteral("strona.html")), "<HTML>");
+    const QString user = currentUserName();
+    {
+        TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
+        dialog.CB_Polaczenie->setCurrentIndex(2);
+        dialog.ED_Serwer->setText(server.address());
+        dialog.Ed_User->setText(user);
+        dialog.ED_Haslo->setText(QStringLiteral("Hasło klucza"));
+        dialog.CHK_Zapamietaj->setChecked(true);
+        prompts.answerChoice(1); // "Połącz tylko raz"
+        dialog.Przycisk_OKClick();
+        ASSERT_EQ(prompts.messages().size(), 1);
+        EXPECT_EQ(prompts.messages()[0].caption, QStringLiteral("Informacja!")) << prompts.messages()[0].text.toStdString();
+        EXPECT_EQ(readFile(server.root() + QStringLiteral("/strona.html")), "<HTML>");
+        dialog.done(QDialog::Accepted);
+    }
+    QString read;
+    ASSERT_EQ(keyring.read(passwordKey(server.address(), user), read), PasswordStore::Result::Done);
+    EXPECT_EQ(read, QStringLiteral("Hasło klucza"));
+    EXPECT_EQ(profileText("Haslo"), QString()) << "not in the settings file";
+    TPubDlg again({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
+    EXPECT_EQ(again.CB_Polaczenie->currentIndex(), 2);
+    EXPECT_EQ(again.ED_Haslo->text(), QStringLiteral("Hasło klucza"));
 }
 
 // Where no keyring answers, the password stays in the settings file (only
