@@ -146,6 +146,11 @@ TEST_F(SftpPublishTest, ANewKeyTrustedAndRememberedThenNestedPolishNamesArriveBy
     ASSERT_EQ(second.plan.toSend.size(), 1);
     EXPECT_EQ(second.plan.toSend[0].remoteName, names[1]);
     EXPECT_EQ(onServer(names[1]), "zmieniony tekst");
+
+    const SftpOutcome third = publish(names.mid(0, names.size() - 1)); // one picture less
+    ASSERT_TRUE(third.ok) << third.errors.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(server->root() + u'/' + names.last())) << "a file it sent and no longer publishes is removed";
+    EXPECT_TRUE(QFile::exists(server->root() + u'/' + names[2]));
 }
 
 TEST_F(SftpPublishTest, ANewKeyRefusedOrTrustedOnceOrKnownFromTheUsersFile)
