@@ -14,18 +14,9 @@
 
 #include <cstdio>
 
-using namespace zk;
+#include "PeakMemory.h"
 
-static long peakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
+using namespace zk;
 
 int main(int argc, char *argv[])
 {

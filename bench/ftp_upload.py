@@ -6,11 +6,10 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from local_servers import free_port, wait_up  # noqa: E402
+from local_servers import free_port, wait_up, whole_process as timed  # noqa: E402
 
 BUILD, RUNS = sys.argv[1], int(sys.argv[2])
 ONLY = sys.argv[3].split(",") if len(sys.argv) > 3 else None  # e.g. "20MB,500x4KB"
@@ -26,21 +25,7 @@ STALL_LIMIT = 20
 
 
 def whole_process(args, env=None):
-    """Wall time of a tool from before its start to its exit (login and QUIT
-    included), its output, and whether the watchdog had to stop it. No
-    subprocess timeout: its exit polling sleeps in doubling steps, and a 20 ms
-    run read as 32 ms."""
-    t = time.perf_counter()
-    p = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
-    watchdog = threading.Timer(STALL_LIMIT, p.kill)
-    watchdog.start()
-    out, err = p.communicate()
-    elapsed = time.perf_counter() - t
-    watchdog.cancel()
-    stalled = p.returncode == -9
-    if p.returncode != 0 and not stalled:
-        raise RuntimeError("%s failed: %s" % (os.path.basename(args[0]), err.strip()))
-    return (STALL_LIMIT if stalled else elapsed), out, stalled
+    return timed(args, env, STALL_LIMIT)
 
 
 def start_pyftpdlib(root):

@@ -19,11 +19,9 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import threading
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from local_servers import free_port, wait_up  # noqa: E402
+from local_servers import free_port, wait_up, whole_process as timed  # noqa: E402
 
 BUILD, RUNS = sys.argv[1], int(sys.argv[2])
 BENCH = os.path.join(BUILD, "bench", "bench_sftp")
@@ -33,15 +31,9 @@ SFTP_EXTRA = sys.argv[3].split() if len(sys.argv) > 3 else []
 
 
 def whole_process(args, env):
-    t = time.perf_counter()
-    p = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
-    watchdog = threading.Timer(STALL_LIMIT, p.kill)
-    watchdog.start()
-    out, err = p.communicate()
-    elapsed = time.perf_counter() - t
-    watchdog.cancel()
-    if p.returncode != 0:
-        raise RuntimeError("%s failed: %s %s" % (os.path.basename(args[0]), out.strip(), err.strip()))
+    elapsed, out, stalled = timed(args, env, STALL_LIMIT)
+    if stalled:
+        raise RuntimeError("%s stalled" % os.path.basename(args[0]))
     return elapsed, out
 
 
