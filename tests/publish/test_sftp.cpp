@@ -263,8 +263,10 @@ protected:
     }
     void TearDown() override
     {
-        if (made)
-            QProcess::execute(QStringLiteral("/usr/sbin/userdel"), {account});
+        server.reset(); // its sessions of the account go first: userdel refuses an account in use
+        if (made) {
+            EXPECT_EQ(QProcess::execute(QStringLiteral("/usr/sbin/userdel"), {QStringLiteral("-f"), account}), 0);
+        }
         SftpPublishTest::TearDown();
     }
     // The account reaches and writes the folder of root's server.
