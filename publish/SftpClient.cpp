@@ -611,34 +611,34 @@ void SftpPublishClient::enterFolder(const QString &name)
     note(QStringLiteral("cd ") + name, tt_command);
 }
 
+// One request on one path that answers only yes or no.
+void SftpPublishClient::request(const QString &command, const QString &what, const QString &name,
+                                const std::function<int(const char *)> &send)
+{
+    note(command + u' ' + name, tt_command);
+    const QByteArray path = pathOf(name);
+    call(what, [&] {
+        if (send(path.constData()) != 0)
+            failSftp(command, name);
+    });
+}
+
 void SftpPublishClient::makeFolder(const QString &name)
 {
-    note(QStringLiteral("mkdir ") + name, tt_command);
-    const QByteArray path = pathOf(name);
-    call(QStringLiteral("tworzenie folderu"), [&] {
-        if (sftp_mkdir(m_sftp, path.constData(), 0755) != 0)
-            failSftp(QStringLiteral("mkdir"), name);
-    });
+    request(QStringLiteral("mkdir"), QStringLiteral("tworzenie folderu"), name,
+            [this](const char *path) { return sftp_mkdir(m_sftp, path, 0755); });
 }
 
 void SftpPublishClient::removeFolder(const QString &name)
 {
-    note(QStringLiteral("rmdir ") + name, tt_command);
-    const QByteArray path = pathOf(name);
-    call(QStringLiteral("usuwanie folderu"), [&] {
-        if (sftp_rmdir(m_sftp, path.constData()) != 0)
-            failSftp(QStringLiteral("rmdir"), name);
-    });
+    request(QStringLiteral("rmdir"), QStringLiteral("usuwanie folderu"), name,
+            [this](const char *path) { return sftp_rmdir(m_sftp, path); });
 }
 
 void SftpPublishClient::remove(const QString &remoteName)
 {
-    note(QStringLiteral("rm ") + remoteName, tt_command);
-    const QByteArray path = pathOf(remoteName);
-    call(QStringLiteral("usuwanie pliku"), [&] {
-        if (sftp_unlink(m_sftp, path.constData()) != 0)
-            failSftp(QStringLiteral("rm"), remoteName);
-    });
+    request(QStringLiteral("rm"), QStringLiteral("usuwanie pliku"), remoteName,
+            [this](const char *path) { return sftp_unlink(m_sftp, path); });
 }
 
 qint64 SftpPublishClient::remoteSize(const QString &remoteName)

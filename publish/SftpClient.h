@@ -99,6 +99,8 @@ private:
     qint64 uploadFrom(QIODevice *file, const QByteArray &path, const QString &name, qint64 from);
     [[noreturn]] void failWrite(const QString &name, const QByteArray &path);
     QByteArray pathOf(const QString &name) const;
+    void request(const QString &command, const QString &what, const QString &name,
+                 const std::function<int(const char *)> &send);
     [[noreturn]] void failSsh(const QString &what);
     [[noreturn]] void failSftp(const QString &what, const QString &name);
     void note(const QString &line, TTraceLevel level = tt_socket);
