@@ -118,4 +118,12 @@ void ReadOnlyHiveRegistry::writeBytes(Hive hive, const QString &key, const QStri
     m_inner.writeBytes(hive, key, name, value);
 }
 
+void ScriptedPrompts::clear()
+{
+    if (!m_answers.empty())
+        ADD_FAILURE() << m_answers.size() << " scripted answer(s) were left unused: the prompts they stood for never came";
+    m_calls.clear();
+    m_answers.clear();
+}
+
 } // namespace zk::testing

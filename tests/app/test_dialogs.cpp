@@ -1,5 +1,6 @@
 #include "Grafika.h"
 #include "Isolated.h"
+#include "Modal.h"
 #include "Mnemonics.h"
 #include "Odnosnik.h"
 #include "OpenFileDialog.h"

@@ -1,5 +1,6 @@
 #include "Eventually.h"
 #include "Isolated.h"
+#include "Modal.h"
 #include "Kreator.h"
 #include "Odnosnik.h"
 #include "THtmlMemo.h"

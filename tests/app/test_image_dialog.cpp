@@ -1,6 +1,7 @@
 #include "Eventually.h"
 #include "Grafika.h"
 #include "Isolated.h"
+#include "Modal.h"
 #include "Kreator.h"
 #include "SpinEdit.h"
 #include "THtmlMemo.h"

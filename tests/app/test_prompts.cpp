@@ -1,5 +1,6 @@
 // The real Qt dialogs behind the prompts, driven by real key presses.
 #include "Isolated.h"
+#include "Modal.h"
 #include "Kreator.h"
 #include "Mnemonics.h"
 #include "RealPrompts.h"

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "Eventually.h"
+
 #include "SocketApi.h"
 
 namespace zk::testing {
@@ -19,15 +21,12 @@ inline const QString DebianPython = QStringLiteral("/usr/bin/python3");
 inline bool waitForListener(quint16 port, int timeoutMs = 15000)
 {
     const quint32 loopback = net::parseDotted(QStringLiteral("127.0.0.1"));
-    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+    return zk::testing::pollUntil([&] {
         const net::SocketHandle s = net::createTcpSocket();
         const bool up = net::connectTo(s, loopback, port) == 0;
         net::closeHandle(s);
-        if (up)
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
+        return up;
+    }, timeoutMs, 50);
 }
 
 inline quint16 freePort()
@@ -51,8 +50,7 @@ public:
         f.close();
         m_process.start(DebianPython, {QStringLiteral(ZK_SOURCE_DIR "/tests/publish/scripted_ftp.py"), f.fileName(),
                                        m_dir.filePath(QStringLiteral("port")), m_dir.filePath(QStringLiteral("transcript"))});
-        for (int i = 0; i < 300 && !QFile::exists(m_dir.filePath(QStringLiteral("port"))); ++i)
-            QThread::msleep(20);
+        zk::testing::pollUntil([&] { return QFile::exists(m_dir.filePath(QStringLiteral("port"))); }, 6000);
         QFile p(m_dir.filePath(QStringLiteral("port")));
         if (p.open(QIODevice::ReadOnly))
             m_port = quint16(p.readAll().toInt());
@@ -214,8 +212,7 @@ public:
         args += arguments.mid(1);
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.start(DebianPython, args);
-        for (int i = 0; i < 500 && !QFile::exists(portFile); ++i)
-            QThread::msleep(20);
+        zk::testing::pollUntil([&] { return QFile::exists(portFile); }, 10000);
         QFile p(portFile);
         if (p.open(QIODevice::ReadOnly))
             m_port = quint16(p.readAll().toInt());

@@ -183,8 +183,7 @@ public:
         const QString socket = m_dir.filePath(QStringLiteral("agent"));
         m_process.start(QStringLiteral("/usr/bin/ssh-agent"), {QStringLiteral("-D"), QStringLiteral("-a"), socket});
         m_process.waitForStarted(10000);
-        for (int i = 0; i < 250 && !QFile::exists(socket); ++i)
-            QThread::msleep(20);
+        zk::testing::pollUntil([&] { return QFile::exists(socket); }, 5000);
         m_saved = qgetenv("SSH_AUTH_SOCK");
         qputenv("SSH_AUTH_SOCK", socket.toLocal8Bit());
         QProcess add;

@@ -1,5 +1,6 @@
 #include "Eventually.h"
 #include "Isolated.h"
+#include "Modal.h"
 #include "Kreator.h"
 #include "PublishLogic.h"
 #include "RealPrompts.h"
@@ -599,8 +600,10 @@ using zk::testing::readFile;
 
 class TargetFolderTest : public Isolated {
 protected:
-    // Sends one page with the folder as typed; what the run said.
-    QStringList publishInto(quint16 port, const QString &user, const QString &password, const QString &folderTyped)
+    // Sends one page with the folder as typed, agreeing to make the `missing`
+    // folders it asks about; what the run said.
+    QStringList publishInto(quint16 port, const QString &user, const QString &password, const QString &folderTyped,
+                            int missing = 0)
     {
         prompts.clear();
         const QString page = path(QStringLiteral("strona.html"));
@@ -614,8 +617,8 @@ protected:
         dialog.ftp.TimeoutMs = 5000;
         if (qEnvironmentVariableIsSet("ZK_FTP_TRACE"))
             dialog.ftp.OnTrace = [](const QString &s, TTraceLevel) { fprintf(stderr, "%s\n", qPrintable(s)); };
-        for (int i = 0; i < 4; ++i)
-            prompts.answerQuestion(true); // "Utworzyć?" for each folder missing
+        for (int i = 0; i < missing; ++i)
+            prompts.answerQuestion(true); // "Utworzyć?"
         dialog.Przycisk_OKClick();
         QStringList said;
         for (const auto &m : prompts.messages())
@@ -636,17 +639,17 @@ TEST_F(TargetFolderTest, TheFolderIsTheOneTheUserNamedOnARealServer)
     TlsHelperServer server({QStringLiteral("home"), root, QStringLiteral("konto"), QStringLiteral("jan"), QStringLiteral("tajne")});
     ASSERT_NE(server.port(), 0);
     // The success box names the folder as the server's PWD reports it.
-    const std::tuple<const char *, const char *, const char *> cases[] = {
-        {"/public_html", "public_html/", "/public_html"},
-        {"/www/strona żółta", "www/strona żółta/", "/www/strona żółta"},
-        {"/", "", "/"},
-        {"www//a/", "konto/www/a/", "/konto/www/a"},
-        {"", "konto/", "/konto"},
+    const std::tuple<const char *, const char *, const char *, int> cases[] = {
+        {"/public_html", "public_html/", "/public_html", 1},
+        {"/www/strona żółta", "www/strona żółta/", "/www/strona żółta", 2},
+        {"/", "", "/", 0},
+        {"www//a/", "konto/www/a/", "/konto/www/a", 2},
+        {"", "konto/", "/konto", 0},
     };
-    for (const auto &[typed, where, pwd] : cases) {
+    for (const auto &[typed, where, pwd, missing] : cases) {
         SCOPED_TRACE(typed);
         const QString landed = root + QString::fromUtf8(where) + QStringLiteral("strona.html");
-        EXPECT_EQ(publishInto(server.port(), QStringLiteral("jan"), QStringLiteral("tajne"), QString::fromUtf8(typed)),
+        EXPECT_EQ(publishInto(server.port(), QStringLiteral("jan"), QStringLiteral("tajne"), QString::fromUtf8(typed), missing),
                   QStringList{Sent + QStringLiteral("\nFolder na serwerze: ") + QString::fromUtf8(pwd)});
         EXPECT_EQ(readFile(landed), QByteArray("<HTML>piekarnia</HTML>"));
         QFile::remove(landed);
@@ -723,7 +726,7 @@ TEST_F(TargetFolderTest, DoubleAndTrailingSeparatorsOnVsftpd)
     VsFtpServer server;
     if (!server.isUp())
         GTEST_SKIP() << "vsftpd could not be started";
-    const QStringList said = publishInto(server.port(), QStringLiteral("anonymous"), {}, QStringLiteral("upload//strona żółta/"));
+    const QStringList said = publishInto(server.port(), QStringLiteral("anonymous"), {}, QStringLiteral("upload//strona żółta/"), 1);
     ASSERT_EQ(said.size(), 1);
     EXPECT_TRUE(said[0].startsWith(Sent + QStringLiteral("\nFolder na serwerze: /"))) << said[0].toStdString();
     EXPECT_TRUE(said[0].endsWith(QStringLiteral("/upload/strona żółta"))) << said[0].toStdString();

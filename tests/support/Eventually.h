@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 
 #include <gtest/gtest.h>
+#include <chrono>
+#include <thread>
 
 namespace zk::testing {
 
@@ -19,6 +21,20 @@ template <typename Condition> bool eventually(Condition condition, int ms = 5000
         if (deadline.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+// True once `condition` holds, checked every `stepMs` with no events run
+// (for a server starting in another process); false when `ms` passed first.
+// The one place a test pauses: every other wait is for an event.
+template <typename Condition> bool pollUntil(Condition condition, int ms, int stepMs = 20)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
     }
     return true;
 }

@@ -2,32 +2,19 @@
 
 #include "Services.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
-#include <QWidget>
+#include <QGuiApplication>
+#include <QWindow>
 
 namespace zk::testing {
 
-void whenModal(std::function<void(QWidget *dialog)> act)
+// A widget's window is named after the widget, with "Window" added by Qt.
+static QString windowName(const QWindow *w)
 {
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, tries] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog && ++*tries <= 500)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (dialog)
-            act(dialog);
-        else
-            ADD_FAILURE() << "no dialog was shown";
-    });
-    timer->start();
+    const QString name = w->objectName();
+    return name.endsWith(QLatin1String("Window")) ? name.chopped(6) : name;
 }
 
 void Isolated::SetUp()
@@ -51,11 +38,13 @@ void Isolated::SetUp()
 void Isolated::TearDown()
 {
     if (qApp) {
-        QApplication::processEvents();
-        for (QWidget *w : QApplication::topLevelWidgets())
+        QGuiApplication::processEvents();
+        for (QWindow *w : QGuiApplication::topLevelWindows())
             if (w->isVisible())
-                ADD_FAILURE() << "a window was left open: " << w->objectName().toStdString();
+                ADD_FAILURE() << "a window was left open: " << windowName(w).toStdString();
     }
+    if (!prompts.allAnswersUsed())
+        ADD_FAILURE() << "scripted answers were left unused: the prompts they stood for never came";
     services() = Services{};
 }
 

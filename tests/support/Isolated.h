@@ -7,14 +7,9 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <functional>
 #include <memory>
 
 namespace zk::testing {
-
-// Runs `act` on the next modal dialog once it is shown (the test then calls
-// the command that opens it); fails the test if none appears.
-void whenModal(std::function<void(QWidget *dialog)> act);
 
 // The whole file, or "<missing>" when it cannot be read, so that comparing
 // it with the expected bytes fails with a readable message.
@@ -23,6 +18,8 @@ QByteArray readFile(const QString &path);
 // Every test gets its own folders and settings files, and the platform
 // services answered by doubles: scripted prompts, a recording shell and
 // help viewer, and a real file registry in the test's own config folders.
+// A test fails when it leaves a window open or a scripted answer unused
+// (an answer nobody asked for means the question it stood for never came).
 class Isolated : public ::testing::Test {
 protected:
     void SetUp() override;
