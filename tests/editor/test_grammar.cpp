@@ -1,149 +1,221 @@
 #include "HtmlGrammar.h"
 #include "QtPrinters.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace zk;
 
+// Each page in tests/editor/input/ is coloured line by line and compared with
+// its dump in tests/editor/reference/ ("<Class>text</Class>" per run, Default
+// runs bare). After a deliberate change of the grammar, rewrite the dumps with
+//     ZK_REWRITE_REFERENCES=1 build/bin/test_grammar
+// and review the change as `git diff tests/editor/reference`.
+
 namespace {
 
-// Each line as its runs, "<Class>text</Class>", Default runs bare.
-QStringList dump(const QStringList &lines, int state = HtmlGrammar::InitialState)
+const QString InputFolder = QStringLiteral(ZK_SOURCE_DIR "/tests/editor/input/");
+const QString ReferenceFolder = QStringLiteral(ZK_SOURCE_DIR "/tests/editor/reference/");
+
+struct ColourRun {
+    int start, length;
+    HtmlClass cls;
+};
+
+// The runs of each line, checked to cover the line in order, without gaps.
+QList<QList<ColourRun>> runsOf(const QStringList &lines, int state = HtmlGrammar::InitialState)
 {
     static const HtmlGrammar grammar;
-    QStringList out;
+    QList<QList<ColourRun>> out;
     for (const QString &line : lines) {
-        QString d;
-        qsizetype covered = 0;
+        QList<ColourRun> runs;
+        int covered = 0;
         state = grammar.highlightLine(line, state, [&](int start, int length, HtmlClass c) {
             EXPECT_EQ(start, covered) << "runs are reported in order, without gaps: " << line.toStdString();
             covered = start + length;
-            const QString text = line.mid(start, length);
-            d += c == HtmlClass::Default ? text : u'<' + htmlClassName(c) + u'>' + text + QStringLiteral("</") + htmlClassName(c) + u'>';
+            runs.append({start, length, c});
         });
         EXPECT_EQ(covered, line.size()) << "every character is coloured: " << line.toStdString();
-        out << d;
+        out << runs;
     }
     return out;
 }
 
-TEST(HtmlGrammar, TagsAttributesValuesAndEntities)
+QString dumpLine(const QString &line, const QList<ColourRun> &runs)
 {
-    EXPECT_EQ(dump({QStringLiteral("<P ALIGN=center>Zażółć&nbsp;&copy; &bogus; <span class=\"x\"></P>")}),
-              QStringList{QStringLiteral(
-                  "<Tag name><P</Tag name> <Field name>ALIGN</Field name>=center<Tag name>></Tag name>Zażółć"
-                  "<Special char>&nbsp;&copy;</Special char> &bogus; "
-                  "<Tag name><</Tag name>span class=<String>\"x\"</String><Tag name>></P></Tag name>")});
-    EXPECT_EQ(dump({QStringLiteral("<IMG SRC=\"a.gif\" WIDTH=120 HEIGHT=80>")}),
-              QStringList{QStringLiteral("<Tag name><IMG</Tag name> SRC=<String>\"a.gif\"</String> <Field name>WIDTH</Field name>="
-                                         "<Number>120</Number> <Field name>HEIGHT</Field name>=<Number>80</Number><Tag name>></Tag name>")});
-}
-
-TEST(HtmlGrammar, WordsAreMatchedWhole)
-{
-    // "bold" is a JS method, "boldly" is not; "b" is a tag, "blah" is not.
-    EXPECT_EQ(dump({QStringLiteral("<script>boldly bold</script>")}),
-              QStringList{QStringLiteral("<Tag name><</Tag name>script<Tag name>></Tag name>"
-                                         "<JS Indentifier>boldly</JS Indentifier> <JS Method>bold</JS Method>"
-                                         "<Tag name></</Tag name>script<Tag name>></Tag name>")});
-    EXPECT_EQ(dump({QStringLiteral("<blah><b>")}),
-              QStringList{QStringLiteral("<Tag name><</Tag name>blah<Tag name>><b></Tag name>")});
-}
-
-TEST(HtmlGrammar, UrlsInTextAndInValues)
-{
-    EXPECT_EQ(dump({QStringLiteral("Zobacz http://www.onet.pl/ i <A HREF=\"mailto:jan@x.pl\">")}),
-              QStringList{QStringLiteral("Zobacz <Web URLs>http://www.onet.pl/</Web URLs> i <Tag name><</Tag name>A "
-                                         "<Field name>HREF</Field name>=<String>\"</String><Web URLs>mailto:jan@x.pl</Web URLs>"
-                                         "<String>\"</String><Tag name>></Tag name>")});
-}
-
-TEST(HtmlGrammar, CommentsAndValuesCarryTheirStateAcrossLines)
-{
-    EXPECT_EQ(dump({QStringLiteral("a <!-- start"), QStringLiteral("<B>still</B>"), QStringLiteral("end --> <B>")}),
-              (QStringList{QStringLiteral("a <Comment><!-- start</Comment>"), QStringLiteral("<Comment><B>still</B></Comment>"),
-                           QStringLiteral("<Comment>end --></Comment> <Tag name><B></Tag name>")}));
-    EXPECT_EQ(dump({QStringLiteral("<A HREF=\"a"), QStringLiteral("b\" TARGET=x>")}),
-              (QStringList{QStringLiteral("<Tag name><</Tag name>A <Field name>HREF</Field name>=<String>\"a</String>"),
-                           QStringLiteral("<String>b\"</String> <Field name>TARGET</Field name>=x<Tag name>></Tag name>")}));
-}
-
-TEST(HtmlGrammar, JavaScriptBlocks)
-{
-    const QStringList lines = {QStringLiteral("<SCRIPT LANGUAGE=\"JavaScript\">"),
-                               QStringLiteral("// powitanie"),
-                               QStringLiteral("if (x >= 0x1F) alert('hi' + 2.5); /* a"),
-                               QStringLiteral("b */ var y;"),
-                               QStringLiteral("</SCRIPT> if")};
-    EXPECT_EQ(dump(lines),
-              (QStringList{
-                  QStringLiteral("<Tag name><</Tag name>SCRIPT LANGUAGE=<String>\"JavaScript\"</String><Tag name>></Tag name>"),
-                  QStringLiteral("<JS Comment>// powitanie</JS Comment>"),
-                  QStringLiteral("<JS Keyword>if</JS Keyword> <JS Symbol>(</JS Symbol><JS Indentifier>x</JS Indentifier> "
-                                 "<JS Symbol>>=</JS Symbol> <JS Number>0x1F</JS Number><JS Symbol>)</JS Symbol> "
-                                 "<JS Method>alert</JS Method><JS Symbol>(</JS Symbol><JS String>'hi'</JS String> "
-                                 "<JS Symbol>+</JS Symbol> <JS Number>2.5</JS Number><JS Symbol>)</JS Symbol>; "
-                                 "<JS Comment>/* a</JS Comment>"),
-                  QStringLiteral("<JS Comment>b */</JS Comment> <JS Keyword>var</JS Keyword> <JS Indentifier>y</JS Indentifier>;"),
-                  QStringLiteral("<Tag name></</Tag name>SCRIPT<Tag name>></Tag name> if")}));
-}
-
-TEST(HtmlGrammar, VbScriptBlocksWithEachLanguageSpelling)
-{
-    for (const QString &open : {QStringLiteral("<script language=vbscript>"), QStringLiteral("<script language=\"VBScript\">")}) {
-        const QStringList d = dump({open, QStringLiteral("Dim s: s = UCase(\"a\"\"b\") ' uwaga"), QStringLiteral("REM koniec"),
-                                    QStringLiteral("Call fso.CopyFile(x, 10)"), QStringLiteral("</script>")});
-        EXPECT_EQ(d[1], QStringLiteral("<VB Keyword>Dim</VB Keyword> <VB Indentifier>s</VB Indentifier>: "
-                                       "<VB Indentifier>s</VB Indentifier> <VB Symbol>=</VB Symbol> <VB Function>UCase</VB Function>"
-                                       "<VB Symbol>(</VB Symbol><VB String>\"a\"\"b\"</VB String><VB Symbol>)</VB Symbol> "
-                                       "<VB Comment>' uwaga</VB Comment>"))
-            << open.toStdString();
-        EXPECT_EQ(d[2], QStringLiteral("<VB Comment>REM koniec</VB Comment>"));
-        EXPECT_EQ(d[3], QStringLiteral("<VB Keyword>Call</VB Keyword> <VB Indentifier>fso</VB Indentifier><VB Symbol>.</VB Symbol>"
-                                       "<VB Method>CopyFile</VB Method><VB Symbol>(</VB Symbol><VB Indentifier>x</VB Indentifier>"
-                                       "<VB Symbol>,</VB Symbol> <VB Number>10</VB Number><VB Symbol>)</VB Symbol>"));
+    QString d;
+    for (const ColourRun &r : runs) {
+        const QString text = line.mid(r.start, r.length);
+        const QString name = htmlClassName(r.cls);
+        d += r.cls == HtmlClass::Default ? text : u'<' + name + u'>' + text + QStringLiteral("</") + name + u'>';
     }
-    for (const QString &open : {QStringLiteral("<script language=javascript1.1>"), QStringLiteral("<script language=\"javascript\">"),
-                                QStringLiteral("<script>")})
-        EXPECT_EQ(dump({open, QStringLiteral("Dim")})[1], QStringLiteral("<JS Indentifier>Dim</JS Indentifier>")) << open.toStdString();
-    EXPECT_EQ(dump({QStringLiteral("<script language=vbscript>"), QStringLiteral("remark = 1")})[1],
-              QStringLiteral("<VB Indentifier>remark</VB Indentifier> <VB Symbol>=</VB Symbol> <VB Number>1</VB Number>"))
-        << "rem is a comment only as a whole word";
+    return d;
 }
 
-TEST(HtmlGrammar, ScriptEndsAtItsClosingTagEvenInsideAComment)
+QStringList linesOf(const QString &path)
 {
-    const QStringList d = dump({QStringLiteral("<script>/* x </script><B>")});
-    EXPECT_EQ(d[0], QStringLiteral("<Tag name><</Tag name>script<Tag name>></Tag name><JS Comment>/* x </JS Comment>"
-                                   "<Tag name></</Tag name>script<Tag name>><B></Tag name>"));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {QStringLiteral("<missing %1>").arg(path)};
+    QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
-TEST(HtmlGrammar, TablesAreCompleteAndEveryClassIsReachable)
+QByteArray dumpOf(const QStringList &lines)
+{
+    const QList<QList<ColourRun>> runs = runsOf(lines);
+    QString out;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        out += dumpLine(lines[i], runs[i]) + u'\n';
+    return out.toUtf8();
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// `diff -u` of the reference against what the grammar made, for the failure message.
+QString unifiedDiff(const QString &reference, const QByteArray &actual)
+{
+    QTemporaryDir dir;
+    QFile made(dir.filePath(QStringLiteral("now")));
+    if (!made.open(QIODevice::WriteOnly) || made.write(actual) != actual.size())
+        return QStringLiteral("(could not write the new dump)");
+    made.close();
+    QProcess diff;
+    diff.start(QStringLiteral("diff"), {QStringLiteral("-u"), reference, made.fileName()});
+    diff.waitForFinished(10000);
+    return QString::fromUtf8(diff.readAllStandardOutput());
+}
+
+QStringList inputPages()
+{
+    return QDir(InputFolder).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
+}
+
+class GrammarReference : public ::testing::TestWithParam<QString> {};
+
+TEST_P(GrammarReference, EachPageIsColouredAsItsReferenceSays)
+{
+    const QString reference = ReferenceFolder + GetParam() + QStringLiteral(".ref");
+    const QByteArray now = dumpOf(linesOf(InputFolder + GetParam()));
+    if (qEnvironmentVariableIsSet("ZK_REWRITE_REFERENCES")) {
+        QFile f(reference);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(now) == now.size()) << reference.toStdString();
+        return;
+    }
+    ASSERT_TRUE(QFile::exists(reference)) << "no reference for " << GetParam().toStdString()
+                                          << " (ZK_REWRITE_REFERENCES=1 writes it)";
+    EXPECT_TRUE(readAll(reference) == now) << unifiedDiff(reference, now).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, GrammarReference, ::testing::ValuesIn(inputPages().toVector()),
+                         [](const ::testing::TestParamInfo<QString> &info) {
+                             QString name = info.param;
+                             name.chop(5); // ".html"
+                             return name.replace(u'-', u'_').toStdString();
+                         });
+
+TEST(GrammarReference, EveryReferenceHasItsPage)
+{
+    const QStringList pages = inputPages();
+    EXPECT_GE(pages.size(), 5);
+    for (const QString &ref : QDir(ReferenceFolder).entryList({QStringLiteral("*.ref")}, QDir::Files))
+        EXPECT_TRUE(pages.contains(ref.chopped(4))) << "a reference whose page is gone: " << ref.toStdString();
+}
+
+// A word in the middle of `line` (at `at`), the class its runs give it;
+// Default when its runs disagree or run on into other letters or digits.
+HtmlClass classOfWord(const QString &line, qsizetype at, qsizetype size, int state, bool prefix = false)
+{
+    const QList<ColourRun> runs = runsOf({line}, state).first();
+    std::optional<HtmlClass> found;
+    for (const ColourRun &r : runs) {
+        if (r.start + r.length <= at || r.start >= at + size)
+            continue;
+        const bool alone = [&] {
+            for (qsizetype i = r.start; i < r.start + r.length; ++i)
+                if ((i < at || (i >= at + size && !prefix)) && line[i].isLetterOrNumber())
+                    return false;
+            return true;
+        }();
+        if ((found && *found != r.cls) || !alone)
+            return HtmlClass::Default;
+        found = r.cls;
+    }
+    return found.value_or(HtmlClass::Default);
+}
+
+int stateAfter(const QString &line)
+{
+    return HtmlGrammar().highlightLine(line, HtmlGrammar::InitialState, [](int, int, HtmlClass) {});
+}
+
+// Each word of a table, put where it belongs, is coloured alone in that
+// table's class: a word no context reaches is a rule that cannot fire.
+TEST(HtmlGrammar, EveryWordOfEveryTableIsColouredInItsOwnClass)
 {
     const HtmlWordTables &t = htmlWordTables();
-    EXPECT_EQ(t.tagNames.size(), 72);
-    EXPECT_EQ(t.fieldNames.size(), 15);
-    EXPECT_EQ(t.specialChars.size(), 38);
-    EXPECT_EQ(t.webUrls.size(), 10);
-    EXPECT_EQ(t.jsKeywords.size(), 53);
-    EXPECT_EQ(t.jsMethods.size(), 80);
-    EXPECT_EQ(t.symbols.size(), 42);
-    EXPECT_EQ(t.vbFunctions.size(), 89);
-    EXPECT_EQ(t.vbMethods.size(), 46);
-    EXPECT_EQ(t.vbKeywords.size(), 37);
-    EXPECT_EQ(htmlClassName(HtmlClass::JsIdentifier), QStringLiteral("JS Indentifier"));
-    EXPECT_EQ(htmlClassName(HtmlClass::Default), QStringLiteral("Default"));
+    const int js = stateAfter(QStringLiteral("<script>"));
+    const int vb = stateAfter(QStringLiteral("<script language=vbscript>"));
+    struct Table {
+        const char *name;
+        const QStringList &words;
+        HtmlClass cls;
+        QString before, after;
+        int state = HtmlGrammar::InitialState;
+        bool prefix = false; // the word begins a longer run (an address)
+    };
+    const Table tables[] = {
+        {"tag names", t.tagNames, HtmlClass::TagName, QStringLiteral("a <"), QStringLiteral(">")},
+        {"field names", t.fieldNames, HtmlClass::FieldName, QStringLiteral("<p "), QStringLiteral("=1>")},
+        {"special chars", t.specialChars, HtmlClass::SpecialChar, QStringLiteral("a "), QStringLiteral(" b")},
+        {"web addresses", t.webUrls, HtmlClass::WebUrl, QStringLiteral("a "), QStringLiteral("x.pl b"), 0, true},
+        {"JS keywords", t.jsKeywords, HtmlClass::JsKeyword, QStringLiteral("a "), QStringLiteral(" b"), js},
+        {"JS methods", t.jsMethods, HtmlClass::JsMethod, QStringLiteral("a "), QStringLiteral(" b"), js},
+        {"JS symbols", t.symbols, HtmlClass::JsSymbol, QStringLiteral("a "), QStringLiteral(" b"), js},
+        {"VB symbols", t.symbols, HtmlClass::VbSymbol, QStringLiteral("a "), QStringLiteral(" b"), vb},
+        {"VB functions", t.vbFunctions, HtmlClass::VbFunction, QStringLiteral("a "), QStringLiteral(" b"), vb},
+        {"VB methods", t.vbMethods, HtmlClass::VbMethod, QStringLiteral("a "), QStringLiteral(" b"), vb},
+        {"VB keywords", t.vbKeywords, HtmlClass::VbKeyword, QStringLiteral("a "), QStringLiteral(" b"), vb},
+    };
+    for (const Table &table : tables) {
+        SCOPED_TRACE(table.name);
+        EXPECT_FALSE(table.words.isEmpty());
+        QSet<QString> seen;
+        for (const QString &word : table.words) {
+            EXPECT_FALSE(seen.contains(word.toLower())) << "twice: " << word.toStdString();
+            seen.insert(word.toLower());
+            const QString line = table.before + word + table.after;
+            EXPECT_EQ(int(classOfWord(line, table.before.size(), word.size(), table.state, table.prefix)), int(table.cls))
+                << line.toStdString();
+        }
+    }
+}
+
+TEST(HtmlGrammar, EveryClassHasANameAndIsReachable)
+{
+    EXPECT_EQ(htmlClassName(HtmlClass::JsIdentifier), QStringLiteral("JS Indentifier")); // the options dialog's spelling
+    QSet<QString> names;
+    for (int c = 0; c < HtmlClassCount; ++c)
+        names.insert(htmlClassName(HtmlClass(c)));
+    EXPECT_EQ(names.size(), HtmlClassCount) << "two classes share a name";
 
     QSet<int> seen;
-    const HtmlGrammar grammar;
-    int state = 0;
-    for (const QString &line : {QStringLiteral("<!-- c --> \"s\" <B WIDTH=1 HREF=\"http://x\">&nbsp;"),
-                                QStringLiteral("<script>// c"), QStringLiteral("if alert + 'x' y 1</script>"),
-                                QStringLiteral("<script language=vbscript>' c"),
-                                QStringLiteral("dim Abs Close + \"s\" y 2</script>")})
-        state = grammar.highlightLine(line, state, [&](int, int, HtmlClass c) { seen.insert(int(c)); });
-    EXPECT_EQ(seen.size(), HtmlClassCount) << "a class no text reaches is a rule that cannot fire";
+    for (const QString &page : inputPages())
+        for (const QList<ColourRun> &line : runsOf(linesOf(InputFolder + page)))
+            for (const ColourRun &r : line)
+                seen.insert(int(r.cls));
+    for (int c = 0; c < HtmlClassCount; ++c)
+        EXPECT_TRUE(seen.contains(c)) << "no page reaches " << htmlClassName(HtmlClass(c)).toStdString();
 }
 
 } // namespace

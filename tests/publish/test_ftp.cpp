@@ -132,14 +132,47 @@ TEST(TcpIp, AddressHelpers)
     EXPECT_EQ(ResolveHost(QStringLiteral("localhost")), net::parseDotted(QStringLiteral("127.0.0.1")));
     EXPECT_EQ(NthPos(u',', QStringLiteral("a,b,c,d,e"), 4), 8);
     EXPECT_EQ(NthPos(u',', QStringLiteral("a,b"), 4), 4) << "beyond the end when there are fewer";
-    quint32 address = 0;
-    quint16 port = 0;
-    ASSERT_TRUE(T_FTP::parsePassiveReply(QStringLiteral("Entering Passive Mode (192,168,1,2,19,137)."), address, port));
-    EXPECT_EQ(AddressText(address), QStringLiteral("192.168.1.2"));
-    EXPECT_EQ(port, 5001);
-    ASSERT_TRUE(T_FTP::parsePassiveReply(QStringLiteral("Entering Passive Mode 10,0,0,7,4,1"), address, port));
-    EXPECT_EQ(port, 1025);
-    EXPECT_FALSE(T_FTP::parsePassiveReply(QStringLiteral("Entering Passive Mode (x,y)"), address, port));
+}
+
+// 227 replies as servers word them (the text after the code), and the
+// ones to refuse: the caller then opens no data connection at all, never
+// one to a guessed port. (The address is only traced: data always goes
+// to the control connection's server.)
+TEST(FtpPassiveReply, RealServersWordingsAndTheRejects)
+{
+    struct Case {
+        const char *text;
+        const char *address; // nullptr: refused
+        int port;
+    };
+    const Case cases[] = {
+        {"Entering Passive Mode (192,168,1,2,19,137).", "192.168.1.2", 5001},      // vsftpd, ProFTPD
+        {"Entering Passive Mode (127,0,0,1,156,64)", "127.0.0.1", 40000},          // pyftpdlib
+        {"Entering Passive Mode 10,0,0,7,4,1", "10.0.0.7", 1025},                  // no parentheses
+        {"Entering passive mode (10,0,0,7,255,255)", "10.0.0.7", 65535},           // the highest port
+        {"Entering Passive Mode (0,0,0,0,0,21)", "0.0.0.0", 21},                   // a server that hides its address
+        {"=195,205,1,77,87,111", "195.205.1.77", 22383},                           // the terse form some routers send
+        {"Passive mode OK (212,77,100,1,117,48) ready", "212.77.100.1", 30000},    // words after the numbers
+        {"Entering Passive Mode (1,2,3,4,5,6,7,8)", "1.2.3.4", 1286},              // the first six numbers count
+        {"Entering Passive Mode (x,y)", nullptr, 0},
+        {"Entering Passive Mode (192,168,1,2,19)", nullptr, 0},                    // five numbers
+        {"Entering Passive Mode (192,168,1,256,19,137)", nullptr, 0},              // over 255
+        {"Entering Passive Mode (192,168,1,2,19,1370)", nullptr, 0},               // four digits in one number
+        {"Entering Passive Mode (192, 168, 1, 2, 19, 137)", nullptr, 0},           // spaces between the numbers
+        {"Entering Passive Mode", nullptr, 0},
+        {"", nullptr, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        quint32 address = 0;
+        quint16 port = 0;
+        const bool read = T_FTP::parsePassiveReply(QString::fromLatin1(c.text), address, port);
+        ASSERT_EQ(read, c.address != nullptr);
+        if (read) {
+            EXPECT_EQ(AddressText(address), QString::fromLatin1(c.address));
+            EXPECT_EQ(port, c.port);
+        }
+    }
 }
 
 // ------------------------------------------------------ scripted server
