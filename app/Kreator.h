@@ -161,18 +161,17 @@ public:
     // Empties the temporary folder of its plain files.
     void DeleteDir(const QString &folder);
 
-    // Lists owned by the window for its whole life.
-    QStringList PageLines;
-    QStringList MainSectionLines;
-    QStringList PublishFiles;
-    QStringList ContactAddresses;
-    QString BackgroundImagePath;
-    QString PageEncoding = QStringLiteral("ISO-8859-2");
-    OpenFileDialog OpenDoc;
+    // The page as last generated, line by line.
+    const QStringList &pageLines() const { return PageLines; }
+    const QString &backgroundImagePath() const { return BackgroundImagePath; }
+    // "ISO-8859-2", "CP-1250" or "UTF-8", as the encoding menu says.
+    const QString &pageEncoding() const { return PageEncoding; }
+    void setContactAddresses(const QStringList &addresses) { ContactAddresses = addresses; }
+    // The open-file dialog the window's commands share (it keeps its last folder).
+    const OpenFileDialog &openFileDialog() const { return OpenDoc; }
 
     // Toolbar.
     QToolBar *ToolBar = nullptr;
-    QToolButton *Przycisk_Projekt = nullptr;
     QMenu *PopUp_Projekt = nullptr;
     QAction *Projekt_Nowy = nullptr;
     QAction *Projekt_Otworz = nullptr;
@@ -186,9 +185,6 @@ public:
     QToolButton *Przycisk_Anuluj = nullptr;
 
     QTabWidget *Pages = nullptr;
-    QWidget *Sekcje = nullptr;
-    QWidget *Atrybuty = nullptr;
-    QWidget *Glowna = nullptr;
     QStatusBar *Panel_Hint = nullptr;
     QLabel *Link_Telefon = nullptr;
 
@@ -220,8 +216,6 @@ public:
     QCheckBox *Check_Infinite = nullptr;
     SpinEdit *Spin_Powtorz = nullptr;
     QComboBox *Lista_Atrybuty_Slowa_Kluczowe = nullptr;
-    QToolButton *Przycisk_Atrybuty_Slowa_Kluczowe_Dodaj = nullptr;
-    QToolButton *Przycisk_Atrybuty_Slowo_Kluczowe_Usun = nullptr;
     QLineEdit *Edit_Atrybuty_Dokument_Bazowy = nullptr;
     QLineEdit *Edit_Atrybuty_Tytul = nullptr;
     QLineEdit *Edit_Nazwa = nullptr;
@@ -230,40 +224,24 @@ public:
     QComboBox *Lista_Wyglad = nullptr;
 
     // "Atrybuty sekcji".
-    QLabel *Label_Uklad_Glowny_Naglowek = nullptr;
     QLineEdit *Edit_Uklad_Glowny_Naglowek = nullptr;
-    QToolButton *Przycisk_Uklad_Naglowek_Lewa = nullptr;
     QToolButton *Przycisk_Uklad_Naglowek_Srodek = nullptr;
-    QToolButton *Przycisk_Uklad_Naglowek_Prawa = nullptr;
     ColorPickerButton *Przycisk_Uklad_Naglowek_Kolor = nullptr;
-    QLabel *Label_Uklad_Podtytul = nullptr;
     QLineEdit *Edit_Uklad_Podtytul = nullptr;
     QToolButton *Przycisk_Uklad_Podtytul_Lewa = nullptr;
     QToolButton *Przycisk_Uklad_Podtytul_Srodek = nullptr;
-    QToolButton *Przycisk_Uklad_Podtytul_Prawa = nullptr;
     ColorPickerButton *Przycisk_Uklad_Podtytul_Kolor = nullptr;
     QCheckBox *Check_Uklad_Logo = nullptr;
     QLineEdit *Edit_Uklad_Logo = nullptr;
     QCheckBox *Check_Uklad_Naglowek_Kreska = nullptr;
     StringGrid *Grid_Uklad_Odnosniki = nullptr;
-    QPushButton *Przycisk_Uklad_Odnosniki_Dodaj = nullptr;
-    QPushButton *Przycisk_Uklad_Odnosniki_Usun = nullptr;
-    QPushButton *Przycisk_Uklad_Odnosniki_Edytuj = nullptr;
-    QPushButton *Przycisk_Uklad_Odnosniki_OdNowa = nullptr;
-    QLabel *Label_Uklad_Naglowek_Odnosniki = nullptr;
     QLineEdit *Edit_Uklad_Naglowek_Odnosniki = nullptr;
-    QToolButton *Przycisk_Uklad_Naglowek_Odnosniki_Lewa = nullptr;
-    QToolButton *Przycisk_Uklad_Naglowek_Odnosniki_Srodek = nullptr;
     QToolButton *Przycisk_Uklad_Naglowek_Odnosniki_Prawa = nullptr;
     ColorPickerButton *Przycisk_Uklad_Naglowek_Odnosniki_Kolor = nullptr;
     QCheckBox *Check_Uklad_Odnosniki_Ikona = nullptr;
     QLineEdit *Edit_Uklad_Odnosniki_Ikonka = nullptr;
-    QLabel *Label_Uklad_Adresy = nullptr;
     QComboBox *Lista_Uklad_Adresy = nullptr;
     QPushButton *Przycisk_Uklad_Adresy_Dodaj = nullptr;
-    QPushButton *Przycisk_Uklad_Adresy_Usun = nullptr;
-    QPushButton *Przycisk_Uklad_Adresy_Edytuj = nullptr;
-    QPushButton *Przycisk_Uklad_Adresy_OdNowa = nullptr;
     QCheckBox *Check_Uklad_Adresy_Ikona = nullptr;
     QLineEdit *Edit_Uklad_Adresy_Ikona = nullptr;
 
@@ -272,13 +250,7 @@ public:
     QMenu *POP_Edytorek = nullptr;
     QAction *Edytorek_Odnos = nullptr;
     QAction *Edytorek_GRafika = nullptr;
-    QAction *Edytorek_Akapit = nullptr;
     QAction *Edytorek_Pogrub = nullptr;
-    QAction *Edytorek_Pochylenie = nullptr;
-    QAction *Edytorek_Podkreslenie = nullptr;
-    QAction *Edytorek_Przeglad = nullptr;
-    QAction *Edytorek_Wstaw = nullptr;
-    QAction *Edytorek_Wyjcie = nullptr;
     QCheckBox *CHK_WordWrap = nullptr;
     // The bar above the editor: the menu's tag commands, visible.
     QWidget *Pasek_Edytora = nullptr;
@@ -287,7 +259,6 @@ public:
     QToolButton *BTN_Pochylenie = nullptr;
     QToolButton *BTN_Podkreslenie = nullptr;
     QToolButton *BTN_Odnosnik = nullptr;
-    QToolButton *BTN_Grafika = nullptr;
 
     QColor backgroundColor() const;
     void setBackgroundColor(const QColor &color);
@@ -366,6 +337,46 @@ private:
     void refreshLivePreview();
     void stopLivePreview();
     void showPreviewAddress();
+
+    // Lists owned by the window for its whole life.
+    QStringList PageLines;
+    QStringList MainSectionLines;
+    QStringList PublishFiles;
+    QStringList ContactAddresses;
+    QString BackgroundImagePath;
+    QString PageEncoding = QStringLiteral("ISO-8859-2");
+    OpenFileDialog OpenDoc;
+
+    // Controls only the window's own commands reach (tests find them by objectName).
+    QToolButton *Przycisk_Projekt = nullptr;
+    QWidget *Sekcje = nullptr;
+    QWidget *Atrybuty = nullptr;
+    QWidget *Glowna = nullptr;
+    QToolButton *Przycisk_Atrybuty_Slowa_Kluczowe_Dodaj = nullptr;
+    QToolButton *Przycisk_Atrybuty_Slowo_Kluczowe_Usun = nullptr;
+    QLabel *Label_Uklad_Glowny_Naglowek = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Lewa = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Prawa = nullptr;
+    QLabel *Label_Uklad_Podtytul = nullptr;
+    QToolButton *Przycisk_Uklad_Podtytul_Prawa = nullptr;
+    QPushButton *Przycisk_Uklad_Odnosniki_Dodaj = nullptr;
+    QPushButton *Przycisk_Uklad_Odnosniki_Usun = nullptr;
+    QPushButton *Przycisk_Uklad_Odnosniki_Edytuj = nullptr;
+    QPushButton *Przycisk_Uklad_Odnosniki_OdNowa = nullptr;
+    QLabel *Label_Uklad_Naglowek_Odnosniki = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Odnosniki_Lewa = nullptr;
+    QToolButton *Przycisk_Uklad_Naglowek_Odnosniki_Srodek = nullptr;
+    QLabel *Label_Uklad_Adresy = nullptr;
+    QPushButton *Przycisk_Uklad_Adresy_Usun = nullptr;
+    QPushButton *Przycisk_Uklad_Adresy_Edytuj = nullptr;
+    QPushButton *Przycisk_Uklad_Adresy_OdNowa = nullptr;
+    QAction *Edytorek_Akapit = nullptr;
+    QAction *Edytorek_Pochylenie = nullptr;
+    QAction *Edytorek_Podkreslenie = nullptr;
+    QAction *Edytorek_Przeglad = nullptr;
+    QAction *Edytorek_Wstaw = nullptr;
+    QAction *Edytorek_Wyjcie = nullptr;
+    QToolButton *BTN_Grafika = nullptr;
 
     AppPaths m_paths;
     QString m_baseFolder;

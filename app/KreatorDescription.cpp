@@ -98,7 +98,6 @@ PageDescription TKreatorDlg::descriptionWithoutText() const
     d.PopUp_Atrybuty_Tlo_Kolor = PopUp_Atrybuty_Tlo_Kolor->isChecked();
     d.Panel_Podglad_Naglowki = m_backgroundColor;
     d.BackgroundImagePath = BackgroundImagePath;
-    d.PopUp_Atrybuty_Polskie_ISO = PopUp_Atrybuty_Polskie_ISO->isChecked();
     d.PageEncoding = PageEncoding;
     d.Przycisk_Atrybuty_Kolor_Tekst = Przycisk_Atrybuty_Kolor_Tekst->color();
     d.Przycisk_Atrybuty_Kolor_Odnosniki = Przycisk_Atrybuty_Kolor_Odnosniki->color();

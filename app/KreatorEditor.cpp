@@ -130,15 +130,14 @@ void TKreatorDlg::CHK_WordWrapClick()
 void TKreatorDlg::Edytorek_OdnosClick()
 {
     TOdnosnikDlg dialog(&OpenDoc, this);
-    if (!Edytorek->SelText().isEmpty())
-        dialog.Edit_Opis->setText(Edytorek->SelText());
+    dialog.setFields({.description = Edytorek->SelText()});
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The caret goes behind the link, so the next key goes on with the text
     // instead of replacing the link's words; a link without words gets its
     // caret inside, before "</A>", where they are typed.
     Edytorek->setSelText(dialog.LinkFragment);
-    if (dialog.Edit_Opis->text().isEmpty())
+    if (dialog.fields().description.isEmpty())
         Edytorek->setSelStart(Edytorek->SelStart() - 4);
 }
 

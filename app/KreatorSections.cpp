@@ -214,8 +214,7 @@ std::optional<LinkFields> TKreatorDlg::askForLink(const QString &description, co
 {
     TOdnosnikDlg dialog(&OpenDoc, this);
     dialog.useForFavouriteList();
-    dialog.Edit_Opis->setText(description);
-    dialog.Edit_Adres->setEditText(address);
+    dialog.setFields({.address = address, .description = description});
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.fields();

@@ -29,8 +29,7 @@ struct PageDescription {
     bool PopUp_Atrybuty_Tlo_Kolor = true; // background kind: colour, else image
     QColor Panel_Podglad_Naglowki = QColor(0xC0, 0xC0, 0xC0); // background colour; silver: none of its own
     QString BackgroundImagePath;
-    bool PopUp_Atrybuty_Polskie_ISO = true;
-    QString PageEncoding = QStringLiteral("ISO-8859-2");
+    QString PageEncoding = QStringLiteral("ISO-8859-2"); // the menu's choice, held once
     QColor Przycisk_Atrybuty_Kolor_Tekst = QColor(0, 0, 0);
     QColor Przycisk_Atrybuty_Kolor_Odnosniki = QColor(0, 0, 255);
     QColor Przycisk_Atrybuty_Kolor_Aktywne = QColor(255, 0, 0);

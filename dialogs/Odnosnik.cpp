@@ -148,6 +148,15 @@ LinkFields TOdnosnikDlg::fields() const
             Edit_OnMouse->text()};
 }
 
+void TOdnosnikDlg::setFields(const LinkFields &fields)
+{
+    Edit_Adres->setEditText(fields.address);
+    Edit_Opis->setText(fields.description);
+    Edit_Name->setText(fields.name);
+    Edit_Target->setEditText(fields.target);
+    Edit_OnMouse->setText(fields.statusText);
+}
+
 void TOdnosnikDlg::setStatusTextEnabled(bool enabled)
 {
     Edit_OnMouse->setEnabled(enabled);
@@ -190,9 +199,8 @@ void TOdnosnikDlg::Przycisk_OtworzClick()
 
 void TOdnosnikDlg::WWWSelectURL(const QString &urlName, const QString &urlPath)
 {
-    Edit_Opis->setText(urlName);
-    Edit_Adres->setEditText(urlPath);
-    Edit_OnMouse->setText(urlName);
+    setFields({.address = urlPath, .description = urlName, .name = Edit_Name->text(), .target = Edit_Target->currentText(),
+               .statusText = urlName});
 }
 
 bool TOdnosnikDlg::eventFilter(QObject *watched, QEvent *event)

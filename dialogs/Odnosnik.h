@@ -13,7 +13,7 @@ class OpenFileDialog;
 class TWWWBtn97;
 
 struct LinkFields {
-    QString address, description, name, target, statusText;
+    QString address = {}, description = {}, name = {}, target = {}, statusText = {};
 };
 
 // "<A HREF="…" NAME="…" TARGET="…" onMouseOver="self.status='…'; return true">…</A>",
@@ -44,6 +44,8 @@ public:
     TWWWBtn97 *WWW = nullptr;
 
     LinkFields fields() const;
+    // The fields to start from (a link being edited, or the selected words).
+    void setFields(const LinkFields &fields);
     void setStatusTextEnabled(bool enabled);
     // For an entry of the favourite-links list, which keeps only a
     // description and an address: the other fields are off, and the title

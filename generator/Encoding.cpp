@@ -169,4 +169,11 @@ bool SaveEncoded(const QStringList &lines, const QString &target, const QString 
     return written;
 }
 
+QString charsetName(const QString &encoding)
+{
+    return encoding == EncodingUtf8      ? QStringLiteral("utf-8")
+           : encoding == EncodingWindows ? QStringLiteral("windows-1250")
+                                         : QStringLiteral("iso-8859-2");
+}
+
 } // namespace zk

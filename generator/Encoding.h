@@ -11,6 +11,10 @@ inline const QString EncodingIso = QStringLiteral("ISO-8859-2");
 inline const QString EncodingWindows = QStringLiteral("CP-1250");
 inline const QString EncodingUtf8 = QStringLiteral("UTF-8");
 
+// The name a page gives its character set in its head ("iso-8859-2",
+// "windows-1250", "utf-8"), for the same encoding its bytes are written in.
+QString charsetName(const QString &encoding);
+
 // Writes one character in the page's character set: its byte when the set
 // holds it, else a decimal character reference "&#NNNN;" so the browser
 // still shows it. `encoding` is "ISO-8859-2" or "CP-1250"; in "UTF-8" every

@@ -136,9 +136,7 @@ void addHead(QStringList &out, const PageDescription &d, const GeneratorContext 
     out << Html5DocType;
     out << QStringLiteral("<html lang=\"pl\"%1>").arg(style.ownColours ? QStringLiteral(" class=\"wlasne-kolory\"") : QString());
     out << QStringLiteral("<head>");
-    const QString charset = d.PageEncoding == EncodingUtf8 ? QStringLiteral("utf-8")
-                          : d.PopUp_Atrybuty_Polskie_ISO   ? QStringLiteral("iso-8859-2")
-                                                           : QStringLiteral("windows-1250");
+    const QString charset = charsetName(d.PageEncoding);
     out << QStringLiteral("<meta charset=\"%1\">").arg(charset);
     out << QStringLiteral("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">");
     out << QStringLiteral("<title>") + d.Edit_Atrybuty_Tytul + QStringLiteral("</title>");

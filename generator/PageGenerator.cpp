@@ -61,9 +61,7 @@ void addHead(QStringList &out, const PageDescription &d, const GeneratorContext 
     if (!d.Lista_Atrybuty_DocType.isEmpty())
         out << d.Lista_Atrybuty_DocType;
     out << QStringLiteral("<HTML>") << QStringLiteral("<HEAD>");
-    const QString charset = d.PageEncoding == EncodingUtf8 ? QStringLiteral("utf-8")
-                          : d.PopUp_Atrybuty_Polskie_ISO   ? QStringLiteral("iso-8859-2")
-                                                           : QStringLiteral("windows-1250");
+    const QString charset = charsetName(d.PageEncoding);
     if (isHtml5(d.Lista_Atrybuty_DocType)) {
         // The charset first, as HTML5 wants it; it replaces the Content-type line,
         // which HTML5 does not allow beside it. The viewport makes phones use their width.

@@ -299,7 +299,6 @@ void readPage(Reader &r, const QJsonObject &s, Project &p)
     d.PageEncoding = r.text(s, QStringLiteral("kodowanie"), at, d.PageEncoding);
     if (d.PageEncoding != u"ISO-8859-2" && d.PageEncoding != u"CP-1250" && d.PageEncoding != u"UTF-8" && r.error.isEmpty())
         r.error = QStringLiteral("pole \"%1kodowanie\" powinno być jednym z: \"ISO-8859-2\", \"CP-1250\", \"UTF-8\"").arg(at);
-    d.PopUp_Atrybuty_Polskie_ISO = d.PageEncoding == u"ISO-8859-2";
 
     const QJsonObject colours = r.object(s, QStringLiteral("kolory"), at);
     const QString atColours = at + QStringLiteral("kolory.");

@@ -246,20 +246,58 @@ void TPubDlg::setShownNames(const QHash<QString, QString> &names)
         publication->child(i)->setText(0, names.value(m_files[i], m_files[i]));
 }
 
+PublishSettings TPubDlg::settings() const
+{
+    const int connection = CB_Polaczenie->currentIndex();
+    PublishSettings s;
+    s.server = ED_Serwer->text();
+    s.user = Ed_User->text();
+    s.password = ED_Haslo->text();
+    s.folder = Ed_Folder->text();
+    s.async = CHK_Async->isChecked();
+    s.security = connection == 0 ? FtpSecurity::Plain : FtpSecurity::ExplicitTls;
+    s.everything = CHK_Wszystko->isChecked();
+    s.connections = SE_Polaczenia->value();
+    s.protocol = connection == SftpIndex ? PublishProtocol::Sftp : PublishProtocol::Ftp;
+    return s;
+}
+
+void TPubDlg::setSettings(const PublishSettings &s)
+{
+    ED_Serwer->setText(s.server);
+    Ed_User->setText(s.user);
+    ED_Haslo->setText(s.password);
+    Ed_Folder->setText(s.folder);
+    CHK_Async->setChecked(s.async);
+    CHK_Wszystko->setChecked(s.everything);
+    SE_Polaczenia->setValue(s.connections);
+    CB_Polaczenie->setCurrentIndex(s.protocol == PublishProtocol::Sftp ? SftpIndex
+                                   : s.security == FtpSecurity::Plain  ? 0
+                                                                       : 1);
+}
+
 void TPubDlg::LadujProfile()
 {
     const Registry &r = *services().registry;
-    ED_Serwer->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Serwer"), {}));
-    Ed_User->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Uzytkownik"), {}));
-    ED_Haslo->setText(storedPassword(r, services().passwords, ED_Serwer->text(), Ed_User->text(), &m_passwordInKeyring));
-    CHK_Zapamietaj->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("ZapamietajHaslo"), 1) != 0);
-    Ed_Folder->setText(r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Folder"), {}));
-    CHK_Async->setChecked(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Async"), 0) != 0);
-    SE_Polaczenia->setValue(int(r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenia"), 2)));
+    const auto text = [&r](const char *name, const QString &fallback) {
+        return r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QString::fromLatin1(name), fallback);
+    };
+    const auto number = [&r](const char *name, qint64 fallback) {
+        return r.readInteger(Hive::CurrentUser, SettingsRootKey, ProfileSection, QString::fromLatin1(name), fallback);
+    };
+    PublishSettings s;
+    s.server = text("Serwer", {});
+    s.user = text("Uzytkownik", {});
+    s.password = storedPassword(r, services().passwords, s.server, s.user, &m_passwordInKeyring);
+    s.folder = text("Folder", {});
+    s.async = number("Async", 0) != 0;
+    s.connections = int(number("Polaczenia", 2));
     // A new profile encrypts; one kept from before TLS goes on as it did.
-    const QString connection = r.readText(Hive::CurrentUser, SettingsRootKey, ProfileSection, QStringLiteral("Polaczenie"),
-                                          ED_Serwer->text().isEmpty() ? ConnectionTls : ConnectionPlain);
-    CB_Polaczenie->setCurrentIndex(connection == ConnectionPlain ? 0 : connection == ConnectionSftp ? SftpIndex : 1);
+    const QString connection = text("Polaczenie", s.server.isEmpty() ? ConnectionTls : ConnectionPlain);
+    s.security = connection == ConnectionPlain ? FtpSecurity::Plain : FtpSecurity::ExplicitTls;
+    s.protocol = connection == ConnectionSftp ? PublishProtocol::Sftp : PublishProtocol::Ftp;
+    setSettings(s);
+    CHK_Zapamietaj->setChecked(number("ZapamietajHaslo", 1) != 0);
 }
 
 // One write of the settings file for the whole profile (each value apart
@@ -268,15 +306,16 @@ void TPubDlg::SaveProfile()
 {
     Registry &r = *services().registry;
     keepPasswordAsChosen();
+    const PublishSettings s = settings();
     r.writeTexts(Hive::CurrentUser, SettingsRootKey, ProfileSection,
-                 {{QStringLiteral("Serwer"), ED_Serwer->text()},
-                  {QStringLiteral("Uzytkownik"), Ed_User->text()},
+                 {{QStringLiteral("Serwer"), s.server},
+                  {QStringLiteral("Uzytkownik"), s.user},
                   {QStringLiteral("ZapamietajHaslo"), CHK_Zapamietaj->isChecked() ? QStringLiteral("1") : QStringLiteral("0")},
-                  {QStringLiteral("Folder"), Ed_Folder->text()},
-                  {QStringLiteral("Async"), CHK_Async->isChecked() ? QStringLiteral("1") : QStringLiteral("0")},
-                  {QStringLiteral("Polaczenia"), QString::number(SE_Polaczenia->value())},
+                  {QStringLiteral("Folder"), s.folder},
+                  {QStringLiteral("Async"), s.async ? QStringLiteral("1") : QStringLiteral("0")},
+                  {QStringLiteral("Polaczenia"), QString::number(s.connections)},
                   {QStringLiteral("Polaczenie"),
-                   connectionName(CB_Polaczenie->currentIndex() == SftpIndex, CB_Polaczenie->currentIndex() != 0)}});
+                   connectionName(s.protocol == PublishProtocol::Sftp, s.security != FtpSecurity::Plain)}});
 }
 
 // In the keyring when there is one; where none answers, in the settings
@@ -344,31 +383,24 @@ void TPubDlg::showProgress()
 
 void TPubDlg::run()
 {
-    PublishSettings settings{ED_Serwer->text(),
-                             Ed_User->text(),
-                             ED_Haslo->text(),
-                             Ed_Folder->text(),
-                             CHK_Async->isChecked(),
-                             CB_Polaczenie->currentIndex() == 0 ? FtpSecurity::Plain : FtpSecurity::ExplicitTls,
-                             trustedFingerprint(*services().registry, ED_Serwer->text()),
-                             knownRevision(*services().registry, ED_Serwer->text(), Ed_Folder->text()),
-                             CHK_Wszystko->isChecked(),
-                             SE_Polaczenia->value()};
-    useProtocol(settings);
+    PublishSettings chosen = settings();
+    chosen.trustedFingerprint = trustedFingerprint(*services().registry, chosen.server);
+    chosen.knownRevision = knownRevision(*services().registry, chosen.server, chosen.folder);
+    useProtocol(chosen);
     const QString typedFolder = Ed_Folder->text();
     Szczegoly->clear();
     m_progress.begin(PublishTotal);
     m_fileClock.start();
-    const bool sent = m_run.run(settings, m_files, m_remoteNames, m_badge);
-    if (settings.folder != Ed_Folder->text())
-        Ed_Folder->setText(settings.folder); // as the run used it
+    const bool sent = m_run.run(chosen, m_files, m_remoteNames, m_badge);
+    if (chosen.folder != Ed_Folder->text())
+        Ed_Folder->setText(chosen.folder); // as the run used it
     if (!sent) {
         Progress->setValue(0); // a failed run has published nothing the user can count on
         LB_Postep->clear();
         return;
     }
     keepPasswordAsChosen(); // a password from the settings file moves to the keyring now
-    rememberRevision(*services().registry, settings.server, typedFolder, m_run.writtenRevision());
+    rememberRevision(*services().registry, chosen.server, typedFolder, m_run.writtenRevision());
     const QStringList differences = livePageDifferences();
     if (!differences.isEmpty())
         BladMsg(MB_ICONWARNING, QStringLiteral("UWAGA!"), liveCheckWarning(m_webAddress, m_run.folderOnServer(), differences), this);
@@ -429,12 +461,11 @@ void TPubDlg::fileSentElsewhere(const QString &path, const QString &remoteName, 
 // own further connections.
 void TPubDlg::useProtocol(PublishSettings &settings)
 {
-    if (CB_Polaczenie->currentIndex() != SftpIndex) {
+    if (settings.protocol != PublishProtocol::Sftp) {
         m_run.useClient(m_client);
         m_run.setClientMaker([this] { return makeFtpClient(ftp); });
         return;
     }
-    settings.protocol = PublishProtocol::Sftp;
     settings.async = false;
     if (!m_sftp) {
         m_sftp = std::make_unique<SftpPublishClient>();

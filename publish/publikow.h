@@ -64,6 +64,11 @@ public:
     // it (the recording of a melody, kept in the cache): file -> text.
     void setShownNames(const QHash<QString, QString> &names);
 
+    // What the controls say: server, account, folder, connection, sessions.
+    PublishSettings settings() const;
+    // The controls set from such a value (the profile, or a test's server).
+    void setSettings(const PublishSettings &settings);
+
     void LadujProfile();
     void SaveProfile();
     void Przycisk_OKClick();

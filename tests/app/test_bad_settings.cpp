@@ -152,7 +152,7 @@ TEST_F(FolderForSettingsTest, AFolderInPlaceOfTheFileIsSaidOnceAndLeftAlone)
     EXPECT_TRUE(note.contains(QStringLiteral("nie zostaną zapisane"))) << note.toStdString();
     EXPECT_EQ(window->runCount(), 0);
 
-    window->ContactAddresses = {QStringLiteral("a@x.pl")};
+    window->setContactAddresses({QStringLiteral("a@x.pl")});
     window->close();
     EXPECT_EQ(notes().size(), 1) << "the close cannot save, and the note already said so";
     EXPECT_TRUE(QFileInfo::exists(settingsFile() + QStringLiteral("/zawartosc")));

@@ -113,6 +113,30 @@ TEST_F(DialogsTest, LinkDialogBuildsTheFragmentAndEmptyAddressCancels)
     EXPECT_EQ(d.Edit_Adres->count(), 9) << "Enter adds nothing to the list";
 }
 
+// The fields a link dialog starts from are the ones it gives back, and the
+// fragment it builds from them; a favourite chosen keeps the name and target.
+TEST_F(DialogsTest, LinkDialogTakesInTheFieldsItGivesOut)
+{
+    OpenFileDialog openDoc;
+    TOdnosnikDlg d(&openDoc);
+    const LinkFields start{.address = QStringLiteral("cennik.html"), .description = QStringLiteral("Ceny chleba"),
+                           .name = QStringLiteral("ceny"), .target = QStringLiteral("_blank"),
+                           .statusText = QStringLiteral("Cennik piekarni")};
+    d.setFields(start);
+    const LinkFields back = d.fields();
+    EXPECT_EQ(back.address, start.address);
+    EXPECT_EQ(back.description, start.description);
+    EXPECT_EQ(back.name, start.name);
+    EXPECT_EQ(back.target, start.target);
+    EXPECT_EQ(back.statusText, start.statusText);
+    whenModal([&](QWidget *) { QTest::keyClick(d.Edit_Opis, Qt::Key_Return); });
+    ASSERT_EQ(d.exec(), QDialog::Accepted);
+    EXPECT_EQ(d.LinkFragment, buildLinkFragment(start));
+    d.WWWSelectURL(QStringLiteral("Onet"), QStringLiteral("http://www.onet.pl/"));
+    EXPECT_EQ(d.fields().name, QStringLiteral("ceny"));
+    EXPECT_EQ(d.fields().target, QStringLiteral("_blank"));
+}
+
 TEST_F(DialogsTest, LinkDialogPicksALocalFileAndRestoresTheFilter)
 {
     OpenFileDialog openDoc;

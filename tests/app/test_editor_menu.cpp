@@ -132,10 +132,10 @@ TEST_F(EditorMenuTest, PictureChooserBorrowsTheOpenDialogAndPutsItBack)
     ASSERT_EQ(prompts.calls().size(), 2);
     EXPECT_EQ(prompts.calls()[0].text, QStringLiteral("Wybierz plik graficzny"));
     EXPECT_EQ(prompts.calls()[0].filter, filter);
-    EXPECT_EQ(window->OpenDoc.Title, QStringLiteral("Otwórz"));
-    EXPECT_EQ(window->OpenDoc.Filter, QStringLiteral("Dokumenty HTML (*.htm;*.html)|*.htm;*.html"));
-    EXPECT_EQ(window->OpenDoc.DefaultExt, QStringLiteral("html"));
-    EXPECT_EQ(window->OpenDoc.FileName, QStringLiteral("/home/jan/logo.gif")) << "the last choice is the next start";
+    EXPECT_EQ(window->openFileDialog().Title, QStringLiteral("Otwórz"));
+    EXPECT_EQ(window->openFileDialog().Filter, QStringLiteral("Dokumenty HTML (*.htm;*.html)|*.htm;*.html"));
+    EXPECT_EQ(window->openFileDialog().DefaultExt, QStringLiteral("html"));
+    EXPECT_EQ(window->openFileDialog().FileName, QStringLiteral("/home/jan/logo.gif")) << "the last choice is the next start";
 }
 
 TEST_F(EditorMenuTest, WordWrapBoxAndWordCallbacks)

@@ -104,7 +104,6 @@ TEST_F(KreatorTest, StartsWithTheDescriptionDefaultsAndTheOwnerName)
     EXPECT_FALSE(w->PopUp_Atrybuty_Tlo_Podklad->isChecked());
     EXPECT_EQ(d.Panel_Podglad_Naglowki.rgb() & 0xFFFFFF, 0xC0C0C0u) << "a fresh page has no background colour";
     EXPECT_TRUE(d.BackgroundImagePath.isEmpty());
-    EXPECT_TRUE(d.PopUp_Atrybuty_Polskie_ISO);
     EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_Windows->isChecked());
     EXPECT_EQ(d.PageEncoding, QStringLiteral("ISO-8859-2"));
     EXPECT_EQ(w->Przycisk_Atrybuty_Polskie->text(), QStringLiteral(" &ISO 8859-2 "));
@@ -357,7 +356,7 @@ TEST_F(KreatorTest, ClosingEmptiesTheTemporaryFolderAndStoresTheSettings)
     writeFile(temp + QStringLiteral("logo.gif"));
     writeFile(temp + QStringLiteral(".ukryty"));
     folder(QStringLiteral("program/temp/podfolder"));
-    w->ContactAddresses = {QStringLiteral("b@x.pl"), QStringLiteral("a@x.pl")};
+    w->setContactAddresses({QStringLiteral("b@x.pl"), QStringLiteral("a@x.pl")});
     QTest::mouseClick(w->Przycisk_Anuluj, Qt::LeftButton);
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(QFileInfo(temp).isDir());

@@ -293,9 +293,7 @@ TEST_F(OutputCommandsTest, SaveIntoAFolderThatCannotBeWrittenReportsBothMessages
 
 TEST_F(OutputCommandsTest, WindowsEncodingWritesWindowsBytes)
 {
-    window->PopUp_Atrybuty_Polskie_ISO->setChecked(false);
-    window->PopUp_Atrybuty_Polskie_Windows->setChecked(true);
-    window->PageEncoding = QStringLiteral("CP-1250");
+    window->PopUp_Atrybuty_Polskie_Windows->trigger();
     window->Edytorek->setPlainText(QStringLiteral("Śląsk"));
     QTest::mouseClick(window->Przycisk_Podglad, Qt::LeftButton);
     const QByteArray page = readFile(window->paths().tempFolder + QStringLiteral("index.html"));

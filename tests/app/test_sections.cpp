@@ -110,18 +110,18 @@ TEST_F(SectionsTest, BackgroundMenuAndItsCancelRules)
     TKreatorDlg *w = window.get();
     prompts.answerOpenFile(QString());
     w->PopUp_Atrybuty_Tlo_Podklad->trigger();
-    EXPECT_TRUE(w->BackgroundImagePath.isEmpty());
+    EXPECT_TRUE(w->backgroundImagePath().isEmpty());
     EXPECT_TRUE(w->PopUp_Atrybuty_Tlo_Kolor->isChecked()) << "cancel keeps the colour item checked";
     EXPECT_FALSE(w->PopUp_Atrybuty_Tlo_Podklad->isChecked());
 
     prompts.answerOpenFile(QStringLiteral("/home/jan/tlo.jpg"));
     w->PopUp_Atrybuty_Tlo_Podklad->trigger();
-    EXPECT_EQ(w->BackgroundImagePath, QStringLiteral("/home/jan/tlo.jpg"));
+    EXPECT_EQ(w->backgroundImagePath(), QStringLiteral("/home/jan/tlo.jpg"));
     EXPECT_TRUE(w->PopUp_Atrybuty_Tlo_Podklad->isChecked());
     EXPECT_FALSE(w->PopUp_Atrybuty_Tlo_Kolor->isChecked());
     prompts.answerOpenFile(QString());
     w->PopUp_Atrybuty_Tlo_Podklad->trigger();
-    EXPECT_TRUE(w->BackgroundImagePath.isEmpty()) << "a second cancelled choice empties the path";
+    EXPECT_TRUE(w->backgroundImagePath().isEmpty()) << "a second cancelled choice empties the path";
     EXPECT_TRUE(w->PopUp_Atrybuty_Tlo_Podklad->isChecked()) << "and the image item stays checked";
     EXPECT_TRUE(w->description().Edytorek.isEmpty());
 
@@ -147,18 +147,18 @@ TEST_F(SectionsTest, EncodingMenuMovesChecksCaptionAndEncodingTogether)
     EXPECT_TRUE(w->PopUp_Atrybuty_Polskie_Windows->isChecked());
     EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_ISO->isChecked());
     EXPECT_EQ(w->Przycisk_Atrybuty_Polskie->text(), QStringLiteral(" W&indows 1250"));
-    EXPECT_EQ(w->PageEncoding, QStringLiteral("CP-1250"));
+    EXPECT_EQ(w->pageEncoding(), QStringLiteral("CP-1250"));
     w->PopUp_Atrybuty_Polskie_ISO->trigger();
     w->PopUp_Atrybuty_Polskie_ISO->trigger();
     EXPECT_TRUE(w->PopUp_Atrybuty_Polskie_ISO->isChecked()) << "clicking the checked item keeps it checked";
     EXPECT_EQ(w->Przycisk_Atrybuty_Polskie->text(), QStringLiteral(" &ISO 8859-2"));
-    EXPECT_EQ(w->PageEncoding, QStringLiteral("ISO-8859-2"));
+    EXPECT_EQ(w->pageEncoding(), QStringLiteral("ISO-8859-2"));
     w->PopUp_Atrybuty_Polskie_UTF8->trigger();
     EXPECT_TRUE(w->PopUp_Atrybuty_Polskie_UTF8->isChecked());
     EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_ISO->isChecked());
     EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_Windows->isChecked());
     EXPECT_EQ(w->Przycisk_Atrybuty_Polskie->text(), QStringLiteral(" UTF-8"));
-    EXPECT_EQ(w->PageEncoding, QStringLiteral("UTF-8"));
+    EXPECT_EQ(w->pageEncoding(), QStringLiteral("UTF-8"));
     EXPECT_EQ(w->PopUp_Atrybuty_Polskie->actions().last(), w->PopUp_Atrybuty_Polskie_UTF8) << "after the two 8-bit sets";
     EXPECT_FALSE(w->PopUp_Atrybuty_Polskie_UTF8->statusTip().isEmpty());
     EXPECT_EQ(w->Lista_Atrybuty_DocType->itemText(w->Lista_Atrybuty_DocType->count() - 1), QStringLiteral("<!DOCTYPE html>"));
@@ -486,7 +486,7 @@ TEST_F(SectionsTest, WhatTheUserEnteredReachesTheGeneratedPage)
     w->Przycisk_Atrybuty_Kolor_Tekst->setColor(QColor(0, 0, 0x7F));
     QTest::mouseClick(w->Przycisk_Uklad_Naglowek_Srodek, Qt::LeftButton);
     w->Generuj_Strone();
-    const QString page = w->PageLines.join(u'\n');
+    const QString page = w->pageLines().join(u'\n');
     for (const char *expected : {"charset=windows-1250", "<META NAME=\"Keywords\" CONTENT=\"strona\">",
                                  "<A HREF=\"http://onet.pl\">Onet</A><BR>", "<A HREF=\"mailto:jan@x.pl\">jan@x.pl</A><BR>",
                                  "<LINK REV=\"made\" HREF=\"mailto:jan@x.pl\">", "TEXT=\"#00007F\"",

@@ -45,8 +45,8 @@ TEST_F(SoundCommandsTest, ChoosingCancellingAndSwitchingOff)
     ASSERT_EQ(prompts.calls().size(), 1);
     EXPECT_EQ(prompts.calls()[0].text, QStringLiteral("Wybierz dźwięk lub muzykę"));
     EXPECT_EQ(prompts.calls()[0].filter, QStringLiteral("Dźwięki i muzyka (*.wav;*.mid;*.au)|*.wav;*.au;*.mid"));
-    EXPECT_EQ(window->OpenDoc.Title, QStringLiteral("Otwórz")) << "the shared dialog gets its own title back";
-    EXPECT_EQ(window->OpenDoc.Filter, QStringLiteral("Dokumenty HTML (*.htm;*.html)|*.htm;*.html"));
+    EXPECT_EQ(window->openFileDialog().Title, QStringLiteral("Otwórz")) << "the shared dialog gets its own title back";
+    EXPECT_EQ(window->openFileDialog().Filter, QStringLiteral("Dokumenty HTML (*.htm;*.html)|*.htm;*.html"));
 
     prompts.answerOpenFile(QStringLiteral("/muzyka/MELODIA.MID"));
     clickPlayBox();

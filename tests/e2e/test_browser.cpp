@@ -26,7 +26,7 @@ TEST_P(BrowserTest, ShowsThePolishTextExactly)
     const QString encoding = QString::fromLatin1(GetParam());
     const QString text = QStringLiteral("Zażółć gęślą jaźń – „cytat”");
     PageDescription d = zk::testing::freshDescription(QStringLiteral("Jan"));
-    d.PopUp_Atrybuty_Polskie_ISO = encoding == EncodingIso;
+    d.PageEncoding = encoding; // the head names the same set the bytes are written in
     d.Edit_Atrybuty_Tytul = text;
     d.Edit_Uklad_Glowny_Naglowek = text;
     d.Edytorek = {QStringLiteral("<P id=\"tresc\">") + text + QStringLiteral(" ŚŹĄ śźą</P>")};

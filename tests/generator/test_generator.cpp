@@ -34,7 +34,6 @@ TEST(Generator, Utf8ChangesOnlyTheCharsetOfA1998Page)
     ASSERT_GE(typeLine, 0);
     PageDescription d = freshDescription(QStringLiteral("Jan Kowalski"));
     d.PageEncoding = QStringLiteral("UTF-8");
-    d.PopUp_Atrybuty_Polskie_ISO = false;
     QStringList expected = classic;
     expected[typeLine] = QStringLiteral("<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=utf-8\">");
     expectSameLines(Generuj_Strone(d, fixedContext()).pageLines, expected);
@@ -47,17 +46,15 @@ TEST(Generator, Html5PagesNameTheirCharsetFirst)
     const struct {
         const char *docType;
         const char *encoding;
-        bool iso;
         const char *charset;
-    } cases[] = {{"<!DOCTYPE html>", "ISO-8859-2", true, "iso-8859-2"},
-                 {"<!doctype HTML>", "CP-1250", false, "windows-1250"},
-                 {"<!DOCTYPE html>", "UTF-8", false, "utf-8"}};
+    } cases[] = {{"<!DOCTYPE html>", "ISO-8859-2", "iso-8859-2"},
+                 {"<!doctype HTML>", "CP-1250", "windows-1250"},
+                 {"<!DOCTYPE html>", "UTF-8", "utf-8"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.docType);
         PageDescription d = freshDescription(QStringLiteral("Jan Kowalski"));
         d.Lista_Atrybuty_DocType = QString::fromLatin1(c.docType);
         d.PageEncoding = QString::fromLatin1(c.encoding);
-        d.PopUp_Atrybuty_Polskie_ISO = c.iso;
         const QStringList lines = Generuj_Strone(d, fixedContext()).pageLines;
         ASSERT_GE(lines.size(), 5);
         EXPECT_EQ(lines[0], QStringLiteral("<!DOCTYPE html>"));
@@ -113,7 +110,6 @@ TEST(Generator, FullyLoadedDescription)
     PageDescription d = freshDescription(QStringLiteral("Jan Kowalski"));
     d.PopUp_Atrybuty_Tlo_Kolor = false;
     d.BackgroundImagePath = QStringLiteral("/home/jan/Obrazki/tlo.jpg");
-    d.PopUp_Atrybuty_Polskie_ISO = false;
     d.PageEncoding = QStringLiteral("CP-1250");
     d.Przycisk_Atrybuty_Kolor_Tekst = QColor(0x12, 0x34, 0x56);
     d.Check_Play = true;

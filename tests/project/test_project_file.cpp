@@ -25,7 +25,6 @@ Project everyFieldSet(const QString &folder)
     d.PopUp_Atrybuty_Tlo_Kolor = false;
     d.Panel_Podglad_Naglowki = QColor(0x12, 0x34, 0x56);
     d.BackgroundImagePath = folder + QStringLiteral("obrazki/tło.gif");
-    d.PopUp_Atrybuty_Polskie_ISO = false;
     d.PageEncoding = QStringLiteral("CP-1250");
     d.Przycisk_Atrybuty_Kolor_Tekst = QColor(1, 2, 3);
     d.Przycisk_Atrybuty_Kolor_Odnosniki = QColor(4, 5, 6);
@@ -173,11 +172,9 @@ TEST_F(ProjectFileTest, KeysOfALaterVersionSurviveOpeningAndSavingAgain)
     // UTF-8 is kept like the two 8-bit sets.
     Project utf8;
     utf8.page.PageEncoding = QStringLiteral("UTF-8");
-    utf8.page.PopUp_Atrybuty_Polskie_ISO = false;
     const ProjectRead utf8Back = projectFromJson(projectToJson(utf8, {}), {});
     ASSERT_TRUE(utf8Back.project) << utf8Back.error.toStdString();
     EXPECT_EQ(utf8Back.project->page.PageEncoding, QStringLiteral("UTF-8"));
-    EXPECT_FALSE(utf8Back.project->page.PopUp_Atrybuty_Polskie_ISO);
 
     // Whatever a field holds, the main text stays in its own place.
     Project odd;
@@ -206,7 +203,6 @@ TEST_F(ProjectFileTest, TheGoldenFirstVersionFileStillOpens)
     EXPECT_FALSE(d.PopUp_Atrybuty_Tlo_Kolor);
     EXPECT_EQ(d.BackgroundImagePath, QFileInfo(golden).absolutePath() + QStringLiteral("/obrazki/tlo.gif"));
     EXPECT_EQ(d.PageEncoding, QStringLiteral("CP-1250"));
-    EXPECT_FALSE(d.PopUp_Atrybuty_Polskie_ISO);
     EXPECT_EQ(d.Przycisk_Atrybuty_Kolor_Odnosniki, QColor(0x00, 0x80, 0x00));
     EXPECT_TRUE(d.Check_Play);
     EXPECT_EQ(d.Spin_Powtorz, 3);

@@ -394,6 +394,45 @@ TEST_F(PublishDialogTest, OpensOnTheTreeAndTabWalksTheFieldsInOrder)
               QString("Tree ED_Serwer Ed_User ED_Haslo Ed_Folder CB_Polaczenie CHK_Zapamietaj SE_Polaczenia CHK_Async CHK_Wszystko Tree").split(u' '));
 }
 
+// The dialog starts from a value and gives the same one back, for each of
+// the three connections, and the profile keeps it between two dialogs.
+TEST_F(PublishDialogTest, TakesInTheSettingsItGivesOutAndTheProfileKeepsThem)
+{
+    for (const int connection : {0, 1, 2}) {
+        SCOPED_TRACE(connection);
+        PublishSettings start;
+        start.server = QStringLiteral("serwer.przyklad.pl:2%1").arg(connection);
+        start.user = QStringLiteral("piekarnia");
+        start.password = QStringLiteral("zażółć");
+        start.folder = QStringLiteral("/public_html/strona żółta");
+        start.async = connection == 1;
+        start.everything = connection == 2;
+        start.connections = 3 + connection;
+        start.security = connection == 0 ? FtpSecurity::Plain : FtpSecurity::ExplicitTls;
+        start.protocol = connection == 2 ? PublishProtocol::Sftp : PublishProtocol::Ftp;
+        const auto same = [&](const PublishSettings &s, bool everything) {
+            EXPECT_EQ(s.server, start.server);
+            EXPECT_EQ(s.user, start.user);
+            EXPECT_EQ(s.password, start.password);
+            EXPECT_EQ(s.folder, start.folder);
+            EXPECT_EQ(s.async, start.async);
+            EXPECT_EQ(s.everything, everything);
+            EXPECT_EQ(s.connections, start.connections);
+            EXPECT_EQ(s.security, start.security);
+            EXPECT_EQ(s.protocol, start.protocol);
+        };
+        {
+            TPubDlg dialog({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
+            dialog.setSettings(start);
+            EXPECT_EQ(dialog.CB_Polaczenie->currentIndex(), connection);
+            same(dialog.settings(), start.everything);
+            dialog.done(QDialog::Rejected); // closing keeps the profile
+        }
+        TPubDlg next({path(QStringLiteral("strona.html"))}, path(QStringLiteral("brak.gif")));
+        same(next.settings(), false); // "send everything" is for one run only
+    }
+}
+
 // The new controls answer their mnemonics, and Escape still closes.
 TEST_F(PublishDialogTest, ConnectionAndRememberAnswerTheirKeysAndEscapeCloses)
 {
