@@ -525,42 +525,106 @@ std::pair<qsizetype, qsizetype> mainTextSpan(const QByteArray &json)
     return found;
 }
 
-// The text of a JSON string (quotes included), or nothing when it holds an
-// escape or bytes that Qt's reader would judge: then Qt reads the file.
+// Whether none of eight bytes is a control character, a backslash or above
+// 0x7F. A byte under n borrows into its own top bit when n is taken from each.
+constexpr bool plainAscii(quint64 w)
+{
+    constexpr quint64 each = 0x0101010101010101ull, tops = each * 0x80;
+    const quint64 backslashes = w ^ (each * '\\'); // zero where a backslash was
+    return ((w | ((w - each * 0x20) & ~w) | ((backslashes - each) & ~backslashes)) & tops) == 0;
+}
+
+// One escape of a JSON string after its backslash; 0 for \u and anything
+// else this reader leaves to Qt's.
+char16_t escaped(unsigned char c)
+{
+    switch (c) {
+    case '"': return u'"';
+    case '\\': return u'\\';
+    case '/': return u'/';
+    case 'b': return u'\b';
+    case 'f': return u'\f';
+    case 'n': return u'\n';
+    case 'r': return u'\r';
+    case 't': return u'\t';
+    default: return 0;
+    }
+}
+
+// One character of strict UTF-8 at p (p < end) into out; the bytes it took,
+// or 0 when they are not strict UTF-8 (an overlong form, a surrogate, past
+// U+10FFFF, cut short).
+int decodeUtf8(const unsigned char *p, const unsigned char *end, char16_t *&out)
+{
+    const unsigned lead = *p;
+    int length;
+    char32_t code, least;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (end - p < length)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (p[k] & 0x3F);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    if (code >= 0x10000) {
+        *out++ = QChar::highSurrogate(code);
+        *out++ = QChar::lowSurrogate(code);
+    } else {
+        *out++ = char16_t(code);
+    }
+    return length;
+}
+
+// The text of a JSON string (quotes included) in one pass over its bytes,
+// eight plain ASCII ones at a step; nothing when it holds a raw control
+// character, an escape this reader leaves to Qt (\u) or bytes that are not
+// strict UTF-8: then Qt reads the file. What it returns can hold neither NUL
+// nor half of a surrogate pair, so it needs no further check.
 std::optional<QString> decodeJsonString(QByteArrayView quoted)
 {
-    QByteArray utf8;
-    utf8.reserve(quoted.size());
-    const char *p = quoted.data() + 1;
-    const char *end = quoted.data() + quoted.size() - 1;
+    QString text(quoted.size(), Qt::Uninitialized); // a unit a byte at most
+    char16_t *const begin = reinterpret_cast<char16_t *>(text.data());
+    char16_t *out = begin;
+    const auto *p = reinterpret_cast<const unsigned char *>(quoted.data()) + 1;
+    const auto *end = reinterpret_cast<const unsigned char *>(quoted.data()) + quoted.size() - 1;
     while (p < end) {
-        const char *slash = static_cast<const char *>(std::memchr(p, '\\', size_t(end - p)));
-        const char *stop = slash ? slash : end;
-        for (const char *q = p; q < stop; ++q)
-            if (static_cast<unsigned char>(*q) < 0x20)
-                return std::nullopt; // a raw control character: not JSON
-        utf8.append(p, stop - p);
-        if (!slash)
-            break;
-        if (slash + 1 >= end)
-            return std::nullopt;
-        switch (slash[1]) {
-        case '"': utf8 += '"'; break;
-        case '\\': utf8 += '\\'; break;
-        case '/': utf8 += '/'; break;
-        case 'b': utf8 += '\b'; break;
-        case 'f': utf8 += '\f'; break;
-        case 'n': utf8 += '\n'; break;
-        case 'r': utf8 += '\r'; break;
-        case 't': utf8 += '\t'; break;
-        default: return std::nullopt; // \u and anything else: Qt's reader
+        for (; end - p >= 8; p += 8, out += 8) {
+            quint64 w;
+            std::memcpy(&w, p, sizeof w);
+            if (!plainAscii(w))
+                break;
+            for (int k = 0; k < 8; ++k)
+                out[k] = p[k];
         }
-        p = slash + 2;
+        if (p == end)
+            break;
+        if (*p < 0x20)
+            return std::nullopt; // a raw control character: not JSON
+        if (*p == '\\') {
+            if (end - p < 2 || !escaped(p[1]))
+                return std::nullopt;
+            *out++ = escaped(p[1]);
+            p += 2;
+        } else if (*p < 0x80) {
+            *out++ = *p++;
+        } else if (const int length = decodeUtf8(p, end, out)) {
+            p += length;
+        } else {
+            return std::nullopt;
+        }
     }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(utf8);
-    if (decoder.hasError())
-        return std::nullopt;
+    text.truncate(out - begin);
     return text;
 }
 
@@ -573,14 +637,13 @@ ProjectRead projectFromJson(const QByteArray &json, const QString &projectFolder
     const auto [start, end] = mainTextSpan(json);
     if (start >= 0 && end - start > 4096) {
         if (std::optional<QString> text = decodeJsonString(QByteArrayView(json).sliced(start, end - start))) {
-            QByteArray rest = json;
-            rest.replace(start, end - start, "\"\"");
+            // Built beside the file, not copied from it: the text is most of it.
+            QByteArray rest;
+            rest.reserve(json.size() - (end - start) + 2);
+            rest.append(QByteArrayView(json).first(start)).append("\"\"").append(QByteArrayView(json).sliced(end));
             ProjectRead read = projectFromJsonWithQt(rest, projectFolder);
             if (read.project) {
-                bool dropped = false;
-                read.project->mainText = withoutForbidden(*text, dropped);
-                if (dropped && read.notes.isEmpty())
-                    read.notes << QStringLiteral("Pominięto znaki, których strona nie może zawierać (znak NUL lub niepełne znaki UTF-16).");
+                read.project->mainText = std::move(*text);
                 return read;
             }
         }

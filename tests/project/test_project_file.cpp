@@ -122,15 +122,28 @@ TEST_F(ProjectFileTest, ALargeMainTextReadsAsQtReadsIt)
     escapes.insert(text, "\\u0105\\ud83d\\ude00");
     QByteArray twice = plain;
     twice.insert(text - 10, "\"tekst\": \"pierwszy\",\n        ");
-    const QByteArray cases[] = {plain, escapes, twice, plain.left(text + 50000), plain.left(text - 1) + "12345,\n" + plain.mid(plain.indexOf('\n', text) + 1)};
-    for (const QByteArray &json : cases) {
-        SCOPED_TRACE(&json - cases);
+    // Bytes that are not strict UTF-8, and a raw control character: each
+    // where the text begins, in its middle (where the reader takes eight
+    // bytes at a step) and just before its closing quote.
+    const QByteArray unfit[] = {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80", "\xFF", "\x01", "\\x"};
+    QList<QByteArray> cases{plain, escapes, twice, plain.left(text + 50000), plain.left(text - 1) + "12345,\n" + plain.mid(plain.indexOf('\n', text) + 1)};
+    const qsizetype closing = plain.indexOf("\",\n", text);
+    for (const QByteArray &bytes : unfit)
+        for (const qsizetype at : {text, text + 40001, closing})
+            cases << QByteArray(plain).insert(at, bytes);
+    QByteArray fourBytes = plain; // a whole character of four bytes, at the end of an eight-byte step
+    fourBytes.insert(text + 8 * 5003 + 4, "\xF0\x9F\x8D\xB0");
+    cases << fourBytes;
+    for (const QByteArray &json : std::as_const(cases)) {
+        SCOPED_TRACE(&json - cases.constData());
         QJsonParseError error;
         const QJsonDocument qt = QJsonDocument::fromJson(json, &error);
         const ProjectRead read = projectFromJson(json, projectFolder());
         if (error.error != QJsonParseError::NoError) {
             EXPECT_FALSE(read.project);
-            EXPECT_TRUE(read.error.startsWith(QStringLiteral("plik jest niepełny"))) << read.error.toStdString();
+            EXPECT_TRUE(read.error.startsWith(QStringLiteral("plik jest niepełny"))
+                        || read.error.contains(QStringLiteral("w bajcie %1").arg(error.offset)))
+                << read.error.toStdString();
             continue;
         }
         const QJsonValue value = qt.object().value(QStringLiteral("strona")).toObject().value(QStringLiteral("tekst"));
