@@ -7,8 +7,10 @@
 #include <QPointer>
 #include <QTextCharFormat>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <array>
+#include <bitset>
 
 class QTextBlock;
 
@@ -43,12 +45,18 @@ private:
     // Colours one line after a line that ended in `previousState`; returns the state this one ends in.
     int highlightBlock(const QTextBlock &block, int previousState);
     void highlightFrom(QTextBlock block, int until);
+    void adoptDocumentFormats(const QTextLayout &layout);
+    std::bitset<HtmlClassCount> adoptedNone() const;
 
     QPointer<QTextDocument> m_document;
     HtmlGrammar m_grammar;
     HighlightScheme m_scheme;
     std::array<QTextCharFormat, HtmlClassCount> m_formats;
     std::array<bool, HtmlClassCount> m_plain{}; // looks like unformatted text: no need to set it
+    std::array<int, HtmlClassCount> m_lookAlike{}; // the first class whose format equals this one's
+    std::bitset<HtmlClassCount> m_adopted;         // m_formats[c] is the document's own copy
+    QList<QTextLayout::FormatRange> m_ranges;  // of the line being coloured
+    QList<HtmlClass> m_rangeClasses;           // the class of each of them
     bool m_enabled = true;
     bool m_highlighting = false; // our own layout changes are not edits
     qint64 m_count = 0;

@@ -1,5 +1,7 @@
 #include "EditorCommands.h"
 #include "EditorOptionsDialog.h"
+#include "HighlightScheme.h"
+#include "HtmlGrammar.h"
 #include "HtmlHighlighter.h"
 #include "Isolated.h"
 #include "QtPrompts.h"
@@ -15,6 +17,7 @@
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QKeySequenceEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -258,6 +261,70 @@ TEST_F(MemoTest, EditingOneLineReColoursOnlyTheLinesWhoseStateChanges)
     const QTextBlock later = memo->document()->findBlockByNumber(1500);
     ASSERT_FALSE(later.layout()->formats().isEmpty());
     EXPECT_TRUE(later.layout()->formats().first().format.fontItalic()) << "later lines are shown as comment";
+}
+
+// What the grammar and the scheme say each character of a block looks like:
+// an invalid format where the character is shown plain.
+static QList<QTextCharFormat> expectedLook(const HtmlGrammar &grammar, const HighlightScheme &scheme, const QString &line,
+                                           int &state)
+{
+    QList<QTextCharFormat> look(line.size());
+    state = grammar.highlightLine(line, state, [&](int start, int length, HtmlClass c) {
+        const ClassStyle &style = scheme.style(c);
+        const bool plain = !style.bold && !style.italic && !style.underline && !style.background.isValid()
+                           && (!style.foreground.isValid() || style.foreground == QColor(Qt::black));
+        for (int i = start; i < start + length && i < HtmlHighlighter::ColouredPrefix; ++i)
+            look[i] = plain ? QTextCharFormat() : scheme.format(c);
+    });
+    return look;
+}
+
+// The first block (numbered) whose layout shows another look than expected; -1 when none.
+static int firstBlockLookingWrong(const QTextDocument &document, const HighlightScheme &scheme)
+{
+    const HtmlGrammar grammar;
+    int state = HtmlGrammar::InitialState;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QList<QTextCharFormat> expected = expectedLook(grammar, scheme, block.text(), state);
+        QList<QTextCharFormat> shown(block.text().size());
+        for (const QTextLayout::FormatRange &r : block.layout()->formats())
+            for (int i = r.start; i < r.start + r.length && i < shown.size(); ++i)
+                shown[i] = r.format;
+        if (shown != expected)
+            return block.blockNumber();
+    }
+    return -1;
+}
+
+// The highlighter holds the document's own copy of each format once it has
+// used it; a new text, a new scheme or a second page must still show exactly
+// the scheme's colours.
+TEST_F(MemoTest, EveryCharacterShowsTheSchemesLookAcrossLoadsAndSchemes)
+{
+    const auto page = [](const char *name) {
+        QFile file(QStringLiteral(ZK_SOURCE_DIR "/tests/editor/input/") + QLatin1String(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        return QString::fromUtf8(file.readAll());
+    };
+    const auto loaded = [&](const QString &text) {
+        memo->setPlainText(text);
+        memo->finishLoading();
+        return firstBlockLookingWrong(*memo->document(), memo->highlighter()->scheme());
+    };
+    EXPECT_EQ(loaded(page("piekarnia-1998.html")), -1);
+    EXPECT_EQ(loaded(page("skrypt-js.html") + page("skrypt-vb.html")), -1) << "a second page into the same editor";
+
+    HighlightScheme scheme = HighlightScheme::defaults();
+    scheme.style(HtmlClass::TagName).foreground = QColor(0x12, 0x34, 0x56);
+    scheme.style(HtmlClass::String) = scheme.style(HtmlClass::TagName); // two classes that look alike
+    scheme.style(HtmlClass::Comment).bold = true;
+    memo->highlighter()->setScheme(scheme);
+    EXPECT_EQ(firstBlockLookingWrong(*memo->document(), scheme), -1) << "the new scheme, on the text already there";
+    EXPECT_EQ(loaded(page("piekarnia-1998.html") + page("licznik-vb.html")), -1) << "the new scheme, on a new text";
+
+    QTextCursor c(memo->document()->findBlockByNumber(3));
+    c.insertText(QStringLiteral("<B CLASS=\"x\">&amp;<!-- otwarty"));
+    EXPECT_EQ(firstBlockLookingWrong(*memo->document(), scheme), -1) << "after typing a comment open";
 }
 
 // A text of 1.4 MB: many lines with Polish letters, a CR LF, a 300,000-character
