@@ -101,7 +101,8 @@ void TKreatorDlg::loadSound(const QString &path)
 
 void TKreatorDlg::soundFailed()
 {
-    BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Błąd podczas próby odtwarzania!"), this);
+    const QString why = services().media ? services().media->failure() : QString();
+    BladMsg(MB_ICONERROR, ErrorCaption, QStringLiteral("Błąd podczas próby odtwarzania!") + (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why), this);
     if (services().media)
         services().media->close();
     switchSoundOff();

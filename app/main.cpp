@@ -16,14 +16,14 @@
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
 #include "Shell.h"
-#include "SoundPlayer.h"
+#include "LateSoundPlayer.h"
 #include "StartupTrace.h"
 #include "UiTrace.h"
 #include "ZentarekApplication.h"
 
 #include <QFileInfo>
 #include <QFont>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -190,9 +190,9 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const zk::CommandLine line = zk::parseCommandLine(arguments);
     if (line.mode != zk::CommandLine::Mode::Window) {
-        // No window, so no display is needed: a script on a server can build a page.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QGuiApplication app(argc, argv);
+        // No window, so no display, fonts or platform plug-in: a script on a
+        // server can build a page, and a build starts as fast as it can.
+        QCoreApplication app(argc, argv);
         zk::FileRegistry registry(zk::FileRegistry::defaultFiles());
         zk::services().registry = &registry;
         return runWithoutWindow(line, registry);
@@ -210,7 +210,7 @@ int main(int argc, char *argv[])
     zk::QtPrompts prompts;
     zk::DesktopShell shell;
     zk::QtHelpViewer help;
-    zk::SoundPlayer media;
+    zk::LateSoundPlayer media(zk::LateSoundPlayer::modulePath(QApplication::applicationDirPath()));
     zk::services().registry = &registry;
     zk::services().prompts = &prompts;
     zk::services().shell = &shell;

@@ -10,6 +10,7 @@ each ratio ran within a second of each other.
     python3 bench/startup.py [build-folder] [runs]
 """
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -27,6 +28,18 @@ def run_once(program, env):
         if len(parts) == 3 and parts[0] == "zentarek-startup":
             marks[parts[1]] = (int(parts[2]) - t0) / 1e6
     return marks
+
+
+def loader_figures(program, env):
+    """What the dynamic loader did for one start: the shared objects it
+    initialised by the first paint (plug-ins included) and its own start-up
+    time, from glibc's LD_DEBUG report."""
+    proc = subprocess.run([program], env=dict(env, LD_DEBUG="statistics,files"), stderr=subprocess.PIPE,
+                          stdout=subprocess.DEVNULL, timeout=60, check=True)
+    text = proc.stderr.decode(errors="replace")
+    objects = len(re.findall(r"calling init: (?!/lib64/ld-linux)", text))
+    cycles = re.search(r"total startup time in dynamic loader: ([0-9,]+) cycles", text)
+    return objects, int(cycles.group(1).replace(",", "")) if cycles else 0
 
 
 def paired_rounds(first, second, runs, env):
@@ -64,6 +77,8 @@ def main():
             floors, apps = paired_rounds(os.path.join(build, "bench", "bench_startup_floor"),
                                          os.path.join(build, "bin", "zentarek"), runs, env)
             floor, app = medians(floors), medians(apps)
+            loader = {name: loader_figures(os.path.join(build, *path), env)
+                      for name, path in (("floor", ("bench", "bench_startup_floor")), ("zentarek", ("bin", "zentarek")))}
     finally:
         xvfb.terminate()
         xvfb.wait()
@@ -72,6 +87,9 @@ def main():
     print(f"  zentarek: end of FormCreate {app['formcreate']:7.1f}, first paint {app['firstpaint']:7.1f}")
     steps = ", ".join(f"{k} {v:.1f}" for k, v in sorted(app.items(), key=lambda kv: kv[1]))
     print(f"  zentarek marks: {steps}")
+    for name, (objects, cycles) in loader.items():
+        print(f"  {name}: {objects} shared objects initialised by the first paint, "
+              f"{cycles / 1e6:.1f} M cycles in the dynamic loader's start")
     ratio = statistics.median(a['firstpaint'] / f['firstpaint'] for a, f in zip(apps, floors))
     print(f"  ratio zentarek / floor (first paint), paired by round: {ratio:.2f} (goal: at most 1.10)")
 

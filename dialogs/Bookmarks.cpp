@@ -13,7 +13,7 @@
 #include <QSettings>
 #include <QUrl>
 
-#include <sqlite3.h>
+#include "SqliteCalls.h"
 
 #include <functional>
 #include <vector>
@@ -162,6 +162,8 @@ struct PlacesRow {
 QHash<qint64, PlacesRow> readPlaces(const QString &placesFile)
 {
     QHash<qint64, PlacesRow> rows;
+    if (!sqlite().problem.isEmpty())
+        return rows; // as an unreadable database: no bookmarks from it
     const QByteArray uri = "file:" + QUrl::fromLocalFile(placesFile).path(QUrl::FullyEncoded).toUtf8() + "?immutable=1";
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {

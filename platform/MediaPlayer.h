@@ -25,6 +25,9 @@ public:
     // Also abandons a preparation: `prepared` is not called for it.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // Why the last open failed when the file was not the cause (the player
+    // itself is missing); empty otherwise.
+    virtual QString failure() const { return {}; }
 
     std::function<void(bool ok)> prepared;
 };

@@ -15,8 +15,7 @@
 #include <QScopeGuard>
 #include <QThread>
 
-#include <libssh/libssh.h>
-#include <libssh/sftp.h>
+#include "LibsshCalls.h"
 
 #include <condition_variable>
 #include <fcntl.h>
@@ -342,6 +341,8 @@ void SftpPublishClient::logIn(const PublishSettings &settings)
     m_cut = false;
     m_replyCode = 0;
     m_server = settings.server;
+    if (const QString problem = net::libssh().problem; !problem.isEmpty())
+        throw ESftpError(QStringLiteral("libssh"), problem, 0, true);
     m_ssh = ssh_new();
     if (!m_ssh)
         throw ESftpError(QStringLiteral("ssh_new failed"), QStringLiteral("brak pamięci na połączenie SSH"), 0, true);

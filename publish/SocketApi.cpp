@@ -2,9 +2,7 @@
 
 #include <QDeadlineTimer>
 
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509v3.h>
+#include "OpenSslCalls.h"
 
 #include <mutex>
 #include <unordered_map>
@@ -170,6 +168,8 @@ BIO *socketBio(SocketHandle s)
 
 SSL_CTX *clientContext()
 {
+    if (!openSsl().problem.isEmpty())
+        return nullptr;
     static SSL_CTX *const context = [] {
         SSL_CTX *c = SSL_CTX_new(TLS_client_method());
         if (!c)
@@ -305,7 +305,7 @@ TlsStart startTls(SocketHandle s, const QString &host, SocketHandle resumeFrom, 
     if (!bio) {
         if (ssl)
             SSL_free(ssl);
-        error = QStringLiteral("nie można przygotować biblioteki OpenSSL");
+        error = openSsl().problem.isEmpty() ? QStringLiteral("nie można przygotować biblioteki OpenSSL") : openSsl().problem;
         return TlsStart::Failed;
     }
     const QByteArray name = host.toUtf8();

@@ -12,7 +12,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <opusenc.h>
+#include "OpusEncCalls.h"
 
 #include <condition_variable>
 #include <deque>
@@ -203,6 +203,10 @@ RecordingResult recordMidi(const QString &midi, const QString &target, const std
     }
     Synth synth;
     if (const QString why = synth.start(midi, generalMidiSoundFont()); !why.isEmpty()) {
+        result.error = cannotRecord(midi, why);
+        return result;
+    }
+    if (const QString why = opusEnc().problem; !why.isEmpty()) {
         result.error = cannotRecord(midi, why);
         return result;
     }

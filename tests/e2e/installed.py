@@ -57,11 +57,12 @@ def check_debian_package(build, root):
         raise Failure("cpack made %r" % debs)
     depends = run("dpkg-deb", "-f", os.path.join(out, debs[0]), "Depends")
     for wanted in ("libqt6widgets6", "libqt6multimedia6", "libgif7", "libjpeg62-turbo", "qt6-qpa-plugins",
-                   "qt6-translations-l10n"):
+                   "qt6-translations-l10n", "libssl3", "libssh-4", "libsqlite3-0", "libopusenc0", "libfluidsynth3"):
         if wanted not in depends:
             raise Failure("the package does not depend on %s: %s" % (wanted, depends))
     listing = run("dpkg-deb", "-c", os.path.join(out, debs[0]))
-    for path in ("./usr/bin/zentarek -> ../lib/zentarek/zentarek", "./usr/share/applications/zentarek.desktop"):
+    for path in ("./usr/bin/zentarek -> ../lib/zentarek/zentarek", "./usr/lib/zentarek/libzentarek-dzwiek.so",
+                 "./usr/share/applications/zentarek.desktop"):
         if path not in listing:
             raise Failure("the package lacks " + path)
 

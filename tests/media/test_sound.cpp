@@ -1,10 +1,13 @@
 #include "Eventually.h"
 #include "Isolated.h"
+#include "LateSoundPlayer.h"
 #include "SoundPlayer.h"
 
 #include <QFile>
 #include <QTest>
 #include <QtEndian>
+
+#include <optional>
 
 using namespace zk;
 using zk::testing::Isolated;
@@ -106,6 +109,57 @@ TEST_F(SoundPlayerTest, PlayAndStopWithoutAnAudioDeviceDoNotFail)
     player.close();
     EXPECT_FALSE(player.isOpen());
     player.play(); // nothing open: nothing happens
+}
+
+bool moduleIsLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libzentarek-dzwiek.so");
+}
+
+// The program's player: the sound module beside the program, opened by the
+// first sound chosen, plays as the player inside it does.
+TEST_F(SoundPlayerTest, TheProgramsPlayerOpensItsModuleWhenTheFirstSoundIsChosen)
+{
+    writeFile(path(QStringLiteral("a.wav")), wave(800));
+    LateSoundPlayer player(LateSoundPlayer::modulePath(QStringLiteral(ZK_APP_DIR)));
+    player.play(); // nothing chosen yet: nothing happens, nothing is opened
+    EXPECT_FALSE(player.isOpen());
+    EXPECT_FALSE(moduleIsLoaded());
+    ASSERT_TRUE(player.open(path(QStringLiteral("a.wav")))) << player.failure().toStdString();
+    EXPECT_TRUE(moduleIsLoaded());
+    EXPECT_TRUE(player.isOpen());
+    EXPECT_TRUE(player.isReady());
+    EXPECT_TRUE(player.failure().isEmpty());
+    player.play();
+    player.stop();
+    EXPECT_FALSE(player.open(path(QStringLiteral("brak.wav")))) << "the module's player judges the file";
+    EXPECT_TRUE(player.failure().isEmpty()) << "a bad file is not the player's failure";
+
+    if (SoundPlayer::soundFont().isEmpty())
+        return;
+    writeFile(path(QStringLiteral("a.mid")), midi());
+    std::optional<bool> prepared;
+    player.prepared = [&](bool ok) { prepared = ok; };
+    ASSERT_TRUE(player.open(path(QStringLiteral("a.mid"))));
+    EXPECT_TRUE(zk::testing::eventually([&] { return prepared.has_value(); }, 20000)) << "the module's news reaches the window";
+    EXPECT_EQ(prepared, std::optional<bool>(true));
+    EXPECT_TRUE(player.isReady());
+}
+
+TEST_F(SoundPlayerTest, WithoutItsModuleThePlayerSaysWhyAndNothingPlays)
+{
+    writeFile(path(QStringLiteral("a.wav")), wave(800));
+    LateSoundPlayer player(path(QStringLiteral("brak/libzentarek-dzwiek.so")));
+    EXPECT_FALSE(player.open(path(QStringLiteral("a.wav"))));
+    EXPECT_FALSE(player.isOpen());
+    EXPECT_TRUE(player.failure().startsWith(QStringLiteral("Moduł dźwięku programu jest niedostępny: nie można wczytać biblioteki \"")))
+        << player.failure().toStdString();
+    EXPECT_TRUE(player.failure().contains(QStringLiteral("brak/libzentarek-dzwiek.so")));
+    player.play();
+    player.stop();
+    player.close();
+    EXPECT_FALSE(player.open(path(QStringLiteral("a.wav")))) << "asked again, the same answer";
 }
 
 } // namespace

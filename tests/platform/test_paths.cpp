@@ -1,4 +1,5 @@
 #include "FileFilter.h"
+#include "LateLibrary.h"
 #include "Paths.h"
 
 #include "QtPrinters.h"
@@ -35,6 +36,36 @@ TEST(FileFilter, PipeFiltersBecomeCaseInsensitiveQtFilters)
     EXPECT_EQ(nameFiltersFromPipeFilter(QStringLiteral("Dźwięki|*.wav;*.mid|Wszystkie|*.*")),
               (QStringList{QStringLiteral("Dźwięki (*.[wW][aA][vV] *.[mM][iI][dD])"), QStringLiteral("Wszystkie (*.*)")}));
     EXPECT_TRUE(nameFiltersFromPipeFilter(QString()).isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A library opened on first use says in Polish what is missing: the file, or
+// the functions the program calls.
+TEST(LateLibraryTest, SaysWhichLibraryOrWhichFunctionsAreMissing)
+{
+    LateLibrary absent(QStringLiteral("zk-nie-ma-takiej"), QStringLiteral("7"));
+    void (*any)() = nullptr;
+    absent.resolve(any, "strlen");
+    EXPECT_FALSE(absent.isComplete());
+    EXPECT_EQ(absent.problem(), QStringLiteral("nie można wczytać biblioteki \"libzk-nie-ma-takiej.so.7\" "
+                                               "(nie jest zainstalowana albo jest uszkodzona)"));
+
+    LateLibrary c(QStringLiteral("c"), QStringLiteral("6"));
+    size_t (*length)(const char *) = nullptr;
+    c.resolve(length, "strlen");
+    ASSERT_TRUE(c.isComplete()) << c.problem().toStdString();
+    EXPECT_TRUE(c.problem().isEmpty());
+    EXPECT_EQ(length("piekarnia"), 9u) << "the real function";
+    void (*none)() = nullptr, (*nor)() = nullptr;
+    c.resolve(none, "zk_nie_ma_takiej_funkcji");
+    c.resolve(nor, "zk_ani_tej");
+    EXPECT_FALSE(c.isComplete());
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(c.problem(), QStringLiteral("biblioteka \"libc.so.6\" nie ma funkcji zk_nie_ma_takiej_funkcji, zk_ani_tej "
+                                          "(to inna jej wersja niż ta, z którą zbudowano program)"));
 }
 
 } // namespace
