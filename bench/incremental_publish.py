@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Publishing to a server that answers every command 25 ms late
 (bench/slow_ftpd.py on 127.0.0.1): `zentarek --publish` with 1, 2 and 4
-connections beside lftp's `mirror -R` (and `--parallel=4`) of the very files
-the program sends, every tool a whole process, the order rotated round by
+connections beside lftp's `mirror -R` (and `--parallel=4`) and curl's `-T`
+(one connection, and `--parallel-max 4`) of the very files the program sends,
+every tool a whole process, the order rotated round by
 round; each ratio is the median of the rounds' own ratios.
 
     python3 bench/incremental_publish.py [build-folder] [rounds] [delay-seconds] [republish]
@@ -20,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from urllib.parse import quote
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from build_page import GIF  # noqa: E402
@@ -74,6 +76,19 @@ def lftp(port, local, remote, options=""):
     mirror = "mirror -R --no-perms %s %s %s" % (options, local, remote)
     return ["lftp", "-u", "jan,tajne", "-e", "set cmd:fail-exit yes; set net:max-retries 1; %s; bye" % mirror,
             "ftp://127.0.0.1:%d" % port]
+
+
+def curl(port, local, remote, parallel=False):
+    """curl -T of every file of the folder, one URL each; one connection
+    reused from file to file, or with --parallel up to four at once."""
+    args = ["curl", "-sS", "--fail", "--ftp-create-dirs", "-u", "jan:tajne"]
+    if parallel:
+        args += ["--parallel", "--parallel-max", "4"]
+    for folder, _, names in os.walk(local):
+        for name in sorted(names):
+            path = os.path.join(folder, name)
+            args += ["-T", path, "ftp://127.0.0.1:%d/%s/%s" % (port, remote, quote(os.path.relpath(path, local)))]
+    return args
 
 
 def paired(rows, rounds, before_each):
@@ -141,7 +156,9 @@ def main():
                     ("zentarek (2 connections)", zentarek()),
                     ("zentarek --connections 4", zentarek("--connections", "4")),
                     ("lftp mirror -R", lambda: whole(lftp(port, mirror, remote()), env)),
-                    ("lftp mirror -R --parallel=4", lambda: whole(lftp(port, mirror, remote(), "--parallel=4"), env))]
+                    ("lftp mirror -R --parallel=4", lambda: whole(lftp(port, mirror, remote(), "--parallel=4"), env)),
+                    ("curl -T, one connection", lambda: whole(curl(port, mirror, remote()), env)),
+                    ("curl -T --parallel-max 4", lambda: whole(curl(port, mirror, remote(), True), env))]
             if only != "republish":
                 report("first publish of %d files into an empty folder:" % files, paired(rows, rounds, empty),
                        "lftp mirror -R")

@@ -180,6 +180,8 @@ PublishPlan planPublish(const PlanInput &in)
         }
         if (!same || in.everything)
             plan.toSend << f;
+        if (onServer < 0 && in.server.listed) // a file asked for one by one may be there all the same
+            plan.absent.insert(f.remoteName);
     }
     serverHoldsFiles |= !in.server.files.isEmpty();
     if (const QString note = noteFor(in, serverHoldsFiles); !note.isEmpty())

@@ -29,6 +29,7 @@ struct PublishPlan {
     QStringList nowe, zmienione, brakujace, bezZmian, doUsuniecia, nieNasze;
     QStringList foldersToRemove;    // deepest first; each one we made, empty once the deletions are done
     QHash<QString, ManifestFile> toDeleteRecords; // what the record said of each: kept when a deletion does not happen
+    QSet<QString> absent;           // of toSend: not in the server's listing of its folder
     QStringList notes;              // said once: how a missing or foreign record was handled
     bool keepBadAside = false;      // the record there is damaged or not ours: kept as BadManifestName
     bool deletionNeedsConsent = false;

@@ -216,6 +216,7 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     m_folderOnServer.clear();
     m_remoteFoldersMade.clear();
     m_foldersCreated.clear();
+    m_targetMade = false;
     m_plan = {};
     m_writtenRevision.clear();
     if (!namesCanBeSent(settings, files, remoteNames))
@@ -271,6 +272,19 @@ bool PublishRun::readServer(const PublishSettings &settings, PlanInput &in)
     m_keepsRecord = m_client->canTellSizes();
     if (!m_keepsRecord)
         return true; // every file goes, and no record that could never be read
+    if (m_targetMade)
+        in.server.listed = true; // a folder made just now holds nothing: nothing to ask
+    else if (!readWhatIsThere(settings, in))
+        return false;
+    m_journal = readJournal(m_journalPath);
+    if (m_journal.baseRevision != in.manifest.manifest.revision)
+        m_journal = PublishJournal{in.manifest.manifest.revision, {}, {}, {}};
+    in.journal = m_journal;
+    return true;
+}
+
+bool PublishRun::readWhatIsThere(const PublishSettings &settings, PlanInput &in)
+{
     try {
         const std::optional<QByteArray> bytes = m_client->download(ManifestName, ManifestSizeLimit);
         in.manifest = bytes ? readManifest(*bytes, m_target) : ManifestRead{};
@@ -290,10 +304,6 @@ bool PublishRun::readServer(const PublishSettings &settings, PlanInput &in)
         return fail(withReason(QStringLiteral("Nie można odczytać, co jest w folderze \"%1\" na serwerze \"%2\"!")
                                    .arg(m_target, settings.server), e));
     }
-    m_journal = readJournal(m_journalPath);
-    if (m_journal.baseRevision != in.manifest.manifest.revision)
-        m_journal = PublishJournal{in.manifest.manifest.revision, {}, {}, {}};
-    in.journal = m_journal;
     return true;
 }
 
@@ -342,6 +352,7 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
         setBadManifestAside();
     for (const LocalFile &f : std::as_const(m_plan.toSend))
         makeRemoteFoldersFor(f.remoteName);
+    m_absent = m_plan.absent;
     SendQueue queue(stagesOf(m_plan.toSend));
     const int extra = m_makeClient ? int(std::clamp<qsizetype>(m_plan.toSend.size() - 2, 0, settings.connections - 1)) : 0;
     std::atomic<int> running = extra;
@@ -392,6 +403,7 @@ void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, SendQu
     std::unique_ptr<PublishClient> client = m_makeClient();
     PublishRun lane(*client, {.error = [](const QString &) {}, .confirm = [](const QString &) { return false; }});
     lane.m_remoteFoldersMade = m_remoteFoldersMade;
+    lane.m_absent = m_absent;
     PublishSettings own = settings;
     own.async = false; // this thread has no event loop: its waits are plain ones with deadlines
     if (!lane.reconnect(own))
@@ -685,6 +697,7 @@ bool PublishRun::enterFolders(const PublishSettings &settings)
         try {
             m_client->makeFolder(piece);
             m_client->enterFolder(piece);
+            m_targetMade = true;
         } catch (const ETcpIpError &e) {
             // The server may have given up on the session while the question was open.
             if (m_client->isConnectionLost(e))
@@ -726,7 +739,11 @@ bool PublishRun::waitWhileBusy()
 
 // The file is read from disk while it is sent, never held whole in memory.
 // It goes up under a temporary name, its size on the server is checked, and
-// only then does it take its real name.
+// only then does it take its real name. A small picture or sound that the
+// server does not hold yet goes up under its own name: nothing there can be
+// lost, no page links to it before the pages (sent after it) arrive, and the
+// rename's two round trips a file were a third of a first publication's time
+// on a distant server. Pages always take their place whole.
 bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool isBadge, const QString &sha256)
 {
     if (!isBadge) {
@@ -734,9 +751,11 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
         if (m_hooks.sending)
             m_hooks.sending(path);
     }
-    const QString temporary = m_directly ? remoteName : temporaryNameFor(remoteName);
-    const qint64 from = m_directly ? 0 : resumableBytes(temporary, path, sha256);
-    if (!sha256.isEmpty() && !m_directly && !m_journalPath.isEmpty()) {
+    const bool direct = m_directly
+                        || (m_absent.contains(remoteName) && GetFileSize(path) < WorthResuming && imageForFile(path) != 1);
+    const QString temporary = direct ? remoteName : temporaryNameFor(remoteName);
+    const qint64 from = direct ? 0 : resumableBytes(temporary, path, sha256);
+    if (!sha256.isEmpty() && !direct && !m_journalPath.isEmpty()) {
         m_journal.partialName = temporary;
         m_journal.partialSha256 = sha256;
         writeJournal(m_journalPath, m_journal);
@@ -745,7 +764,7 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
         return false;
     try {
         checkSize(temporary, GetFileSize(path));
-        if (!m_directly)
+        if (!direct)
             putInPlace(temporary, remoteName, path);
     } catch (const ETcpIpError &e) {
         m_reason = reasonFor(e);
@@ -763,7 +782,6 @@ bool PublishRun::uploadFile(const QString &path, const QString &remoteName, bool
 // server can, and only when the piece there is of this very file.
 qint64 PublishRun::resumableBytes(const QString &temporary, const QString &path, const QString &sha256)
 {
-    constexpr qint64 WorthResuming = 256 * 1024;
     const qint64 size = GetFileSize(path);
     if (sha256.isEmpty() || size < WorthResuming || !m_client->canResume() || m_journal.partialName != temporary
         || m_journal.partialSha256 != sha256)

@@ -138,6 +138,7 @@ private:
     QString folderFailureText(const PublishSettings &settings, const QString &piece, const ETcpIpError &e) const;
     void makeRemoteFoldersFor(const QString &remoteName);
     bool readServer(const PublishSettings &settings, PlanInput &in);
+    bool readWhatIsThere(const PublishSettings &settings, PlanInput &in); // the record, and sizes or listings
     void serverSizes(PlanInput &in);
     bool sendPlanned(const PublishSettings &settings, const QString &badge);
     void sendOnAnotherConnection(const PublishSettings &settings, SendQueue &queue, int connection);
@@ -162,6 +163,9 @@ private:
     PublishClient *m_client;
     Hooks m_hooks;
     QSet<QString> m_remoteFoldersMade; // asked for (made, or there already)
+    QSet<QString> m_absent;            // the plan's: not on the server when it was read
+    bool m_targetMade = false;         // the run made the target folder: it held nothing
+    static constexpr qint64 WorthResuming = 256 * 1024; // a larger file goes up under a temporary name, to resume
     QStringList m_foldersCreated;      // made by this run below the target folder
     PublishPlan m_plan;
     PublishJournal m_journal;

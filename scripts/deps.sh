@@ -11,6 +11,7 @@ PACKAGES=(
   libjpeg-dev libgif-dev libsqlite3-dev qt6-image-formats-plugins
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib vsftpd libssh-dev openssh-server openssh-client
+  lftp curl
   chromium xdg-utils
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data xclip
   fonts-liberation fonts-dejavu-core

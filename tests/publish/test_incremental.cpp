@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 using namespace zk;
 using namespace zk::testing;
@@ -50,6 +51,7 @@ protected:
     bool agreeToDelete = true;
 
     bool tls = false;
+    QString subfolder; // of the server's folder, where the publication goes
 
     void startServer(bool useVsftpd, const QString &vsftpdExtra = {}, const QString &certificate = {})
     {
@@ -70,7 +72,7 @@ protected:
         PublishSettings s{QStringLiteral("127.0.0.1:%1").arg(anonymous ? vsftpd->port() : pyftpd->port()),
                           anonymous ? QStringLiteral("anonymous") : QStringLiteral("jan"),
                           anonymous ? QString() : QStringLiteral("tajne"),
-                          anonymous ? QStringLiteral("upload") : QString(),
+                          (anonymous ? QStringLiteral("upload/") : QString()) + subfolder,
                           false,
                           tls ? FtpSecurity::ExplicitTls : FtpSecurity::Plain,
                           {},
@@ -285,6 +287,75 @@ TEST_P(EveryServer, SeveralConnectionsSendTheSameTreeAndTheStartPageLast)
     EXPECT_GE(QFileInfo(root + QStringLiteral("index.html")).lastModified(), latest) << "the start page last";
     EXPECT_EQ(onServer(QStringLiteral("img")).size(), 30) << "no piece left under a temporary name";
     EXPECT_EQ(manifestOnServer().value(QStringLiteral("files")).toArray().size(), 32);
+}
+
+// A first publication into a folder the server lists: the small pictures
+// it does not hold go up under their own names; a large one (so that it can
+// be resumed), one already there and the pages go under a temporary name
+// and take their place whole. (Several connections: the test above.)
+TEST_P(EveryServer, NewSmallFilesGoUpUnderTheirOwnNamesAndTheRestIsPutInPlace)
+{
+    startServer(GetParam());
+    QStringList all;
+    for (int i = 0; i < 12; ++i) {
+        all << QStringLiteral("img/p%1.gif").arg(i);
+        put(all.last(), QByteArray(3000 + i, char('a' + i)));
+    }
+    all << QStringLiteral("img/duze.jpg") << QStringLiteral("img/bylo.gif") << QStringLiteral("o nas.html") << QStringLiteral("index.html");
+    put(all[12], QByteArray(300 * 1024, 'd'));
+    put(all[13], QByteArray(777, 'n'));
+    put(all[14], Dated);
+    put(all[15], QByteArray(Dated).replace("Piekarnia", "Start"));
+    QDir().mkpath(root + QStringLiteral("img"));
+    writeFile(root + QStringLiteral("img/bylo.gif"), QByteArray(500, 'o')); // someone's old copy: replaced whole
+
+    const Published p = publish(all);
+    ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
+    QStringList expected = all.mid(0, 12);
+    for (const QString &whole : {all[12], all[13], all[14], all[15], ManifestName})
+        expected << PublishRun::temporaryNameFor(whole);
+    EXPECT_EQ(p.storedNames(), expected);
+    EXPECT_EQ(p.commands.filter(QStringLiteral("RNFR ")).size(), 5) << "each file under a temporary name takes its own";
+    for (const QString &name : std::as_const(all))
+        EXPECT_EQ(readFile(root + name), readFile(local + name)) << name.toStdString();
+    EXPECT_EQ(onServer(QStringLiteral("img")).size(), 14) << "nothing left under a temporary name";
+
+    // With the record there: a new small picture directly, a new large one whole.
+    const QStringList more = {QStringLiteral("img/nowy.gif"), QStringLiteral("img/duzy2.jpg")};
+    put(more[0], QByteArray(100, 'x'));
+    put(more[1], QByteArray(260 * 1024, 'y'));
+    const Published second = publish(all + more);
+    ASSERT_TRUE(second.ok) << second.errors.join(u'\n').toStdString();
+    EXPECT_EQ(second.storedNames(),
+              (QStringList{more[0], PublishRun::temporaryNameFor(more[1]), PublishRun::temporaryNameFor(ManifestName)}));
+    EXPECT_EQ(readFile(root + more[0]), readFile(local + more[0]));
+    EXPECT_EQ(readFile(root + more[1]), readFile(local + more[1]));
+}
+
+// A folder the run has just made holds nothing: the server is not asked
+// what is in it, and every small picture goes up under its own name.
+TEST_P(EveryServer, AFolderMadeForThePublicationIsNotAskedAbout)
+{
+    startServer(GetParam());
+    subfolder = QStringLiteral("nowa");
+    const QStringList all = {QStringLiteral("img/a.gif"), QStringLiteral("img/b.gif"), QStringLiteral("index.html")};
+    put(all[0], QByteArray(100, 'a'));
+    put(all[1], QByteArray(200, 'b'));
+    put(all[2], Dated);
+    const Published p = publish(all);
+    ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
+    ASSERT_EQ(p.questions.size(), 1) << "whether to make the folder";
+    const QStringList beforeSending = p.commands.mid(0, p.commands.indexOf(QRegularExpression(QStringLiteral("STOR .*"))));
+    for (const char *asking : {"SIZE", "RETR", "LIST", "MLSD", "NLST"})
+        EXPECT_TRUE(beforeSending.filter(QRegularExpression(QStringLiteral("^%1 ").arg(QLatin1String(asking)))).isEmpty())
+            << asking << " before the first upload: " << beforeSending.join(u'|').toStdString();
+    EXPECT_EQ(p.storedNames(), (QStringList{all[0], all[1], PublishRun::temporaryNameFor(all[2]), PublishRun::temporaryNameFor(ManifestName)}));
+    for (const QString &name : all)
+        EXPECT_EQ(readFile(root + QStringLiteral("nowa/") + name), readFile(local + name)) << name.toStdString();
+
+    const Published again = publish(all); // the folder is there now, with the record
+    ASSERT_TRUE(again.ok) << again.errors.join(u'\n').toStdString();
+    EXPECT_EQ(again.storedNames(), QStringList{PublishRun::temporaryNameFor(ManifestName)}) << "nothing changed, nothing sent";
 }
 
 // A small hosting plan allows two sessions: the others are refused (421)
