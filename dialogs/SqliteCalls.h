@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include "LateLibrary.h"
+
 #include <QString>
 
 #define ZK_SQLITE_FUNCTIONS(X) \
@@ -16,9 +18,7 @@
 namespace zk {
 
 struct Sqlite {
-#define ZK_SQLITE_SLOT(name) decltype(&::name) name = nullptr;
-    ZK_SQLITE_FUNCTIONS(ZK_SQLITE_SLOT)
-#undef ZK_SQLITE_SLOT
+    ZK_SQLITE_FUNCTIONS(ZK_LATE_SLOT)
     QString problem; // empty once every function is there
 };
 

@@ -43,3 +43,21 @@ private:
 };
 
 } // namespace zk
+
+// A table of a library's functions: one member for each function of an
+// X-macro list, typed as the library's header declares it, and `problem`.
+// The program calls through it, so it is not linked to the library.
+#define ZK_LATE_SLOT(function) decltype(&::function) function = nullptr;
+#define ZK_LATE_RESOLVE(function) library.resolve(table.function, #function);
+
+// The body of the function that opens the library (LateLibrary's arguments
+// after the list) on the first call and fills its table.
+#define ZK_LATE_TABLE_BODY(Table, FUNCTIONS, ...)                                                                       \
+    static const Table filled = [] {                                                                                   \
+        static LateLibrary library(__VA_ARGS__);                                                                       \
+        Table table;                                                                                                   \
+        FUNCTIONS(ZK_LATE_RESOLVE)                                                                                     \
+        table.problem = library.problem();                                                                             \
+        return table;                                                                                                  \
+    }();                                                                                                               \
+    return filled;

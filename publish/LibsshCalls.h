@@ -8,6 +8,8 @@
 #include <libssh/libssh.h>
 #include <libssh/sftp.h>
 
+#include "LateLibrary.h"
+
 #include <QString>
 
 #define ZK_LIBSSH_FUNCTIONS(X) \
@@ -26,9 +28,7 @@
 namespace zk::net {
 
 struct Libssh {
-#define ZK_LIBSSH_SLOT(name) decltype(&::name) name = nullptr;
-    ZK_LIBSSH_FUNCTIONS(ZK_LIBSSH_SLOT)
-#undef ZK_LIBSSH_SLOT
+    ZK_LIBSSH_FUNCTIONS(ZK_LATE_SLOT)
     QString problem; // empty once every function is there
 };
 

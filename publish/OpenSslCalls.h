@@ -10,6 +10,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "LateLibrary.h"
+
 #include <QString>
 
 #define ZK_OPENSSL_FUNCTIONS(X)                                                                                         \
@@ -26,9 +28,7 @@
 namespace zk::net {
 
 struct OpenSsl {
-#define ZK_OPENSSL_SLOT(name) decltype(&::name) name = nullptr;
-    ZK_OPENSSL_FUNCTIONS(ZK_OPENSSL_SLOT)
-#undef ZK_OPENSSL_SLOT
+    ZK_OPENSSL_FUNCTIONS(ZK_LATE_SLOT)
     QString problem; // empty once every function is there
 };
 

@@ -7,6 +7,8 @@
 
 #include <opusenc.h>
 
+#include "LateLibrary.h"
+
 #include <QString>
 
 #define ZK_OPUSENC_FUNCTIONS(X) \
@@ -16,9 +18,7 @@
 namespace zk {
 
 struct OpusEnc {
-#define ZK_OPUSENC_SLOT(name) decltype(&::name) name = nullptr;
-    ZK_OPUSENC_FUNCTIONS(ZK_OPUSENC_SLOT)
-#undef ZK_OPUSENC_SLOT
+    ZK_OPUSENC_FUNCTIONS(ZK_LATE_SLOT)
     QString problem; // empty once every function is there
 };
 
