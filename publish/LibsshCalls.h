@@ -17,7 +17,7 @@
     X(sftp_extension_supported) X(sftp_free) X(sftp_get_error) X(sftp_init) X(sftp_mkdir) X(sftp_new) X(sftp_open) \
     X(sftp_opendir) X(sftp_read) X(sftp_readdir) X(sftp_rename) X(sftp_rmdir) X(sftp_seek64) X(sftp_stat) \
     X(sftp_statvfs) X(sftp_statvfs_free) X(sftp_unlink) X(sftp_write) X(ssh_clean_pubkey_hash) X(ssh_connect) \
-    X(ssh_disconnect) X(ssh_free) X(ssh_get_cipher_out) X(ssh_get_error) X(ssh_get_fingerprint_hash) \
+    X(ssh_disconnect) X(ssh_free) X(ssh_get_cipher_out) X(ssh_get_error) X(ssh_get_fd) X(ssh_get_fingerprint_hash) \
     X(ssh_get_kex_algo) X(ssh_get_publickey_hash) X(ssh_get_server_publickey) X(ssh_key_free) X(ssh_key_type) \
     X(ssh_key_type_to_char) X(ssh_new) X(ssh_options_get) X(ssh_options_get_port) X(ssh_options_parse_config) \
     X(ssh_options_set) X(ssh_session_export_known_hosts_entry) X(ssh_session_is_known_server) \
@@ -67,6 +67,7 @@ const Libssh &libssh();
 #define ssh_free (::zk::net::libssh().ssh_free)
 #define ssh_get_cipher_out (::zk::net::libssh().ssh_get_cipher_out)
 #define ssh_get_error (::zk::net::libssh().ssh_get_error)
+#define ssh_get_fd (::zk::net::libssh().ssh_get_fd)
 #define ssh_get_fingerprint_hash (::zk::net::libssh().ssh_get_fingerprint_hash)
 #define ssh_get_kex_algo (::zk::net::libssh().ssh_get_kex_algo)
 #define ssh_get_publickey_hash (::zk::net::libssh().ssh_get_publickey_hash)

@@ -852,15 +852,19 @@ void SftpPublishClient::endSession()
     ssh_session ssh = std::exchange(m_ssh, nullptr);
     if (!ssh)
         return;
-    if (!m_cut)
-        ssh_disconnect(ssh);
     net::SocketHandle own = net::NoSocket;
     {
         std::lock_guard lock(m_socketLock);
         own = std::exchange(m_socket, net::NoSocket);
     }
+    // libssh closes the socket itself when the server drops the connection;
+    // its number may then already be another file's, which must stay open.
+    // (Its disconnect below lets go of the socket without closing it.)
+    const bool stillOpen = ssh_get_fd(ssh) == own;
+    if (!m_cut)
+        ssh_disconnect(ssh);
     ssh_free(ssh);
-    if (own != net::NoSocket)
+    if (own != net::NoSocket && stillOpen)
         net::closeHandle(own);
 }
 

@@ -399,6 +399,7 @@ TEST_F(SftpPublishTest, ADroppedConnectionIsTakenUpAgainAndASecondRunFinishesThe
     server->installClientKey();
     trustedHostKey = server->fingerprint(QStringLiteral("ed25519"));
     const QStringList names = pictures(6);
+    const qsizetype openBefore = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
     int started = 0;
     onSending = [&](const QString &) {
         if (++started == 3)
@@ -414,6 +415,8 @@ TEST_F(SftpPublishTest, ADroppedConnectionIsTakenUpAgainAndASecondRunFinishesThe
     ASSERT_TRUE(again.ok) << again.errors.join(u'\n').toStdString();
     for (const QString &n : names)
         EXPECT_EQ(onServer(n), readFile(local + n)) << n.toStdString();
+    EXPECT_EQ(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size(), openBefore)
+        << "every dropped session's socket is closed, once";
 }
 
 // The dialog as a person uses it: "SFTP (SSH)", Enter, and the real boxes
