@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <QDir>
 #include <QScopeGuard>
@@ -14,6 +16,18 @@
 #include <QUuid>
 
 namespace zk {
+
+// Where the further connections wait, logged in, until the plan says
+// whether they carry files (and which folders exist by then).
+struct PublishRun::LaneGate {
+    std::mutex mutex;
+    std::condition_variable decided;
+    int wanted = -1; // how many of them carry files; -1 while the plan is made
+    SendQueue *queue = nullptr;
+    QSet<QString> foldersMade, absent;
+    std::atomic<int> busy{0}; // given files and not yet done
+};
+
 
 QString reasonFor(const ETcpIpError &error)
 {
@@ -237,6 +251,10 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
         return false;
     if (m_loggedIn)
         m_loggedIn();
+    // The further connections log in while this one reads the server; they
+    // wait for the plan, and go without a file when it needs none of them.
+    startLanes(settings, in.files.size());
+    const auto lanesEnd = qScopeGuard([this] { endLanes(); });
     settings.folder = normalizedTargetFolder(settings.folder);
     if (!enterFolders(settings))
         return false;
@@ -354,25 +372,12 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
         makeRemoteFoldersFor(f.remoteName);
     m_absent = m_plan.absent;
     SendQueue queue(stagesOf(m_plan.toSend));
-    const int extra = m_makeClient ? int(std::clamp<qsizetype>(m_plan.toSend.size() - 2, 0, settings.connections - 1)) : 0;
-    std::atomic<int> running = extra;
-    std::vector<std::thread> others;
-    // However this ends (an exception included), no thread outlives the queue.
-    const auto joinAll = qScopeGuard([&] {
+    // However this ends (an exception included), no connection outlives the queue.
+    const auto lanesEnd = qScopeGuard([&] {
         queue.stop();
-        for (std::thread &t : others)
-            if (t.joinable())
-                t.join();
+        endLanes();
     });
-    for (int i = 1; i <= extra; ++i)
-        others.emplace_back([&, i] {
-            try {
-                sendOnAnotherConnection(settings, queue, i);
-            } catch (const std::exception &) {
-                // a connection that cannot even start leaves the files to the others
-            }
-            --running;
-        });
+    openLanes(queue, int(std::clamp<qsizetype>(m_plan.toSend.size() - 2, 0, qsizetype(m_lanes.size()))));
     QString failedPath;
     for (bool later = false;;) {
         takeFinished(queue, failedPath);
@@ -388,7 +393,7 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
         queue.waitForChange(20); // the stage's last files are on other connections
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
-    while (running > 0) {
+    while (m_gate && m_gate->busy > 0) {
         queue.waitForChange(20);
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
@@ -396,30 +401,95 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
     return failedPath.isEmpty() ? !m_cancelled : failed(failedPath);
 }
 
-// One more session, in its own thread: it logs in, takes files until none
-// are left, and reports each through the queue; it says nothing itself.
-void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, SendQueue &queue, int connection)
+void PublishRun::startLanes(const PublishSettings &settings, qsizetype files)
+{
+    if (!m_makeClient || m_dryRun || settings.connections < 2 || files < 3)
+        return;
+    m_gate = std::make_unique<LaneGate>();
+    for (int i = 1; i < settings.connections; ++i)
+        m_lanes.emplace_back([this, settings, i] {
+            try {
+                sendOnAnotherConnection(settings, *m_gate, i);
+            } catch (const std::exception &) {
+                // a connection that cannot even start leaves the files to the others
+            }
+        });
+}
+
+void PublishRun::openLanes(SendQueue &queue, int wanted)
+{
+    if (!m_gate)
+        return;
+    std::lock_guard lock(m_gate->mutex);
+    m_gate->queue = &queue;
+    m_gate->foldersMade = m_remoteFoldersMade;
+    m_gate->absent = m_absent;
+    m_gate->busy = wanted;
+    m_gate->wanted = wanted;
+    m_gate->decided.notify_all();
+}
+
+// Those still waiting go without a file; every thread is joined.
+void PublishRun::endLanes()
+{
+    if (!m_gate)
+        return;
+    {
+        std::lock_guard lock(m_gate->mutex);
+        if (m_gate->wanted < 0)
+            m_gate->wanted = 0;
+        m_gate->decided.notify_all();
+    }
+    for (std::thread &t : m_lanes)
+        if (t.joinable())
+            t.join();
+    m_lanes.clear();
+    m_gate.reset();
+}
+
+// One more session, in its own thread: it logs in, waits for the plan, then
+// takes files until none are left and reports each through the queue; it
+// says nothing itself.
+void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, LaneGate &gate, int connection)
 {
     std::unique_ptr<PublishClient> client = m_makeClient();
     PublishRun lane(*client, {.error = [](const QString &) {}, .confirm = [](const QString &) { return false; }});
-    lane.m_remoteFoldersMade = m_remoteFoldersMade;
-    lane.m_absent = m_absent;
     PublishSettings own = settings;
     own.async = false; // this thread has no event loop: its waits are plain ones with deadlines
-    if (!lane.reconnect(own))
-        return; // the server allows fewer connections: the others carry on
-    while (const std::optional<LocalFile> f = queue.next(true)) {
+    bool loggedIn = true;
+    try {
+        client->logIn(own);
+    } catch (const ETcpIpError &) {
+        loggedIn = false; // the server allows fewer connections: the others carry on
+    }
+    SendQueue *queue = nullptr;
+    {
+        std::unique_lock lock(gate.mutex);
+        gate.decided.wait(lock, [&] { return gate.wanted >= 0; });
+        if (connection <= gate.wanted) {
+            queue = gate.queue;
+            lane.m_remoteFoldersMade = gate.foldersMade;
+            lane.m_absent = gate.absent;
+        }
+    }
+    const auto done = qScopeGuard([&] {
+        if (queue)
+            --gate.busy;
+        lane.closeQuietly();
+    });
+    if (!queue || !loggedIn || !lane.enterTargetFolder(own))
+        return;
+    while (const std::optional<LocalFile> f = queue->next(true)) {
         bool sent = false;
         try {
             sent = lane.sendWithRetries(own, *f, false);
         } catch (const std::exception &) {
             lane.m_reason = QStringLiteral("nieoczekiwany błąd połączenia z serwerem");
         }
-        queue.finished({*f, sent, lane.m_reason, connection}); // every file taken is given back, sent or not
+        queue->finished({*f, sent, lane.m_reason, connection}); // every file taken is given back, sent or not
         if (!sent)
             break;
     }
-    lane.closeQuietly();
 }
 
 // In the window's thread: what arrived is recorded and reported; the
@@ -470,13 +540,22 @@ bool PublishRun::reconnect(const PublishSettings &settings)
     closeQuietly();
     try {
         m_client->logIn(settings);
+    } catch (const ETcpIpError &) {
+        return false; // the file's own failure is the one said
+    }
+    return enterTargetFolder(settings);
+}
+
+bool PublishRun::enterTargetFolder(const PublishSettings &settings)
+{
+    try {
         const TargetFolder target = targetFolder(settings.folder);
         if (target.fromRoot)
             m_client->enterFolder(QStringLiteral("/"));
         for (const QString &piece : target.pieces)
             m_client->enterFolder(piece);
     } catch (const ETcpIpError &) {
-        return false; // the file's own failure is the one said
+        return false;
     }
     m_asyncFailed = false;
     return true;

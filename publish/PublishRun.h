@@ -13,6 +13,8 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace zk {
 
@@ -141,11 +143,16 @@ private:
     bool readWhatIsThere(const PublishSettings &settings, PlanInput &in); // the record, and sizes or listings
     void serverSizes(PlanInput &in);
     bool sendPlanned(const PublishSettings &settings, const QString &badge);
-    void sendOnAnotherConnection(const PublishSettings &settings, SendQueue &queue, int connection);
+    struct LaneGate;
+    void startLanes(const PublishSettings &settings, qsizetype files);
+    void openLanes(SendQueue &queue, int wanted);
+    void endLanes();
+    void sendOnAnotherConnection(const PublishSettings &settings, LaneGate &gate, int connection);
     void takeFinished(SendQueue &queue, QString &failedPath);
     void notePlaced(const LocalFile &file);
     bool sendWithRetries(const PublishSettings &settings, const LocalFile &file, bool isBadge);
     bool reconnect(const PublishSettings &settings);
+    bool enterTargetFolder(const PublishSettings &settings); // after a login: the folder of the run
     void deleteOldFiles();
     bool writeManifest(const PublishSettings &settings);
     void setBadManifestAside();
@@ -176,6 +183,8 @@ private:
     bool m_lost = false; // the last failure lost the connection
     bool m_keepsRecord = false; // the server can tell sizes: the plan and the record are made
     ClientMaker m_makeClient;
+    std::unique_ptr<LaneGate> m_gate;  // the further connections wait here for the files
+    std::vector<std::thread> m_lanes;
     QString m_current; // the file under way, for the failure message
     QString m_reason;  // why it failed
     QStringList m_placed; // files already in their place on the server
