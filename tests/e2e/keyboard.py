@@ -474,8 +474,12 @@ def check_sftp_publish(app, root):
         app.key("Return")
         app.wait_line(r"^zentarek-ui shown QMessageBox\S* Nieznany klucz serwera", since, timeout=30)
         time.sleep(0.2)
+        trusted = app.mark()
         app.key("alt+r")
-        app.wait_line(r"^zentarek-ui shown QMessageBox\S* Informacja!", since, timeout=30)
+        shown, _ = app.wait_line(r"^zentarek-ui shown QMessageBox\S* Informacja!", trusted, timeout=30)
+        # Return only once the box has the focus: a slow build showed the box
+        # and took the key before it, and the key was lost.
+        app.wait_line(r"^zentarek-ui focus QMessageBox/", shown, timeout=30)
         app.key("Return")
         app.wait_line(r"^zentarek-ui hidden QMessageBox\S* Informacja!", since)
         pages = [n for n in os.listdir(files) if n.endswith(".html")]
