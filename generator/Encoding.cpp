@@ -4,6 +4,7 @@
 #include "CheckedFile.h"
 
 #include <QDir>
+#include <QStringEncoder>
 
 #include <array>
 #include <limits>
@@ -107,11 +108,16 @@ template <typename Sink> bool encodeLinesInto(const QStringList &lines, const QS
     const bool utf8 = encoding == EncodingUtf8;
     QByteArray buffer;
     buffer.reserve(std::min<qsizetype>(chunk, 1 << 20) + 8192);
+    // Each line as toUtf8() would give it, written straight into the buffer.
+    QStringEncoder toUtf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     for (const QString &line : lines) {
-        if (utf8)
-            buffer += line.toUtf8();
-        else
+        if (utf8) {
+            const qsizetype used = buffer.size();
+            buffer.resize(used + 3 * line.size());
+            buffer.resize(toUtf8.appendToBuffer(buffer.data() + used, line) - buffer.constData());
+        } else {
             encodeInto(line, table, buffer);
+        }
         buffer += "\r\n";
         if (buffer.size() >= chunk) {
             if (!sink(buffer))

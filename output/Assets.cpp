@@ -23,6 +23,7 @@
 
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 namespace zk {
 
@@ -102,9 +103,15 @@ QStringList pageReferences(const PageDescription &d)
     return refs;
 }
 
+// Two paths name one file when they reach the same inode (through a link,
+// "..", or a hard link). The canonical path said the same at the cost of a
+// readlink per folder of the path, for every picture of a page.
 QString identityOf(const QFileInfo &file, const QString &path)
 {
-    return file.isFile() ? file.canonicalFilePath() : QDir::cleanPath(path);
+    struct stat info {};
+    if (file.isFile() && ::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return QStringLiteral("%1:%2").arg(info.st_dev).arg(info.st_ino);
+    return QDir::cleanPath(path);
 }
 
 class Planner {
@@ -288,7 +295,7 @@ bool copyWouldChange(const QString &source, const QString &target)
     const QFileInfo to(target);
     if (!to.exists())
         return true;
-    if (from.canonicalFilePath() == to.canonicalFilePath())
+    if (identityOf(from, source) == identityOf(to, target))
         return false;
     if (!to.isFile() || from.size() != to.size())
         return true;
@@ -324,17 +331,31 @@ AppError cannotWrite(const CheckedFile &out)
 // The bytes of `source` into `out` (opened here); raises AppError naming the file.
 void writeCopy(const QString &source, CheckedFile &out)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw AppError(QStringLiteral("Nie można otworzyć pliku \"%1\": %2!").arg(source, systemErrorText(errno)));
+    const int in = file.handle();
+    struct stat info {};
+    ::fstat(in, &info);
     if (!out.open())
         throw cannotWrite(out);
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+    // One buffer of the heap's small sizes for every picture, and no read
+    // past a short one that reached the size the file has.
+    constexpr ssize_t Chunk = 64 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[Chunk]);
+    for (off_t copied = 0;;) {
+        const ssize_t got = ::read(in, buffer.get(), Chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
             throw AppError(QStringLiteral("Nie można odczytać pliku \"%1\": %2!").arg(source, systemErrorText(errno)));
-        if (!out.write(chunk))
+        if (got == 0)
+            break;
+        if (!out.write(buffer.get(), got))
             throw cannotWrite(out);
+        copied += got;
+        if (got < Chunk && copied >= info.st_size)
+            break;
     }
 }
 

@@ -147,8 +147,9 @@ bool CheckedFile::open()
     cancel();
     m_reason.clear();
     m_written = 0;
-    const QFileInfo existing(m_target);
-    if (existing.isDir())
+    struct stat old {};
+    const bool replaces = ::stat(encoded(m_target).constData(), &old) == 0;
+    if (replaces && S_ISDIR(old.st_mode))
         return fail(EISDIR);
     const mode_t mode = m_access == FileAccess::OwnerOnly ? 0600 : 0666; // the umask applies
     for (int attempt = 0; attempt < 16 && m_fd < 0; ++attempt) {
@@ -162,8 +163,7 @@ bool CheckedFile::open()
     }
     if (m_fd < 0)
         return fail(EEXIST);
-    struct stat old {};
-    if (m_access == FileAccess::Normal && ::stat(encoded(m_target).constData(), &old) == 0 && S_ISREG(old.st_mode))
+    if (m_access == FileAccess::Normal && replaces && S_ISREG(old.st_mode))
         ::fchmod(m_fd, old.st_mode & 07777);
     return true;
 }

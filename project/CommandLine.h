@@ -27,7 +27,9 @@ struct CommandLine {
 CommandLine parseCommandLine(const QStringList &arguments);
 QString commandLineHelp();
 
-// The main text as the editor holds it: one line per block.
+// The main text as the editor holds it: one line per block. The lines are
+// views into `text` (no copy of a 5 MB page), so `text` must outlive them
+// and stay unchanged; a line that is changed makes its own copy.
 QStringList linesOfText(const QString &text);
 
 struct BuildContext {

@@ -72,7 +72,7 @@ protected:
 // or --build and the window would write different pages.
 TEST(LinesOfText, SplitsAsTheEditorsDocumentDoes)
 {
-    const QString texts[] = {
+    QString texts[] = {
         QString(),
         QStringLiteral("jedna"),
         QStringLiteral("a\n"),
@@ -82,7 +82,12 @@ TEST(LinesOfText, SplitsAsTheEditorsDocumentDoes)
         QStringLiteral("\r\r\n\n\r"),
         QStringLiteral("akapit\u2029dalej\u2028w tym samym wierszu\u00a0twarda spacja"),
         QStringLiteral("\tż\u00f3łw\r\n\r\n"),
+        QString(), // below: ends at every place of an eight-character step
     };
+    QString &mixed = texts[std::size(texts) - 1];
+    const QString ends[] = {QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r"), QStringLiteral("\u2029")};
+    for (int i = 0; i < 80; ++i) // with letters above U+2028 that only look like ends at first sight
+        mixed += QString(i % 19, i % 3 ? QChar(u'ż') : QChar(0x2030)) + (i % 5 ? QString() : QStringLiteral("\u2028\uFFFD")) + ends[i % 4];
     for (const QString &text : texts) {
         QTextDocument document;
         document.setPlainText(text);

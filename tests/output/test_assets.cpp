@@ -111,8 +111,9 @@ TEST_F(AssetPlanTest, AbsolutePathsTravelUnderUniqueNamesAddressesAndRelativesSt
     for (const char *name : {"a/logo.gif", "b/logo.gif", "a/Kot.gif", "a/kot.gif", "a/foto.png", "a/duzy.jpeg",
                              "a/cv.pdf", "a/index.html"})
         writeFile(path(QString::fromLatin1(name)), name);
+    ASSERT_TRUE(QFile::link(a + QStringLiteral("logo.gif"), b + QStringLiteral("dowiazanie.gif")));
     const QStringList text = {
-        QStringLiteral("<IMG SRC=\"%1logo.gif\"><IMG SRC='%2logo.gif'>").arg(a, b),
+        QStringLiteral("<IMG SRC=\"%1logo.gif\"><IMG SRC='%2logo.gif'><IMG SRC=\"%2dowiazanie.gif\">").arg(a, b),
         QStringLiteral("<A HREF=\"%1duzy.jpeg\"><IMG SRC=%1foto.png></A>").arg(a),
         QStringLiteral("<IMG SRC=\"%1Kot.gif\"> <IMG SRC=\"%1kot.gif\"> <img src=\"%1../a/Kot.gif\">").arg(a),
         QStringLiteral("<A HREF=\"file://%1cv.pdf#praca\">CV</A> <A HREF=\"%1index.html\">stara</A>").arg(a),
@@ -122,6 +123,7 @@ TEST_F(AssetPlanTest, AbsolutePathsTravelUnderUniqueNamesAddressesAndRelativesSt
     const QHash<QString, QString> expected = {
         {a + QStringLiteral("logo.gif"), QStringLiteral("logo.gif")},
         {b + QStringLiteral("logo.gif"), QStringLiteral("logo-2.gif")},
+        {b + QStringLiteral("dowiazanie.gif"), QStringLiteral("logo.gif")},
         {a + QStringLiteral("duzy.jpeg"), QStringLiteral("duzy.jpeg")},
         {a + QStringLiteral("foto.png"), QStringLiteral("foto.png")},
         {a + QStringLiteral("Kot.gif"), QStringLiteral("Kot.gif")},

@@ -131,6 +131,8 @@ TEST_F(ProjectFileTest, ALargeMainTextReadsAsQtReadsIt)
     for (const QByteArray &bytes : unfit)
         for (const qsizetype at : {text, text + 40001, closing})
             cases << QByteArray(plain).insert(at, bytes);
+    for (int k = 0; k < 16; ++k) // at every place of a sixteen-byte step
+        cases << QByteArray(plain).insert(text + 40000 + k, unfit[k % std::size(unfit)]);
     QByteArray fourBytes = plain; // a whole character of four bytes, at the end of an eight-byte step
     fourBytes.insert(text + 8 * 5003 + 4, "\xF0\x9F\x8D\xB0");
     cases << fourBytes;
