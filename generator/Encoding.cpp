@@ -100,6 +100,14 @@ void encodeInto(QStringView text, const ReverseTable &table, QByteArray &out)
 
 const QString ErrorCaption = QStringLiteral("BŁĄD!");
 
+bool hasSurrogate(QStringView text)
+{
+    bool any = false; // no early exit: the loop is vectorised
+    for (const QChar c : text)
+        any |= c.isSurrogate();
+    return any;
+}
+
 // Encodes the lines in pieces of about `chunk` bytes, handing each to `sink`
 // (which says whether it could take it), so a big page is never held twice.
 template <typename Sink> bool encodeLinesInto(const QStringList &lines, const QString &encoding, qsizetype chunk, Sink sink)
@@ -109,9 +117,13 @@ template <typename Sink> bool encodeLinesInto(const QStringList &lines, const QS
     QByteArray buffer;
     buffer.reserve(std::min<qsizetype>(chunk, 1 << 20) + 8192);
     // Each line as toUtf8() would give it, written straight into the buffer.
+    // The encoder writes U+FFFD for half of a surrogate pair where toUtf8()
+    // writes '?': a line with a surrogate takes toUtf8(), so pages stay as they were.
     QStringEncoder toUtf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     for (const QString &line : lines) {
-        if (utf8) {
+        if (utf8 && hasSurrogate(line)) {
+            buffer += line.toUtf8();
+        } else if (utf8) {
             const qsizetype used = buffer.size();
             buffer.resize(used + 3 * line.size());
             buffer.resize(toUtf8.appendToBuffer(buffer.data() + used, line) - buffer.constData());
