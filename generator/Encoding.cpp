@@ -7,6 +7,9 @@
 #include <QStringEncoder>
 
 #include <array>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <limits>
 
 namespace zk {
@@ -102,10 +105,21 @@ const QString ErrorCaption = QStringLiteral("BŁĄD!");
 
 bool hasSurrogate(QStringView text)
 {
-    bool any = false; // no early exit: the loop is vectorised
-    for (const QChar c : text)
-        any |= c.isSurrogate();
-    return any;
+    const auto *c = reinterpret_cast<const char16_t *>(text.data());
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i mask = _mm_set1_epi16(short(0xF800)), surrogate = _mm_set1_epi16(short(0xD800));
+    for (; i + 8 <= size; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, mask), surrogate)))
+            return true;
+    }
+#endif
+    for (; i < size; ++i)
+        if ((c[i] & 0xF800) == 0xD800)
+            return true;
+    return false;
 }
 
 // Encodes the lines in pieces of about `chunk` bytes, handing each to `sink`

@@ -71,8 +71,9 @@ TEST(Encoding, Utf8WritesEveryCharacterAsItselfWithoutAByteOrderMark)
     EXPECT_EQ(one, QByteArray("\xF0\x9F\x98\x80"));
     EXPECT_EQ(encodeLines({QStringLiteral("ą"), QStringLiteral("€")}, EncodingUtf8), QByteArray("\xC4\x85\r\n\xE2\x82\xAC\r\n"));
     const char16_t halves[] = {u'a', 0xD800, u'b', 0xDE00, 0xD83D, 0xDE00, 0xD83D, 0};
-    const QString broken = QString::fromUtf16(halves);
-    EXPECT_EQ(encodeLines({text, broken, text}, EncodingUtf8), text.toUtf8() + "\r\n" + broken.toUtf8() + "\r\n" + text.toUtf8() + "\r\n")
+    const QString shortOne = QString::fromUtf16(halves), longOne = QStringLiteral("długi wiersz ") + shortOne + QStringLiteral(" i dalej");
+    EXPECT_EQ(encodeLines({text, shortOne, longOne, text}, EncodingUtf8),
+              text.toUtf8() + "\r\n" + shortOne.toUtf8() + "\r\n" + longOne.toUtf8() + "\r\n" + text.toUtf8() + "\r\n")
         << "half of a surrogate pair is written as toUtf8() writes it, beside lines without one";
     QByteArray iso;
     KodujZnak(U'\U0001F600', EncodingIso, iso);
