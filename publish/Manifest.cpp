@@ -157,7 +157,7 @@ LocalFile describeLocalFile(const QString &path, const QString &remoteName)
 {
     LocalFile local{path, remoteName, {}};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return local;
     local.record.size = file.size();
     QCryptographicHash whole(QCryptographicHash::Sha256);
@@ -166,17 +166,22 @@ LocalFile describeLocalFile(const QString &path, const QString &remoteName)
     const QByteArray head = isPageName(remoteName) ? file.read(BuildDateReach)
                           : carriesBuildDate(remoteName) ? file.read(ManifestSizeLimit)
                                                          : QByteArray();
+    const QByteArray comparableHead = comparableBytes(remoteName, head);
+    // A file without a date (every picture) has one digest for both: taken once.
+    const bool dated = comparableHead != head;
     whole.addData(head);
-    comparable.addData(comparableBytes(remoteName, head));
-    QByteArray chunk(256 * 1024, Qt::Uninitialized);
+    if (dated)
+        comparable.addData(comparableHead);
+    QByteArray chunk(64 * 1024, Qt::Uninitialized); // below the size glibc maps afresh each time
     for (qint64 n; (n = file.read(chunk.data(), chunk.size())) > 0;) {
         whole.addData(QByteArrayView(chunk.constData(), n));
-        comparable.addData(QByteArrayView(chunk.constData(), n));
+        if (dated)
+            comparable.addData(QByteArrayView(chunk.constData(), n));
     }
     if (file.error() != QFileDevice::NoError)
         return local;
     local.record.sha256 = hex(whole);
-    local.record.comparable = hex(comparable);
+    local.record.comparable = dated ? hex(comparable) : local.record.sha256;
     return local;
 }
 

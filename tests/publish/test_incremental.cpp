@@ -3,6 +3,7 @@
 #include "Script.h"
 #include "Servers.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -201,6 +202,16 @@ TEST_F(PublishRecordFiles, APageBuiltAgainDiffersOnlyInTheBytesThatDoNotCount)
     // A picture that happens to hold such a line is compared whole.
     EXPECT_NE(describeLocalFile(a, QStringLiteral("a.gif")).record.comparable,
               describeLocalFile(b, QStringLiteral("b.gif")).record.comparable);
+    // A file without a date, over several reads: both digests are those of all its bytes.
+    QByteArray photo;
+    for (int i = 0; photo.size() < 200000; ++i)
+        photo += QByteArray::number(i * 7919);
+    const QString p = path(QStringLiteral("duze.jpg"));
+    writeFile(p, photo);
+    const ManifestFile record = describeLocalFile(p, QStringLiteral("img/duze.jpg")).record;
+    EXPECT_EQ(record.size, photo.size());
+    EXPECT_EQ(record.sha256, QString::fromLatin1(QCryptographicHash::hash(photo, QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(record.comparable, record.sha256);
 }
 
 // Both kinds of listing: pyftpdlib offers MLSD, vsftpd only LIST.
