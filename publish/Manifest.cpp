@@ -147,7 +147,8 @@ QByteArray comparableBytes(const QString &remoteName, QByteArray bytes)
         if (const auto [at, length] = buildDateSpan(bytes); length > 0)
             bytes.remove(at, length);
     } else if (carriesBuildDate(remoteName)) {
-        static const QRegularExpression date(QStringLiteral("<lastmod>[^<]*</lastmod>"));
+        // One per thread: files are described on several at once.
+        static thread_local const QRegularExpression date(QStringLiteral("<lastmod>[^<]*</lastmod>"));
         bytes = QString::fromUtf8(bytes).remove(date).toUtf8();
     }
     return bytes;
