@@ -148,9 +148,6 @@ QString commandLineHelp()
         "  zentarek --version                       wersja programu\n");
 }
 
-// The lines as the editor's document makes them from the same text (a
-// document built only to be split cost half of --build on a 5 MB page):
-// a block ends at LF, CR, CR LF, the paragraph separator and the frame marks.
 namespace {
 
 // Every end of a block is at most U+000D or at least U+2029: most of a text
@@ -175,6 +172,9 @@ qsizetype nextPossibleEnd(const char16_t *data, qsizetype i, qsizetype size)
 
 } // namespace
 
+// The lines as the editor's document makes them from the same text (a
+// document built only to be split cost half of --build on a 5 MB page):
+// a block ends at LF, CR, CR LF, the paragraph separator and the frame marks.
 QStringList linesOfText(const QString &text)
 {
     QStringList lines;
