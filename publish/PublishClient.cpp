@@ -27,20 +27,26 @@ void FtpPublishClient::send(QIODevice *file, const QString &remoteName, qint64 f
     m_ftp.Upload();
 }
 
-std::optional<QByteArray> FtpPublishClient::download(const QString &remoteName, qint64 limit)
+// A file this computer wrote there last time goes straight to RETR (a 550
+// if someone removed it since); any other is asked for with SIZE first, the
+// cheaper question when the answer is mostly no.
+std::optional<QByteArray> FtpPublishClient::download(const QString &remoteName, qint64 limit, bool expected)
 {
-    const qint64 size = m_ftp.RemoteSize(remoteName);
-    if (size < 0)
-        return std::nullopt; // not there (or a server that will not say: taken as not there)
-    if (size > limit)
-        throw ETcpIpError(QStringLiteral("%1 is larger than %2 bytes").arg(remoteName).arg(limit),
-                          QStringLiteral("plik %1 na serwerze jest większy niż %2 bajtów").arg(remoteName).arg(limit));
+    qint64 size = 0;
+    if (!expected) {
+        size = m_ftp.RemoteSize(remoteName);
+        if (size < 0)
+            return std::nullopt; // not there (or a server that will not say: taken as not there)
+        if (size > limit)
+            throw ETcpIpError(QStringLiteral("%1 is larger than %2 bytes").arg(remoteName).arg(limit),
+                              QStringLiteral("plik %1 na serwerze jest większy niż %2 bajtów").arg(remoteName).arg(limit));
+    }
     m_ftp.DataStream.clear();
     m_ftp.URI = remoteName;
     m_ftp.Mode = tftp_download;
-    m_ftp.DownloadLimit = limit;
+    m_ftp.DownloadLimit = limit; // stops a file larger than SIZE said, or one not asked about
     m_ftp.TransferSize = size;
-    m_ftp.AskSizeFirst = false; // just asked
+    m_ftp.AskSizeFirst = false;
     const auto reset = qScopeGuard([this] {
         m_ftp.DownloadLimit = -1;
         m_ftp.AskSizeFirst = true;
@@ -49,8 +55,8 @@ std::optional<QByteArray> FtpPublishClient::download(const QString &remoteName, 
     try {
         m_ftp.Download();
     } catch (const EProtocolError &e) {
-        if (m_ftp.ReplyCode == 550 && !T_FTP::isSessionFailure(e))
-            return std::nullopt; // gone between SIZE and RETR
+        if ((m_ftp.ReplyCode == 550 || m_ftp.ReplyCode == 450) && !T_FTP::isSessionFailure(e))
+            return std::nullopt; // not there, or gone between SIZE and RETR
         throw;
     }
     QByteArray bytes = m_ftp.DataStream.data;

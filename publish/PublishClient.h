@@ -63,8 +63,9 @@ public:
     // record and the plan need it; without it every file is sent, as always.
     virtual bool canTellSizes() const = 0;
     // The whole of a small file; nothing when the server has no such file.
-    // Larger than `limit` fails.
-    virtual std::optional<QByteArray> download(const QString &remoteName, qint64 limit) = 0;
+    // Larger than `limit` fails. `expected`: the file is most likely there,
+    // so asking whether it is would be a round trip spent for nothing.
+    virtual std::optional<QByteArray> download(const QString &remoteName, qint64 limit, bool expected = false) = 0;
     // Adds what lies directly in `folder` ("" for the target folder) to
     // `into`, paths relative to the target folder.
     virtual void list(const QString &folder, ServerView &into) = 0;
@@ -109,7 +110,7 @@ public:
     void send(QIODevice *file, const QString &remoteName, qint64 from) override;
     bool canResume() const override { return m_ftp.offersRestart(); }
     bool canTellSizes() const override { return m_ftp.offersSizes(); }
-    std::optional<QByteArray> download(const QString &remoteName, qint64 limit) override;
+    std::optional<QByteArray> download(const QString &remoteName, qint64 limit, bool expected = false) override;
     void list(const QString &folder, ServerView &into) override;
     void removeFolder(const QString &name) override { m_ftp.RemoveDir(name); }
     bool isSending() const override { return m_ftp.Busy; }

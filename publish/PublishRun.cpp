@@ -312,7 +312,8 @@ bool PublishRun::readServer(const PublishSettings &settings, PlanInput &in)
 bool PublishRun::readWhatIsThere(const PublishSettings &settings, PlanInput &in)
 {
     try {
-        const std::optional<QByteArray> bytes = m_client->download(ManifestName, ManifestSizeLimit);
+        const bool wroteItLastTime = !settings.knownRevision.isEmpty();
+        const std::optional<QByteArray> bytes = m_client->download(ManifestName, ManifestSizeLimit, wroteItLastTime);
         in.manifest = bytes ? readManifest(*bytes, m_target) : ManifestRead{};
         if (in.manifest.state == ManifestState::Valid) {
             in.server.listed = true;

@@ -751,7 +751,7 @@ void SftpPublishClient::failWrite(const QString &name, const QByteArray &path)
     failSftp(QStringLiteral("write"), name);
 }
 
-std::optional<QByteArray> SftpPublishClient::download(const QString &remoteName, qint64 limit)
+std::optional<QByteArray> SftpPublishClient::download(const QString &remoteName, qint64 limit, bool)
 {
     const QByteArray path = pathOf(remoteName);
     std::optional<QByteArray> bytes;

@@ -63,7 +63,7 @@ public:
     void send(QIODevice *file, const QString &remoteName, qint64 from) override;
     bool canResume() const override { return true; }
     bool canTellSizes() const override { return true; }
-    std::optional<QByteArray> download(const QString &remoteName, qint64 limit) override;
+    std::optional<QByteArray> download(const QString &remoteName, qint64 limit, bool expected = false) override;
     void list(const QString &folder, ServerView &into) override;
     void removeFolder(const QString &name) override;
     bool isSending() const override { return false; }

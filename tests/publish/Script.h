@@ -31,6 +31,14 @@ inline QList<QJsonArray> login()
             send("200 binary\r\n")};
 }
 
+// A run after one that wrote a record there reads it without asking SIZE
+// first: a passive connection and a RETR, which this server refuses (it
+// keeps no record).
+inline QList<QJsonArray> noRecord()
+{
+    return {expect(), pasv("227 ok (127,0,0,1,{p1},{p2})\r\n"), expect(), send("550 No such file.\r\n")};
+}
+
 // The record of the publication, the run's last upload (its SIZE, RNFR and
 // RNTO answered by the server's bookkeeping).
 inline QList<QJsonArray> recordUpload(bool active = false)

@@ -28,7 +28,8 @@ The bookkeeping of a publication is answered at once and not written to the
 transcript: FEAT (listing SIZE; a step ["feat", text] answers it instead),
 SIZE (the bytes the last upload under that name brought, else 550), PWD,
 RNFR, RNTO and DELE. It keeps no record of a publication: SIZE of the
-record is always 550, so every run finds none and compares sizes.
+record is always 550, and a script refuses its RETR (Script.h's noRecord),
+so every run finds none and compares sizes.
 """
 import json
 import select

@@ -240,6 +240,7 @@ TEST_P(EveryServer, OnlyWhatChangedGoesAndWhatWasNeverOursStays)
     ASSERT_TRUE(same.ok) << same.errors.join(u'\n').toStdString();
     EXPECT_EQ(same.storedNames(), QStringList{PublishRun::temporaryNameFor(ManifestName)}) << "nothing but the record";
     EXPECT_EQ(same.commands.filter(QStringLiteral("RETR")).size(), 1) << "one record read";
+    EXPECT_FALSE(same.commands.contains(QStringLiteral("SIZE ") + ManifestName)) << "the record this computer wrote is not asked about";
     EXPECT_EQ(same.plan.bezZmian.size(), 3);
     EXPECT_EQ(same.plan.nieNasze, QStringList{QStringLiteral("cudzy.txt")});
     EXPECT_EQ(readFile(root + QStringLiteral("index.html")), Dated) << "the server keeps its copy";
@@ -270,6 +271,28 @@ TEST_P(EveryServer, OnlyWhatChangedGoesAndWhatWasNeverOursStays)
 
     const Published everything = publish({QStringLiteral("index.html")}, true);
     EXPECT_EQ(everything.stored(), 2) << "\"Wyślij wszystko od nowa\" sends the page although it is the same";
+}
+
+// The record this computer wrote is read without asking whether it is
+// there; if someone removed it since, the run compares sizes as without one.
+TEST_P(EveryServer, ARecordRemovedSinceTheLastRunIsMissedSafely)
+{
+    startServer(GetParam());
+    const QStringList all = {QStringLiteral("index.html"), QStringLiteral("img/a.gif")};
+    put(all[0], Dated);
+    put(all[1], QByteArray(700, 'a'));
+    ASSERT_TRUE(publish(all).ok);
+    ASSERT_FALSE(knownRevision.isEmpty());
+    ASSERT_TRUE(QFile::remove(root + ManifestName));
+    const Published p = publish(all);
+    ASSERT_TRUE(p.ok) << p.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(p.commands.contains(QStringLiteral("RETR ") + ManifestName));
+    EXPECT_FALSE(p.commands.contains(QStringLiteral("SIZE ") + ManifestName));
+    EXPECT_EQ(QSet<QString>(p.plan.bezZmian.begin(), p.plan.bezZmian.end()), QSet<QString>(all.begin(), all.end()))
+        << "compared by size";
+    EXPECT_TRUE(p.plan.doUsuniecia.isEmpty());
+    EXPECT_EQ(p.storedNames(), QStringList{PublishRun::temporaryNameFor(ManifestName)});
+    EXPECT_EQ(manifestOnServer().value(QStringLiteral("files")).toArray().size(), 2) << "a record again";
 }
 
 // Three connections send the files at once; the tree is the one a single
