@@ -13,6 +13,8 @@ void FtpPublishClient::logIn(const PublishSettings &settings)
     m_ftp.Password = settings.password;
     m_ftp.Security = settings.security;
     m_ftp.TrustedFingerprint = settings.trustedFingerprint;
+    m_ftp.OnAuthenticated = authenticated;
+    const auto reset = qScopeGuard([this] { m_ftp.OnAuthenticated = nullptr; });
     m_ftp.OpenSession();
 }
 

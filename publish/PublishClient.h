@@ -49,6 +49,9 @@ class PublishClient {
 public:
     virtual ~PublishClient() = default;
     virtual void logIn(const PublishSettings &settings) = 0;
+    // Called by logIn as soon as the server accepted the login, before the
+    // rest of the session's set-up: further sessions may start from there.
+    std::function<void()> authenticated;
     // After an ETlsError about the certificate: the one the user trusted.
     virtual void trustCertificate(const QString &fingerprint) = 0;
     virtual void enterFolder(const QString &name) = 0;

@@ -26,8 +26,20 @@ struct PublishRun::LaneGate {
     std::condition_variable decided;
     int wanted = -1; // how many of them carry files; -1 while the plan is made
     SendQueue *queue = nullptr;
+    std::unique_ptr<SendQueue> keptQueue;
     QSet<QString> foldersMade, absent;
     std::atomic<int> busy{0}; // given files and not yet done
+
+    // Folders the first connection offers to be listed while it reads the
+    // record: each is listed once, by whichever connection takes it first.
+    struct Listing {
+        QString folder;
+        enum { Waiting, Taken, Done, Failed, Withdrawn } state = Waiting;
+        ServerView seen;
+    };
+    QList<Listing> listings; // fixed once offered
+    bool offered = false;
+    std::condition_variable listed;
 };
 
 
@@ -255,14 +267,18 @@ bool PublishRun::run(PublishSettings &settings, const QStringList &files, const 
     // not be sent is, like any other file.
     if (QFile::exists(badge))
         in.files << describeLocalFile(badge, BadgeRemoteName);
-    if (!logIn(settings))
+    // The further connections log in while this one finishes its own and
+    // reads the server (any question of trust is answered by then); they
+    // list folders for it, wait for the plan, and go without a file when it
+    // needs none of them. However the run ends, they are joined.
+    const auto lanesEnd = qScopeGuard([this] { endLanes(); });
+    m_client->authenticated = [this, &settings, &in] { startLanes(settings, in.files.size()); };
+    const bool loggedIn = logIn(settings);
+    m_client->authenticated = nullptr;
+    if (!loggedIn)
         return false;
     if (m_loggedIn)
         m_loggedIn();
-    // The further connections log in while this one reads the server; they
-    // wait for the plan, and go without a file when it needs none of them.
-    startLanes(settings, in.files.size());
-    const auto lanesEnd = qScopeGuard([this] { endLanes(); });
     settings.folder = normalizedTargetFolder(settings.folder);
     if (!enterFolders(settings))
         return false;
@@ -313,6 +329,13 @@ bool PublishRun::readWhatIsThere(const PublishSettings &settings, PlanInput &in)
 {
     try {
         const bool wroteItLastTime = !settings.knownRevision.isEmpty();
+        const auto withdraw = qScopeGuard([this] { withdrawListings(); });
+        if (wroteItLastTime) { // its folders will be listed: the other connections start on them now
+            QStringList names;
+            for (const LocalFile &f : std::as_const(in.files))
+                names << f.remoteName;
+            offerListings(foldersNeeded(names));
+        }
         const std::optional<QByteArray> bytes = m_client->download(ManifestName, ManifestSizeLimit, wroteItLastTime);
         in.manifest = bytes ? readManifest(*bytes, m_target) : ManifestRead{};
         if (in.manifest.state == ManifestState::Valid) {
@@ -322,8 +345,7 @@ bool PublishRun::readWhatIsThere(const PublishSettings &settings, PlanInput &in)
                 names << f.remoteName;
             QStringList folders = QStringList{QString()} + foldersNeeded(names) + in.manifest.manifest.folders;
             folders.removeDuplicates();
-            for (const QString &folder : std::as_const(folders))
-                m_client->list(folder, in.server);
+            listFolders(folders, in.server);
         } else {
             serverSizes(in);
         }
@@ -345,13 +367,123 @@ void PublishRun::serverSizes(PlanInput &in)
     constexpr qsizetype RoundTripsPerListing = 4; // PASV, the listing, its end, TYPE
     if (names.size() > RoundTripsPerListing * folders.size()) {
         in.server.listed = true;
-        for (const QString &folder : folders)
-            m_client->list(folder, in.server);
+        listFolders(folders, in.server);
         return;
     }
     for (const QString &name : std::as_const(names))
         if (const qint64 size = m_client->remoteSize(name); size >= 0)
             in.server.files.insert(name, size);
+}
+
+void PublishRun::offerListings(const QStringList &folders)
+{
+    if (!m_gate || folders.isEmpty())
+        return;
+    std::lock_guard lock(m_gate->mutex);
+    for (const QString &folder : folders)
+        m_gate->listings.append({folder, LaneGate::Listing::Waiting, {}});
+    m_gate->offered = true;
+    m_gate->decided.notify_all();
+}
+
+// On this connection, save the folders another one has taken: those are
+// waited for, and listed here after all if that connection failed.
+void PublishRun::listFolders(const QStringList &folders, ServerView &into)
+{
+    QList<qsizetype> elsewhere;
+    for (const QString &folder : folders) {
+        if (const qsizetype job = takeListing(folder); job >= 0)
+            elsewhere << job;
+        else
+            m_client->list(folder, into);
+    }
+    for (const qsizetype job : std::as_const(elsewhere)) {
+        std::unique_lock lock(m_gate->mutex);
+        LaneGate::Listing &l = m_gate->listings[job];
+        while (l.state == LaneGate::Listing::Taken) {
+            if (m_cancelled)
+                throw ETcpIpError(QStringLiteral("cancelled"), QStringLiteral("przerwano"));
+            m_gate->listed.wait_for(lock, std::chrono::milliseconds(20));
+            lock.unlock();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20); // the window stays alive meanwhile
+            lock.lock();
+        }
+        if (l.state == LaneGate::Listing::Done) {
+            into.files.insert(l.seen.files);
+            into.folders.unite(l.seen.folders);
+            continue;
+        }
+        const QString folder = l.folder;
+        lock.unlock();
+        m_client->list(folder, into);
+    }
+}
+
+// -1: list it here (not offered, or nobody had taken it yet); else the
+// listing another connection has taken or finished.
+qsizetype PublishRun::takeListing(const QString &folder)
+{
+    if (!m_gate)
+        return -1;
+    std::lock_guard lock(m_gate->mutex);
+    for (qsizetype i = 0; i < m_gate->listings.size(); ++i) {
+        LaneGate::Listing &l = m_gate->listings[i];
+        if (l.folder != folder)
+            continue;
+        if (l.state == LaneGate::Listing::Waiting || l.state == LaneGate::Listing::Withdrawn) {
+            l.state = LaneGate::Listing::Withdrawn;
+            return -1;
+        }
+        return i;
+    }
+    return -1;
+}
+
+void PublishRun::withdrawListings()
+{
+    if (!m_gate)
+        return;
+    std::lock_guard lock(m_gate->mutex);
+    for (LaneGate::Listing &l : m_gate->listings)
+        if (l.state == LaneGate::Listing::Waiting)
+            l.state = LaneGate::Listing::Withdrawn;
+}
+
+// On a further connection, in the target folder: the offered folders until
+// none is left. False when this session failed and can carry nothing more.
+bool PublishRun::listForTheFirst(LaneGate &gate, const PublishSettings &settings, bool &inFolder)
+{
+    for (;;) {
+        qsizetype job = -1;
+        QString folder;
+        {
+            std::lock_guard lock(gate.mutex);
+            for (qsizetype i = 0; i < gate.listings.size() && job < 0; ++i)
+                if (gate.listings[i].state == LaneGate::Listing::Waiting)
+                    job = i;
+            if (job < 0)
+                return true;
+            gate.listings[job].state = LaneGate::Listing::Taken;
+            folder = gate.listings[job].folder;
+        }
+        ServerView seen;
+        bool ok = inFolder || enterTargetFolder(settings);
+        inFolder = ok;
+        try {
+            if (ok)
+                m_client->list(folder, seen);
+        } catch (const std::exception &) {
+            ok = false; // the first connection lists it itself
+        }
+        {
+            std::lock_guard lock(gate.mutex);
+            gate.listings[job].state = ok ? LaneGate::Listing::Done : LaneGate::Listing::Failed;
+            gate.listings[job].seen = std::move(seen);
+        }
+        gate.listed.notify_all();
+        if (!ok)
+            return false;
+    }
 }
 
 namespace {
@@ -380,19 +512,28 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
     for (const LocalFile &f : std::as_const(m_plan.toSend))
         makeRemoteFoldersFor(f.remoteName);
     m_absent = m_plan.absent;
-    SendQueue queue(stagesOf(m_plan.toSend));
-    // However this ends (an exception included), no connection outlives the queue.
-    const auto lanesEnd = qScopeGuard([&] {
-        queue.stop();
-        endLanes();
-    });
-    openLanes(queue, int(std::clamp<qsizetype>(m_plan.toSend.size() - 2, 0, qsizetype(m_lanes.size()))));
+    QList<QList<LocalFile>> stages = stagesOf(m_plan.toSend);
+    const bool recordAhead = queueRecordAhead(stages);
+    auto owned = std::make_unique<SendQueue>(stages);
+    SendQueue &queue = *owned;
+    // The further connections may still be saying goodbye after this
+    // returns: their queue lives until they are joined, however the run ends.
+    if (m_gate)
+        m_gate->keptQueue = std::move(owned);
+    const auto stopOnExit = qScopeGuard([&] { queue.stop(); });
+    const qsizetype worthIt = recordAhead ? std::max<qsizetype>(1, m_plan.toSend.size() - 2) : m_plan.toSend.size() - 2;
+    openLanes(queue, int(std::clamp<qsizetype>(worthIt, 0, qsizetype(m_lanes.size()))));
     QString failedPath;
     for (bool later = false;;) {
         takeFinished(queue, failedPath);
         if (m_cancelled)
             queue.stop();
         if (const std::optional<LocalFile> f = queue.next(false, &later)) {
+            if (f->remoteName == temporaryNameFor(ManifestName)) {
+                m_recordAheadSent = sendRecordAhead(*f);
+                queue.finished({*f, true, {}, 0}); // if it failed, it goes the usual way at the end
+                continue;
+            }
             const bool sent = sendWithRetries(settings, *f, f->remoteName == BadgeRemoteName && f->path == badge);
             queue.finished({*f, sent, m_reason, 0});
             continue;
@@ -403,7 +544,7 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     while (m_gate && m_gate->busy > 0) {
-        queue.waitForChange(20);
+        queue.waitForChange(20, [this] { return m_gate->busy == 0; });
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     takeFinished(queue, failedPath);
@@ -412,7 +553,7 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
 
 void PublishRun::startLanes(const PublishSettings &settings, qsizetype files)
 {
-    if (!m_makeClient || m_dryRun || settings.connections < 2 || files < 3)
+    if (m_gate || !m_makeClient || m_dryRun || settings.connections < 2 || files < 3)
         return;
     m_gate = std::make_unique<LaneGate>();
     for (int i = 1; i < settings.connections; ++i)
@@ -471,6 +612,14 @@ void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, LaneGa
     } catch (const ETcpIpError &) {
         loggedIn = false; // the server allows fewer connections: the others carry on
     }
+    bool listing = false, inFolder = false;
+    if (loggedIn) {
+        std::unique_lock lock(gate.mutex);
+        gate.decided.wait(lock, [&] { return gate.wanted >= 0 || gate.offered; });
+        listing = gate.wanted < 0 && gate.offered;
+    }
+    if (listing)
+        loggedIn = lane.listForTheFirst(gate, own, inFolder);
     SendQueue *queue = nullptr;
     {
         std::unique_lock lock(gate.mutex);
@@ -482,13 +631,22 @@ void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, LaneGa
         }
     }
     const auto done = qScopeGuard([&] {
-        if (queue)
+        if (queue) {
             --gate.busy;
+            queue->wake(); // the first connection need not wait for this one's QUIT
+        }
         lane.closeQuietly();
     });
-    if (!queue || !loggedIn || !lane.enterTargetFolder(own))
+    if (!queue || !loggedIn || (!inFolder && !lane.enterTargetFolder(own)))
         return;
     while (const std::optional<LocalFile> f = queue->next(true)) {
+        if (f->remoteName == temporaryNameFor(ManifestName)) {
+            m_recordAheadSent = lane.sendRecordAhead(*f);
+            queue->finished({*f, true, {}, connection}); // if it failed, it goes the usual way at the end
+            if (lane.m_lost)
+                break;
+            continue;
+        }
         bool sent = false;
         try {
             sent = lane.sendWithRetries(own, *f, false);
@@ -506,6 +664,8 @@ void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, LaneGa
 void PublishRun::takeFinished(SendQueue &queue, QString &failedPath)
 {
     for (const SendQueue::Done &d : queue.takeFinished()) {
+        if (d.file.remoteName == temporaryNameFor(ManifestName))
+            continue; // not a file of the publication
         if (!d.ok) {
             if (failedPath.isEmpty()) {
                 failedPath = d.file.path;
@@ -602,10 +762,53 @@ void PublishRun::deleteOldFiles()
 
 // Last of all, so that a run cut short leaves the old record true of what
 // it names; a record that cannot be written is a failed publication.
+namespace {
+
+// The record as a local file for the client to send.
+std::unique_ptr<QTemporaryFile> recordFileOf(const Manifest &manifest)
+{
+    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/zentarek-spis-XXXXXX"));
+    const QByteArray bytes = manifestJson(manifest);
+    if (!file->open() || file->write(bytes) != bytes.size() || !file->flush())
+        return nullptr;
+    return file;
+}
+
+} // namespace
+
 bool PublishRun::writeManifest(const PublishSettings &settings)
 {
     if (!m_keepsRecord)
         return true;
+    const bool ahead = bool(m_recordFile);
+    const Manifest next = ahead ? m_recordAhead : nextManifest();
+    const auto done = qScopeGuard([this] { m_recordFile.reset(); });
+    if (ahead && m_recordAheadSent && putRecordAheadInPlace()) {
+        m_writtenRevision = next.revision;
+        removeJournal(m_journalPath);
+        return true;
+    }
+    const QString failure = QStringLiteral("Nie można zapisać na serwerze \"%1\" spisu wysłanych plików (%2)!")
+                                .arg(settings.server, ManifestName);
+    if (!ahead)
+        m_recordFile = recordFileOf(next);
+    if (!m_recordFile) {
+        m_hooks.error(failure + QStringLiteral("\nPrzyczyna: nie można zapisać pliku tymczasowego na tym komputerze."));
+        closeQuietly();
+        return false;
+    }
+    m_lost = false;
+    if (!sendWithRetries(settings, LocalFile{m_recordFile->fileName(), ManifestName, {}}, true)) {
+        m_current.clear();
+        return fail(failure + (m_reason.isEmpty() ? QString() : QStringLiteral("\nPrzyczyna: %1.").arg(m_reason)));
+    }
+    m_writtenRevision = next.revision;
+    removeJournal(m_journalPath);
+    return true;
+}
+
+Manifest PublishRun::nextManifest() const
+{
     Manifest next = m_plan.next;
     next.revision = QUuid::createUuid().toString(QUuid::WithoutBraces);
     next.time = QDateTime::currentDateTimeUtc();
@@ -613,23 +816,60 @@ bool PublishRun::writeManifest(const PublishSettings &settings)
     next.folders += m_foldersCreated;
     next.folders.removeDuplicates();
     next.folders.sort();
-    const QString failure = QStringLiteral("Nie można zapisać na serwerze \"%1\" spisu wysłanych plików (%2)!")
-                                .arg(settings.server, ManifestName);
-    QTemporaryFile local(QDir::tempPath() + QStringLiteral("/zentarek-spis-XXXXXX"));
-    const QByteArray bytes = manifestJson(next);
-    if (!local.open() || local.write(bytes) != bytes.size() || !local.flush()) {
-        m_hooks.error(failure + QStringLiteral("\nPrzyczyna: nie można zapisać pliku tymczasowego na tym komputerze."));
-        closeQuietly();
+    return next;
+}
+
+// With nothing to delete, the record is known once the folders are made:
+// it goes beside the last files under its temporary name, on whichever
+// connection is free, and only its renaming is left for the end. Worth it
+// only when there is something to go beside.
+bool PublishRun::queueRecordAhead(QList<QList<LocalFile>> &stages)
+{
+    m_recordFile.reset();
+    m_recordAheadSent = false;
+    if (!m_gate || m_lanes.empty() || !m_keepsRecord || m_directly || m_plan.toSend.isEmpty()
+        || !m_plan.doUsuniecia.isEmpty() || !m_plan.foldersToRemove.isEmpty())
+        return false;
+    m_recordAhead = nextManifest();
+    m_recordFile = recordFileOf(m_recordAhead);
+    if (!m_recordFile)
+        return false; // said, if it fails again, at the end
+    qsizetype last = stages.size() - 1;
+    while (last > 0 && stages[last].isEmpty())
+        --last;
+    stages[last] << LocalFile{m_recordFile->fileName(), temporaryNameFor(ManifestName), {}};
+    return true;
+}
+
+// Under the temporary name only, its size checked; no word to the window.
+bool PublishRun::sendRecordAhead(const LocalFile &record)
+{
+    m_lost = false;
+    if (!sendAndWait(record.path, record.remoteName))
+        return false;
+    try {
+        checkSize(record.remoteName, GetFileSize(record.path));
+    } catch (const ETcpIpError &e) {
+        m_reason = reasonFor(e);
+        m_lost = m_client->isConnectionLost(e);
         return false;
     }
-    m_lost = false;
-    if (!sendWithRetries(settings, LocalFile{local.fileName(), ManifestName, {}}, true)) {
-        m_current.clear();
-        return fail(failure + (m_reason.isEmpty() ? QString() : QStringLiteral("\nPrzyczyna: %1.").arg(m_reason)));
-    }
-    m_writtenRevision = next.revision;
-    removeJournal(m_journalPath);
     return true;
+}
+
+// Everything else is in place: the record goes last, as always. If that
+// fails here, it is sent again the usual way.
+bool PublishRun::putRecordAheadInPlace()
+{
+    if (m_directly)
+        return false; // the server cannot rename: sent under its own name
+    try {
+        putInPlace(temporaryNameFor(ManifestName), ManifestName, m_recordFile->fileName());
+        return true;
+    } catch (const ETcpIpError &e) {
+        m_lost = m_client->isConnectionLost(e); // the usual way then logs in again
+        return false;
+    }
 }
 
 // A record that is damaged or not ours is kept for whoever wants to look.

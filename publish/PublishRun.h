@@ -10,7 +10,9 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <QTemporaryFile>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -142,8 +144,13 @@ private:
     bool readServer(const PublishSettings &settings, PlanInput &in);
     bool readWhatIsThere(const PublishSettings &settings, PlanInput &in); // the record, and sizes or listings
     void serverSizes(PlanInput &in);
+    void offerListings(const QStringList &folders);
+    void listFolders(const QStringList &folders, ServerView &into);
+    qsizetype takeListing(const QString &folder);
+    void withdrawListings();
     bool sendPlanned(const PublishSettings &settings, const QString &badge);
     struct LaneGate;
+    bool listForTheFirst(LaneGate &gate, const PublishSettings &settings, bool &inFolder);
     void startLanes(const PublishSettings &settings, qsizetype files);
     void openLanes(SendQueue &queue, int wanted);
     void endLanes();
@@ -155,6 +162,10 @@ private:
     bool enterTargetFolder(const PublishSettings &settings); // after a login: the folder of the run
     void deleteOldFiles();
     bool writeManifest(const PublishSettings &settings);
+    Manifest nextManifest() const;
+    bool queueRecordAhead(QList<QList<LocalFile>> &stages);
+    bool sendRecordAhead(const LocalFile &record);
+    bool putRecordAheadInPlace();
     void setBadManifestAside();
     bool waitWhileBusy();
     bool uploadFile(const QString &path, const QString &remoteName, bool isBadge, const QString &sha256 = {});
@@ -194,6 +205,11 @@ private:
     bool m_directly = false; // the server cannot rename: files go up under their own names
     std::unique_ptr<QFile> m_uploading; // the file the client reads while it sends
     std::function<void()> m_loggedIn;
+    // The record, when it went ahead under its temporary name on another
+    // connection (whether it arrived is set from that connection's thread).
+    std::unique_ptr<QTemporaryFile> m_recordFile;
+    Manifest m_recordAhead;
+    std::atomic<bool> m_recordAheadSent{false};
 };
 
 } // namespace zk

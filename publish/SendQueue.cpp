@@ -66,10 +66,21 @@ QList<SendQueue::Done> SendQueue::takeFinished()
     return std::exchange(m_finished, {});
 }
 
-void SendQueue::waitForChange(int ms)
+void SendQueue::waitForChange(int ms, const std::function<bool()> &until)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, std::chrono::milliseconds(ms));
+    if (until)
+        m_changed.wait_for(lock, std::chrono::milliseconds(ms), until);
+    else
+        m_changed.wait_for(lock, std::chrono::milliseconds(ms));
+}
+
+void SendQueue::wake()
+{
+    {
+        std::lock_guard lock(m_mutex); // a waiter between its check and its sleep is not missed
+    }
+    m_changed.notify_all();
 }
 
 } // namespace zk

@@ -3,6 +3,7 @@
 #include "Manifest.h"
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -33,8 +34,11 @@ public:
     bool stopped() const;
     // What arrived or failed since the last call, for the window's thread to report.
     QList<Done> takeFinished();
-    // The window's thread between its checks: until something changes, or `ms`.
-    void waitForChange(int ms);
+    // The window's thread between its checks: until something changes (or
+    // `until` holds), or `ms`.
+    void waitForChange(int ms, const std::function<bool()> &until = {});
+    // Something outside the queue changed (a connection finished its part).
+    void wake();
 
 private:
     bool stageOpen() const; // caller holds the lock

@@ -356,6 +356,8 @@ void SftpPublishClient::logIn(const PublishSettings &settings)
     });
     checkHostKey(settings);
     call(QStringLiteral("logowanie"), [&] { authenticate(settings); });
+    if (authenticated)
+        authenticated();
     call(QStringLiteral("otwarcie SFTP"), [&] {
         m_sftp = sftp_new(m_ssh);
         if (!m_sftp || sftp_init(m_sftp) != SSH_OK)

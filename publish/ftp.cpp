@@ -291,6 +291,8 @@ void T_FTP::OpenSession()
         SendCommand(QStringLiteral("PROT P")); // the files travel encrypted too
         ReadReply();
     }
+    if (OnAuthenticated)
+        OnAuthenticated();
     negotiateUtf8();
     SendCommand(QStringLiteral("TYPE I"));
     ReadReply();

@@ -67,6 +67,9 @@ public:
     bool Busy = false;
     TFTPActionCompleteProc OnActionComplete;
     TDataTransferProc OnDataReceived;
+    // Once the server accepted the user and password, before the session's
+    // remaining set-up (features, UTF-8, binary type).
+    std::function<void()> OnAuthenticated;
     TFTPErrorProc OnAsyncError;
     MemoryStream ListingStream;
     bool Async = false;
