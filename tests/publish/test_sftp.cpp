@@ -42,6 +42,7 @@ protected:
     QString user = currentUserName();
     QString trustedHostKey;
     QString targetFolder;
+    QString knownRevision; // the record the last run wrote: the next reads it straight away
     int timeoutMs = 10000;
     std::function<void(const QString &)> onSending;
 
@@ -65,6 +66,7 @@ protected:
         s.protocol = PublishProtocol::Sftp;
         s.trustedHostKey = trustedHostKey;
         s.connections = 2;
+        s.knownRevision = knownRevision;
         return s;
     }
     SftpOutcome publish(const QStringList &names)
@@ -102,6 +104,8 @@ protected:
         out.ok = run.run(s, files, remote, path(QStringLiteral("brak.gif")));
         run.closeQuietly();
         out.plan = run.plan();
+        if (out.ok)
+            knownRevision = run.writtenRevision();
         return out;
     }
     QByteArray onServer(const QString &name) const { return readFile(server->root() + u'/' + name); }
