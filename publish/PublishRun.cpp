@@ -760,8 +760,6 @@ void PublishRun::deleteOldFiles()
     }
 }
 
-// Last of all, so that a run cut short leaves the old record true of what
-// it names; a record that cannot be written is a failed publication.
 namespace {
 
 // The record as a local file for the client to send.
@@ -776,6 +774,9 @@ std::unique_ptr<QTemporaryFile> recordFileOf(const Manifest &manifest)
 
 } // namespace
 
+// Last of all, so that a run cut short leaves the old record true of what
+// it names; a record that cannot be written is a failed publication. One
+// that went ahead on another connection is only renamed here.
 bool PublishRun::writeManifest(const PublishSettings &settings)
 {
     if (!m_keepsRecord)
