@@ -341,7 +341,8 @@ TEST_P(EveryServer, ARecordThatCannotGoAheadIsNotReportedAsWritten)
     const Published p = publish(all);
     EXPECT_FALSE(p.ok);
     ASSERT_EQ(p.errors.size(), 1);
-    EXPECT_TRUE(p.errors[0].contains(QStringLiteral("spisu wysłanych plików"))) << p.errors[0].toStdString();
+    EXPECT_TRUE(p.errors[0].contains(QStringLiteral("spisu wysłanych plików")))
+        << p.errors[0].toStdString() << "\n" << p.commands.join(u'|').toStdString();
     EXPECT_FALSE(QFile::exists(root + ManifestName));
     EXPECT_TRUE(p.revision.isEmpty());
     for (const QString &name : all)
