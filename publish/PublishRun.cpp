@@ -529,11 +529,8 @@ bool PublishRun::sendPlanned(const PublishSettings &settings, const QString &bad
         if (m_cancelled)
             queue.stop();
         if (const std::optional<LocalFile> f = queue.next(false, &later)) {
-            if (f->remoteName == temporaryNameFor(ManifestName)) {
-                m_recordAheadSent = sendRecordAhead(*f);
-                queue.finished({*f, true, {}, 0}); // if it failed, it goes the usual way at the end
+            if (sentIfRecordAhead(queue, *f, *this, 0))
                 continue;
-            }
             const bool sent = sendWithRetries(settings, *f, f->remoteName == BadgeRemoteName && f->path == badge);
             queue.finished({*f, sent, m_reason, 0});
             continue;
@@ -640,9 +637,7 @@ void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, LaneGa
     if (!queue || !loggedIn || (!inFolder && !lane.enterTargetFolder(own)))
         return;
     while (const std::optional<LocalFile> f = queue->next(true)) {
-        if (f->remoteName == temporaryNameFor(ManifestName)) {
-            m_recordAheadSent = lane.sendRecordAhead(*f);
-            queue->finished({*f, true, {}, connection}); // if it failed, it goes the usual way at the end
+        if (sentIfRecordAhead(*queue, *f, lane, connection)) {
             if (lane.m_lost)
                 break;
             continue;
@@ -664,7 +659,7 @@ void PublishRun::sendOnAnotherConnection(const PublishSettings &settings, LaneGa
 void PublishRun::takeFinished(SendQueue &queue, QString &failedPath)
 {
     for (const SendQueue::Done &d : queue.takeFinished()) {
-        if (d.file.remoteName == temporaryNameFor(ManifestName))
+        if (isRecordAhead(d.file))
             continue; // not a file of the publication
         if (!d.ok) {
             if (failedPath.isEmpty()) {
@@ -839,6 +834,24 @@ bool PublishRun::queueRecordAhead(QList<QList<LocalFile>> &stages)
     while (last > 0 && stages[last].isEmpty())
         --last;
     stages[last] << LocalFile{m_recordFile->fileName(), temporaryNameFor(ManifestName), {}};
+    return true;
+}
+
+bool PublishRun::isRecordAhead(const LocalFile &file)
+{
+    return file.remoteName == temporaryNameFor(ManifestName);
+}
+
+// The record that went ahead, on the connection `on`: whether it arrived is
+// kept for the end, and the queue counts it as done either way (if it
+// failed, it goes the usual way at the end; a failure must not stop the
+// files of the publication).
+bool PublishRun::sentIfRecordAhead(SendQueue &queue, const LocalFile &file, PublishRun &on, int connection)
+{
+    if (!isRecordAhead(file))
+        return false;
+    m_recordAheadSent = on.sendRecordAhead(file);
+    queue.finished({file, true, {}, connection});
     return true;
 }
 

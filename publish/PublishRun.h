@@ -164,6 +164,8 @@ private:
     bool writeManifest(const PublishSettings &settings);
     Manifest nextManifest() const;
     bool queueRecordAhead(QList<QList<LocalFile>> &stages);
+    static bool isRecordAhead(const LocalFile &file);
+    bool sentIfRecordAhead(SendQueue &queue, const LocalFile &file, PublishRun &on, int connection);
     bool sendRecordAhead(const LocalFile &record);
     bool putRecordAheadInPlace();
     void setBadManifestAside();
