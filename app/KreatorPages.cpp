@@ -81,7 +81,7 @@ QToolButton *alignButton(const QString &name, const QString &kind, QButtonGroup 
                                                  {QStringLiteral("center"), QStringLiteral("Wyrównaj na środek")},
                                                  {QStringLiteral("right"), QStringLiteral("Wyrównaj do prawej")}};
     auto *button = toolButton(name, QString(), hints.value(kind), parent);
-    button->setIcon(QIcon(QStringLiteral(":/icons/align_%1.png").arg(kind)));
+    button->setIcon(resourceIcon(QStringLiteral(":/icons/align_%1.png").arg(kind)));
     button->setCheckable(true);
     button->setAutoRaise(true);
     button->setFixedSize(22, 22);
@@ -364,10 +364,10 @@ QWidget *TKreatorDlg::buildSoundBox(QWidget *parent)
     Edit_Src = lineEdit(QStringLiteral("Edit_Src"), QStringLiteral("Lokalizacja wstawianego dźwięku lub muzyki"), box);
     Edit_Src->setEnabled(false);
     Przycisk_Play = toolButton(QStringLiteral("Przycisk_Play"), QString(), QStringLiteral("Rozpoczęcie odtwarzania"), box);
-    Przycisk_Play->setIcon(QIcon(QStringLiteral(":/icons/play.png")));
+    Przycisk_Play->setIcon(resourceIcon(QStringLiteral(":/icons/play.png")));
     Przycisk_Play->setEnabled(false);
     Przycisk_Stop = toolButton(QStringLiteral("Przycisk_Stop"), QString(), QStringLiteral("Zatrzymanie odtwarzania"), box);
-    Przycisk_Stop->setIcon(QIcon(QStringLiteral(":/icons/stop.png")));
+    Przycisk_Stop->setIcon(resourceIcon(QStringLiteral(":/icons/stop.png")));
     Przycisk_Stop->setEnabled(false);
     Przycisk_Nagrywaj = toolButton(QStringLiteral("Przycisk_Nagrywaj"), QStringLiteral("Nagraj"),
                                    QStringLiteral("Nagrywanie dźwięków"), box);

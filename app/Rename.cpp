@@ -20,7 +20,7 @@ static QLabel *iconLabel(const QString &name, const QString &resource, QWidget *
 {
     auto *label = new QLabel(parent);
     label->setObjectName(name);
-    label->setPixmap(QPixmap(resource));
+    label->setPixmap(resourcePixmap(resource));
     label->setFixedSize(32, 32);
     label->hide();
     return label;

@@ -1,12 +1,14 @@
 #include "Run.h"
 
+#include "Glyphs.h"
+
 #include <QApplication>
 #include <QPixmap>
 
 namespace zk {
 
 TRunDlg::TRunDlg()
-    : QSplashScreen(QPixmap(QStringLiteral(":/splash.png")).copy(0, 0, 349, 329))
+    : QSplashScreen(resourcePixmap(QStringLiteral(":/splash.png")).copy(0, 0, 349, 329))
 {
     setObjectName(QStringLiteral("TRunDlg"));
     setWindowTitle(QStringLiteral("Zentarek Light - Uruchamianie"));

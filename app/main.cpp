@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "FileRegistry.h"
 #include "PasswordStore.h"
+#include "ProgramStyle.h"
 #include "Paths.h"
 #include "PublishLogic.h"
 #include "HelpController.h"
@@ -204,6 +205,7 @@ int main(int argc, char *argv[])
         std::fputs((message + u'\n').toLocal8Bit().constData(), stderr);
     zk::StartupTrace::mark("qapplication");
     app.installPolishTranslation();
+    QApplication::setStyle(new zk::ProgramStyle);
     QApplication::setFont(zk::programFont(QApplication::font()));
 
     zk::FileRegistry registry(zk::FileRegistry::defaultFiles());

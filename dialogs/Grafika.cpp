@@ -37,7 +37,7 @@ QString attribute(const char *name, const QString &value)
 QToolButton *folderButton(QWidget *parent, const char *name, const QString &hint)
 {
     auto *b = namedControl(new QToolButton(parent), name, hint, 0);
-    b->setIcon(QIcon(QStringLiteral(":/icons/folder.png")));
+    b->setIcon(resourceIcon(QStringLiteral(":/icons/folder.png")));
     b->setFocusPolicy(Qt::TabFocus); // reached by Tab from its field, pressed by Space or Enter
     return b;
 }
@@ -94,7 +94,7 @@ TGrafikaDlg::TGrafikaDlg(PictureChooser choose, QWidget *parent)
         b->setAutoRaise(false);
     }
     auto *picture = new QLabel(this);
-    picture->setPixmap(QPixmap(QStringLiteral(":/icons/zentarek.png")));
+    picture->setPixmap(resourcePixmap(QStringLiteral(":/icons/zentarek.png")));
     picture->setStatusTip(QStringLiteral("To narzędzie służy do umieszczania na stronie \nobrazów graficznych (np. Twojego zdjęcia)."));
     picture->setToolTip(picture->statusTip());
     auto *side = new QVBoxLayout;

@@ -83,7 +83,7 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
     Label_JS->setBuddy(Edit_OnMouse);
 
     Przycisk_Otworz = namedControl(new QToolButton(this), "Przycisk_Otworz", QStringLiteral("Wybierz plik z dysku"), 1030);
-    Przycisk_Otworz->setIcon(QIcon(QStringLiteral(":/icons/folder.png")));
+    Przycisk_Otworz->setIcon(resourceIcon(QStringLiteral(":/icons/folder.png")));
     Przycisk_Otworz->setFocusPolicy(Qt::NoFocus);
     Przycisk_OK = makeGlyphButton(QStringLiteral("Przycisk_OK"), QStringLiteral("&OK"), QStringLiteral("OK"), this);
     Przycisk_Anuluj = makeGlyphButton(QStringLiteral("Przycisk_Anuluj"), QStringLiteral("&Anuluj"), QStringLiteral("ANULUJ"), this);
@@ -97,15 +97,15 @@ TOdnosnikDlg::TOdnosnikDlg(OpenFileDialog *openDoc, QWidget *parent)
     WWW->setStatusTip(QStringLiteral("Zawartość foldera MS IE Ulubione"));
     WWW->setToolTip(WWW->statusTip());
     WWW->setFixedSize(QSize(90, 26).expandedTo(WWW->sizeHint()));
-    WWW->MenuOptions.ItemBmpFolder = QPixmap(QStringLiteral(":/icons/folder.png"));
-    WWW->MenuOptions.ItemBmpURL = QPixmap(QStringLiteral(":/icons/tree1.png"));
+    WWW->MenuOptions.ItemBmpFolder = resourcePixmap(QStringLiteral(":/icons/folder.png"));
+    WWW->MenuOptions.ItemBmpURL = resourcePixmap(QStringLiteral(":/icons/tree1.png"));
     WWW->MenuOptions.URLBitmapDisplay = TMenuOption::All_icon;
     WWW->MenuOptions.ItemSelectColor = palette().color(QPalette::HighlightedText);
     WWW->MenuOptions.FontItemColor = palette().color(QPalette::ButtonText);
     WWW->loadFavorites(); // again, now with the dialog's menu options
     connect(WWW, &TWWWBtn97::OnSelectURL, this, [this] { WWWSelectURL(WWW->URLName, WWW->URLPath); });
     auto *picture = new QLabel(this);
-    picture->setPixmap(QPixmap(QStringLiteral(":/icons/odnosnik.png")));
+    picture->setPixmap(resourcePixmap(QStringLiteral(":/icons/odnosnik.png")));
     picture->setStatusTip(QStringLiteral("Wstawienie odnośnika"));
     picture->setToolTip(picture->statusTip());
 

@@ -224,7 +224,7 @@ TPubDlg::~TPubDlg()
 void TPubDlg::buildTree()
 {
     Tree->setUpdatesEnabled(false);
-    const auto icon = [](int i) { return QIcon(QStringLiteral(":/icons/tree%1.png").arg(i)); };
+    const auto icon = [](int i) { return resourceIcon(QStringLiteral(":/icons/tree%1.png").arg(i)); };
     auto *info = new QTreeWidgetItem(Tree, {QStringLiteral("Informacje")});
     info->setIcon(0, icon(5));
     const QStringList lines = estimateLines(PublishTotal);
@@ -419,11 +419,11 @@ void TPubDlg::showPlan(const PublishPlan &plan)
 {
     delete Tree->topLevelItem(2);
     auto *changes = new QTreeWidgetItem(Tree, {QStringLiteral("Zmiany na serwerze")});
-    changes->setIcon(0, QIcon(QStringLiteral(":/icons/tree5.png")));
+    changes->setIcon(0, resourceIcon(QStringLiteral(":/icons/tree5.png")));
     for (const QString &line : planLines(plan))
-        (new QTreeWidgetItem(changes, {line}))->setIcon(0, QIcon(QStringLiteral(":/icons/tree7.png")));
+        (new QTreeWidgetItem(changes, {line}))->setIcon(0, resourceIcon(QStringLiteral(":/icons/tree7.png")));
     for (const QString &line : plan.notes)
-        (new QTreeWidgetItem(changes, {line}))->setIcon(0, QIcon(QStringLiteral(":/icons/tree6.png")));
+        (new QTreeWidgetItem(changes, {line}))->setIcon(0, resourceIcon(QStringLiteral(":/icons/tree6.png")));
     changes->setExpanded(true);
     Tree->scrollToItem(changes);
     qint64 total = 0;

@@ -3,6 +3,8 @@
 #include <QString>
 
 class QAbstractButton;
+class QIcon;
+class QPixmap;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -11,6 +13,10 @@ namespace zk {
 
 // A caption as it shows: the mnemonic's "&" left out, "&&" shown as "&".
 QString shownCaption(const QString &caption);
+
+// A PNG picture of the program's resources (":/...").
+QPixmap resourcePixmap(const QString &path);
+QIcon resourceIcon(const QString &path);
 
 // Loads the 32 x 32 glyph `name` ("OK", "ANULUJ", "POMOC", ...) from the
 // program's resources onto the button and repaints it.

@@ -2,10 +2,15 @@
 #include "ColorPickerButton.h"
 #include "Glyphs.h"
 #include "Isolated.h"
+#include "ProgramStyle.h"
 #include "SpinEdit.h"
 #include "StringGrid.h"
 
 #include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStyleFactory>
+#include <QVBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -146,6 +151,38 @@ TEST(Glyphs, EveryGlyphTheFormsNameIsInTheResources)
     EXPECT_EQ(splash.size(), QSize(350, 330));
     for (const char *icon : {"klucz", "koperta"})
         EXPECT_EQ(QImage(QStringLiteral(":/icons/%1.png").arg(QString::fromLatin1(icon))).size(), QSize(32, 32));
+}
+
+// The program's style reads Fusion's pictures itself; what it draws must be
+// what Fusion draws, in every kind of group box the forms hold.
+QImage drawnGroupBox(QStyle *style, const QString &title, bool checkable)
+{
+    QGroupBox box(title);
+    box.setStyle(style);
+    box.setCheckable(checkable);
+    (new QVBoxLayout(&box))->addWidget(new QLabel(QStringLiteral("Treść")));
+    box.resize(160, 90);
+    QImage image(box.size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    box.render(&image);
+    return image;
+}
+
+TEST(ProgramStyle, DrawsWhatFusionDraws)
+{
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("fusion")));
+    ProgramStyle ours(QStyleFactory::create(QStringLiteral("fusion")));
+    for (const QString &title : {QString(), QStringLiteral("Sekcje strony")})
+        for (bool checkable : {false, true})
+            EXPECT_EQ(drawnGroupBox(&ours, title, checkable), drawnGroupBox(fusion.get(), title, checkable))
+                << "title \"" << title.toStdString() << "\", checkable " << checkable;
+    for (QStyle::StandardPixmap arrow : {QStyle::SP_ToolBarVerticalExtensionButton, QStyle::SP_ToolBarHorizontalExtensionButton}) {
+        const QIcon mine = ours.standardIcon(arrow), theirs = fusion->standardIcon(arrow);
+        ASSERT_FALSE(mine.availableSizes().isEmpty());
+        EXPECT_EQ(mine.availableSizes(), theirs.availableSizes());
+        for (const QSize &size : theirs.availableSizes())
+            EXPECT_EQ(mine.pixmap(size).toImage(), theirs.pixmap(size).toImage()) << arrow << " " << size.width();
+    }
 }
 
 } // namespace
