@@ -29,12 +29,14 @@ struct PageOutput {
 // would replace by different content, by their names relative to the folder.
 QStringList filesThatWouldChange(const PageOutput &page, const QString &folder, const QString &pageName);
 
-// Writes the page as `folder` + `pageName` and copies every file that
-// travels with it into its place (subfolders made as needed), then the
-// badge as "zenanim.gif"; a file already there is replaced only when it
-// differs. On a failed write shows "Nie można zapisać pliku "<target>"!"
-// after the encoder's own message and returns false. A file that cannot be
-// copied raises AppError. `madeFolders` collects the folders it created.
+// Writes the page as `folder` + `pageName` and, at the same time, copies
+// every file that travels with it into its place (subfolders made as
+// needed), then the badge as "zenanim.gif"; a file already there is
+// replaced only when it differs. On a failed write shows "Nie można zapisać
+// pliku "<target>"!" after the encoder's own message and returns false. A
+// file that cannot be copied raises AppError once the page is written.
+// `madeFolders` collects the folders it created. `message` is called on
+// the calling thread only.
 bool writePageWithAssets(const PageOutput &page, const QString &folder, const QString &pageName,
                          const MessageSink &message, QStringList *madeFolders = nullptr);
 

@@ -327,6 +327,35 @@ TEST_F(CopyTest, WritingAPageListsWhatWouldChangeAndMakesSubfolders)
               (QStringList{QStringLiteral("index.html"), QStringLiteral("b.gif")}));
 }
 
+// The pictures travel while the page is written: when both fail, the page's
+// failure is the one said, and nothing escapes the command.
+TEST_F(CopyTest, APageThatCannotBeWrittenIsSaidEvenWhenAPictureFailsBesideIt)
+{
+    const QString src = folder(QStringLiteral("src")), out = folder(QStringLiteral("out"));
+    writeFile(src + QStringLiteral("a.gif"), "a");
+    writeFile(src + QStringLiteral("b.gif"), "b");
+    QDir().mkpath(out + QStringLiteral("index.html")); // the page's place is taken by a folder
+    QDir().mkpath(out + QStringLiteral("b.gif"));      // and so is one picture's
+    const PageOutput page{{QStringLiteral("<P>Zażółć</P>")},
+                          {{src + QStringLiteral("a.gif"), QStringLiteral("a.gif")}, {src + QStringLiteral("b.gif"), QStringLiteral("b.gif")}},
+                          EncodingIso,
+                          {}};
+    QStringList said;
+    bool written = true;
+    EXPECT_NO_THROW(written = writePageWithAssets(page, out, QStringLiteral("index.html"),
+                                                  [&](const QString &, const QString &text) { said << text; }));
+    EXPECT_FALSE(written);
+    ASSERT_FALSE(said.isEmpty());
+    EXPECT_EQ(said.last(), QStringLiteral("Nie można zapisać pliku \"%1index.html\"!").arg(out));
+    const QStringList left = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    EXPECT_TRUE(left == (QStringList{QStringLiteral("b.gif"), QStringLiteral("index.html")})
+                || left == (QStringList{QStringLiteral("a.gif"), QStringLiteral("b.gif"), QStringLiteral("index.html")}))
+        << "no half-copied file is left: " << left.join(u' ').toStdString();
+    if (left.contains(QStringLiteral("a.gif"))) {
+        EXPECT_EQ(readFile(out + QStringLiteral("a.gif")), QByteArray("a"));
+    }
+}
+
 TEST(PageFileName, EndsInHtml)
 {
     const std::pair<const char *, const char *> cases[] = {
