@@ -106,8 +106,9 @@ bool writePageWithAssets(const PageOutput &page, const QString &folder, const QS
     // The pictures are copied on the other core while the page is encoded
     // and written: a quarter of a large page's saving. Each copy replaces
     // its file only once whole, so a page that fails leaves no file damaged.
+    // A jthread: joined on every way out, an exception of the page's own included.
     std::exception_ptr copyFailure;
-    std::thread copying([&] {
+    std::jthread copying([&] {
         try {
             copyAssets(page, folder, madeFolders);
         } catch (...) {
