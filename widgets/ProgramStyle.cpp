@@ -52,8 +52,10 @@ void ProgramStyle::drawGroupBoxFrame(const QStyleOption *option, QPainter *paint
 {
     if (m_groupBoxFrame.isNull())
         m_groupBoxFrame = resourcePixmap(QtPictures + QStringLiteral("fusion_groupbox.png"));
-    if (m_groupBoxFrame.isNull())
-        return QProxyStyle::drawPrimitive(PE_FrameGroupBox, option, painter, widget);
+    if (m_groupBoxFrame.isNull()) {
+        QProxyStyle::drawPrimitive(PE_FrameGroupBox, option, painter, widget);
+        return;
+    }
     constexpr int TopMargin = 3;
     const auto *box = qobject_cast<const QGroupBox *>(widget);
     const bool titled = !box || box->isCheckable() || !box->title().isEmpty();
